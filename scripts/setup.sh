@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project builds, tests and benchmarks with,
+# and the PAM service the impersonation code logs users on through.
+# Idempotent: quiet when everything is already present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git ca-certificates
+  libmagickcore-6.q16-dev liblcms2-dev libjpeg62-turbo-dev libcairo2-dev
+  libfreetype-dev libfontconfig-dev libosmesa6-dev libglu1-mesa-dev
+  libsqlite3-dev duktape-dev libpam0g-dev qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+  imagemagick graphicsmagick libvips-tools
+  fonts-dejavu-core fonts-liberation2
+  passwd login
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -qq
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+pam_file=/etc/pam.d/tessaline
+pam_text='# Tessaline 4: logons of the impersonation code
+auth     include common-auth
+account  include common-account'
+if [ "$(cat "$pam_file" 2>/dev/null)" != "$pam_text" ]; then
+  echo "setup: writing $pam_file"
+  printf '%s\n' "$pam_text" | as_root tee "$pam_file" >/dev/null
+fi

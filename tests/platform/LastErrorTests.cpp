@@ -1,0 +1,37 @@
+#include "platform/base/LastError.h"
+#include "platform/base/WinError.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+TEST(LastError, IsPerThread)
+{
+  SetLastError(ERROR_ACCESS_DENIED);
+  DWORD theOther = 0;
+  std::thread([&] {
+    SetLastError(ERROR_DISK_FULL);
+    theOther = GetLastError();
+  }).join();
+  EXPECT_EQ(theOther, ERROR_DISK_FULL);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST(LastError, MapsErrnoToWindowsCodes)
+{
+  EXPECT_EQ(WinErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(WinErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(WinErrorFromErrno(ENOMEM), ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(WinErrorFromErrno(EEXIST), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(WinErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
+  EXPECT_EQ(WinErrorFromErrno(0), ERROR_SUCCESS);
+  EXPECT_EQ(WinErrorFromErrno(EXDEV), ERROR_GEN_FAILURE);
+}
+
+TEST(LastError, HresultFromWin32)
+{
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), E_INVALIDARG);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), E_ACCESSDENIED);
+  EXPECT_EQ(HRESULT_FROM_WIN32(0), S_OK);
+}

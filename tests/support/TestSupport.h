@@ -1,0 +1,30 @@
+#pragma once
+// Helpers every suite shares.
+
+#include <functional>
+#include <string>
+
+namespace tltest {
+
+// The fresh TESSALINE_HOME of this test process (made by the test main).
+const std::string& TestHome();
+
+// A fresh empty folder below the test home.
+std::string MakeTempFolder(const std::string& inPrefix);
+
+struct ChildResult {
+  bool mExited = false;  // ended by exit or _exit
+  int mStatus = -1;      // its exit status, when mExited
+  int mSignal = 0;       // the signal that ended it, when not mExited
+};
+
+// Runs inBody in a forked child and waits for it; the child exits with what
+// inBody returns (an exception in the child exits with 99).
+ChildResult RunInChild(const std::function<int()>& inBody);
+
+// The same, with the child switched to the user `nobody` first. Needs root.
+ChildResult RunAsNobody(const std::function<int()>& inBody);
+
+bool IsRoot();
+
+}  // namespace tltest

@@ -1,0 +1,58 @@
+#pragma once
+// The registry: HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT kept in one SQLite
+// database, <TESSALINE_HOME>/registry.db.
+//
+// Key and value names compare without regard to case. Every read goes to the
+// database (nothing is cached), every write is its own immediate transaction
+// with a busy time-out, so several processes share the store safely. Functions
+// answer Windows error codes (ERROR_SUCCESS on success) as RegXxx does.
+
+#include "platform/base/WinTypes.h"
+
+using REGSAM = DWORD;
+
+inline HKEY const HKEY_CLASSES_ROOT = NumberToHandle<HKEY>(0x80000000u);
+inline HKEY const HKEY_LOCAL_MACHINE = NumberToHandle<HKEY>(0x80000002u);
+
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+LONG RegOpenKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inOptions, REGSAM inAccess, HKEY* outKey);
+LONG RegCreateKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inReserved, LPSTR inClass, DWORD inOptions,
+                     REGSAM inAccess, void* inSecurity, HKEY* outKey, LPDWORD outDisposition);
+LONG RegCloseKey(HKEY inKey);
+
+// With a null inData, answers the size in *ioSize. With a buffer too small,
+// answers ERROR_MORE_DATA with the size needed and leaves the buffer untouched.
+// Strings are stored and answered with their terminating NUL.
+LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWORD outType, LPBYTE outData,
+                      LPDWORD ioSize);
+LONG RegSetValueExA(HKEY inKey, LPCSTR inValueName, DWORD inReserved, DWORD inType, const BYTE* inData,
+                    DWORD inSize);
+LONG RegDeleteValueA(HKEY inKey, LPCSTR inValueName);
+
+// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED otherwise, as Windows).
+LONG RegDeleteKeyA(HKEY inKey, LPCSTR inSubKey);
+// Deletes a key with all its subkeys and values.
+LONG RegDeleteTreeA(HKEY inKey, LPCSTR inSubKey);
+
+LONG RegEnumKeyExA(HKEY inKey, DWORD inIndex, LPSTR outName, LPDWORD ioNameSize, LPDWORD inReserved,
+                   LPSTR outClass, LPDWORD ioClassSize, void* outLastWriteTime);
+
+// Only the local machine: a null or empty name, or this machine's own name.
+LONG RegConnectRegistryA(LPCSTR inMachineName, HKEY inKey, HKEY* outKey);

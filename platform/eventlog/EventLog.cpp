@@ -43,11 +43,22 @@ std::once_flag gForkHandlersInstalled;
 // openlog's name is process-wide: one event at a time goes to syslog.
 std::mutex gSyslogLock;
 
+void LockAll()
+{
+  gSyslogLock.lock();
+  gSourcesLock.lock();
+}
+
+void UnlockAll()
+{
+  gSourcesLock.unlock();
+  gSyslogLock.unlock();
+}
+
+// A fork waits until no thread holds our locks, so the child never inherits one held.
 void InstallForkHandlers()
 {
-  std::call_once(gForkHandlersInstalled, [] {
-    pthread_atfork([] { gSourcesLock.lock(); }, [] { gSourcesLock.unlock(); }, [] { gSourcesLock.unlock(); });
-  });
+  std::call_once(gForkHandlersInstalled, [] { pthread_atfork(LockAll, UnlockAll, UnlockAll); });
 }
 
 // The table's number for a handle; 0 (no entry's) for a value wider than 32 bits.

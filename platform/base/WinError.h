@@ -126,3 +126,9 @@ constexpr HRESULT HRESULT_FROM_WIN32(DWORD inCode)
   return static_cast<HRESULT>(inCode) <= 0 ? static_cast<HRESULT>(inCode)
                                            : MakeHRESULT((inCode & 0x0000FFFFu) | 0x80070000u);
 }
+
+// Files, locks and mappings.
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_NOT_LOCKED = 158;
+constexpr DWORD ERROR_FILE_INVALID = 1006;
+constexpr DWORD ERROR_MAPPED_ALIGNMENT = 1132;

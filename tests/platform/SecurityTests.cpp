@@ -272,36 +272,3 @@ TEST(Impersonation, WithoutThePrivilegeNothingSwitches)
   EXPECT_EQ(theResult.mStatus, 0) << "see the child's message above";
   EXPECT_TRUE(CloseHandle(theProcessToken));
 }
-
-TEST(Impersonation, TokenQueriesCheckTheirBuffers)
-{
-  HANDLE theToken = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &theToken));
-  DWORD theNeeded = 0;
-  BYTE theSmall[4];
-  SetLastError(0);
-  EXPECT_FALSE(GetTokenInformation(theToken, TokenUser, theSmall, sizeof(theSmall), &theNeeded));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(theNeeded, sizeof(TOKEN_USER) + sizeof(SID));
-
-  alignas(8) BYTE theBuffer[256];
-  ASSERT_TRUE(GetTokenInformation(theToken, TokenUser, theBuffer, sizeof(theBuffer), &theNeeded));
-  PSID theSid = reinterpret_cast<TOKEN_USER*>(theBuffer)->User.Sid;
-  char theName[2], theDomain[256];
-  DWORD theNameLength = sizeof(theName), theDomainLength = sizeof(theDomain);
-  SID_NAME_USE theUse{};
-  SetLastError(0);
-  EXPECT_FALSE(LookupAccountSidA(nullptr, theSid, theName, &theNameLength, theDomain, &theDomainLength, &theUse));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  const passwd* theOwn = getpwuid(geteuid());
-  ASSERT_NE(theOwn, nullptr);
-  EXPECT_EQ(theNameLength, std::string(theOwn->pw_name).size() + 1) << "the size needed";
-
-  SID theUnknown = *static_cast<SID*>(theSid);
-  theUnknown.SubAuthority[0] = 2;  // a group, not a user
-  theNameLength = sizeof(theName);
-  SetLastError(0);
-  EXPECT_FALSE(LookupAccountSidA(nullptr, &theUnknown, theName, &theNameLength, theDomain, &theDomainLength, &theUse));
-  EXPECT_EQ(GetLastError(), ERROR_NONE_MAPPED);
-  EXPECT_TRUE(CloseHandle(theToken));
-}

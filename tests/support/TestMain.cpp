@@ -8,6 +8,19 @@
 #include <filesystem>
 #include <string>
 
+// Defaults of the sanitizer runtimes, compiled into every test program: our
+// own fault handlers must see SIGSEGV, SIGBUS, SIGFPE and SIGILL. The
+// environment's ASAN_OPTIONS and UBSAN_OPTIONS still override them.
+extern "C" const char* __asan_default_options()
+{
+  return "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:detect_leaks=1";
+}
+
+extern "C" const char* __ubsan_default_options()
+{
+  return "print_stacktrace=1:halt_on_error=1";
+}
+
 int main(int argc, char** argv)
 {
   testing::InitGoogleTest(&argc, argv);

@@ -162,12 +162,17 @@ TEST(HostRegistration, RegistersAndRemovesEveryKey)
   EXPECT_EQ(thePage.mStatus, 1) << "the ProgID is gone";
 }
 
-TEST_F(HostTest, PageDrivesTheServerByName)
+TEST_F(HostTest, PagesDriveTheServerByName)
 {
-  RunResult theResult = RunPage("thing.js");
-  EXPECT_EQ(theResult.mErr, "");
-  EXPECT_EQ(theResult.mOut, ReadFile(Page("thing.expected")));
-  EXPECT_EQ(theResult.mStatus, 0);
+  // thing.js: every kind of member, value and error; odd-uses.js: mistakes a
+  // page may make, each an Error the page catches.
+  for (const char* thePage : {"thing", "odd-uses"}) {
+    SCOPED_TRACE(thePage);
+    RunResult theResult = RunPage(std::string(thePage) + ".js");
+    EXPECT_EQ(theResult.mErr, "");
+    EXPECT_EQ(theResult.mOut, ReadFile(Page(std::string(thePage) + ".expected")));
+    EXPECT_EQ(theResult.mStatus, 0);
+  }
 }
 
 TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)

@@ -3,7 +3,7 @@
 // distance over red, green and blue, the first of equally near entries
 // winning.
 //
-// The colour cube is cut into cells of 8 x 8 x 8 colours. The first time a
+// The colour cube is cut into cells of 16 x 16 x 16 colours. The first time a
 // cell is asked, it keeps the entries that can be nearest to some colour in
 // it: with b the smallest, over all entries, of the largest distance from an
 // entry to the cell, every entry whose smallest distance to the cell is at
@@ -26,7 +26,7 @@ public:
   std::uint8_t Find(std::uint32_t inColor);
 
 private:
-  static constexpr int kCellShift = 3;
+  static constexpr int kCellShift = 4;
   static constexpr int kCellSide = 1 << kCellShift;
   static constexpr int kCellsPerSide = 256 / kCellSide;
 

@@ -10,7 +10,7 @@
 
 namespace tlgdi {
 
-struct DibSpec {
+struct DibDescription {
   LONG mWidth = 0;
   LONG mHeight = 0;  // negative: top-down
   PixelFormat mFormat;
@@ -23,11 +23,11 @@ struct DibSpec {
   std::uint64_t mRowBytes = 0;   // 4-byte aligned
   std::uint64_t mByteSize = 0;
 
-  // Fills outSpec from a 40- or 108-byte header with its masks or colour
+  // Fills outDescription from a 40- or 108-byte header with its masks or colour
   // table; answers 0, ERROR_INVALID_PARAMETER for a header that describes no
   // DIB section we make, or ERROR_NOT_ENOUGH_MEMORY for sizes beyond the
   // 32-bit fields of the records.
-  static DWORD Read(const BITMAPINFO* inInfo, DibSpec& outSpec);
+  static DWORD Read(const BITMAPINFO* inInfo, DibDescription& outDescription);
 
   // Bytes of a row of inWidth pixels padded to a multiple of inAlignment
   // bytes, and of inRows such rows; false when either does not fit the

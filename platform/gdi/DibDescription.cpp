@@ -1,4 +1,4 @@
-#include "platform/gdi/DibSpec.h"
+#include "platform/gdi/DibDescription.h"
 
 #include "platform/base/WinError.h"
 
@@ -6,7 +6,7 @@
 
 namespace tlgdi {
 
-bool DibSpec::Sizes(std::int64_t inWidth, std::int64_t inRows, int inBitCount, int inAlignment,
+bool DibDescription::Sizes(std::int64_t inWidth, std::int64_t inRows, int inBitCount, int inAlignment,
                     std::uint64_t& outRowBytes, std::uint64_t& outByteSize)
 {
   if (inWidth <= 0 || inRows <= 0 || inBitCount <= 0 || inAlignment <= 0)
@@ -26,7 +26,7 @@ bool DibSpec::Sizes(std::int64_t inWidth, std::int64_t inRows, int inBitCount, i
   return true;
 }
 
-DWORD DibSpec::Read(const BITMAPINFO* inInfo, DibSpec& outSpec)
+DWORD DibDescription::Read(const BITMAPINFO* inInfo, DibDescription& outDescription)
 {
   if (!inInfo)
     return ERROR_INVALID_PARAMETER;
@@ -55,24 +55,24 @@ DWORD DibSpec::Read(const BITMAPINFO* inInfo, DibSpec& outSpec)
 
   const std::int64_t theRows = theHeader.biHeight < 0 ? -static_cast<std::int64_t>(theHeader.biHeight)
                                                       : theHeader.biHeight;
-  if (!Sizes(theHeader.biWidth, theRows, theHeader.biBitCount, 4, outSpec.mRowBytes, outSpec.mByteSize))
+  if (!Sizes(theHeader.biWidth, theRows, theHeader.biBitCount, 4, outDescription.mRowBytes, outDescription.mByteSize))
     return ERROR_NOT_ENOUGH_MEMORY;
 
-  outSpec.mWidth = theHeader.biWidth;
-  outSpec.mHeight = theHeader.biHeight;
-  outSpec.mFormat = *theFormat;
-  outSpec.mCompression = theHeader.biCompression;
-  outSpec.mXPelsPerMeter = theHeader.biXPelsPerMeter;
-  outSpec.mYPelsPerMeter = theHeader.biYPelsPerMeter;
-  outSpec.mClrImportant = theHeader.biClrImportant;
-  outSpec.mColors.clear();
-  outSpec.mClrUsed = theHeader.biClrUsed;
+  outDescription.mWidth = theHeader.biWidth;
+  outDescription.mHeight = theHeader.biHeight;
+  outDescription.mFormat = *theFormat;
+  outDescription.mCompression = theHeader.biCompression;
+  outDescription.mXPelsPerMeter = theHeader.biXPelsPerMeter;
+  outDescription.mYPelsPerMeter = theHeader.biYPelsPerMeter;
+  outDescription.mClrImportant = theHeader.biClrImportant;
+  outDescription.mColors.clear();
+  outDescription.mClrUsed = theHeader.biClrUsed;
   if (theFormat->IsIndexed()) {
     const DWORD theFull = 1u << theHeader.biBitCount;
     const DWORD theGiven = theHeader.biClrUsed == 0 || theHeader.biClrUsed > theFull ? theFull : theHeader.biClrUsed;
-    outSpec.mClrUsed = theHeader.biClrUsed > theFull ? theFull : theHeader.biClrUsed;
-    outSpec.mColors.assign(theFull, RGBQUAD{0, 0, 0, 0});
-    std::memcpy(outSpec.mColors.data(), theAfterHeader, theGiven * sizeof(RGBQUAD));
+    outDescription.mClrUsed = theHeader.biClrUsed > theFull ? theFull : theHeader.biClrUsed;
+    outDescription.mColors.assign(theFull, RGBQUAD{0, 0, 0, 0});
+    std::memcpy(outDescription.mColors.data(), theAfterHeader, theGiven * sizeof(RGBQUAD));
   }
   return ERROR_SUCCESS;
 }

@@ -556,13 +556,25 @@ TEST_F(StandInImages, ExportRoundTrips)
     ASSERT_GT(theBmp.size(), 54u);
     EXPECT_EQ(theBmp.substr(0, 2), "BM");
 
+    // A file finds its importer by its content; bytes go to the BMP importer.
     Handle theData = Q().NewHandle(static_cast<Size>(theBmp.size()));
     std::memcpy(*theData, theBmp.data(), theBmp.size());
-    ComponentInstance theImporter = OpenImporter("BMP");
-    ASSERT_EQ(Q().GraphicsImportSetDataHandle(theImporter, theData), kQTNoErr);
+    ComponentInstance theImporter = nullptr;
+    if (theCase.mToFile) {
+      FSSpec theSpec{};
+      ASSERT_EQ(Q().NativePathNameToFSSpec(thePath.c_str(), &theSpec, 0), kQTNoErr);
+      ASSERT_EQ(Q().GetGraphicsImporterForFile(&theSpec, &theImporter), kQTNoErr);
+      ComponentDescription theChosen{};
+      Q().GetComponentInstanceInfo(theImporter, &theChosen);
+      EXPECT_EQ(theChosen.componentSubType, MakeOSType("BMPf"));
+    } else {
+      theImporter = OpenImporter("BMP");
+      ASSERT_EQ(Q().GraphicsImportSetDataHandle(theImporter, theData), kQTNoErr);
+    }
     ImageDescriptionHandle theDescription = nullptr;
     ASSERT_EQ(Q().GraphicsImportGetImageDescription(theImporter, &theDescription), kQTNoErr);
     EXPECT_EQ((**theDescription).depth, theCase.mDepth);
+    EXPECT_EQ(Q().Fix2Long((**theDescription).hRes), 72);
     Q().DisposeHandle(reinterpret_cast<Handle>(theDescription));
     GWorldPtr theCopy = NewWorld(kWidth - 1, kHeight);
     ASSERT_EQ(Q().GraphicsImportSetGWorld(theImporter, theCopy, nullptr), kQTNoErr);

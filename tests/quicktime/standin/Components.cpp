@@ -69,7 +69,7 @@ OSErr GetComponentInstanceInfo(ComponentInstance inInstance, ComponentDescriptio
 {
   ComponentInstanceRecord* theInstance = LiveInstance(inInstance);
   if (!theInstance)
-    return static_cast<OSErr>(kQTParamErr);
+    return kQTParamErr;
   if (outDescription)
     *outDescription = theInstance->mComponent.mDescription;
   return kQTNoErr;

@@ -50,6 +50,11 @@ struct WorldPixels {
   }
 };
 
+// What a new port draws with: a 1 x 1 black pen, black on white.
+constexpr PenState kDefaultPen{{0, 0}, {1, 1}, 8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+constexpr RGBColor kBlack{0, 0, 0};
+constexpr RGBColor kWhite{0xFFFF, 0xFFFF, 0xFFFF};
+
 }  // namespace
 
 struct GrafPort {
@@ -58,10 +63,10 @@ struct GrafPort {
   PixMap mPixMap{};
   PixMap* mPixMapPointer = &mPixMap;  // the pixel map handle points here
   GWorldFlags mPixelsState = 0;
-  PenState mPen{{0, 0}, {1, 1}, 8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
-  RGBColor mFore{0, 0, 0};
-  RGBColor mBack{0xFFFF, 0xFFFF, 0xFFFF};
-  RGBColor mOp{0, 0, 0};
+  PenState mPen = kDefaultPen;
+  RGBColor mFore = kBlack;
+  RGBColor mBack = kWhite;
+  RGBColor mOp = kBlack;
 };
 
 namespace {
@@ -469,7 +474,7 @@ GrafPort* CurrentPort()
 void GetPenState(PenState* outState)
 {
   if (outState)
-    *outState = CurrentPort() ? CurrentPort()->mPen : GrafPort{}.mPen;
+    *outState = CurrentPort() ? CurrentPort()->mPen : kDefaultPen;
 }
 
 void SetPenState(const PenState* inState)
@@ -481,13 +486,13 @@ void SetPenState(const PenState* inState)
 void GetForeColor(RGBColor* outColor)
 {
   if (outColor)
-    *outColor = CurrentPort() ? CurrentPort()->mFore : GrafPort{}.mFore;
+    *outColor = CurrentPort() ? CurrentPort()->mFore : kBlack;
 }
 
 void GetBackColor(RGBColor* outColor)
 {
   if (outColor)
-    *outColor = CurrentPort() ? CurrentPort()->mBack : GrafPort{}.mBack;
+    *outColor = CurrentPort() ? CurrentPort()->mBack : kWhite;
 }
 
 void RGBForeColor(const RGBColor* inColor)

@@ -17,9 +17,13 @@
 //   (GWorlds), GetMoviesError (movies, components that cannot be opened).
 //   Each query answers the last such call's error on the calling thread.
 // - Out pointers may be null where the caller does not want that result.
-// - Objects (components, instances, GWorlds, regions, movies, handles) are
-//   checked against the live ones: a stale or forged one is refused
-//   (kQTBadComponentInstance, kQTParamErr, kQTBadHandleErr), never used.
+// - A library checks the objects it is handed (components, instances,
+//   GWorlds, regions, handles) against the live ones it made: a stale or
+//   forged one is refused (kQTBadComponentInstance, kQTParamErr,
+//   kQTBadHandleErr), never used.
+// - Handle bytes move when the handle is resized (SetHandleSize, and calls
+//   that fill a handle, such as SetImageDescriptionCTable): read `*theHandle`
+//   again after such a call.
 
 #include "platform/quicktime/QTTypes.h"
 

@@ -175,7 +175,9 @@ struct ComponentDescription {
   UInt32 componentFlagsMask;
 };
 
-// A data reference of type 'ptr ': the bytes stay where they are.
+// A data reference of type 'ptr ': the bytes stay where they are. The
+// record holds a full address and a 64-bit length (16 bytes), so callers
+// fill it by its fields, never as two 32-bit words.
 struct PointerDataRefRecord {
   void* data;
   Size dataLength;

@@ -42,6 +42,13 @@ LONG TruncToLong(double inValue)
   return SaturateToLong(inValue);
 }
 
+LONG ClampToLong(LONGLONG inValue)
+{
+  return inValue < std::numeric_limits<LONG>::min()   ? std::numeric_limits<LONG>::min()
+         : inValue > std::numeric_limits<LONG>::max() ? std::numeric_limits<LONG>::max()
+                                                      : static_cast<LONG>(inValue);
+}
+
 LONG LowestSetBit(DWORD inMask)
 {
   if (inMask == 0)

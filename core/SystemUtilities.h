@@ -25,6 +25,8 @@ bool IsNT5OrLater();
 LONG RoundToLong(double inValue);
 // Truncated toward zero, with the same limits.
 LONG TruncToLong(double inValue);
+// A 64-bit integer held to the 32-bit range.
+LONG ClampToLong(LONGLONG inValue);
 
 // The index 0-31 of the lowest set bit; -1 for 0.
 LONG LowestSetBit(DWORD inMask);

@@ -1,7 +1,7 @@
 #include "core/Parameters.h"
 
 #include "core/SystemUtilities.h"
-#include "core/Utf8.h"
+#include "platform/automation/Bstr.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -173,7 +173,7 @@ constexpr KeywordSetter kKeywords[] = {
   {"cornersize", [](Parameters& p, std::string_view v) { return SetBoth(v, p.CornerSize); }},
   {"points", ApplyPoints},
   {"text", [](Parameters& p, std::string_view v) {
-     p.Text = utf8::ToUtf16(v);
+     p.Text = Utf8ToUtf16(v);
      p.TextIsWide = 0;
      return true;
    }},

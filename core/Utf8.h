@@ -4,7 +4,6 @@
 // is not valid UTF-8 is cut at most three bytes short of the limit.
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace utf8 {
@@ -42,9 +41,5 @@ constexpr std::size_t StartBefore(std::string_view inText, std::size_t inEnd, st
     ++theStart;
   return theStart;
 }
-
-// UTF-16 of UTF-8 text; a byte that does not begin a valid sequence becomes
-// U+FFFD.
-std::u16string ToUtf16(std::string_view inText);
 
 }  // namespace utf8

@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -200,6 +201,25 @@ double PercentFromChannel(WORD inChannel)
 {
   constexpr float kScale = 1.0f / 65280.0f;
   return std::clamp(inChannel * 100.0 * static_cast<double>(kScale), 0.0, 100.0);
+}
+
+bool IsByteArray(const VARIANT& inVariant)
+{
+  return (inVariant.vt & ~VT_BYREF) == (VT_ARRAY | VT_UI1);
+}
+
+// Where a byte-array VARIANT keeps its array: in itself or behind its reference.
+SAFEARRAY** ArrayHandleOf(const VARIANT& inVariant)
+{
+  return (inVariant.vt & VT_BYREF) ? inVariant.pparray : const_cast<SAFEARRAY**>(&inVariant.parray);
+}
+
+// The array of a byte-array VARIANT; null (after an assertion) when the
+// VARIANT holds none.
+SAFEARRAY* ReachByteArray(SAFEARRAY** theArrayH)
+{
+  TL_ASSERT((theArrayH) && (*theArrayH));
+  return theArrayH ? *theArrayH : nullptr;
 }
 
 }  // namespace
@@ -609,4 +629,76 @@ POINT MakePoint(LONG inX, LONG inY)
 POINT RoundPoint(double inX, double inY)
 {
   return {RoundToLong(inX), RoundToLong(inY)};
+}
+
+// ---- Byte arrays in VARIANTs
+
+HRESULT PtrToVARIANT(const void* inPtr, DWORD inLength, VARIANT* inVar)
+{
+  TL_ASSERT(inVar);
+  TL_ASSERT_TEXT(inPtr || inLength == 0, "inPtr");
+  if (!inVar || (!inPtr && inLength > 0))
+    return E_POINTER;
+  VariantInit(inVar);
+  SAFEARRAY* theArray = SafeArrayCreateVector(VT_UI1, 0, inLength);
+  if (!theArray)
+    return E_OUTOFMEMORY;
+  void* theData = nullptr;
+  HRESULT theResult = SafeArrayAccessData(theArray, &theData);
+  if (FAILED(theResult)) {
+    SafeArrayDestroy(theArray);
+    return theResult;
+  }
+  if (!theData) {
+    LogEvent("%s", EVENTLOG_WARNING_TYPE, "SafeArrayAccessData in PtrToVARIANT failed without error");
+    SafeArrayUnaccessData(theArray);
+    SafeArrayDestroy(theArray);
+    return E_POINTER;
+  }
+  if (inLength > 0)
+    std::memcpy(theData, inPtr, inLength);
+  SafeArrayUnaccessData(theArray);
+  inVar->vt = VT_ARRAY | VT_UI1;
+  inVar->parray = theArray;
+  return S_OK;
+}
+
+HRESULT AccessVARIANT(const VARIANT& inVariant, BYTE*& outData, LONG& outLength)
+{
+  outData = nullptr;
+  outLength = 0;
+  if (!IsByteArray(inVariant))
+    return E_INVALIDARG;
+  SAFEARRAY* theArray = ReachByteArray(ArrayHandleOf(inVariant));
+  VARTYPE theType = VT_EMPTY;
+  if (!theArray || SafeArrayGetDim(theArray) != 1 || FAILED(SafeArrayGetVartype(theArray, &theType)) ||
+      theType != VT_UI1)
+    return E_INVALIDARG;
+  LONG theLower = 0, theUpper = 0;
+  if (HRESULT theResult = SafeArrayGetLBound(theArray, 1, &theLower); FAILED(theResult))
+    return theResult;
+  if (HRESULT theResult = SafeArrayGetUBound(theArray, 1, &theUpper); FAILED(theResult))
+    return theResult;
+  LONG outLen = ClampToLong(LONGLONG{theUpper} - theLower + 1);
+  TL_ASSERT(outLen >= 0);
+  void* theData = nullptr;
+  if (HRESULT theResult = SafeArrayAccessData(theArray, &theData); FAILED(theResult))
+    return theResult;
+  if (!theData) {
+    LogEvent("%s", EVENTLOG_WARNING_TYPE, "SafeArrayAccessData in AccessVARIANT failed without error");
+    SafeArrayUnaccessData(theArray);
+    return E_POINTER;
+  }
+  outData = static_cast<BYTE*>(theData);
+  outLength = std::max<LONG>(outLen, 0);
+  return S_OK;
+}
+
+HRESULT UnaccessVARIANT(const VARIANT& inVariant)
+{
+  if (!IsByteArray(inVariant))
+    return E_INVALIDARG;
+  if (SAFEARRAY* theArray = ReachByteArray(ArrayHandleOf(inVariant)))
+    SafeArrayUnaccessData(theArray);
+  return S_OK;
 }

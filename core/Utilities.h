@@ -12,6 +12,7 @@
 // does not understand its text; the out-value may then be partly written.
 
 #include "core/ColorValue.h"
+#include "platform/automation/SafeArray.h"
 #include "platform/base/WinTypes.h"
 
 #include <string>
@@ -131,3 +132,15 @@ RECT MoveRectToOrigin(const RECT& inRect);
 RECT IntersectRects(const RECT& inA, const RECT& inB);
 POINT MakePoint(LONG inX, LONG inY);
 POINT RoundPoint(double inX, double inY);
+
+// ---- Byte arrays in VARIANTs (VT_ARRAY | VT_UI1)
+
+// A new one-dimensional byte array holding a copy of the bytes, into inVar
+// (initialised first), which the caller then owns. inPtr may be null only for
+// 0 bytes.
+HRESULT PtrToVARIANT(const void* inPtr, DWORD inLength, VARIANT* inVar);
+// Locks the byte array of inVariant (held directly or by reference) and hands
+// out its bytes to read in place until UnaccessVARIANT. Any other type, or an
+// array of other than one dimension, gives E_INVALIDARG.
+HRESULT AccessVARIANT(const VARIANT& inVariant, BYTE*& outData, LONG& outLength);
+HRESULT UnaccessVARIANT(const VARIANT& inVariant);

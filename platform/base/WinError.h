@@ -126,3 +126,10 @@ constexpr HRESULT HRESULT_FROM_WIN32(DWORD inCode)
   return static_cast<HRESULT>(inCode) <= 0 ? static_cast<HRESULT>(inCode)
                                            : MakeHRESULT((inCode & 0x0000FFFFu) | 0x80070000u);
 }
+
+constexpr DWORD ERROR_INVALID_DRIVE = 15;
+constexpr DWORD ERROR_DUP_NAME = 52;
+constexpr DWORD ERROR_BAD_NETPATH = 53;
+constexpr DWORD ERROR_PATH_BUSY = 148;
+constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+constexpr DWORD ERROR_IO_DEVICE = 1117;

@@ -6,6 +6,18 @@
 // database (nothing is cached), every write is its own immediate transaction
 // with a busy time-out, so several processes share the store safely. Functions
 // answer Windows error codes (ERROR_SUCCESS on success) as RegXxx does.
+//
+// Keys: an HKEY is a number in a table, never an address; a closed or forged
+// one answers ERROR_INVALID_HANDLE, and one whose key was deleted meanwhile
+// ERROR_KEY_DELETED. A handle keeps the access it was opened with: querying
+// needs KEY_QUERY_VALUE, setting or deleting values KEY_SET_VALUE, creating
+// subkeys KEY_CREATE_SUB_KEY, enumerating KEY_ENUMERATE_SUB_KEYS (else
+// ERROR_ACCESS_DENIED). Subkey paths are names separated by '\'; a null or
+// empty path is the key itself; a name longer than 255 bytes answers
+// ERROR_INVALID_PARAMETER, a path that starts with '\' or has an empty name
+// inside ERROR_BAD_PATHNAME. A database that cannot be opened or written
+// answers the Windows error of the failure (ERROR_ACCESS_DENIED for a user
+// who may only read it, ERROR_REGISTRY_CORRUPT for a file that is no database).
 
 #include "platform/base/WinTypes.h"
 
@@ -42,17 +54,27 @@ LONG RegCloseKey(HKEY inKey);
 // Strings are stored and answered with their terminating NUL.
 LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWORD outType, LPBYTE outData,
                       LPDWORD ioSize);
+// Types REG_SZ, REG_EXPAND_SZ (a NUL is added when the data lacks one),
+// REG_BINARY and REG_DWORD (exactly 4 bytes); others answer
+// ERROR_INVALID_PARAMETER.
 LONG RegSetValueExA(HKEY inKey, LPCSTR inValueName, DWORD inReserved, DWORD inType, const BYTE* inData,
                     DWORD inSize);
 LONG RegDeleteValueA(HKEY inKey, LPCSTR inValueName);
 
 // Deletes a key that has no subkeys (ERROR_ACCESS_DENIED otherwise, as Windows).
 LONG RegDeleteKeyA(HKEY inKey, LPCSTR inSubKey);
-// Deletes a key with all its subkeys and values.
+// Deletes a key with all its subkeys and values; with a null or empty subkey,
+// only the key's subkeys and values.
 LONG RegDeleteTreeA(HKEY inKey, LPCSTR inSubKey);
 
+// Subkeys in the order of their names without regard to case; past the last
+// ERROR_NO_MORE_ITEMS; a name buffer too small for the name and its NUL
+// ERROR_MORE_DATA, with nothing written. Classes are empty and no write time
+// is kept (answered as 0).
 LONG RegEnumKeyExA(HKEY inKey, DWORD inIndex, LPSTR outName, LPDWORD ioNameSize, LPDWORD inReserved,
                    LPSTR outClass, LPDWORD ioClassSize, void* outLastWriteTime);
 
-// Only the local machine: a null or empty name, or this machine's own name.
+// Only the local machine: a null or empty name, or this machine's own name
+// (GetComputerNameA, without regard to case, with or without a leading "\\\\").
+// Any other answers ERROR_BAD_NETPATH.
 LONG RegConnectRegistryA(LPCSTR inMachineName, HKEY inKey, HKEY* outKey);

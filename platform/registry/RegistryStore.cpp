@@ -1,0 +1,300 @@
+#include "platform/registry/RegistryStore.h"
+
+#include "platform/base/LastError.h"
+#include "platform/base/TessalineHome.h"
+#include "platform/base/WinError.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <mutex>
+#include <new>
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyAttempts = 12;
+constexpr mode_t kDatabaseMode = 0660;
+constexpr std::int64_t kSchemaVersion = 1;
+
+constexpr const char* kSchema =
+  "CREATE TABLE IF NOT EXISTS keys("
+  "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+  "  parent INTEGER NOT NULL,"
+  "  name TEXT NOT NULL COLLATE NOCASE,"
+  "  UNIQUE(parent, name));"
+  "CREATE TABLE IF NOT EXISTS vals("
+  "  key INTEGER NOT NULL,"
+  "  name TEXT NOT NULL COLLATE NOCASE,"
+  "  type INTEGER NOT NULL,"
+  "  data BLOB NOT NULL,"
+  "  PRIMARY KEY(key, name)) WITHOUT ROWID;"
+  "INSERT OR IGNORE INTO keys(id, parent, name) VALUES"
+  "  (1, 0, 'HKEY_LOCAL_MACHINE'), (2, 0, 'HKEY_CLASSES_ROOT');"
+  "PRAGMA user_version = 1;";
+
+struct Connection {
+  sqlite3* mDatabase = nullptr;
+  pid_t mOwner = 0;     // the process that opened it
+  std::string mPath;    // the database file it is open on
+  bool mReady = false;  // the schema is known to be there
+};
+
+std::mutex gLock;
+Connection gConnection;
+std::once_flag gForkHandlersInstalled;
+
+// A fork waits until no work runs, so the child inherits an idle connection,
+// which it closes and replaces at its first work (its own process id differs).
+void InstallForkHandlers()
+{
+  std::call_once(gForkHandlersInstalled, [] {
+    pthread_atfork([] { gLock.lock(); }, [] { gLock.unlock(); }, [] { gLock.unlock(); });
+  });
+}
+
+[[noreturn]] void Fail(sqlite3* inDatabase, int inCode)
+{
+  throw RegistryStoreFailure{inCode, inDatabase != nullptr ? sqlite3_system_errno(inDatabase) : 0};
+}
+
+void Execute(sqlite3* inDatabase, const char* inSql)
+{
+  int theCode = sqlite3_exec(inDatabase, inSql, nullptr, nullptr, nullptr);
+  if (theCode != SQLITE_OK)
+    Fail(inDatabase, theCode);
+}
+
+void RollBack(sqlite3* inDatabase)
+{
+  if (sqlite3_get_autocommit(inDatabase) == 0)
+    sqlite3_exec(inDatabase, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+LONG WinErrorFromSqlite(const RegistryStoreFailure& inFailure)
+{
+  switch (inFailure.mCode & 0xFF) {
+  case SQLITE_READONLY:
+  case SQLITE_PERM:
+  case SQLITE_AUTH:
+    return ERROR_ACCESS_DENIED;
+  case SQLITE_CANTOPEN:
+    return inFailure.mErrno != 0 ? WinErrorFromErrno(inFailure.mErrno) : ERROR_CANTOPEN;
+  case SQLITE_NOMEM:
+    return ERROR_NOT_ENOUGH_MEMORY;
+  case SQLITE_FULL:
+    return ERROR_DISK_FULL;
+  case SQLITE_TOOBIG:
+    return ERROR_INVALID_PARAMETER;
+  case SQLITE_CORRUPT:
+  case SQLITE_NOTADB:
+    return ERROR_REGISTRY_CORRUPT;
+  case SQLITE_BUSY:
+  case SQLITE_LOCKED:
+    return ERROR_BUSY;
+  default:
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+void Close(Connection& ioConnection)
+{
+  if (ioConnection.mDatabase != nullptr)
+    sqlite3_close_v2(ioConnection.mDatabase);
+  ioConnection = Connection{};
+}
+
+// Makes the database file with our mode before SQLite opens it (SQLite's own
+// would be 0644); its journals take the same mode.
+LONG CreateDatabaseFile(const std::string& inPath)
+{
+  struct stat theInfo {};
+  if (stat(inPath.c_str(), &theInfo) == 0)
+    return ERROR_SUCCESS;
+  int theFile = open(inPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kDatabaseMode);
+  if (theFile < 0)
+    return errno == EEXIST ? ERROR_SUCCESS : static_cast<LONG>(WinErrorFromErrno(errno));
+  close(theFile);
+  return ERROR_SUCCESS;
+}
+
+std::int64_t SchemaVersion(sqlite3* inDatabase)
+{
+  RegistryStatement theQuery(inDatabase, "PRAGMA user_version");
+  return theQuery.Step() ? theQuery.Int64(0) : 0;
+}
+
+void PrepareSchema(sqlite3* inDatabase)
+{
+  if (SchemaVersion(inDatabase) >= kSchemaVersion)
+    return;
+  if (sqlite3_db_readonly(inDatabase, "main") == 1)
+    throw RegistryStoreFailure{SQLITE_READONLY, 0};
+  Execute(inDatabase, "PRAGMA journal_mode = DELETE");
+  Execute(inDatabase, "BEGIN IMMEDIATE");
+  try {
+    if (SchemaVersion(inDatabase) < kSchemaVersion)
+      Execute(inDatabase, kSchema);
+    Execute(inDatabase, "COMMIT");
+  } catch (...) {
+    RollBack(inDatabase);
+    throw;
+  }
+}
+
+// Makes gConnection the open, ready connection of this process on the current
+// home's database.
+LONG Open(Connection& ioConnection)
+{
+  std::string theHome;
+  if (DWORD theError = GetTessalineHome(theHome); theError != ERROR_SUCCESS)
+    return static_cast<LONG>(theError);
+  std::string thePath = theHome + "/registry.db";
+  pid_t theProcess = getpid();
+  if (ioConnection.mDatabase == nullptr || ioConnection.mOwner != theProcess || ioConnection.mPath != thePath) {
+    Close(ioConnection);
+    if (LONG theError = CreateDatabaseFile(thePath); theError != ERROR_SUCCESS)
+      return theError;
+    sqlite3* theDatabase = nullptr;
+    int theCode = sqlite3_open_v2(thePath.c_str(), &theDatabase, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (theCode != SQLITE_OK) {
+      RegistryStoreFailure theFailure{theCode, theDatabase != nullptr ? sqlite3_system_errno(theDatabase) : 0};
+      sqlite3_close_v2(theDatabase);
+      return WinErrorFromSqlite(theFailure);
+    }
+    sqlite3_extended_result_codes(theDatabase, 1);
+    sqlite3_busy_timeout(theDatabase, kBusyTimeoutMs);
+    ioConnection.mDatabase = theDatabase;
+    ioConnection.mOwner = theProcess;
+    ioConnection.mPath = thePath;
+  }
+  if (!ioConnection.mReady) {
+    PrepareSchema(ioConnection.mDatabase);
+    ioConnection.mReady = true;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG RunInTransaction(sqlite3* inDatabase, const RegistryWork& inWork)
+{
+  Execute(inDatabase, "BEGIN IMMEDIATE");
+  try {
+    LONG theResult = inWork(inDatabase);
+    if (theResult != ERROR_SUCCESS) {
+      RollBack(inDatabase);
+      return theResult;
+    }
+    Execute(inDatabase, "COMMIT");
+    return ERROR_SUCCESS;
+  } catch (...) {
+    RollBack(inDatabase);
+    throw;
+  }
+}
+
+LONG Run(const RegistryWork& inWork, bool inWrite)
+{
+  InstallForkHandlers();
+  std::lock_guard theGuard(gLock);
+  for (int theAttempt = 1;; ++theAttempt) {
+    try {
+      if (LONG theError = Open(gConnection); theError != ERROR_SUCCESS)
+        return theError;
+      return inWrite ? RunInTransaction(gConnection.mDatabase, inWork) : inWork(gConnection.mDatabase);
+    } catch (const RegistryStoreFailure& inFailure) {
+      int thePrimary = inFailure.mCode & 0xFF;
+      if ((thePrimary == SQLITE_BUSY || thePrimary == SQLITE_LOCKED) && theAttempt < kBusyAttempts)
+        continue;
+      return WinErrorFromSqlite(inFailure);
+    } catch (const std::bad_alloc&) {
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
+}
+
+}  // namespace
+
+RegistryStatement::RegistryStatement(sqlite3* inDatabase, std::string_view inSql) : mDatabase(inDatabase)
+{
+  int theCode = sqlite3_prepare_v2(mDatabase, inSql.data(), static_cast<int>(inSql.size()), &mStatement, nullptr);
+  if (theCode != SQLITE_OK)
+    Fail(mDatabase, theCode);
+}
+
+RegistryStatement::~RegistryStatement()
+{
+  sqlite3_finalize(mStatement);
+}
+
+RegistryStatement& RegistryStatement::Bind(int inIndex, std::int64_t inValue)
+{
+  if (int theCode = sqlite3_bind_int64(mStatement, inIndex, inValue); theCode != SQLITE_OK)
+    Fail(mDatabase, theCode);
+  return *this;
+}
+
+RegistryStatement& RegistryStatement::BindText(int inIndex, std::string_view inText)
+{
+  int theCode =
+    sqlite3_bind_text64(mStatement, inIndex, inText.data() != nullptr ? inText.data() : "", inText.size(),
+                        SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (theCode != SQLITE_OK)
+    Fail(mDatabase, theCode);
+  return *this;
+}
+
+RegistryStatement& RegistryStatement::BindBlob(int inIndex, const void* inData, std::size_t inSize)
+{
+  // An empty blob, not NULL, for no bytes.
+  int theCode = inSize == 0 ? sqlite3_bind_zeroblob(mStatement, inIndex, 0)
+                            : sqlite3_bind_blob64(mStatement, inIndex, inData, inSize, SQLITE_TRANSIENT);
+  if (theCode != SQLITE_OK)
+    Fail(mDatabase, theCode);
+  return *this;
+}
+
+bool RegistryStatement::Step()
+{
+  int theCode = sqlite3_step(mStatement);
+  if (theCode == SQLITE_ROW)
+    return true;
+  if (theCode == SQLITE_DONE)
+    return false;
+  Fail(mDatabase, theCode);
+}
+
+std::int64_t RegistryStatement::Int64(int inColumn) const
+{
+  return sqlite3_column_int64(mStatement, inColumn);
+}
+
+std::string RegistryStatement::Text(int inColumn) const
+{
+  const unsigned char* theText = sqlite3_column_text(mStatement, inColumn);
+  int theSize = sqlite3_column_bytes(mStatement, inColumn);
+  return theText != nullptr ? std::string(reinterpret_cast<const char*>(theText), static_cast<std::size_t>(theSize))
+                            : std::string();
+}
+
+std::string RegistryStatement::Blob(int inColumn) const
+{
+  const void* theData = sqlite3_column_blob(mStatement, inColumn);
+  int theSize = sqlite3_column_bytes(mStatement, inColumn);
+  return theData != nullptr ? std::string(static_cast<const char*>(theData), static_cast<std::size_t>(theSize))
+                            : std::string();
+}
+
+LONG RegistryStore::Read(const RegistryWork& inWork)
+{
+  return Run(inWork, false);
+}
+
+LONG RegistryStore::Write(const RegistryWork& inWork)
+{
+  return Run(inWork, true);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The SQLite database behind the registry, <TESSALINE_HOME>/registry.db.
+//
+// Tables: keys(id, parent, name) with the two roots as rows 1 and 2 (parent 0),
+// and vals(key, name, type, data). Names are compared without regard to ASCII
+// case (the columns' NOCASE collation) and kept as first written; key ids are
+// never reused, so a handle to a deleted key stays dead.
+//
+// One connection per process, used under one process-wide lock: it is opened
+// at first use and opened again when the process id changes (a connection is
+// never used across fork()) or when TESSALINE_HOME names another folder. The
+// database stays in rollback-journal mode, so a user who may only read the
+// file can still read it. Reads run as they are; writes run inside
+// BEGIN IMMEDIATE transactions. SQLite waits for other processes' locks up to
+// a time-out, and a work that still meets a busy database is run again from
+// the start, so callers never see a busy database unless it stays locked for
+// about a minute (ERROR_BUSY).
+
+#include "platform/base/WinTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+constexpr std::int64_t kMachineRootId = 1;
+constexpr std::int64_t kClassesRootId = 2;
+
+// A failed SQLite call inside a work: its extended result code and the
+// system's errno behind it. Works let it pass; the store maps it to a
+// Windows error (or runs the work again when the database was busy).
+struct RegistryStoreFailure {
+  int mCode;
+  int mErrno;
+};
+
+// One prepared statement, finalised when it goes.
+class RegistryStatement {
+public:
+  RegistryStatement(sqlite3* inDatabase, std::string_view inSql);
+  ~RegistryStatement();
+  RegistryStatement(const RegistryStatement&) = delete;
+  RegistryStatement& operator=(const RegistryStatement&) = delete;
+
+  // Parameters count from 1, as SQLite's do.
+  RegistryStatement& Bind(int inIndex, std::int64_t inValue);
+  RegistryStatement& BindText(int inIndex, std::string_view inText);
+  RegistryStatement& BindBlob(int inIndex, const void* inData, std::size_t inSize);
+
+  // True while a row is ready; false when the statement is done.
+  bool Step();
+
+  std::int64_t Int64(int inColumn) const;
+  std::string Text(int inColumn) const;
+  std::string Blob(int inColumn) const;
+
+private:
+  sqlite3* mDatabase;
+  sqlite3_stmt* mStatement = nullptr;
+};
+
+// A piece of registry work on the connection: answers ERROR_SUCCESS or a
+// Windows error; may throw RegistryStoreFailure.
+using RegistryWork = std::function<LONG(sqlite3*)>;
+
+class RegistryStore {
+public:
+  // Runs inWork outside any explicit transaction.
+  [[nodiscard]] static LONG Read(const RegistryWork& inWork);
+  // Runs inWork inside BEGIN IMMEDIATE ... COMMIT; a work that answers an error
+  // is rolled back.
+  [[nodiscard]] static LONG Write(const RegistryWork& inWork);
+};

@@ -1,0 +1,138 @@
+#include "platform/base/TessalineHome.h"
+#include "platform/base/WinError.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+mode_t ModeOf(const std::string& inPath)
+{
+  struct stat theInfo {};
+  return stat(inPath.c_str(), &theInfo) == 0 ? (theInfo.st_mode & 07777) : 0;
+}
+
+bool SharedHomeExists()
+{
+  return std::filesystem::is_directory("/var/lib/tessaline");
+}
+
+// Runs inBody in a child, whose environment it may change freely.
+void ExpectInChild(const std::function<int()>& inBody)
+{
+  tltest::ChildResult theChild = tltest::RunInChild(inBody);
+  ASSERT_TRUE(theChild.mExited) << "signal " << theChild.mSignal;
+  EXPECT_EQ(theChild.mStatus, 0);
+}
+
+}  // namespace
+
+TEST(TessalineHome, NamedHomeIsUsedAndMadeWhenMissing)
+{
+  std::string theHome;
+  ASSERT_EQ(GetTessalineHome(theHome), ERROR_SUCCESS);
+  EXPECT_EQ(theHome, tltest::TestHome());
+  EXPECT_FALSE(IsTessalineHomePrivate());
+  EXPECT_EQ(GetTessalineHomeWarning(), "");
+
+  ExpectInChild([] {
+    umask(0);
+    std::string theNamed = tltest::TestHome() + "/new-home";
+    setenv("TESSALINE_HOME", (theNamed + "//").c_str(), 1);
+    std::string theMade;
+    if (GetTessalineHome(theMade) != ERROR_SUCCESS || theMade != theNamed)
+      return 1;
+    if (ModeOf(theNamed) != 0770)
+      return 2;
+    // A relative name is taken from the current folder.
+    if (chdir(tltest::TestHome().c_str()) != 0)
+      return 3;
+    setenv("TESSALINE_HOME", "relative", 1);
+    if (GetTessalineHome(theMade) != ERROR_SUCCESS || theMade != tltest::TestHome() + "/relative")
+      return 4;
+    return 0;
+  });
+}
+
+TEST(TessalineHome, UnusableNamedHomeGivesAnError)
+{
+  ExpectInChild([] {
+    std::string theFile = tltest::TestHome() + "/plain-file";
+    std::ofstream(theFile) << "x";
+    struct Case {
+      std::string mHome;
+      DWORD mError;
+    };
+    const Case kCases[] = {
+      {"/nonexistent-tessaline-parent/home", ERROR_PATH_NOT_FOUND},
+      {theFile, ERROR_DIRECTORY},
+      {theFile + "/below", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& theCase : kCases) {
+      setenv("TESSALINE_HOME", theCase.mHome.c_str(), 1);
+      std::string theHome = "stale";
+      if (GetTessalineHome(theHome) != theCase.mError || !theHome.empty()) {
+        std::fprintf(stderr, "%s\n", theCase.mHome.c_str());
+        return 1;
+      }
+    }
+    return 0;
+  });
+}
+
+TEST(TessalineHome, PrivateFallbackIsMadeForTheUserOnly)
+{
+  if (SharedHomeExists())
+    GTEST_SKIP() << "this machine has a shared home";
+  ExpectInChild([] {
+    umask(022);
+    std::string theState = tltest::MakeTempFolder("state");
+    std::string theUser = tltest::MakeTempFolder("user");
+    unsetenv("TESSALINE_HOME");
+    setenv("XDG_STATE_HOME", theState.c_str(), 1);
+    std::string theHome;
+    if (GetTessalineHome(theHome) != ERROR_SUCCESS || theHome != theState + "/tessaline")
+      return 1;
+    if (ModeOf(theHome) != 0700)
+      return 2;
+    if (!IsTessalineHomePrivate())
+      return 3;
+    std::string theWarning = GetTessalineHomeWarning();
+    if (theWarning.find("private to this user") == std::string::npos || theWarning.find(theHome) == std::string::npos)
+      return 4;
+
+    // Without XDG_STATE_HOME: ~/.local/state/tessaline, every new folder 0700.
+    unsetenv("XDG_STATE_HOME");
+    setenv("HOME", theUser.c_str(), 1);
+    if (GetTessalineHome(theHome) != ERROR_SUCCESS || theHome != theUser + "/.local/state/tessaline")
+      return 5;
+    if (ModeOf(theUser + "/.local") != 0700 || ModeOf(theUser + "/.local/state") != 0700 || ModeOf(theHome) != 0700)
+      return 6;
+    return 0;
+  });
+}
+
+TEST(TessalineHome, PrivateFallbackThatCannotBeMadeGivesAnError)
+{
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to switch to nobody";
+  if (SharedHomeExists())
+    GTEST_SKIP() << "this machine has a shared home";
+  tltest::ChildResult theChild = tltest::RunAsNobody([] {
+    unsetenv("TESSALINE_HOME");
+    unsetenv("XDG_STATE_HOME");
+    setenv("HOME", "/nonexistent", 1);
+    std::string theHome;
+    return GetTessalineHome(theHome) == ERROR_ACCESS_DENIED && theHome.empty() ? 0 : 1;
+  });
+  ASSERT_TRUE(theChild.mExited);
+  EXPECT_EQ(theChild.mStatus, 0);
+}

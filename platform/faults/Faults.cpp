@@ -1,0 +1,202 @@
+#include "platform/faults/Faults.h"
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+#if !defined(__x86_64__)
+#error "fault records are read from the x86-64 machine context"
+#endif
+
+namespace {
+
+constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr std::size_t kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
+
+// The actions that were in place before ours, to pass untranslated faults on to.
+struct sigaction gPrevious[kSignalCount];
+
+// The calling thread's translator. Initial-exec TLS needs no allocation on
+// first use, so the signal handler may read it.
+__attribute__((tls_model("initial-exec"))) thread_local FaultTranslator tTranslator = nullptr;
+
+// The alternate signal stack of one thread, made at its first guard and freed
+// when the thread ends. A thread that already has an alternate stack keeps it.
+class AlternateStack {
+ public:
+  AlternateStack()
+  {
+    stack_t theCurrent{};
+    if (sigaltstack(nullptr, &theCurrent) != 0 || !(theCurrent.ss_flags & SS_DISABLE))
+      return;
+    std::size_t thePage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::size_t theMinimum = static_cast<std::size_t>(std::max<long>(sysconf(_SC_SIGSTKSZ), MINSIGSTKSZ));
+    // The translator throws from this stack: the unwinder and a sanitizer
+    // build need far more than the minimum.
+    mSize = std::max<std::size_t>(theMinimum * 4, 128 * 1024);
+    mSize = (mSize + thePage - 1) / thePage * thePage;
+    // One inaccessible page below the stack turns an overflow into a fault.
+    void* theBlock = mmap(nullptr, mSize + thePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (theBlock == MAP_FAILED)
+      return;
+    mprotect(theBlock, thePage, PROT_NONE);
+    stack_t theStack{};
+    theStack.ss_sp = static_cast<char*>(theBlock) + thePage;
+    theStack.ss_size = mSize;
+    if (sigaltstack(&theStack, nullptr) != 0) {
+      munmap(theBlock, mSize + thePage);
+      return;
+    }
+    mBlock = theBlock;
+    mGuardSize = thePage;
+  }
+
+  ~AlternateStack()
+  {
+    if (!mBlock)
+      return;
+    stack_t theOff{};
+    theOff.ss_flags = SS_DISABLE;
+    sigaltstack(&theOff, nullptr);
+    munmap(mBlock, mSize + mGuardSize);
+  }
+
+  AlternateStack(const AlternateStack&) = delete;
+  AlternateStack& operator=(const AlternateStack&) = delete;
+
+ private:
+  void* mBlock = nullptr;
+  std::size_t mSize = 0;
+  std::size_t mGuardSize = 0;
+};
+
+DWORD FloatingPointCode(int inCode)
+{
+  switch (inCode) {
+    case FPE_INTDIV: return EXCEPTION_INT_DIVIDE_BY_ZERO;
+    case FPE_INTOVF: return EXCEPTION_INT_OVERFLOW;
+    case FPE_FLTDIV: return EXCEPTION_FLT_DIVIDE_BY_ZERO;
+    case FPE_FLTOVF: return EXCEPTION_FLT_OVERFLOW;
+    case FPE_FLTUND: return EXCEPTION_FLT_UNDERFLOW;
+    case FPE_FLTRES: return EXCEPTION_FLT_INEXACT_RESULT;
+    default: return EXCEPTION_FLT_INVALID_OPERATION;
+  }
+}
+
+FaultRecord MakeRecord(int inSignal, const siginfo_t& inInfo, const ucontext_t& inContext)
+{
+  const greg_t* theRegisters = inContext.uc_mcontext.gregs;
+  FaultRecord theFault{};
+  theFault.mCodeAddress = static_cast<std::uintptr_t>(theRegisters[REG_RIP]);
+  switch (inSignal) {
+    case SIGSEGV:
+    case SIGBUS: {
+      // The page-fault error code: bit 1 a write, bit 4 an instruction fetch.
+      greg_t theError = theRegisters[REG_ERR];
+      theFault.mCode = EXCEPTION_ACCESS_VIOLATION;
+      theFault.mAccess = (theError & 0x10) ? kFaultAccessExecute : (theError & 0x2) ? kFaultAccessWrite
+                                                                                      : kFaultAccessRead;
+      theFault.mTargetAddress = reinterpret_cast<std::uintptr_t>(inInfo.si_addr);
+      break;
+    }
+    case SIGFPE:
+      theFault.mCode = FloatingPointCode(inInfo.si_code);
+      break;
+    default:
+      theFault.mCode = EXCEPTION_ILLEGAL_INSTRUCTION;
+      break;
+  }
+  Dl_info theModule{};
+  if (dladdr(reinterpret_cast<void*>(theFault.mCodeAddress), &theModule))
+    theFault.mModuleBase = reinterpret_cast<std::uintptr_t>(theModule.dli_fbase);
+  return theFault;
+}
+
+// A fault not translated: the handler before ours, or the default action.
+void PassOn(int inSignal, siginfo_t* inInfo, void* inContext)
+{
+  const struct sigaction* thePrevious = nullptr;
+  for (std::size_t i = 0; i < kSignalCount; ++i)
+    if (kSignals[i] == inSignal)
+      thePrevious = &gPrevious[i];
+  bool theSent = inInfo->si_code <= 0;  // by kill() or raise(), not by the hardware
+  if (thePrevious && (thePrevious->sa_flags & SA_SIGINFO) && thePrevious->sa_sigaction) {
+    thePrevious->sa_sigaction(inSignal, inInfo, inContext);
+    return;
+  }
+  if (thePrevious && !(thePrevious->sa_flags & SA_SIGINFO) && thePrevious->sa_handler != SIG_DFL &&
+      thePrevious->sa_handler != SIG_IGN) {
+    thePrevious->sa_handler(inSignal);
+    return;
+  }
+  if (theSent && thePrevious && thePrevious->sa_handler == SIG_IGN)
+    return;
+  // Back to the default action: a hardware fault recurs when the faulting
+  // instruction runs again, a sent signal is raised again.
+  struct sigaction theDefault{};
+  theDefault.sa_handler = SIG_DFL;
+  sigemptyset(&theDefault.sa_mask);
+  sigaction(inSignal, &theDefault, nullptr);
+  if (theSent)
+    raise(inSignal);
+}
+
+// Clears the thread's slot while its translator runs (a fault inside the
+// translator takes the default course) and puts it back however the
+// translator leaves, a throw included.
+class TranslatorInUse {
+ public:
+  explicit TranslatorInUse(FaultTranslator inTranslator) : mTranslator(inTranslator) { tTranslator = nullptr; }
+  ~TranslatorInUse() { tTranslator = mTranslator; }
+  TranslatorInUse(const TranslatorInUse&) = delete;
+  TranslatorInUse& operator=(const TranslatorInUse&) = delete;
+
+ private:
+  FaultTranslator mTranslator;
+};
+
+void OnFault(int inSignal, siginfo_t* inInfo, void* inContext)
+{
+  int theErrno = errno;
+  FaultTranslator theTranslator = tTranslator;
+  if (theTranslator && inInfo->si_code > 0) {
+    FaultRecord theFault = MakeRecord(inSignal, *inInfo, *static_cast<const ucontext_t*>(inContext));
+    TranslatorInUse theInUse(theTranslator);
+    theTranslator(theFault);
+  }
+  PassOn(inSignal, inInfo, inContext);
+  errno = theErrno;
+}
+
+void InstallHandlers()
+{
+  static std::once_flag gInstalled;
+  std::call_once(gInstalled, [] {
+    struct sigaction theAction{};
+    theAction.sa_sigaction = OnFault;
+    theAction.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+    sigemptyset(&theAction.sa_mask);
+    for (std::size_t i = 0; i < kSignalCount; ++i)
+      sigaction(kSignals[i], &theAction, &gPrevious[i]);
+  });
+}
+
+}  // namespace
+
+ScopedFaultTranslator::ScopedFaultTranslator(FaultTranslator inTranslator) : mPrevious(tTranslator)
+{
+  InstallHandlers();
+  static thread_local AlternateStack tStack;
+  tTranslator = inTranslator;
+}
+
+ScopedFaultTranslator::~ScopedFaultTranslator()
+{
+  tTranslator = mPrevious;
+}

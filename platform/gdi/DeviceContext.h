@@ -1,0 +1,73 @@
+#pragma once
+// A device context behind an HDC: the objects selected into it, its mapping
+// mode, graphics mode and world transform.
+//
+// A memory device context draws into the bitmap selected into it; the screen
+// context has no pixels of its own. Selections and modes change under the
+// context's own lock; drawing takes a copy of what it needs (DrawState) and
+// draws with no lock held. Once closed (DeleteDC), a context holds nothing and
+// refuses every selection, so no object stays counted as selected by it.
+
+#include "platform/gdi/BitmapObject.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiObject.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace tlgdi {
+
+class DeviceContext : public GdiObject {
+public:
+  enum Slot { kPenSlot, kBrushSlot, kFontSlot, kBitmapSlot, kPaletteSlot, kSlotCount };
+
+  struct Selection {
+    std::uint32_t mHandle = 0;
+    std::shared_ptr<GdiObject> mObject;
+  };
+
+  struct DrawState {
+    std::shared_ptr<BitmapObject> mBitmap;  // null for the screen
+    XFORM mTransform;
+  };
+
+  static const XFORM kIdentity;
+
+  // inDefaults: stock objects for every slot (the screen has no bitmap).
+  DeviceContext(bool inMemory, const std::array<Selection, kSlotCount>& inDefaults);
+
+  bool IsMemory() const { return Kind() == ObjectKind::kMemoryDC; }
+
+  // Selects inNew into its slot and answers the handle selected before, or 0
+  // with outError (a bitmap selected elsewhere, a closed context).
+  std::uint32_t Select(Slot inSlot, const Selection& inNew, DWORD& outError);
+  Selection Current(Slot inSlot) const;
+
+  // Deselects everything; called once, when the context is deleted.
+  void Close();
+
+  int MapMode() const;
+  int SetMapMode(int inMode);
+  int GraphicsMode() const;
+  // The previous mode, or 0 when going back to GM_COMPATIBLE while the world
+  // transform is not the identity.
+  int SetGraphicsMode(int inMode);
+  XFORM Transform() const;
+  // False unless the graphics mode is GM_ADVANCED.
+  bool SetTransform(const XFORM& inXform);
+  void ResetTransform();
+
+  DrawState ForDrawing() const;
+
+private:
+  mutable std::mutex mLock;
+  std::array<Selection, kSlotCount> mSlots;
+  bool mClosed = false;
+  int mMapMode = MM_TEXT;
+  int mGraphicsMode = GM_COMPATIBLE;
+  XFORM mTransform = kIdentity;
+};
+
+}  // namespace tlgdi

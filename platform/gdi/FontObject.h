@@ -1,0 +1,35 @@
+#pragma once
+// A font behind an HFONT: the logical font it was created from. Glyphs are
+// found and drawn from this description when text is drawn.
+
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiObject.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace tlgdi {
+
+class FontObject : public GdiObject {
+public:
+  explicit FontObject(const LOGFONTA& inFont) : GdiObject(ObjectKind::kFont), mFont(inFont) {}
+
+  const LOGFONTA& LogFont() const { return mFont; }
+
+  // Copies inName into outName of inCapacity bytes with its NUL, cut before
+  // the last UTF-8 character that would not fit whole.
+  static void CopyName(std::string_view inName, char* outName, std::size_t inCapacity)
+  {
+    std::size_t theLength = inName.size() < inCapacity ? inName.size() : inCapacity - 1;
+    if (theLength < inName.size())
+      while (theLength > 0 && (static_cast<unsigned char>(inName[theLength]) & 0xC0) == 0x80)
+        --theLength;
+    std::memcpy(outName, inName.data(), theLength);
+    std::memset(outName + theLength, 0, inCapacity - theLength);
+  }
+
+private:
+  const LOGFONTA mFont;
+};
+
+}  // namespace tlgdi

@@ -15,14 +15,6 @@ struct KeywordSetter {
   Setter mSet;
 };
 
-bool EqualsIgnoringCase(std::string_view inA, std::string_view inB)
-{
-  return std::equal(inA.begin(), inA.end(), inB.begin(), inB.end(), [](char inX, char inY) {
-    auto theLower = [](char inChar) { return inChar >= 'A' && inChar <= 'Z' ? char(inChar - 'A' + 'a') : inChar; };
-    return theLower(inX) == theLower(inY);
-  });
-}
-
 bool SetFlagged(bool inParsed, LONG& outFlag)
 {
   if (inParsed)

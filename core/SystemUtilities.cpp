@@ -1,5 +1,9 @@
 #include "core/SystemUtilities.h"
 
+#include "core/Utilities.h"
+
+#include "platform/base/Version.h"
+
 #include <cmath>
 #include <limits>
 
@@ -14,20 +18,6 @@ LONG SaturateToLong(double inValue)
   if (inValue >= static_cast<double>(std::numeric_limits<LONG>::max()))
     return std::numeric_limits<LONG>::max();
   return static_cast<LONG>(inValue);
-}
-
-bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix)
-{
-  if (inText.size() < inPrefix.size())
-    return false;
-  for (std::size_t i = 0; i < inPrefix.size(); ++i) {
-    char theChar = inText[i];
-    if (theChar >= 'A' && theChar <= 'Z')
-      theChar = static_cast<char>(theChar - 'A' + 'a');
-    if (theChar != inPrefix[i])
-      return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -65,4 +55,43 @@ bool IsURL(std::string_view inPath)
 {
   return StartsWithIgnoringCase(inPath, "http://") || StartsWithIgnoringCase(inPath, "ftp://") ||
          StartsWithIgnoringCase(inPath, "rtsp://");
+}
+
+OSKind GetOSKind()
+{
+  // The extended record first, then the basic one; both begin alike.
+  OSVERSIONINFOEXA theInfo{};
+  theInfo.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&theInfo))) {
+    theInfo.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&theInfo)))
+      return kOSUnknown;
+  }
+  switch (theInfo.dwPlatformId) {
+    case VER_PLATFORM_WIN32s:
+      return kOSWin32s;
+    case VER_PLATFORM_WIN32_WINDOWS:
+      return theInfo.dwMajorVersion > 4 || (theInfo.dwMajorVersion == 4 && theInfo.dwMinorVersion != 0) ? kOSWin98
+                                                                                                          : kOSWin95;
+    case VER_PLATFORM_WIN32_NT:
+      switch (theInfo.dwMajorVersion) {
+        case 3:
+          return kOSNT3;
+        case 4:
+          return kOSNT4;
+        case 5:
+          return kOSNT5;
+        default:
+          return kOSUnknown;
+      }
+    default:
+      return kOSUnknown;
+  }
+}
+
+bool IsNT5OrLater()
+{
+  OSVERSIONINFOA theInfo{};
+  theInfo.dwOSVersionInfoSize = sizeof theInfo;
+  return GetVersionExA(&theInfo) && theInfo.dwPlatformId == VER_PLATFORM_WIN32_NT && theInfo.dwMajorVersion >= 5;
 }

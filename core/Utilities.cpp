@@ -89,23 +89,6 @@ char ToLowerAscii(char inChar)
   return inChar >= 'A' && inChar <= 'Z' ? static_cast<char>(inChar - 'A' + 'a') : inChar;
 }
 
-// Whole-string comparison without regard to the case of ASCII letters; every
-// other byte must be equal.
-bool EqualsIgnoringCase(std::string_view inA, std::string_view inB)
-{
-  if (inA.size() != inB.size())
-    return false;
-  for (std::size_t i = 0; i < inA.size(); ++i)
-    if (ToLowerAscii(inA[i]) != ToLowerAscii(inB[i]))
-      return false;
-  return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix)
-{
-  return inText.size() >= inPrefix.size() && EqualsIgnoringCase(inText.substr(0, inPrefix.size()), inPrefix);
-}
-
 template <std::size_t N>
 bool FindKeyword(const Keyword (&inTable)[N], std::string_view inText, LONG& outValue)
 {
@@ -223,6 +206,21 @@ SAFEARRAY* ReachByteArray(SAFEARRAY** theArrayH)
 }
 
 }  // namespace
+
+bool EqualsIgnoringCase(std::string_view inA, std::string_view inB)
+{
+  if (inA.size() != inB.size())
+    return false;
+  for (std::size_t i = 0; i < inA.size(); ++i)
+    if (ToLowerAscii(inA[i]) != ToLowerAscii(inB[i]))
+      return false;
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix)
+{
+  return inText.size() >= inPrefix.size() && EqualsIgnoringCase(inText.substr(0, inPrefix.size()), inPrefix);
+}
 
 // ---- Parsers
 

@@ -44,6 +44,11 @@ struct FloatPoint {
   friend constexpr bool operator==(const FloatPoint&, const FloatPoint&) = default;
 };
 
+// Whole-text comparison without regard to the case of ASCII letters; every
+// other byte must be equal.
+bool EqualsIgnoringCase(std::string_view inA, std::string_view inB);
+bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix);
+
 // ---- Parsers
 
 // 0 to 255 bytes, the empty text too.

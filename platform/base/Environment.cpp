@@ -3,6 +3,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,4 +85,17 @@ BOOL GetComputerNameA(LPSTR outBuffer, LPDWORD ioSize)
   outBuffer[theName.size()] = '\0';
   *ioSize = static_cast<DWORD>(theName.size());
   return TRUE;
+}
+
+bool IsLocalMachineName(LPCSTR inName)
+{
+  std::string_view theName = inName != nullptr ? std::string_view(inName) : std::string_view();
+  if (theName.starts_with("\\\\"))
+    theName.remove_prefix(2);
+  if (theName.empty())
+    return true;
+  char theOwnName[HOST_NAME_MAX + 1] = {};
+  DWORD theSize = sizeof(theOwnName);
+  return GetComputerNameA(theOwnName, &theSize) && theName.size() == theSize &&
+         strncasecmp(theOwnName, theName.data(), theSize) == 0;
 }

@@ -16,3 +16,8 @@ DWORD ExpandEnvironmentStringsA(LPCSTR inSource, LPSTR outBuffer, DWORD inSize);
 // buffer too small answers FALSE with ERROR_BUFFER_OVERFLOW and the size
 // needed (with the NUL) in *ioSize.
 BOOL GetComputerNameA(LPSTR outBuffer, LPDWORD ioSize);
+
+// True when inName means this machine: null or empty, or its computer name
+// (without regard to case, with or without a leading "\\"), as the
+// Win32 calls that take a server name accept it.
+bool IsLocalMachineName(LPCSTR inName);

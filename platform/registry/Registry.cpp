@@ -6,7 +6,6 @@
 
 #include <pthread.h>
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <cstring>
 #include <mutex>
@@ -54,6 +53,13 @@ std::optional<std::int64_t> RootId(HKEY inKey)
   return std::nullopt;
 }
 
+// The table's number for a handle; 0 (no entry's) for a value wider than 32 bits.
+std::uint32_t KeyNumber(HKEY inKey)
+{
+  std::uintptr_t theValue = reinterpret_cast<std::uintptr_t>(inKey);
+  return theValue <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(theValue) : 0;
+}
+
 LONG FindKey(HKEY inKey, OpenKey& outKey)
 {
   if (std::optional<std::int64_t> theRoot = RootId(inKey)) {
@@ -62,7 +68,7 @@ LONG FindKey(HKEY inKey, OpenKey& outKey)
   }
   InstallForkHandlers();
   std::lock_guard theGuard(gKeysLock);
-  auto theEntry = gKeys.find(HandleToNumber(inKey));
+  auto theEntry = gKeys.find(KeyNumber(inKey));
   if (theEntry == gKeys.end())
     return ERROR_INVALID_HANDLE;
   outKey = theEntry->second;
@@ -257,7 +263,7 @@ LONG RegCloseKey(HKEY inKey)
     return ERROR_SUCCESS;
   InstallForkHandlers();
   std::lock_guard theGuard(gKeysLock);
-  return gKeys.erase(HandleToNumber(inKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  return gKeys.erase(KeyNumber(inKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWORD outType, LPBYTE outData,
@@ -448,16 +454,8 @@ LONG RegConnectRegistryA(LPCSTR inMachineName, HKEY inKey, HKEY* outKey)
   std::optional<std::int64_t> theRoot = RootId(inKey);
   if (!theRoot)
     return ERROR_INVALID_HANDLE;
-  std::string_view theMachine = inMachineName != nullptr ? std::string_view(inMachineName) : std::string_view();
-  if (theMachine.starts_with("\\\\"))
-    theMachine.remove_prefix(2);
-  if (!theMachine.empty()) {
-    char theOwnName[256] = {};
-    DWORD theSize = sizeof(theOwnName);
-    if (!GetComputerNameA(theOwnName, &theSize) || theMachine.size() != theSize ||
-        strncasecmp(theOwnName, theMachine.data(), theSize) != 0)
-      return ERROR_BAD_NETPATH;
-  }
+  if (!IsLocalMachineName(inMachineName))
+    return ERROR_BAD_NETPATH;
   *outKey = AddKey(*theRoot, KEY_ALL_ACCESS);
   return ERROR_SUCCESS;
 }

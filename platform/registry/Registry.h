@@ -75,6 +75,6 @@ LONG RegEnumKeyExA(HKEY inKey, DWORD inIndex, LPSTR outName, LPDWORD ioNameSize,
                    LPSTR outClass, LPDWORD ioClassSize, void* outLastWriteTime);
 
 // Only the local machine: a null or empty name, or this machine's own name
-// (GetComputerNameA, without regard to case, with or without a leading "\\\\").
+// (GetComputerNameA, without regard to case, with or without a leading "\\").
 // Any other answers ERROR_BAD_NETPATH.
 LONG RegConnectRegistryA(LPCSTR inMachineName, HKEY inKey, HKEY* outKey);

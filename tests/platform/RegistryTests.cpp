@@ -381,8 +381,12 @@ TEST(Registry, ForgedAndClosedHandlesAreInvalid)
   HKEY theKey = nullptr;
   ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
   ASSERT_EQ(RegCloseKey(theKey), ERROR_SUCCESS);
+  Key theLive;
+  ASSERT_EQ(Create(kTestKey, &theLive), ERROR_SUCCESS);
+  std::uintptr_t theWide = (std::uintptr_t{1} << 32) | HandleToNumber(static_cast<HKEY>(theLive));
 
   const HKEY kBadKeys[] = {theKey,
+                           reinterpret_cast<HKEY>(theWide),  // a live number with high bits set
                            nullptr,
                            NumberToHandle<HKEY>(0x7FFFFFF0u),
                            NumberToHandle<HKEY>(0x80000001u),  // a predefined key we do not keep

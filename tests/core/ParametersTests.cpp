@@ -176,12 +176,16 @@ TEST(Parameters, RefusesBadValuesAndUnknownNames)
     EXPECT_EQ(ErrorText(theParams), theCase.mMessage) << theCase.mString;
   }
 
-  std::string theMany = "points=";
+  // 1025 pairs: too many points, and too long for a parameter string's value.
+  std::string theMany;
   for (int i = 0; i < 1025; ++i)
     theMany += "1,2,";
   Parameters theTooMany;
-  EXPECT_EQ(theTooMany.Parse(theMany), 6);
+  theTooMany.ApplyParameter("points", theMany.c_str());
+  EXPECT_EQ(theTooMany.GetErrorCode(), 6);
   EXPECT_TRUE(theTooMany.Points.empty());
+  Parameters theTooLong;
+  EXPECT_EQ(theTooLong.Parse("points=" + theMany), 4);
 
   std::string theLongUser = "user=" + std::string(256, 'u');
   Parameters theUser;

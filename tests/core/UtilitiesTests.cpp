@@ -1,7 +1,10 @@
 #include "core/Utilities.h"
+#include "platform/base/WinError.h"
+#include "tests/core/EventWatcher.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <string>
@@ -446,4 +449,88 @@ TEST(Utilities, ComputesRectanglesAndPoints)
   // Extreme values stay within 32 bits.
   EXPECT_EQ(RectWidth({-2147483647 - 1, 0, 2147483647, 0}), 2147483647);
   EXPECT_EQ(FormatRect(OffsetRectBy({2147483600, 0, 2147483647, 0}, 100, 0)), "2147483647,0,2147483647,0");
+}
+
+TEST(Utilities, PassesByteArraysThroughVARIANTs)
+{
+  const BYTE kBytes[] = {0, 1, 2, 250, 255};
+  for (DWORD theLength : {0u, 1u, 5u}) {
+    VARIANT theVariant;
+    ASSERT_EQ(PtrToVARIANT(kBytes, theLength, &theVariant), S_OK);
+    EXPECT_EQ(theVariant.vt, VT_ARRAY | VT_UI1);
+    BYTE* theData = nullptr;
+    LONG theSize = -1;
+    ASSERT_EQ(AccessVARIANT(theVariant, theData, theSize), S_OK) << theLength;
+    EXPECT_EQ(theSize, static_cast<LONG>(theLength));
+    EXPECT_NE(theData, nullptr);
+    EXPECT_TRUE(std::equal(theData, theData + theSize, kBytes));
+    // Locked while accessed.
+    EXPECT_EQ(VariantClear(&theVariant), DISP_E_ARRAYISLOCKED);
+    EXPECT_EQ(UnaccessVARIANT(theVariant), S_OK);
+
+    // The same array by reference.
+    VARIANT theReference;
+    VariantInit(&theReference);
+    theReference.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+    theReference.pparray = &theVariant.parray;
+    ASSERT_EQ(AccessVARIANT(theReference, theData, theSize), S_OK);
+    EXPECT_EQ(theSize, static_cast<LONG>(theLength));
+    EXPECT_EQ(UnaccessVARIANT(theReference), S_OK);
+    EXPECT_EQ(VariantClear(&theVariant), S_OK);
+  }
+  VARIANT theEmpty;
+  EXPECT_EQ(PtrToVARIANT(nullptr, 0, &theEmpty), S_OK);
+  VariantClear(&theEmpty);
+  EXPECT_EQ(PtrToVARIANT(nullptr, 3, &theEmpty), E_POINTER);
+  EXPECT_EQ(PtrToVARIANT(kBytes, 3, nullptr), E_POINTER);
+}
+
+TEST(Utilities, RefusesVARIANTsThatHoldNoByteArray)
+{
+  BYTE* theData = reinterpret_cast<BYTE*>(1);
+  LONG theSize = 7;
+
+  Variant theNumber(LONG{5});
+  EXPECT_EQ(AccessVARIANT(*theNumber.Get(), theData, theSize), E_INVALIDARG);
+  EXPECT_EQ(theData, nullptr);
+  EXPECT_EQ(theSize, 0);
+  EXPECT_EQ(UnaccessVARIANT(*theNumber.Get()), E_INVALIDARG);
+
+  // An array of VARIANTs, even labelled as bytes, is refused.
+  VARIANT theList;
+  VariantInit(&theList);
+  theList.vt = VT_ARRAY | VT_VARIANT;
+  theList.parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  EXPECT_EQ(AccessVARIANT(theList, theData, theSize), E_INVALIDARG);
+  VARIANT theMislabelled = theList;
+  theMislabelled.vt = VT_ARRAY | VT_UI1;
+  EXPECT_EQ(AccessVARIANT(theMislabelled, theData, theSize), E_INVALIDARG);
+  VariantClear(&theList);
+
+  // Two dimensions.
+  SAFEARRAYBOUND theBounds[2] = {{2, 0}, {2, 0}};
+  VARIANT theSquare;
+  VariantInit(&theSquare);
+  theSquare.vt = VT_ARRAY | VT_UI1;
+  theSquare.parray = SafeArrayCreate(VT_UI1, 2, theBounds);
+  if (theSquare.parray) {
+    EXPECT_EQ(AccessVARIANT(theSquare, theData, theSize), E_INVALIDARG);
+    VariantClear(&theSquare);
+  }
+
+  // No array at all: an assertion and E_INVALIDARG; unaccess leaves it alone.
+  tltest::EventWatcher theWatcher;
+  VARIANT theMissing;
+  VariantInit(&theMissing);
+  theMissing.vt = VT_ARRAY | VT_UI1;
+  theMissing.parray = nullptr;
+  EXPECT_EQ(AccessVARIANT(theMissing, theData, theSize), E_INVALIDARG);
+  EXPECT_EQ(UnaccessVARIANT(theMissing), S_OK);
+  VARIANT theNullReference = theMissing;
+  theNullReference.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+  theNullReference.pparray = nullptr;
+  EXPECT_EQ(AccessVARIANT(theNullReference, theData, theSize), E_INVALIDARG);
+  const std::vector<std::string> theTexts = theWatcher.NewTexts();
+  ASSERT_EQ(theTexts.size(), 3u);
+  EXPECT_NE(theTexts[0].find("((theArrayH) && (*theArrayH))"), std::string::npos) << theTexts[0];
 }

@@ -32,9 +32,28 @@ const std::vector<std::string> kParameterCorpus = {
 };
 
 const std::vector<std::string> kValueCorpus = {
-  "#FF0000", "#ff00ff80", "100,0,0", "150,-5,0,50", "0x10,0x20,0x30", "0d300,0,0", "pattern", "lightgray",
-  "1,2,3,4", "1,2,3,4,", "-2147483648", "0X1f", "12abc", "3.4028234e38", "1e-39", "bold, italic",
-  "strikethru,underline", "75", "lossless", "238", "EASTEUROPE", "0,0,32766.5,-32767.5",
+  "#FF0000",
+  "#ff00ff80",
+  "100,0,0",
+  "150,-5,0,50",
+  "0x10,0x20,0x30",
+  "0d300,0,0",
+  "pattern",
+  "lightgray",
+  "1,2,3,4",
+  "1,2,3,4,",
+  "-2147483648",
+  "0X1f",
+  "12abc",
+  "3.4028234e38",
+  "1e-39",
+  "bold, italic",
+  "strikethru,underline",
+  "75",
+  "lossless",
+  "238",
+  "EASTEUROPE",
+  "0,0,32766.5,-32767.5",
 };
 
 // Characters that matter to the grammars, and some that do not.

@@ -85,8 +85,8 @@ TEST(Impersonator, ActsAsALoggedOnUserUntilItReverts)
     if (!Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != theUser.mName || theIsProcess)
       return 13;
     // Impersonating again first reverts; an empty name then stays as the process.
-    if (!theImpersonator.Impersonate("", "", ".") || !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) ||
-        theName != ProcessUser() || !theIsProcess)
+    if (!theImpersonator.Impersonate("", "", ".") ||
+        !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != ProcessUser() || !theIsProcess)
       return 14;
     if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), nullptr) ||
         !theImpersonator.Revert() || !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) ||

@@ -21,8 +21,14 @@ TEST(SystemUtilities, RoundsHalfAwayFromZero)
     double mValue;
     LONG mRounded;
   };
-  const Case kCases[] = {{2.5, 3},   {-2.5, -3}, {2.49, 2},         {-2.49, -2},
-                         {0.0, 0},   {-0.5, -1}, {1e12, 2147483647}, {-1e12, -2147483647 - 1},
+  const Case kCases[] = {{2.5, 3},
+                         {-2.5, -3},
+                         {2.49, 2},
+                         {-2.49, -2},
+                         {0.0, 0},
+                         {-0.5, -1},
+                         {1e12, 2147483647},
+                         {-1e12, -2147483647 - 1},
                          {std::numeric_limits<double>::quiet_NaN(), 0}};
   for (const Case& theCase : kCases)
     EXPECT_EQ(RoundToLong(theCase.mValue), theCase.mRounded) << theCase.mValue;
@@ -60,7 +66,7 @@ TEST(FontNames, PicksAnInstalledFamilyFromAList)
   const Case kCases[] = {
     {"Arial,DejaVu Sans", "DejaVu Sans"},
     {"No Such Family, dejavu sans", "DejaVu Sans"},  // a leading blank is skipped, case ignored
-    {"No Such Family,DejaVu Se", "DejaVu Serif"},     // the beginning of a name
+    {"No Such Family,DejaVu Se", "DejaVu Serif"},    // the beginning of a name
     {"No Such Family,Liberation Sans", "Liberation Sans"},
     {"No Such Family", "kept"},
     {"Nothing,,Else", theFamilies.front().c_str()},  // an empty item matches the first family

@@ -150,8 +150,8 @@ TEST(Transform, TellsWhetherARectangleStaysInPlace)
   };
   for (const Case& theCase : kCases)
     EXPECT_EQ(theCase.mTransform.LeavesRectUnchanged(theCase.mRect), theCase.mUnchanged)
-      << theCase.mTransform << " on " << theCase.mRect.left << "," << theCase.mRect.top << ","
-      << theCase.mRect.right << "," << theCase.mRect.bottom;
+      << theCase.mTransform << " on " << theCase.mRect.left << "," << theCase.mRect.top << "," << theCase.mRect.right
+      << "," << theCase.mRect.bottom;
 }
 
 TEST(Transform, MapsParallelograms)

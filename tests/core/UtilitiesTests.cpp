@@ -52,36 +52,71 @@ std::string Describe(const ColorValue& inColor)
 TEST(Utilities, ParsesEveryKeywordTableInAnyCase)
 {
   CheckTable("shape", ParseShape,
-             {{"rectangle", 1}, {"rect", 1}, {"oval", 2}, {"polygon", 3}, {"poly", 3}, {"roundrectangle", 4},
-              {"roundrect", 4}, {"text", 5}, {"line", 6}});
+             {{"rectangle", 1},
+              {"rect", 1},
+              {"oval", 2},
+              {"polygon", 3},
+              {"poly", 3},
+              {"roundrectangle", 4},
+              {"roundrect", 4},
+              {"text", 5},
+              {"line", 6}});
   CheckTable("operation", ParseDrawOperation, {{"draw", 1}, {"paint", 2}, {"both", 3}});
   CheckTable("halign", ParseHAlign, {{"left", 0}, {"middle", 1}, {"right", 2}});
   CheckTable("valign", ParseVAlign, {{"top", 0}, {"middle", 1}, {"bottom", 2}});
-  CheckTable(
-    "mode",
-    [](std::string_view inText, LONG& outValue) {
-      WORD theMode = 0xBEEF;
-      bool theOk = ParseTransferMode(inText, theMode);
-      outValue = theMode;
-      return theOk;
-    },
-    {{"copy", 0}, {"addpin", 33}, {"addover", 34}, {"subpin", 35}, {"addmax", 37}, {"subover", 38},
-     {"addmin", 39}, {"transparent", 256}, {"prewhitealpha", 257}, {"preblackalpha", 258}, {"blend", 260},
-     {"submin", 4095}});
+  CheckTable("mode",
+             [](std::string_view inText, LONG& outValue) {
+               WORD theMode = 0xBEEF;
+               bool theOk = ParseTransferMode(inText, theMode);
+               outValue = theMode;
+               return theOk;
+             },
+             {{"copy", 0},
+              {"addpin", 33},
+              {"addover", 34},
+              {"subpin", 35},
+              {"addmax", 37},
+              {"subover", 38},
+              {"addmin", 39},
+              {"transparent", 256},
+              {"prewhitealpha", 257},
+              {"preblackalpha", 258},
+              {"blend", 260},
+              {"submin", 4095}});
   CheckTable("channel", ParseChannel, {{"red", 0}, {"green", 1}, {"blue", 2}, {"alpha", 3}});
   CheckTable("depth", ParseDepth, {{"millions", 32}, {"thousands", 16}, {"256", 8}, {"16", 4}, {"2", 1}});
   CheckTable("selectiontype", ParseSelectionType, {{"color", 0}, {"notcolor", 1}, {"all", 2}, {"none", 3}});
   CheckTable("palette", ParsePalette,
-             {{"websafe", 0}, {"windows", 1}, {"macintosh", 2}, {"uniform", 3}, {"adaptive", 4}, {"grayscale", 5},
+             {{"websafe", 0},
+              {"windows", 1},
+              {"macintosh", 2},
+              {"uniform", 3},
+              {"adaptive", 4},
+              {"grayscale", 5},
               {"black&white", 6}});
   CheckTable("quality", ParseQuality,
              {{"lossless", 1024}, {"max", 1023}, {"min", 0}, {"low", 256}, {"normal", 512}, {"high", 768}});
   CheckTable("colorcount", ParseColorCount, {{"millions", 16777216}, {"thousands", 65536}, {"300", 300}});
   CheckTable("charset", ParseCharset,
-             {{"ansi", 0},       {"default", 1},   {"symbol", 2},     {"mac", 77},       {"shiftjis", 128},
-              {"hangeul", 129},  {"hangul", 129},  {"johab", 130},    {"gb2312", 134},   {"chinesebig5", 136},
-              {"greek", 161},    {"turkish", 162}, {"vietnamese", 163}, {"hebrew", 177}, {"arabic", 178},
-              {"baltic", 186},   {"russian", 204}, {"thai", 222},     {"easteurope", 238}});
+             {{"ansi", 0},
+              {"default", 1},
+              {"symbol", 2},
+              {"mac", 77},
+              {"shiftjis", 128},
+              {"hangeul", 129},
+              {"hangul", 129},
+              {"johab", 130},
+              {"gb2312", 134},
+              {"chinesebig5", 136},
+              {"greek", 161},
+              {"turkish", 162},
+              {"vietnamese", 163},
+              {"hebrew", 177},
+              {"arabic", 178},
+              {"baltic", 186},
+              {"russian", 204},
+              {"thai", 222},
+              {"easteurope", 238}});
   CheckTable("bool", ParseBool, {{"true", 1}, {"false", 0}, {"yes", 1}, {"no", 0}, {"7", 1}, {"0", 0}, {"0x0", 0}});
 
   // Not in the tables.
@@ -97,7 +132,10 @@ TEST(Utilities, ParsesEveryKeywordTableInAnyCase)
   EXPECT_FALSE(ParsePalette("black & white", theValue));
   EXPECT_FALSE(ParseBool("maybe", theValue));
   // A letter outside ASCII never matches a keyword by case folding.
-  EXPECT_FALSE(ParseHAlign("l\xC3\xA9" "ft", theValue));
+  EXPECT_FALSE(
+    ParseHAlign("l\xC3\xA9"
+                "ft",
+                theValue));
 }
 
 TEST(Utilities, FormatsKeywordsBack)
@@ -119,10 +157,10 @@ TEST(Utilities, FormatsKeywordsBack)
     const char* mText;
   };
   const Charset kCharsets[] = {
-    {0, "ANSI"},      {1, "Default"},    {2, "Symbol"},     {77, "Mac"},       {128, "ShiftJIS"},
-    {129, "Hangul"},  {130, "Johab"},    {134, "BG2312"},   {136, "ChineseBig5"}, {161, "Greek"},
-    {162, "Turkish"}, {163, "Vietnamese"}, {177, "Hebrew"}, {178, "Arabic"},   {186, "Baltic"},
-    {204, "Russian"}, {222, "Thai"},     {238, "EastEurope"}, {7, "7"},        {-3, "-3"},
+    {0, "ANSI"},     {1, "Default"},  {2, "Symbol"},        {77, "Mac"},      {128, "ShiftJIS"}, {129, "Hangul"},
+    {130, "Johab"},  {134, "BG2312"}, {136, "ChineseBig5"}, {161, "Greek"},   {162, "Turkish"},  {163, "Vietnamese"},
+    {177, "Hebrew"}, {178, "Arabic"}, {186, "Baltic"},      {204, "Russian"}, {222, "Thai"},     {238, "EastEurope"},
+    {7, "7"},        {-3, "-3"},
   };
   for (const Charset& theCase : kCharsets) {
     EXPECT_EQ(FormatCharset(theCase.mNumber), theCase.mText);
@@ -135,8 +173,8 @@ TEST(Utilities, FormatsKeywordsBack)
   EXPECT_TRUE(ParseCharset("xyz", theCharset));
   EXPECT_EQ(theCharset, 0);
 
-  const char* const kSpaces[] = {"Undefined", "RGB", "Gray", "Transparent", "OHTA", "XYZ", "YCbCr",
-                                 "YCC",       "YIQ", "YPbPr", "YUV",        "CMYK", "sRGB"};
+  const char* const kSpaces[] = {"Undefined", "RGB", "Gray",  "Transparent", "OHTA", "XYZ", "YCbCr",
+                                 "YCC",       "YIQ", "YPbPr", "YUV",         "CMYK", "sRGB"};
   for (LONG i = 0; i < 13; ++i)
     EXPECT_EQ(FormatColorSpace(i), kSpaces[i]);
 
@@ -144,7 +182,7 @@ TEST(Utilities, FormatsKeywordsBack)
     LONG mDepth;
     const char* mText;
   };
-  const Depth kDepths[] = {{32, "millions"}, {24, "millions"}, {17, "millions"}, {16, "thousands"},
+  const Depth kDepths[] = {{32, "millions"},  {24, "millions"}, {17, "millions"}, {16, "thousands"},
                            {15, "thousands"}, {9, "thousands"}, {8, "256"},       {4, "16"},
                            {2, "4"},          {1, "2"},         {0, "1"}};
   for (const Depth& theCase : kDepths)
@@ -259,12 +297,26 @@ TEST(Utilities, ParsesNumbers)
     LONG mValue;
   };
   const LongCase kLongs[] = {
-    {"12abc", true, 12},       {"abc", false, 0},          {"0X1f", true, 31},        {"0d12", true, 12},
-    {"0D-12", true, -12},      {"  -7", true, -7},         {"+8", true, 8},           {"\t9", true, 9},
-    {"", false, 0},            {"-", false, 0},            {"0x", true, 0},           {"0xg", true, 0},
-    {"0xFFFFFFFF", true, -1},  {"0x100000000", true, -1},  {"2147483647", true, 2147483647},
-    {"2147483648", true, 2147483647}, {"-2147483649", true, -2147483647 - 1}, {" 0x20", true, 0},
-    {"0d 5", true, 5},         {"1.9", true, 1},
+    {"12abc", true, 12},
+    {"abc", false, 0},
+    {"0X1f", true, 31},
+    {"0d12", true, 12},
+    {"0D-12", true, -12},
+    {"  -7", true, -7},
+    {"+8", true, 8},
+    {"\t9", true, 9},
+    {"", false, 0},
+    {"-", false, 0},
+    {"0x", true, 0},
+    {"0xg", true, 0},
+    {"0xFFFFFFFF", true, -1},
+    {"0x100000000", true, -1},
+    {"2147483647", true, 2147483647},
+    {"2147483648", true, 2147483647},
+    {"-2147483649", true, -2147483647 - 1},
+    {" 0x20", true, 0},
+    {"0d 5", true, 5},
+    {"1.9", true, 1},
   };
   for (const LongCase& theCase : kLongs) {
     LONG theValue = 0;
@@ -280,10 +332,13 @@ TEST(Utilities, ParsesNumbers)
     float mValue;
   };
   const FloatCase kFloats[] = {
-    {"1.5", true, 1.5f},    {" -2.25x", true, -2.25f}, {".5", true, 0.5f},  {"1e3", true, 1000.0f},
-    {"abc", false, 0},      {"nan", false, 0},         {"inf", false, 0},   {"-infinity", false, 0},
-    {"0x10", true, 0.0f},   {"1e39", false, 0},        {"-1e39", false, 0}, {"3.4028234e38", true, 3.4028234e38f},
-    {"1e-50", true, 0.0f},  {"", false, 0},
+    {"1.5", true, 1.5f},   {" -2.25x", true, -2.25f},
+    {".5", true, 0.5f},    {"1e3", true, 1000.0f},
+    {"abc", false, 0},     {"nan", false, 0},
+    {"inf", false, 0},     {"-infinity", false, 0},
+    {"0x10", true, 0.0f},  {"1e39", false, 0},
+    {"-1e39", false, 0},   {"3.4028234e38", true, 3.4028234e38f},
+    {"1e-50", true, 0.0f}, {"", false, 0},
   };
   for (const FloatCase& theCase : kFloats) {
     float theValue = 0;
@@ -297,7 +352,7 @@ TEST(Utilities, ParsesNumbers)
     const char* mText;
     LONG mQuality;
   };
-  const QualityCase kQualities[] = {{"abc", 512}, {"200", 1024}, {"-10", 0}, {"100", 1024},
+  const QualityCase kQualities[] = {{"abc", 512}, {"200", 1024}, {"-10", 0},    {"100", 1024},
                                     {"50", 512},  {"75", 768},   {"HIGH", 768}, {"", 512}};
   for (const QualityCase& theCase : kQualities) {
     LONG theQuality = -1;
@@ -314,9 +369,15 @@ TEST(Utilities, ParsesListsRectanglesAndPoints)
     RECT mRect;
   };
   const RectCase kRects[] = {
-    {"1,2,3,4", true, {1, 2, 3, 4}},    {"1,2,3,4,", true, {1, 2, 3, 4}}, {"-1, 2 ,3,0x10", true, {-1, 2, 3, 16}},
-    {"1,2,3", false, {}},               {"1,2,3,4,5", false, {}},         {"1,2,,3,4", false, {}},
-    {"", false, {}},                    {"1,2,3,4,5,6", false, {}},       {"a,b,c,d", false, {}},
+    {"1,2,3,4", true, {1, 2, 3, 4}},
+    {"1,2,3,4,", true, {1, 2, 3, 4}},
+    {"-1, 2 ,3,0x10", true, {-1, 2, 3, 16}},
+    {"1,2,3", false, {}},
+    {"1,2,3,4,5", false, {}},
+    {"1,2,,3,4", false, {}},
+    {"", false, {}},
+    {"1,2,3,4,5,6", false, {}},
+    {"a,b,c,d", false, {}},
   };
   for (const RectCase& theCase : kRects) {
     RECT theRect{9, 9, 9, 9};

@@ -1,0 +1,190 @@
+#include "core/EventLog.h"
+
+#include "core/Preferences.h"
+#include "core/RegKey.h"
+#include "core/SystemUtilities.h"
+#include "core/Utf8.h"
+#include "platform/base/LastError.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/WinError.h"
+#include "platform/kernel/Modules.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t kEventRoom = 1024;     // LogEvent's text, with its NUL
+constexpr std::size_t kAssertionRoom = 256;  // ReportAssertion's text, with its NUL
+constexpr std::size_t kMaxSourceName = 64;
+constexpr WORD kCategory = 1;
+constexpr DWORD kEventID = 0x1000;
+constexpr DWORD kModulePathRoom = MAX_PATH;
+constexpr char kSourcesKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+// One handle from RegisterEventSourceA, deregistered at the end of its scope.
+class EventSource {
+public:
+  EventSource(const char* inServer, const char* inSource) : mHandle(RegisterEventSourceA(inServer, inSource)) {}
+  EventSource(const EventSource&) = delete;
+  EventSource& operator=(const EventSource&) = delete;
+  ~EventSource()
+  {
+    if (mHandle)
+      DeregisterEventSource(mHandle);
+  }
+  HANDLE Get() const { return mHandle; }
+
+private:
+  HANDLE mHandle;
+};
+
+LONG SetDword(HKEY inKey, const char* inName, DWORD inValue)
+{
+  const BYTE theBytes[4] = {BYTE(inValue), BYTE(inValue >> 8), BYTE(inValue >> 16), BYTE(inValue >> 24)};
+  return RegSetValueExA(inKey, inName, 0, REG_DWORD, theBytes, sizeof theBytes);
+}
+
+LONG SetText(HKEY inKey, const char* inName, const std::string& inText)
+{
+  return RegSetValueExA(inKey, inName, 0, REG_SZ, reinterpret_cast<const BYTE*>(inText.c_str()),
+                        static_cast<DWORD>(inText.size() + 1));
+}
+
+// The unit a source file holds: its name without folder or extension.
+std::string_view UnitName(std::string_view inFile)
+{
+  std::size_t theSlash = inFile.find_last_of("/\\");
+  if (theSlash != std::string_view::npos)
+    inFile.remove_prefix(theSlash + 1);
+  return inFile.substr(0, inFile.find('.'));
+}
+
+}  // namespace
+
+void LogEvent(const char* inFormat, WORD inType, ...)
+{
+  // One byte beyond the limit tells whether the cut falls inside a character.
+  char theBuffer[kEventRoom + 1];
+  va_list theArguments;
+  va_start(theArguments, inType);
+  int theLength = std::vsnprintf(theBuffer, sizeof theBuffer, inFormat, theArguments);
+  va_end(theArguments);
+  if (theLength < 0)
+    return;
+  std::string_view theText(theBuffer, std::min<std::size_t>(static_cast<std::size_t>(theLength), kEventRoom));
+  WriteEventLog(nullptr, kEventSource, std::string(utf8::Cut(theText, kEventRoom - 1)).c_str(), inType);
+}
+
+void ReportAssertion(const char* inFile, LONG inLine, const char* inExpression)
+{
+  const std::string theUnit(UnitName(inFile ? inFile : ""));
+  const std::string theText =
+    FormatC("Assertion Failed in %s line %d (%s)", theUnit.c_str(), inLine, inExpression ? inExpression : "");
+  LogEvent("%s", EVENTLOG_ERROR_TYPE, std::string(utf8::Cut(theText, kAssertionRoom - 1)).c_str());
+}
+
+HRESULT LogFatalEvent(const char* inMessage, WORD inType)
+{
+  LogEvent("%s", inType, inMessage ? inMessage : "");
+  if (GetPrefLong("AutoRecover", GetOSKind() <= kOSNT4 ? 1 : 0) == 0) {
+    std::fflush(nullptr);
+    std::_Exit(1);
+  }
+  return S_OK;
+}
+
+DWORD WriteEventLog(const char* inServer, const char* inSource, const char* inText, WORD inType)
+{
+  std::string theText;
+  try {
+    theText = inText ? inText : "";
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  if (EventSourceExists(inServer, inSource) != ERROR_SUCCESS)
+    CreateEventSource(inServer, inSource);
+  EventSource theSource(inServer, inSource);
+  if (!theSource.Get())
+    return GetLastError();
+  std::replace(theText.begin(), theText.end(), '\r', ' ');
+  std::replace(theText.begin(), theText.end(), '\n', ' ');
+  LPCSTR theStrings[1] = {theText.c_str()};
+  ReportEventA(theSource.Get(), inType, kCategory, kEventID, nullptr, 1, 0, theStrings, nullptr);
+  return ERROR_SUCCESS;
+}
+
+LONG EventSourceExists(const char* inServer, const char* inSource)
+{
+  std::string_view theSource = inSource ? inSource : "";
+  if (theSource.size() > kMaxSourceName)
+    return ERROR_INVALID_DATA;
+  RegKey theMachine;
+  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  RegKey theKey;
+  return theKey.Open(theMachine.Get(), (kSourcesKey + std::string(theSource)).c_str(), KEY_READ);
+}
+
+LONG CreateEventSource(const char* inServer, const char* inSource)
+{
+  std::string thePath;
+  if (LONG theStatus = ReadModulePath(inServer, thePath); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  RegKey theMachine;
+  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  RegKey theKey;
+  if (LONG theStatus =
+        theKey.Create(theMachine.Get(), (kSourcesKey + std::string(inSource ? inSource : "")).c_str(), KEY_WRITE);
+      theStatus != ERROR_SUCCESS)
+    return theStatus;
+  LONG theStatus = SetDword(theKey.Get(), "CategoryCount", 1);
+  if (theStatus == ERROR_SUCCESS)
+    theStatus = SetText(theKey.Get(), "CategoryMessageFile", thePath);
+  if (theStatus == ERROR_SUCCESS)
+    theStatus = SetText(theKey.Get(), "EventMessageFile", thePath);
+  if (theStatus == ERROR_SUCCESS)
+    theStatus = SetDword(theKey.Get(), "TypesSupported", 7);
+  return theStatus;
+}
+
+LONG WriteModulePath()
+{
+  HMODULE theModule = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&WriteModulePath), &theModule))
+    return static_cast<LONG>(GetLastError());
+  char thePath[kModulePathRoom];
+  DWORD theLength = GetModuleFileNameA(theModule, thePath, kModulePathRoom);
+  if (theLength == 0 || theLength >= kModulePathRoom)
+    return theLength == 0 ? static_cast<LONG>(GetLastError()) : static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER);
+  RegKey theKey;
+  if (LONG theStatus = theKey.Create(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_WRITE); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  return SetText(theKey.Get(), "ModulePath", std::string(thePath, theLength));
+}
+
+LONG ReadModulePath(const char* inServer, std::string& outPath)
+{
+  outPath.clear();
+  RegKey theMachine;
+  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  RegKey theKey;
+  if (LONG theStatus = theKey.Open(theMachine.Get(), kPreferenceKey, KEY_READ); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  char thePath[kModulePathRoom] = {};
+  DWORD theSize = kModulePathRoom - 1;
+  if (LONG theStatus =
+        RegQueryValueExA(theKey.Get(), "ModulePath", nullptr, nullptr, reinterpret_cast<BYTE*>(thePath), &theSize);
+      theStatus != ERROR_SUCCESS)
+    return theStatus;
+  outPath.assign(thePath, strnlen(thePath, theSize));
+  return ERROR_SUCCESS;
+}

@@ -1,0 +1,171 @@
+#include "core/ParameterParser.h"
+
+#include "core/Utf8.h"
+#include "platform/base/Numbers.h"
+
+namespace {
+
+// Blank, tab, line feed, vertical tab, form feed, carriage return. Bytes of
+// 128 and above are never white space.
+bool IsWhiteSpace(char inChar)
+{
+  return inChar == ' ' || (inChar >= '\t' && inChar <= '\r');
+}
+
+constexpr std::size_t kContextSide = 30;
+
+}  // namespace
+
+LONG ParameterParser::Parse(std::string_view inText)
+{
+  if (mErrorCode != kNoError)
+    return mErrorCode;
+
+  Cursor theCursor{inText, 0};
+  std::string theName;
+  std::string theValue;
+  while (mErrorCode == kNoError) {
+    theName.clear();
+    theValue.clear();
+    if (LONG theCode = SkipWhiteSpace(theCursor); theCode != kNoError) {
+      mErrorCode = theCode;
+      break;
+    }
+    LONG theCode = ReadToken(theCursor, theName, kMaxName + 1);
+    if (theName.empty())
+      theCode = kNoParameter;
+    if (theCode != kNoError) {
+      mErrorCode = theCode;
+      break;
+    }
+    SkipWhiteSpace(theCursor);
+    if (theCode = ExpectEquals(theCursor); theCode != kNoError) {
+      mErrorCode = theCode;
+      break;
+    }
+    SkipWhiteSpace(theCursor);
+    if (theCode = ReadToken(theCursor, theValue, kMaxValue + 1); theCode != kNoError) {
+      mErrorCode = theCode;
+      break;
+    }
+    HandleParameter(theName.c_str(), theValue.c_str());
+  }
+  if (mErrorCode == kEndOfText)
+    mErrorCode = kNoError;
+  SetErrorContext(inText, theCursor.mAt);
+  return mErrorCode;
+}
+
+void ParameterParser::SetError(LONG inCode, const char* inName, const char* inSeparator, const char* inValue)
+{
+  mErrorCode = inCode;
+  std::string theContext;
+  for (const char* thePart : {inName, inSeparator, inValue})
+    if (thePart)
+      theContext += thePart;
+  mErrorContext = utf8::Cut(theContext, kMaxContext);
+}
+
+void ParameterParser::SetErrorContext(std::string_view inText, std::size_t inAt)
+{
+  mErrorPosition = static_cast<LONG>(inAt);
+  if (mErrorCode == kNoError || !mErrorContext.empty())
+    return;
+  std::size_t theStart = utf8::StartBefore(inText, inAt, kContextSide);
+  mErrorContext = inText.substr(theStart, inAt - theStart);
+  mErrorContext += '^';
+  mErrorContext += utf8::Cut(inText.substr(inAt), kContextSide);
+}
+
+bool ParameterParser::GetErrorText(std::string& outText) const
+{
+  const char* theFormat = nullptr;
+  switch (mErrorCode) {
+    case kNoError:
+      outText.clear();
+      return false;
+    case kEndOfText:
+      theFormat = "Parameter string finished unexpectedly at character %d  \"%s\"";
+      break;
+    case kNoEquals:
+      theFormat = "Could not find equals sign expected at character %d \"%s\"";
+      break;
+    case kNoParameter:
+      theFormat = "Could not find a parameter expected at character %d \"%s\"";
+      break;
+    case kTokenTooLong:
+      theFormat = "Gave up getting value at character %d because token was too long  \"%s\"";
+      break;
+    case kNoEndQuote:
+      theFormat = "Gave up looking for end quote of quoted string at character %d \"%s\"";
+      break;
+    case kBadValue:
+      outText = "Could not understand value of parameter \"" + mErrorContext + "\"";
+      return true;
+    case kUnknownName:
+      outText = "Do not recognise parameter \"" + mErrorContext + "\"";
+      return true;
+    default:
+      theFormat = "Unknown parsing error at character %d \"%s\"";
+      break;
+  }
+  outText = FormatC(theFormat, static_cast<int>(mErrorPosition), mErrorContext.c_str());
+  return true;
+}
+
+LONG ParameterParser::SkipWhiteSpace(Cursor& ioCursor)
+{
+  while (!ioCursor.AtEnd() && IsWhiteSpace(ioCursor.Peek()))
+    ++ioCursor.mAt;
+  return ioCursor.AtEnd() ? kEndOfText : kNoError;
+}
+
+LONG ParameterParser::ExpectEquals(Cursor& ioCursor)
+{
+  if (ioCursor.AtEnd() || ioCursor.Peek() != '=')
+    return kNoEquals;
+  ++ioCursor.mAt;
+  return kNoError;
+}
+
+LONG ParameterParser::ReadToken(Cursor& ioCursor, std::string& outToken, std::size_t inLimit)
+{
+  if (!ioCursor.AtEnd() && (ioCursor.Peek() == '"' || ioCursor.Peek() == '\''))
+    return ReadQuotedToken(ioCursor, outToken, inLimit);
+  return ReadBareToken(ioCursor, outToken, inLimit);
+}
+
+LONG ParameterParser::ReadBareToken(Cursor& ioCursor, std::string& outToken, std::size_t inLimit)
+{
+  std::size_t theStart = ioCursor.mAt;
+  while (!ioCursor.AtEnd() && !IsWhiteSpace(ioCursor.Peek()) && ioCursor.Peek() != '=') {
+    if (ioCursor.mAt - theStart == inLimit - 1) {
+      outToken.assign(ioCursor.mText.substr(theStart, inLimit - 1));
+      return outToken.empty() ? kNoParameter : kTokenTooLong;
+    }
+    ++ioCursor.mAt;
+  }
+  outToken.assign(ioCursor.mText.substr(theStart, ioCursor.mAt - theStart));
+  return outToken.empty() ? kNoParameter : kNoError;
+}
+
+LONG ParameterParser::ReadQuotedToken(Cursor& ioCursor, std::string& outToken, std::size_t inLimit)
+{
+  const char theQuote = ioCursor.Peek();
+  ++ioCursor.mAt;
+  outToken.clear();
+  for (;;) {
+    if (ioCursor.AtEnd())
+      return kNoEndQuote;
+    char theChar = ioCursor.Peek();
+    if (theChar == theQuote) {
+      ++ioCursor.mAt;
+      if (ioCursor.AtEnd() || ioCursor.Peek() != theQuote)
+        return kNoError;
+    }
+    if (outToken.size() == inLimit - 1)
+      return kTokenTooLong;
+    outToken += theChar;
+    ++ioCursor.mAt;
+  }
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -31,6 +32,8 @@ extern "C" const char* __lsan_default_suppressions()
 int main(int argc, char** argv)
 {
   testing::InitGoogleTest(&argc, argv);
+  // A test whose child process died reports it; it does not die of the pipe.
+  std::signal(SIGPIPE, SIG_IGN);
 
   const char* theTemp = std::getenv("TMPDIR");
   std::string theTemplate = std::string(theTemp && *theTemp ? theTemp : "/tmp") + "/tltest-XXXXXX";

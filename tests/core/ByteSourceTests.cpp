@@ -87,6 +87,8 @@ TEST(MappedFileSource, FailuresGiveTheirTextAndHoldNothing)
 {
   std::string theFolder = tltest::MakeTempFolder("failures");
   std::string theEmpty = WriteFile("empty.gif", "");
+  std::string theHuge = WriteFile("huge.tif", "II");
+  std::filesystem::resize_file(theHuge, 5ull << 30);  // sparse: no disk used
   std::size_t theDescriptors = OpenDescriptors();
   struct Case {
     const char* mName;
@@ -98,6 +100,7 @@ TEST(MappedFileSource, FailuresGiveTheirTextAndHoldNothing)
      "Unable to read file"},
     {"folder", [&](MappedFileSource& s) { return s.Open(theFolder.c_str()); }, "Unable to read file"},
     {"empty file", [&](MappedFileSource& s) { return s.Open(theEmpty.c_str()); }, "File is empty"},
+    {"file of 4 GiB or more", [&](MappedFileSource& s) { return s.Open(theHuge.c_str()); }, "Unable to get file size"},
     {"invalid handle", [](MappedFileSource& s) { return s.MapHandle(INVALID_HANDLE_VALUE); }, "File handle invalid"},
     {"null handle", [](MappedFileSource& s) { return s.MapHandle(nullptr); }, "File handle invalid"},
   };

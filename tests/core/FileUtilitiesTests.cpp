@@ -167,6 +167,14 @@ TEST(FileProbes, OnlyRegularReadableFilesExist)
     EXPECT_EQ(GetFileSizeByPath(theCase.mPath.c_str(), theSize), theCase.mExists);
     EXPECT_EQ(theSize, theCase.mSize);
   }
+
+  std::string theHuge = theFolder + "/huge.tif";
+  Put(theHuge, "II");
+  fs::resize_file(theHuge, 5ull << 30);  // sparse: no disk used
+  EXPECT_TRUE(FileExists(theHuge.c_str()));
+  DWORD theSize = 99;
+  EXPECT_FALSE(GetFileSizeByPath(theHuge.c_str(), theSize)) << "a size beyond 32 bits";
+  EXPECT_EQ(theSize, 0u);
 }
 
 TEST(FileProbes, SetFileLengthCutsExtendsAndCreates)

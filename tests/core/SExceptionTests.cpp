@@ -118,10 +118,4 @@ TEST(SException, GetMessageAddsWhereOnlyWithin255Characters)
   }
 }
 
-TEST(SException, AThreadFaultsAgainAfterAFaultWasCaught)
-{
-  for (int theRound = 0; theRound < 3; ++theRound)
-    EXPECT_EQ(Catch([] { gSink = ReadAt(gNullAddress); }).GetReadFlag(), 1u) << "round " << theRound;
-}
-
 }  // namespace

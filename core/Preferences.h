@@ -23,7 +23,7 @@ enum class PreferenceType {
 struct Preference {
   const char* mName;
   PreferenceType mType;
-  LONG mDefault;  // for numbers and booleans
+  LONG mDefault;             // for numbers and booleans
   const char* mDefaultText;  // for texts
 };
 

@@ -229,7 +229,7 @@ duk_ret_t ProxyToString(duk_context* inContext)
 
 bool IsObjectProtocolName(const std::string& inName)
 {
-  for (const char* theName : {"valueOf", "toJSON", "constructor", "then", "inspect"})
+  for (const char* theName : {"valueOf", "toJSON"})
     if (inName == theName)
       return true;
   return false;

@@ -126,7 +126,8 @@ TEST(EventLog, ReportsAssertionsAndGoesOn)
   EXPECT_EQ(theEvents[0].mText, "Assertion Failed in Preferences line 77 (comErr)");
   const std::string thePrefix = "Assertion Failed in Paleteer line 5 (";
   EXPECT_EQ(theEvents[1].mText, thePrefix + std::string(255 - thePrefix.size(), 'e'));
-  EXPECT_EQ(theEvents[2].mText, "Assertion Failed in EventLogTests line " + std::to_string(theLine) + " (theLine == 0)");
+  EXPECT_EQ(theEvents[2].mText,
+            "Assertion Failed in EventLogTests line " + std::to_string(theLine) + " (theLine == 0)");
   EXPECT_EQ(theEvents[3].mText.rfind("Assertion Failed in Utilities line ", 0), 0u);
   EXPECT_NE(theEvents[3].mText.find(" (theVal != LONG_MIN)"), std::string::npos);
 }

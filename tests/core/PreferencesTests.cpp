@@ -21,7 +21,8 @@ void EmptyRegistry()
 void StoreRaw(const char* inName, DWORD inType, const std::string& inBytes)
 {
   HKEY theKey = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPreferenceKey, 0, nullptr, 0, KEY_WRITE, nullptr, &theKey, nullptr), 0);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPreferenceKey, 0, nullptr, 0, KEY_WRITE, nullptr, &theKey, nullptr),
+            0);
   ASSERT_EQ(RegSetValueExA(theKey, inName, 0, inType, reinterpret_cast<const BYTE*>(inBytes.data()),
                            static_cast<DWORD>(inBytes.size())),
             0);
@@ -56,7 +57,7 @@ TEST(Preferences, ReadDefaultsAndWhatWasWritten)
       EXPECT_EQ(GetPrefString(thePreference.mName, theDefault, 260), theValue);
       DWORD theSize = 0;
       EXPECT_EQ(StoredType(thePreference.mName, theSize), "3");  // REG_BINARY
-      EXPECT_EQ(theSize, theValue.size());                      // no NUL
+      EXPECT_EQ(theSize, theValue.size());                       // no NUL
     } else {
       EXPECT_EQ(GetPrefLong(thePreference.mName, thePreference.mDefault), thePreference.mDefault);
       ASSERT_EQ(SetPrefLong(thePreference.mName, -123456), 0);
@@ -134,13 +135,14 @@ TEST(Preferences, ExpandDirectoriesAndEndThemWithASeparator)
     {"%TL_PREF_TEST_ROOT%/icc/", 260, "/data/images/icc/"},
     {"%TL_PREF_NOT_SET%/icc", 260, "%TL_PREF_NOT_SET%/icc/"},
     {"/a/b", 6, "/a/b/"},
-    {"/a/b", 5, "/a/b"},  // no room for the separator
+    {"/a/b", 5, "/a/b"},              // no room for the separator
     {"%TL_PREF_TEST_ROOT%", 10, ""},  // the expansion does not fit
     {nullptr, 260, "/default/dir/"},
   };
   for (const Case& theCase : kCases) {
     if (theCase.mStored)
-      ASSERT_EQ(SetPrefString("ColorProfileDirectory", theCase.mStored, static_cast<DWORD>(std::strlen(theCase.mStored))), 0);
+      ASSERT_EQ(
+        SetPrefString("ColorProfileDirectory", theCase.mStored, static_cast<DWORD>(std::strlen(theCase.mStored))), 0);
     else
       EmptyRegistry();
     EXPECT_EQ(GetPrefDirectory("ColorProfileDirectory", "/default/dir", theCase.mSize), theCase.mExpected)

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,9 +37,11 @@ std::string ReadFile(const std::string& inPath)
 
 // Runs a program with the test's environment plus inExtra ("NAME=value"; a
 // bare "NAME" removes it).
-RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vector<std::string>& inExtra = {})
+// The output goes to files in inFolder (a new folder when empty).
+RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vector<std::string>& inExtra = {},
+                     std::string inFolder = "")
 {
-  std::string theFolder = tltest::MakeTempFolder("run");
+  std::string theFolder = inFolder.empty() ? tltest::MakeTempFolder("run") : inFolder;
   std::string theOut = theFolder + "/out";
   std::string theErr = theFolder + "/err";
   posix_spawn_file_actions_t theActions;
@@ -162,12 +165,34 @@ TEST(HostRegistration, RegistersAndRemovesEveryKey)
   EXPECT_EQ(thePage.mStatus, 1) << "the ProgID is gone";
 }
 
-TEST_F(HostTest, PageDrivesTheServerByName)
+TEST(HostRegistration, FailureIsReported)
 {
-  RunResult theResult = RunPage("thing.js");
-  EXPECT_EQ(theResult.mErr, "");
-  EXPECT_EQ(theResult.mOut, ReadFile(Page("thing.expected")));
-  EXPECT_EQ(theResult.mStatus, 0);
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to switch to nobody";
+  // The test home belongs to root: nobody cannot make its registry.
+  std::string theFolder = tltest::MakeTempFolder("nobody");
+  chmod(theFolder.c_str(), 0777);
+  tltest::ChildResult theChild = tltest::RunAsNobody([&] {
+    RunResult theResult = RunProgram({TL_TLREGSVR, TL_TEST_SERVER}, {}, theFolder);
+    bool theReported = theResult.mErr.find("DllRegisterServer in ") != std::string::npos &&
+                       theResult.mErr.find(" failed: 0x8") != std::string::npos;
+    return theResult.mStatus == 1 && theReported ? 0 : 1;
+  });
+  EXPECT_TRUE(theChild.mExited);
+  EXPECT_EQ(theChild.mStatus, 0) << ReadFile(theFolder + "/err");
+}
+
+TEST_F(HostTest, PagesDriveTheServerByName)
+{
+  // thing.js: every kind of member, value and error; odd-uses.js: mistakes a
+  // page may make, each an Error the page catches.
+  for (const char* thePage : {"thing", "odd-uses"}) {
+    SCOPED_TRACE(thePage);
+    RunResult theResult = RunPage(std::string(thePage) + ".js");
+    EXPECT_EQ(theResult.mErr, "");
+    EXPECT_EQ(theResult.mOut, ReadFile(Page(std::string(thePage) + ".expected")));
+    EXPECT_EQ(theResult.mStatus, 0);
+  }
 }
 
 TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)

@@ -62,7 +62,7 @@ DWORD WaitElsewhere(const std::string& inName, DWORD inMilliseconds, bool inRele
 // either ends holding it or waits for a word from the parent and releases it.
 class Holder {
  public:
-  Holder(const std::string& inName, bool inAbandon)
+  Holder(const std::string& inName, bool inAbandon) : mAbandon(inAbandon)
   {
     int theHeld[2], theGo[2];
     if (pipe(theHeld) != 0 || pipe(theGo) != 0)
@@ -95,16 +95,17 @@ class Holder {
   int Finish()
   {
     char theByte = 'g';
-    if (write(mGo, &theByte, 1) != 1) {
-      // An abandoning child has gone already.
-    }
+    bool theSent = mAbandon || write(mGo, &theByte, 1) == 1;
     close(mGo);
+    if (!theSent)
+      return -1;
     int theStatus = 0;
     waitpid(mChild, &theStatus, 0);
     return WIFEXITED(theStatus) ? WEXITSTATUS(theStatus) : 128 + WTERMSIG(theStatus);
   }
 
  private:
+  bool mAbandon;
   pid_t mChild = -1;
   int mGo = -1;
   bool mHolding = false;

@@ -29,6 +29,7 @@ struct IProbe : IDispatch {
   virtual HRESULT Fail(BSTR inText) = 0;
   virtual HRESULT Enter() = 0;
   virtual HRESULT Rendezvous(LONG inParties) = 0;
+  virtual HRESULT get_Self(IProbe** outSelf) = 0;
 };
 
 using M = DispatchMembers<IProbe>;
@@ -43,6 +44,7 @@ constexpr DispatchMember kProbeMembers[] = {
     M::Method<&IProbe::Fail>(6, "Fail", "Fails", {In("inText")}),
     M::Method<&IProbe::Enter>(7, "Enter", "Stays a while", {}),
     M::Method<&IProbe::Rendezvous>(8, "Rendezvous", "Waits for the others", {In("inParties")}),
+    M::ReadOnly<&IProbe::get_Self>(9, "Self", "The probe itself"),
 };
 constexpr DispatchTable kProbeTable = MakeDispatchTable<IProbe>("IProbe", kProbeMembers);
 
@@ -134,6 +136,13 @@ public:
     gMeetingChanged.notify_all();
     bool theMet = gMeetingChanged.wait_for(theLock, std::chrono::seconds(20), [&] { return gInside >= inParties; });
     return theMet ? S_OK : E_ABORT;
+  }
+
+  HRESULT get_Self(IProbe** outSelf) override
+  {
+    *outSelf = this;
+    (*outSelf)->AddRef();
+    return S_OK;
   }
 
   int MaxInside() const { return mMaxInside.load(); }
@@ -239,6 +248,11 @@ TEST(Dispatch, PropertiesConvertToTheirDeclaredTypes)
 
   ASSERT_EQ(theCaller.Call(DISPID_VALUE, DISPATCH_PROPERTYGET, {Variant("3")}, &theResult), S_OK);
   EXPECT_EQ(theResult->lVal, 30);
+
+  // An interface of the server's own comes back as VT_DISPATCH.
+  ASSERT_EQ(theCaller.Call(9, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
+  ASSERT_EQ(theResult.Type(), VT_DISPATCH);
+  EXPECT_EQ(theResult->pdispVal, theObject.Get());
 
   // An argument passed by reference is read through it.
   LONG theNumber = 77;

@@ -436,16 +436,4 @@ TEST_F(TempFiles, WriteTempFileHandsBackAnOpenWrittenFile)
   EXPECT_FALSE(fs::exists(thePath));
 }
 
-TEST(TempFileNames, AreComposedFromARandomNumber)
-{
-  std::set<std::string> theNames;
-  for (int theIndex = 0; theIndex < 50; ++theIndex) {
-    std::string theName = MakeTempFileName("/tmp/", "tl4", "png");
-    ASSERT_TRUE(std::regex_match(theName, std::regex("/tmp/tl4([0-9]{1,5})\\.png"))) << theName;
-    EXPECT_LE(std::stol(theName.substr(8)), 32767);
-    theNames.insert(theName);
-  }
-  EXPECT_GT(theNames.size(), 40u);
-}
-
 }  // namespace

@@ -1,0 +1,83 @@
+// A QuickTime library that has nothing but its start, stop and version, and
+// whose start steps fail on request, for the life-cycle tests:
+//   TL_TEST_FAKE_ENTER_ERR    EnterMovies answers this error
+//   TL_TEST_FAKE_GESTALT_ERR  the version query answers this error
+// It counts InitializeQTML, TerminateQTML, EnterMovies and ExitMovies calls.
+
+#include "platform/base/Numbers.h"
+#include "platform/quicktime/QTServices.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+std::atomic<std::int32_t> gInitialized{0};
+std::atomic<std::int32_t> gTerminated{0};
+std::atomic<std::int32_t> gEntered{0};
+std::atomic<std::int32_t> gExited{0};
+
+OSErr ErrorFromEnvironment(const char* inName)
+{
+  const char* theValue = std::getenv(inName);
+  std::int64_t theErr = 0;
+  if (theValue)
+    ScanInteger(std::string_view(theValue), 10, theErr);
+  return static_cast<OSErr>(theErr);
+}
+
+OSErr InitializeQTML(SInt32)
+{
+  ++gInitialized;
+  return kQTNoErr;
+}
+
+void TerminateQTML()
+{
+  ++gTerminated;
+}
+
+OSErr EnterMovies()
+{
+  OSErr theErr = ErrorFromEnvironment("TL_TEST_FAKE_ENTER_ERR");
+  if (theErr == kQTNoErr)
+    ++gEntered;
+  return theErr;
+}
+
+void ExitMovies()
+{
+  ++gExited;
+}
+
+OSErr Gestalt(OSType, SInt32* outResponse)
+{
+  OSErr theErr = ErrorFromEnvironment("TL_TEST_FAKE_GESTALT_ERR");
+  *outResponse = theErr == kQTNoErr ? 0x06000000 : 0;
+  return theErr;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) OSErr TLQuickTimeGetServices(QTServices* ioServices)
+{
+  if (ioServices->mVersion != kQTServicesVersion || ioServices->mSize != sizeof(QTServices))
+    return kQTParamErr;
+  ioServices->InitializeQTML = InitializeQTML;
+  ioServices->TerminateQTML = TerminateQTML;
+  ioServices->EnterMovies = EnterMovies;
+  ioServices->ExitMovies = ExitMovies;
+  ioServices->Gestalt = Gestalt;
+  return kQTNoErr;
+}
+
+// The four counts, in the order above.
+extern "C" __attribute__((visibility("default"))) void TLQuickTimeFakeCounts(std::int32_t* outCounts)
+{
+  outCounts[0] = gInitialized;
+  outCounts[1] = gTerminated;
+  outCounts[2] = gEntered;
+  outCounts[3] = gExited;
+}

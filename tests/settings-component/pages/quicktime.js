@@ -1,0 +1,1 @@
+Response.Write(Server.CreateObject("TLUtilities4.Settings").QuickTime);

@@ -796,20 +796,6 @@ TEST(QuickTimeConversions, OSErrToWinError)
     EXPECT_EQ(OSErrToWinError(theErr), theWinError) << "OSErr " << theErr;
 }
 
-TEST(QuickTimeConversions, Rectangles)
-{
-  const RECT theRect = QDRectToRECT(Rect{-5, 10, 300, 400});
-  EXPECT_EQ(theRect.left, 10);
-  EXPECT_EQ(theRect.top, -5);
-  EXPECT_EQ(theRect.right, 400);
-  EXPECT_EQ(theRect.bottom, 300);
-  const Rect theQD = RECTToQDRect(RECT{1, 2, 70000, -40000});
-  EXPECT_EQ(theQD.left, 1);
-  EXPECT_EQ(theQD.top, 2);
-  EXPECT_EQ(theQD.right, 70000 - 65536);
-  EXPECT_EQ(theQD.bottom, -40000 + 65536);
-}
-
 TEST_F(QuickTimeFormats, TransformToMatrix)
 {
   MatrixRecord theMatrix{};

@@ -137,11 +137,11 @@ class Fetch {
       return false;
     if (mHasMiddle) {
       const int theRows = mMidY2 - mMidY1 + 1;
-      if (mLeft > 0 && !Part(IPL_SIDE_LEFT_INDEX, 0, mX, mLeft, theRows, 0))
+      if (mLeft > 0 && !Beside(IPL_SIDE_LEFT_INDEX, 0, mX, mLeft, theRows, 0))
         return false;
       if (mHasInterior && Read(mInX1, mMidY1, mInX2, mMidY2, mLeft, mTop) != 0)
         return false;
-      if (mRight > 0 && !Part(IPL_SIDE_RIGHT_INDEX, mW - mRight, mX + mW - mRight, mRight, theRows, mImage->width - 1))
+      if (mRight > 0 && !Beside(IPL_SIDE_RIGHT_INDEX, mW - mRight, mX + mW - mRight, mRight, theRows, mImage->width - 1))
         return false;
     }
     if (mBottomRows > 0 &&
@@ -207,7 +207,7 @@ class Fetch {
   }
 
   // Columns left or right of the image, in the middle rows.
-  bool Part(int inSide, int inBufferColumn, int inImageColumn, int inColumns, int inRows, int inEdgeColumn) const
+  bool Beside(int inSide, int inBufferColumn, int inImageColumn, int inColumns, int inRows, int inEdgeColumn) const
   {
     const int theMode = Mode(inSide);
     if (theMode == IPL_BORDER_CONSTANT) {

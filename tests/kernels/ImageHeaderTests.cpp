@@ -17,6 +17,8 @@ using kerneltest::ReportRecorder;
 
 void IgnoreTile(const ImageHeader*, int, int, int) {}
 
+TileInfoRecord gTileRecord{&IgnoreTile, nullptr, nullptr, 8, 8};
+
 struct CreateArgs {
   int mChannels = 3;
   int mAlpha = 0;
@@ -54,8 +56,7 @@ TEST(ImageHeader, CreationChecksInOrder)
   HeaderPtr theMaskZeroWidth = MakeImage(4, 4, IPL_DEPTH_1U, 1);
   theMaskZeroWidth->width = 0;
   HeaderPtr theMaskTiled(iplCreateImageHeader(1, 0, IPL_DEPTH_1U, "GRAY", "GRAY", 0, 0, 4, 16, 16,
-                                              nullptr, nullptr, nullptr,
-                                              iplTileInfoCreate(&IgnoreTile, nullptr, 8, 8)));
+                                              nullptr, nullptr, nullptr, &gTileRecord));
   HeaderPtr theMaskBadAlign = MakeImage(4, 4, IPL_DEPTH_1U, 1);
   theMaskBadAlign->align = 3;
 
@@ -182,7 +183,7 @@ TEST(ImageHeader, AllocateRefusesInTheirOrder)
   HeaderPtr theAttached = MakeImage(4, 4, IPL_DEPTH_8U, 1);
   iplAllocateImage(theAttached.get(), 0, 0);
   HeaderPtr theTiled(iplCreateImageHeader(1, 0, IPL_DEPTH_8U, "G", "G", 0, 0, 4, 16, 16, nullptr, nullptr,
-                                          nullptr, iplTileInfoCreate(&IgnoreTile, nullptr, 8, 8)));
+                                          nullptr, &gTileRecord));
   iplAllocateImage(theTiled.get(), 0, 0);
   HeaderPtr theFloat(iplCreateImageHeader(1, 0, IPL_DEPTH_32F, "G", "G", 0, 0, 4, 4, 4, nullptr, nullptr,
                                           nullptr, nullptr));

@@ -1,5 +1,6 @@
 #include "tests/kernels/KernelTestSupport.h"
 
+#include "kernels/FastAffine.h"
 #include "kernels/ImageLayout.h"
 #include "kernels/SampleAccess.h"
 #include "kernels/TileAccess.h"
@@ -73,7 +74,7 @@ std::string ReportRecorder::Describe() const
 
 void HeaderDeleter::operator()(ImageHeader* inImage) const
 {
-  iplImageRelease(inImage, IPL_IMAGE_ALL);
+  iplImageRelease(inImage, IPL_IMAGE_HEADER | IPL_IMAGE_DATA);
 }
 
 HeaderPtr MakeImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
@@ -126,6 +127,35 @@ void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue)
     kernels::SetBit(theRow, inX);
   else
     kernels::ClearBit(theRow, inX);
+}
+
+void FillRandom(ImageHeader* inImage, std::mt19937& inRandom)
+{
+  if (inImage->depth != IPL_DEPTH_32F) {
+    std::uniform_int_distribution<int> theByte(0, 255);
+    for (int i = 0; i < inImage->imageSize; ++i)
+      inImage->imageData[i] = static_cast<std::uint8_t>(theByte(inRandom));
+    return;
+  }
+  std::uniform_real_distribution<float> theValue(0.0f, 1000.0f);
+  for (int i = 0; i + 4 <= inImage->imageSize; i += 4)
+    kernels::StoreSample(inImage->imageData + i, theValue(inRandom));
+}
+
+std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage)
+{
+  return std::vector<std::uint8_t>(inImage->imageData, inImage->imageData + inImage->imageSize);
+}
+
+FastLayerSwitch::FastLayerSwitch(bool inEnabled, int inThreads, kernels::VectorLevel inVectors)
+    : mWasEnabled(kernels::FastLayerEnabled())
+{
+  kernels::SetFastLayer(inEnabled, inThreads, inVectors);
+}
+
+FastLayerSwitch::~FastLayerSwitch()
+{
+  kernels::SetFastLayer(mWasEnabled, 0);
 }
 
 TiledImage::TiledImage(ImageHeader* inPicture, int inTileWidth, int inTileHeight)

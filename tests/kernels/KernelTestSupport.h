@@ -4,12 +4,14 @@
 // tiles live in the test and whose callback keeps a log.
 
 #include "kernels/ErrorStatus.h"
+#include "kernels/FastAffine.h"
 #include "kernels/ImageHeader.h"
 #include "kernels/IplTypes.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,8 +40,8 @@ class ReportRecorder {
   std::string Describe() const;
 };
 
-// Owns a header made by iplCreateImageHeader, with storage when asked, and
-// releases everything it owns.
+// Owns a header made by iplCreateImageHeader and its storage; its ROI, mask
+// and tile records are the test's own.
 struct HeaderDeleter {
   void operator()(ImageHeader* inImage) const;
 };
@@ -54,6 +56,25 @@ double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
 void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);
 bool BitAtPixel(const ImageHeader* inImage, int inX, int inY);
 void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue);
+
+// Fills every sample with random values (floats in 0 .. 1000).
+void FillRandom(ImageHeader* inImage, std::mt19937& inRandom);
+// A copy of the image's storage.
+std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage);
+
+// While it lives the fast layer is switched as asked; afterwards it is as the
+// environment set it.
+class FastLayerSwitch {
+ public:
+  FastLayerSwitch(bool inEnabled, int inThreads = 0,
+                  kernels::VectorLevel inVectors = kernels::VectorLevel::kAvx512);
+  ~FastLayerSwitch();
+  FastLayerSwitch(const FastLayerSwitch&) = delete;
+  FastLayerSwitch& operator=(const FastLayerSwitch&) = delete;
+
+ private:
+  bool mWasEnabled;
+};
 
 // A tiled image: every tile is kept here, made on first request and filled
 // from a plain image of the same layout (the "picture"), and written back to

@@ -1,0 +1,139 @@
+#include "kernels/FastAffine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace kernels {
+
+namespace {
+
+bool EnabledByEnvironment()
+{
+  const char* theValue = std::getenv("TL_KERNELS_PLAIN");
+  return !(theValue && std::strcmp(theValue, "1") == 0);
+}
+
+std::atomic<bool> gEnabled{EnabledByEnvironment()};
+std::atomic<int> gThreads{0};
+std::atomic<VectorLevel> gVectors{VectorLevel::kAvx512};
+
+// Below this many destination pixels per thread, a thread costs more than it
+// saves.
+constexpr std::int64_t kPixelsPerThread = 65536;
+constexpr int kBandsPerThread = 8;
+
+AffineRows FastRows(int inIndex, const AffineKernelArgs& inArgs)
+{
+  constexpr int kLinearU8Pixel = 1;
+  if (inIndex == kLinearU8Pixel) {
+    if (AffineRows theRows = LinearU8VectorRows(inArgs, gVectors.load()))
+      return theRows;
+  }
+  return PlainAffineRows(inIndex);
+}
+
+struct Band {
+  int mFrom;
+  int mTo;
+  double mRowX;
+  double mRowY;
+};
+
+// Rows cut into bands of about the same number of covered pixels; each band
+// carries the row terms accumulated up to its first row.
+std::vector<Band> CutBands(const AffineKernelArgs& inArgs, int inBands, std::int64_t inPixels)
+{
+  std::vector<Band> theBands;
+  const double* c = inArgs.mC;
+  double theRowX = c[1] * inArgs.mYMin + c[2];
+  double theRowY = c[4] * inArgs.mYMin + c[5];
+  std::int64_t theDone = 0;
+  int theStart = inArgs.mYMin;
+  double theStartX = theRowX;
+  double theStartY = theRowY;
+  for (int y = inArgs.mYMin; y <= inArgs.mYMax; ++y) {
+    const int theRow = y - inArgs.mYMin;
+    theDone += std::max(0, inArgs.mLastColumns[theRow] - inArgs.mFirstColumns[theRow] + 1);
+    theRowX += c[1];
+    theRowY += c[4];
+    const std::int64_t theTarget = inPixels * static_cast<std::int64_t>(theBands.size() + 1) / inBands;
+    if (y == inArgs.mYMax || (theDone >= theTarget && static_cast<int>(theBands.size()) < inBands - 1)) {
+      theBands.push_back({theStart, y, theStartX, theStartY});
+      theStart = y + 1;
+      theStartX = theRowX;
+      theStartY = theRowY;
+    }
+  }
+  return theBands;
+}
+
+}  // namespace
+
+bool FastLayerEnabled()
+{
+  return gEnabled.load();
+}
+
+void SetFastLayer(bool inEnabled, int inThreads, VectorLevel inVectors)
+{
+  gEnabled.store(inEnabled);
+  gThreads.store(std::max(inThreads, 0));
+  gVectors.store(inVectors);
+}
+
+void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
+{
+  const double* c = inArgs.mC;
+  if (!gEnabled.load()) {
+    PlainAffineRows(inIndex)(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2],
+                             c[4] * inArgs.mYMin + c[5]);
+    return;
+  }
+  const AffineRows theRows = FastRows(inIndex, inArgs);
+  std::int64_t thePixels = 0;
+  for (int r = 0; r <= inArgs.mYMax - inArgs.mYMin; ++r)
+    thePixels += std::max(0, inArgs.mLastColumns[r] - inArgs.mFirstColumns[r] + 1);
+  // Asking the system for its processors reads a file: once is enough.
+  static const int theCores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  int theThreads = gThreads.load();
+  if (theThreads == 0)
+    theThreads = theCores;
+  theThreads = static_cast<int>(std::min<std::int64_t>({theThreads, thePixels / kPixelsPerThread,
+                                                         inArgs.mYMax - inArgs.mYMin + 1}));
+  if (theThreads <= 1) {
+    theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
+    return;
+  }
+  // More bands than threads, taken in turn, so that a thread the system holds
+  // back does not hold up the others.
+  std::vector<Band> theBands;
+  try {
+    theBands = CutBands(inArgs, std::min(theThreads * kBandsPerThread, inArgs.mYMax - inArgs.mYMin + 1), thePixels);
+  } catch (...) {
+    theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
+    return;
+  }
+  std::atomic<std::size_t> theNext{0};
+  auto theWork = [&theBands, &theNext, &inArgs, theRows] {
+    for (std::size_t b = theNext++; b < theBands.size(); b = theNext++)
+      theRows(inArgs, theBands[b].mFrom, theBands[b].mTo, theBands[b].mRowX, theBands[b].mRowY);
+  };
+  std::vector<std::thread> theWorkers;
+  for (int t = 1; t < theThreads; ++t) {
+    try {
+      theWorkers.emplace_back(theWork);
+    } catch (...) {
+      break;  // the threads there are take all the bands
+    }
+  }
+  theWork();
+  for (std::thread& theWorker : theWorkers)
+    theWorker.join();
+}
+
+}  // namespace kernels

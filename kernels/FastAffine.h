@@ -1,0 +1,25 @@
+#pragma once
+// The fast layer of the affine kernels: the rows of a kernel are split into
+// bands run on threads of their own, and the system's own kernel (8-bit, pixel
+// order, linear) has vector bodies (LinearU8Vector.h). Every band starts from
+// the row terms the plain kernel would have accumulated to it and every vector
+// lane does the plain kernel's double arithmetic, so the output is the plain
+// kernel's, byte for byte (AffineKernelTests' FastLayerMatchesThePlainKernels).
+//
+// TL_KERNELS_PLAIN=1 in the environment switches the layer off.
+
+#include "kernels/AffineKernels.h"
+#include "kernels/LinearU8Vector.h"
+
+namespace kernels {
+
+// Runs kernel inIndex (0..17, or kBitKernel) over rows ymin..ymax.
+void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs);
+
+// Whether the layer is on, how many threads it may use (0: one per core) and
+// the widest vectors it may use (at most what the processor runs). Tests and
+// benchmarks switch it; the environment sets whether it starts on.
+bool FastLayerEnabled();
+void SetFastLayer(bool inEnabled, int inThreads = 0, VectorLevel inVectors = VectorLevel::kAvx512);
+
+}  // namespace kernels

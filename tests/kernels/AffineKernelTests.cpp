@@ -1,0 +1,261 @@
+#include "kernels/AffineKernels.h"
+#include "kernels/AffineWarp.h"
+#include "kernels/FastAffine.h"
+#include "kernels/ImageLayout.h"
+#include "kernels/SampleAccess.h"
+#include "tests/kernels/KernelTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+using kerneltest::HeaderPtr;
+using kerneltest::MakeImage;
+using kerneltest::ReportRecorder;
+using namespace kernels;
+
+// One destination pixel of a plain kernel, sampled at (inSX, inSY) of the
+// source's channel 0.
+double KernelAt(const ImageHeader* inSource, int inIndex, double inSX, double inSY)
+{
+  HeaderPtr theOut = MakeImage(1, 1, inSource->depth, inSource->channelCount, 0, inSource->dataOrder);
+  const std::int32_t theFirst = 0;
+  const std::int32_t theLast = 0;
+  const bool thePlane = inSource->dataOrder == IPL_DATA_ORDER_PLANE;
+  AffineKernelArgs theArgs{};
+  theArgs.mSource = inSource->imageData;
+  theArgs.mDestination = theOut->imageData;
+  theArgs.mSourceRowStep = inSource->widthStep;
+  theArgs.mDestinationRowStep = theOut->widthStep;
+  theArgs.mSourceStep = thePlane ? static_cast<std::int64_t>(inSource->widthStep) * inSource->height
+                                 : inSource->channelCount;
+  theArgs.mDestinationStep = thePlane ? theOut->widthStep : theOut->channelCount;
+  theArgs.mChannels = 1;
+  theArgs.mFirstColumns = &theFirst;
+  theArgs.mLastColumns = &theLast;
+  theArgs.mC[2] = inSX;
+  theArgs.mC[5] = inSY;
+  theArgs.mXLimit = inSource->width - 1;
+  theArgs.mYLimit = inSource->height - 1;
+  PlainAffineRows(inIndex)(theArgs, 0, 0, inSX, inSY);
+  if (inSource->depth == IPL_DEPTH_1U)
+    return BitAt(theOut->imageData, 0);
+  return kerneltest::SampleAt(theOut.get(), 0, 0, 0);
+}
+
+// An image whose rows all hold inRow.
+HeaderPtr Rows(int inDepth, const std::vector<double>& inRow, int inHeight, int inOrder = IPL_DATA_ORDER_PIXEL)
+{
+  HeaderPtr theImage = MakeImage(static_cast<int>(inRow.size()), inHeight, inDepth, 1, 0, inOrder);
+  for (int y = 0; y < inHeight; ++y)
+    for (std::size_t x = 0; x < inRow.size(); ++x)
+      kerneltest::SetSampleAt(theImage.get(), static_cast<int>(x), y, 0, inRow[x]);
+  return theImage;
+}
+
+constexpr int kU8Nearest = 0, kU8Linear = 1, kU8Cubic = 2, kU8PlaneLinear = 4;
+constexpr int kU16Linear = 7, kU16Cubic = 8, kF32Linear = 13, kF32Cubic = 14;
+
+struct PointCase {
+  const char* mName;
+  int mIndex;
+  int mDepth;
+  std::vector<double> mRow;
+  double mSX;
+  double mSY;
+  double mExpected;
+};
+
+TEST(AffineKernels, WorkedValues)
+{
+  const PointCase theCases[] = {
+    {"linear between 10 and 20 at 2.25", kU8Linear, IPL_DEPTH_8U, {0, 0, 10, 20, 30}, 2.25, 1.0, 13},
+    {"linear at the right edge", kU8Linear, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 4.0, 0.0, 40},
+    {"linear past the right edge by a rounding", kU8Linear, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 4.0 + 1e-12, 0.0, 40},
+    {"linear 1e-9 below a whole number", kU8Linear, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.0 - 1e-9, 0.0, 30},
+    {"linear rounds half up", kU8Linear, IPL_DEPTH_8U, {0, 1, 2, 3}, 0.5, 0.0, 1},
+    {"linear in plane order", kU8PlaneLinear, IPL_DEPTH_8U, {0, 0, 10, 20, 30}, 2.25, 0.0, 13},
+    {"linear 16-bit", kU16Linear, IPL_DEPTH_16U, {0, 1000, 3000}, 1.5, 0.0, 2000},
+    {"linear float keeps fractions", kF32Linear, IPL_DEPTH_32F, {0.0, 1.0, 2.0}, 0.25, 0.0, 0.25},
+    {"nearest at 3.5 takes 4", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.5, 0.0, 40},
+    {"nearest at 3.4999 takes 3", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.4999, 0.0, 30},
+    {"nearest far outside stays inside", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 1e9, -1e9, 40},
+    {"cubic reproduces a line", kU8Cubic, IPL_DEPTH_8U, {0, 10, 20, 30, 40, 50}, 2.3, 1.0, 23},
+    {"cubic above 255 stores 255", kU8Cubic, IPL_DEPTH_8U, {0, 255, 255, 0}, 1.5, 1.0, 255},
+    {"cubic below 0 stores 0", kU8Cubic, IPL_DEPTH_8U, {255, 0, 0, 255}, 1.5, 1.0, 0},
+    {"cubic 16-bit clamps at 65535", kU16Cubic, IPL_DEPTH_16U, {0, 65535, 65535, 0}, 1.5, 1.0, 65535},
+    {"cubic float does not clamp", kF32Cubic, IPL_DEPTH_32F, {0, 255, 255, 0}, 1.5, 1.0, 286.875},
+    {"cubic window at the left edge", kU8Cubic, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 0.5, 0.0, 5},
+    {"cubic window at the right edge", kU8Cubic, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.75, 0.0, 38},
+  };
+  for (const PointCase& theCase : theCases) {
+    HeaderPtr theSource = Rows(theCase.mDepth, theCase.mRow, 4,
+                               theCase.mIndex == kU8PlaneLinear ? IPL_DATA_ORDER_PLANE : IPL_DATA_ORDER_PIXEL);
+    EXPECT_NEAR(KernelAt(theSource.get(), theCase.mIndex, theCase.mSX, theCase.mSY), theCase.mExpected, 1e-4)
+      << theCase.mName;
+  }
+}
+
+TEST(AffineKernels, LinearAtTheLastPixelReadsNothingPastTheStorage)
+{
+  // Storage of exactly the image's size, so that the sanitizers see any read
+  // past its end.
+  std::vector<std::uint8_t> theStorage(4 * 4);
+  for (std::size_t i = 0; i < theStorage.size(); ++i)
+    theStorage[i] = static_cast<std::uint8_t>(10 * i);
+  HeaderPtr theSource(iplCreateImageHeader(1, 0, IPL_DEPTH_8U, "G", "G", 0, 0, 4, 4, 4, nullptr, nullptr,
+                                           nullptr, nullptr));
+  theSource->imageData = theStorage.data();
+  EXPECT_EQ(KernelAt(theSource.get(), kU8Linear, 3.0, 3.0), 150);
+  EXPECT_EQ(KernelAt(theSource.get(), kU8Cubic, 3.0, 3.0), 150);
+  EXPECT_EQ(KernelAt(theSource.get(), kU8Linear, 3.0 + 1e-9, 3.0 + 1e-9), 150);
+  EXPECT_EQ(KernelAt(theSource.get(), kU8Nearest, 3.4, 3.4), 150);
+  theSource->imageData = nullptr;
+}
+
+TEST(AffineKernels, BitKernelReadsTheAbsoluteBit)
+{
+  HeaderPtr theSource = MakeImage(40, 2, IPL_DEPTH_1U, 1);
+  kerneltest::SetBitAtPixel(theSource.get(), 13, 1, true);
+  RoiRecord theRoi{0, 9, 0, 20, 2};  // the region does not shift the bit read
+  theSource->roi = &theRoi;
+  EXPECT_EQ(KernelAt(theSource.get(), kBitKernel, 13.0, 1.0), 1);
+  EXPECT_EQ(KernelAt(theSource.get(), kBitKernel, 12.4, 1.0), 0);
+  EXPECT_EQ(KernelAt(theSource.get(), kBitKernel, 12.5, 0.6), 1);
+  theSource->roi = nullptr;
+}
+
+// Each test runs twice, once with TL_KERNELS_PLAIN=1: that run must really be
+// on the plain kernels.
+TEST(AffineKernels, TheEnvironmentSwitchesTheFastLayer)
+{
+  const char* theValue = std::getenv("TL_KERNELS_PLAIN");
+  EXPECT_EQ(FastLayerEnabled(), !(theValue && std::string(theValue) == "1"));
+}
+
+struct FastCase {
+  int mDepth;
+  int mChannels;
+  int mAlpha;
+  int mOrder;
+  int mCoi;
+};
+
+// A random matrix: a turn with shear, a scaling (flipped or not), or a move.
+void RandomMatrix(unsigned inSeed, std::mt19937& inRandom, double outCoeffs[2][3])
+{
+  std::uniform_real_distribution<double> theUnit(0.0, 1.0);
+  const double theMoveX = 300 * theUnit(inRandom) - 50;
+  const double theMoveY = 300 * theUnit(inRandom) - 50;
+  switch (inSeed % 3) {
+    case 0: {
+      const double theAngle = theUnit(inRandom) * 6.2831853;
+      const double theScale = inSeed % 5 == 0 ? 0.2 + theUnit(inRandom) : 0.8 + 2.5 * theUnit(inRandom);
+      const double theShear = theUnit(inRandom) - 0.5;
+      const double theCoeffs[2][3] = {
+        {theScale * std::cos(theAngle), theScale * std::sin(theAngle) + theShear, theMoveX},
+        {-theScale * std::sin(theAngle), theScale * std::cos(theAngle), theMoveY}};
+      std::copy(&theCoeffs[0][0], &theCoeffs[0][0] + 6, &outCoeffs[0][0]);
+      break;
+    }
+    case 1: {
+      // Every other one shrinks by more than two, so rows share no source row.
+      const double theLow = inSeed % 2 ? 0.15 : 0.5;
+      const double theRange = inSeed % 2 ? 0.3 : 4.0;
+      const double theSx = (theLow + theRange * theUnit(inRandom)) * (theUnit(inRandom) < 0.25 ? -1 : 1);
+      const double theSy = (theLow + theRange * theUnit(inRandom)) * (theUnit(inRandom) < 0.25 ? -1 : 1);
+      const double theCoeffs[2][3] = {{theSx, 0, theMoveX + (theSx < 0 ? 600 : 0)},
+                                      {0, theSy, theMoveY + (theSy < 0 ? 500 : 0)}};
+      std::copy(&theCoeffs[0][0], &theCoeffs[0][0] + 6, &outCoeffs[0][0]);
+      break;
+    }
+    default: {
+      const double theCoeffs[2][3] = {{1, 0, theMoveX / 7}, {0, 1, theMoveY / 9}};
+      std::copy(&theCoeffs[0][0], &theCoeffs[0][0] + 6, &outCoeffs[0][0]);
+      break;
+    }
+  }
+}
+
+// The fast layer (bands on threads, every vector body this processor runs)
+// against the plain kernels, byte for byte, on random matrices large enough
+// to be cut into bands.
+TEST(AffineKernels, FastLayerMatchesThePlainKernels)
+{
+  const FastCase theLayouts[] = {
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 2, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 4, 0, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 2},
+    {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 3}, {IPL_DEPTH_8U, 5, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 3, 3, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PLANE, 0},
+    {IPL_DEPTH_16U, 3, 0, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_32F, 2, 2, IPL_DATA_ORDER_PLANE, 0},
+    {IPL_DEPTH_1U, 1, 0, IPL_DATA_ORDER_PIXEL, 0},
+  };
+  const int kInterpolations[] = {IPL_INTER_LINEAR, IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES, IPL_INTER_NN,
+                                 IPL_INTER_CUBIC | IPL_INTER_SMOOTH_EDGES};
+  std::vector<VectorLevel> theLevels = {VectorLevel::kNone};
+  if (SupportedVectorLevel() >= VectorLevel::kAvx2)
+    theLevels.push_back(VectorLevel::kAvx2);
+  if (SupportedVectorLevel() >= VectorLevel::kAvx512)
+    theLevels.push_back(VectorLevel::kAvx512);
+  for (unsigned theSeed = 1; theSeed <= 78; ++theSeed) {
+    std::mt19937 theRandom(theSeed);
+    std::uniform_real_distribution<double> theUnit(0.0, 1.0);
+    const FastCase& theLayout = theLayouts[theSeed % std::size(theLayouts)];
+    const bool theSystemRoad = theLayout.mDepth == IPL_DEPTH_8U && theLayout.mOrder == IPL_DATA_ORDER_PIXEL;
+    const int theInterpolate =
+      theSystemRoad && theSeed % 4 != 0 ? (theSeed % 2 ? IPL_INTER_LINEAR : IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES)
+                                        : kInterpolations[theSeed % std::size(kInterpolations)];
+    const int theSourceW = 40 + static_cast<int>(theUnit(theRandom) * 300);
+    const int theSourceH = 40 + static_cast<int>(theUnit(theRandom) * 300);
+    HeaderPtr theSource = MakeImage(theSourceW, theSourceH, theLayout.mDepth, theLayout.mChannels,
+                                    theLayout.mAlpha, theLayout.mOrder);
+    kerneltest::FillRandom(theSource.get(), theRandom);
+    RoiRecord theRoi{theLayout.mCoi, 0, 0, theSourceW, theSourceH};
+    if (theLayout.mCoi)
+      theSource->roi = &theRoi;
+    double theCoeffs[2][3];
+    RandomMatrix(theSeed, theRandom, theCoeffs);
+    std::vector<std::uint8_t> thePlain;
+    for (bool theFast : {false, true}) {
+      for (VectorLevel theLevel : theLevels) {
+        if (theFast == false && theLevel != VectorLevel::kNone)
+          continue;
+        kerneltest::FastLayerSwitch theSwitch(theFast, 8, theLevel);
+        ReportRecorder theRecorder;
+        HeaderPtr theDestination = MakeImage(640, 600, theLayout.mDepth, theLayout.mChannels, theLayout.mAlpha,
+                                             theLayout.mOrder);
+        RoiRecord theDestinationRoi{theLayout.mCoi, 0, 0, 640, 600};
+        if (theLayout.mCoi)
+          theDestination->roi = &theDestinationRoi;
+        std::mt19937 theFill(theSeed);
+        kerneltest::FillRandom(theDestination.get(), theFill);
+        iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, theInterpolate);
+        EXPECT_EQ(iplStatusGet(), 0) << "seed " << theSeed << "\n" << theRecorder.Describe();
+        const std::vector<std::uint8_t> theResult = kerneltest::StorageOf(theDestination.get());
+        if (!theFast) {
+          thePlain = theResult;
+          continue;
+        }
+        ASSERT_EQ(theResult.size(), thePlain.size());
+        std::size_t theDifferent = 0;
+        for (std::size_t i = 0; i < theResult.size(); ++i)
+          theDifferent += theResult[i] != thePlain[i];
+        EXPECT_EQ(theDifferent, 0u) << "seed " << theSeed << " depth " << theLayout.mDepth << " channels "
+                                    << theLayout.mChannels << " interpolate " << theInterpolate << " vectors "
+                                    << static_cast<int>(theLevel) << " matrix " << theCoeffs[0][0] << " "
+                                    << theCoeffs[0][1] << " " << theCoeffs[0][2] << " / " << theCoeffs[1][0] << " "
+                                    << theCoeffs[1][1] << " " << theCoeffs[1][2];
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#pragma once
+// What the kernel suites share: a recorder of the reports that reach the
+// error handler, images built from sample values, and a tiled image whose
+// tiles live in the test and whose callback keeps a log.
+
+#include "kernels/ErrorStatus.h"
+#include "kernels/FastAffine.h"
+#include "kernels/ImageHeader.h"
+#include "kernels/IplTypes.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kerneltest {
+
+struct Report {
+  int mStatus;
+  std::string mFunction;
+  std::string mMessage;
+  std::string mModule;
+};
+
+// While it lives: error mode 2, status 0, and a handler that records every
+// report (and returns its status). Restores the default handler and mode 0.
+class ReportRecorder {
+ public:
+  ReportRecorder();
+  ~ReportRecorder();
+  ReportRecorder(const ReportRecorder&) = delete;
+  ReportRecorder& operator=(const ReportRecorder&) = delete;
+
+  const std::vector<Report>& Reports() const;
+  void Clear();
+  // "status function: message [module]" for each report, one per line.
+  std::string Describe() const;
+};
+
+// Owns a header made by iplCreateImageHeader and its storage; its ROI, mask
+// and tile records are the test's own.
+struct HeaderDeleter {
+  void operator()(ImageHeader* inImage) const;
+};
+using HeaderPtr = std::unique_ptr<ImageHeader, HeaderDeleter>;
+
+// A header with owned storage (filled with 0) of the given layout.
+HeaderPtr MakeImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha = 0,
+                    int inOrder = IPL_DATA_ORDER_PIXEL, int inAlign = IPL_ALIGN_4BYTES);
+
+// A sample of an 8-, 16- or 32-bit (float) image, in memory coordinates.
+double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
+void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);
+bool BitAtPixel(const ImageHeader* inImage, int inX, int inY);
+void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue);
+
+// Fills every sample with random values (floats in 0 .. 1000).
+void FillRandom(ImageHeader* inImage, std::mt19937& inRandom);
+// A copy of the image's storage.
+std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage);
+
+// While it lives the fast layer is switched as asked; afterwards it is as the
+// environment set it.
+class FastLayerSwitch {
+ public:
+  FastLayerSwitch(bool inEnabled, int inThreads = 0,
+                  kernels::VectorLevel inVectors = kernels::VectorLevel::kAvx512);
+  ~FastLayerSwitch();
+  FastLayerSwitch(const FastLayerSwitch&) = delete;
+  FastLayerSwitch& operator=(const FastLayerSwitch&) = delete;
+
+ private:
+  bool mWasEnabled;
+};
+
+// A tiled image: every tile is kept here, made on first request and filled
+// from a plain image of the same layout (the "picture"), and written back to
+// that picture when a tile handed out for writing is released. The callback
+// records every call and checks the contract (a tile is released only after
+// it was obtained, with tileData holding its pointer).
+class TiledImage {
+ public:
+  struct Call {
+    int mColumn;
+    int mRow;
+    int mMode;
+  };
+
+  TiledImage(ImageHeader* inPicture, int inTileWidth, int inTileHeight);
+  ~TiledImage();
+  TiledImage(const TiledImage&) = delete;
+  TiledImage& operator=(const TiledImage&) = delete;
+
+  ImageHeader* Header() { return mHeader; }
+  const std::vector<Call>& Calls() const { return mCalls; }
+  // Tiles handed out and not yet released.
+  int Held() const { return static_cast<int>(mHeld.size()); }
+  int MaxHeld() const { return mMaxHeld; }
+  // Contract faults the callback saw (empty when none).
+  const std::vector<std::string>& Faults() const { return mFaults; }
+  // Tiles that the callback refuses (tileData left null).
+  void Refuse(int inColumn, int inRow) { mRefused.insert({{inColumn, inRow}, true}); }
+  void ClearCalls() { mCalls.clear(); }
+
+ private:
+  static void Callback(const ImageHeader* inImage, int inColumn, int inRow, int inMode);
+  void Handle(int inColumn, int inRow, int inMode);
+  std::uint8_t* TileStorage(int inColumn, int inRow);
+  void CopyTile(int inColumn, int inRow, bool inToPicture);
+
+  ImageHeader* mPicture;
+  ImageHeader* mHeader = nullptr;
+  TileInfoRecord* mTileInfo = nullptr;
+  std::int64_t mTileStep = 0;
+  std::int64_t mTileBytes = 0;
+  std::map<std::pair<int, int>, std::vector<std::uint8_t>> mTiles;
+  std::map<std::pair<int, int>, int> mHeld;  // tile -> mode it was handed out with
+  std::map<std::pair<int, int>, bool> mRefused;
+  std::vector<Call> mCalls;
+  std::vector<std::string> mFaults;
+  int mMaxHeld = 0;
+};
+
+}  // namespace kerneltest

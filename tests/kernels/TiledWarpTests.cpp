@@ -1,0 +1,212 @@
+#include "kernels/AffineWarp.h"
+#include "kernels/ImageLayout.h"
+#include "tests/kernels/KernelTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+
+namespace {
+
+using kerneltest::HeaderPtr;
+using kerneltest::MakeImage;
+using kerneltest::ReportRecorder;
+using kerneltest::TiledImage;
+
+HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
+                      unsigned inSeed)
+{
+  HeaderPtr theImage = MakeImage(inWidth, inHeight, inDepth, inChannels, inAlpha, inOrder);
+  std::mt19937 theRandom(inSeed);
+  kerneltest::FillRandom(theImage.get(), theRandom);
+  return theImage;
+}
+
+HeaderPtr CopyOf(const ImageHeader* inImage)
+{
+  HeaderPtr theCopy = MakeImage(inImage->width, inImage->height, inImage->depth, inImage->channelCount,
+                                inImage->alphaChannel, inImage->dataOrder);
+  std::memcpy(theCopy->imageData, inImage->imageData, inImage->imageSize);
+  return theCopy;
+}
+
+// Distance from a pixel centre to the nearest edge of a quadrangle.
+double EdgeDistance(const double inQuad[4][2], double inX, double inY)
+{
+  double theNearest = HUGE_VAL;
+  for (int i = 0; i < 4; ++i) {
+    const double* p = inQuad[i];
+    const double* q = inQuad[(i + 1) % 4];
+    const double theDx = q[0] - p[0];
+    const double theDy = q[1] - p[1];
+    const double theT = std::clamp(((inX - p[0]) * theDx + (inY - p[1]) * theDy) / (theDx * theDx + theDy * theDy), 0.0, 1.0);
+    theNearest = std::min(theNearest, std::hypot(inX - p[0] - theT * theDx, inY - p[1] - theT * theDy));
+  }
+  return theNearest;
+}
+
+struct TiledCase {
+  int mDepth;
+  int mChannels;
+  int mAlpha;
+  int mOrder;
+  int mInterpolate;
+  bool mTiledSource;
+  bool mTiledDestination;
+};
+
+// A tiled warp gives what the plain warp gives: the same pixels up to one
+// unit (the blocks form their own inverse mapping), except on the
+// quadrangle's edges, and every tile it asks for is handed back.
+TEST(TiledWarp, MatchesThePlainWarp)
+{
+  const TiledCase theCases[] = {
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 1, true, false},
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 17, false, true},
+    {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 18, true, true},
+    {IPL_DEPTH_16U, 2, 0, IPL_DATA_ORDER_PLANE, 1, true, true},
+    {IPL_DEPTH_32F, 1, 0, IPL_DATA_ORDER_PIXEL, 2, false, true},
+    {IPL_DEPTH_1U, 1, 0, IPL_DATA_ORDER_PIXEL, 0, true, true},
+    {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 16, true, false},
+  };
+  unsigned theSeed = 0;
+  for (const TiledCase& theCase : theCases) {
+    ++theSeed;
+    std::mt19937 theRandom(theSeed);
+    std::uniform_real_distribution<double> theUnit(0.0, 1.0);
+    HeaderPtr theSource = RandomImage(70, 50, theCase.mDepth, theCase.mChannels, theCase.mAlpha, theCase.mOrder, theSeed);
+    HeaderPtr thePlain = RandomImage(150, 140, theCase.mDepth, theCase.mChannels, theCase.mAlpha, theCase.mOrder,
+                                     theSeed + 100);
+    HeaderPtr thePicture = CopyOf(thePlain.get());
+    const double theAngle = 0.3 + theUnit(theRandom);
+    const double theScale = 1.3;
+    const double theCoeffs[2][3] = {{theScale * std::cos(theAngle), theScale * std::sin(theAngle), 30},
+                                    {-theScale * std::sin(theAngle), theScale * std::cos(theAngle), 75}};
+    RoiRecord theRoi{0, 3, 2, 60, 45};
+    theSource->roi = &theRoi;
+    std::ostringstream theName;
+    theName << "case " << theSeed << " depth " << theCase.mDepth << " interpolate " << theCase.mInterpolate
+            << (theCase.mTiledSource ? " tiled source" : "") << (theCase.mTiledDestination ? " tiled destination" : "");
+    ReportRecorder theRecorder;
+    iplWarpAffine(theSource.get(), thePlain.get(), theCoeffs, theCase.mInterpolate);
+    ASSERT_EQ(iplStatusGet(), 0) << theName.str() << "\n" << theRecorder.Describe();
+
+    TiledImage theTiledSource(theSource.get(), 16, 24);
+    TiledImage theTiledDestination(thePicture.get(), 32, 16);
+    theTiledSource.Header()->roi = &theRoi;
+    ImageHeader* theFrom = theCase.mTiledSource ? theTiledSource.Header() : theSource.get();
+    ImageHeader* theTo = theCase.mTiledDestination ? theTiledDestination.Header() : thePicture.get();
+    iplWarpAffine(theFrom, theTo, theCoeffs, theCase.mInterpolate);
+    ASSERT_EQ(iplStatusGet(), 0) << theName.str() << "\n" << theRecorder.Describe();
+    theTiledSource.Header()->roi = nullptr;
+    for (const TiledImage* theTiled : {&theTiledSource, &theTiledDestination}) {
+      EXPECT_EQ(theTiled->Held(), 0) << theName.str();
+      EXPECT_TRUE(theTiled->Faults().empty()) << theName.str() << ": " << theTiled->Faults().front();
+    }
+    for (const TiledImage::Call& theCall : theTiledSource.Calls())
+      EXPECT_NE(theCall.mMode, IPL_GET_TILE_TO_WRITE) << theName.str();
+    if (theCase.mTiledDestination) {
+      EXPECT_FALSE(theTiledDestination.Calls().empty()) << theName.str();
+      EXPECT_EQ(theTiledDestination.MaxHeld(), 1) << theName.str();
+    }
+
+    double theQuad[4][2];
+    iplGetAffineQuad(theSource.get(), theCoeffs, theQuad);
+    const bool theSmooth = theCase.mInterpolate & IPL_INTER_SMOOTH_EDGES;
+    const double theTolerance = theCase.mDepth == IPL_DEPTH_32F ? 1e-2 : (theSmooth ? 2.0 : 1.0);
+    for (int y = 0; y < thePlain->height; ++y) {
+      for (int x = 0; x < thePlain->width; ++x) {
+        if (EdgeDistance(theQuad, x, y) < 1e-6)
+          continue;
+        if (theCase.mDepth == IPL_DEPTH_1U) {
+          ASSERT_EQ(kerneltest::BitAtPixel(thePicture.get(), x, y), kerneltest::BitAtPixel(thePlain.get(), x, y))
+            << theName.str() << " at " << x << "," << y;
+          continue;
+        }
+        for (int c = 0; c < theCase.mChannels; ++c) {
+          ASSERT_NEAR(kerneltest::SampleAt(thePicture.get(), x, y, c), kerneltest::SampleAt(thePlain.get(), x, y, c),
+                      theTolerance)
+            << theName.str() << " at " << x << "," << y << " channel " << c;
+        }
+      }
+    }
+    theSource->roi = nullptr;
+  }
+}
+
+TEST(TiledWarp, ARefusedTileForWritingEndsTheWarp)
+{
+  HeaderPtr theSource = RandomImage(200, 200, IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 1);
+  HeaderPtr thePicture = MakeImage(256, 256, IPL_DEPTH_8U, 1);
+  TiledImage theDestination(thePicture.get(), 64, 64);
+  theDestination.Refuse(1, 1);
+  const double theCoeffs[2][3] = {{1.2, 0.1, 5}, {-0.1, 1.2, 20}};
+  ReportRecorder theRecorder;
+  iplWarpAffine(theSource.get(), theDestination.Header(), theCoeffs, 17);
+  ASSERT_EQ(theRecorder.Reports().size(), 1u) << theRecorder.Describe();
+  EXPECT_EQ(theRecorder.Reports()[0].mStatus, IPL_STATUS_ERROR);
+  EXPECT_EQ(theRecorder.Reports()[0].mFunction, "iplWarpAffine");
+  EXPECT_EQ(theRecorder.Reports()[0].mMessage, "Error get tile to write");
+  EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
+  EXPECT_EQ(theDestination.Held(), 0);
+  EXPECT_TRUE(theDestination.Faults().empty());
+  // Blocks before the refused one are drawn; it and the later ones are not.
+  auto Drawn = [&thePicture](int inColumn, int inRow) {
+    for (int y = inRow * 64; y < inRow * 64 + 64; ++y)
+      for (int x = inColumn * 64; x < inColumn * 64 + 64; ++x)
+        if (kerneltest::SampleAt(thePicture.get(), x, y, 0) != 0)
+          return true;
+    return false;
+  };
+  EXPECT_TRUE(Drawn(0, 0));
+  EXPECT_TRUE(Drawn(3, 0));
+  EXPECT_TRUE(Drawn(0, 1));
+  EXPECT_FALSE(Drawn(1, 1));
+  EXPECT_FALSE(Drawn(2, 1));
+  EXPECT_FALSE(Drawn(0, 2));
+}
+
+TEST(TiledWarp, BlocksThatMissTheSourceAreNotFetched)
+{
+  HeaderPtr thePicture = RandomImage(256, 256, IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 1);
+  TiledImage theSource(thePicture.get(), 16, 16);
+  RoiRecord theRoi{0, 0, 0, 16, 16};
+  theSource.Header()->roi = &theRoi;
+  HeaderPtr theDestination = MakeImage(512, 512, IPL_DEPTH_8U, 1);
+  const double kIdentity[2][3] = {{1, 0, 0}, {0, 1, 0}};
+  ReportRecorder theRecorder;
+  iplWarpAffine(theSource.Header(), theDestination.get(), kIdentity, 1);
+  theSource.Header()->roi = nullptr;
+  EXPECT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+  EXPECT_FALSE(theSource.Calls().empty());
+  for (const TiledImage::Call& theCall : theSource.Calls()) {
+    EXPECT_LE(theCall.mColumn, 8);
+    EXPECT_LE(theCall.mRow, 8);
+  }
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x)
+      ASSERT_EQ(kerneltest::SampleAt(theDestination.get(), x, y, 0), kerneltest::SampleAt(thePicture.get(), x, y, 0));
+  EXPECT_EQ(kerneltest::SampleAt(theDestination.get(), 16, 16, 0), 0);
+}
+
+TEST(TiledWarp, AMissingSourceTileIsSeen)
+{
+  HeaderPtr thePicture = RandomImage(100, 100, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
+  TiledImage theSource(thePicture.get(), 16, 16);
+  theSource.Refuse(2, 2);
+  HeaderPtr theDestination = MakeImage(100, 100, IPL_DEPTH_8U, 3);
+  const double theCoeffs[2][3] = {{0.9, 0.2, 4}, {-0.2, 0.9, 20}};
+  ReportRecorder theRecorder;
+  iplWarpAffine(theSource.Header(), theDestination.get(), theCoeffs, 17);
+  EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
+  ASSERT_EQ(theRecorder.Reports().size(), 1u) << theRecorder.Describe();
+  EXPECT_EQ(theRecorder.Reports()[0].mStatus, IPL_STATUS_BACKTRACE);
+  EXPECT_EQ(theRecorder.Reports()[0].mFunction, "iplWarpAffine");
+  EXPECT_EQ(theSource.Held(), 0);
+  EXPECT_TRUE(theSource.Faults().empty());
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The QuickTime services boundary: one process-wide start count over one
+// loaded services table.
+
+#include "platform/quicktime/QuickTime.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+struct Boundary {
+  std::mutex mLock;
+  bool mLoaded = false;       // the library is loaded and mTable filled
+  QTServices mTable{};
+  int mStarts = 0;            // successful starts not yet balanced
+  std::atomic<const QTServices*> mPublished{nullptr};  // what QT() answers
+};
+
+Boundary& TheBoundary()
+{
+  static Boundary gBoundary;
+  return gBoundary;
+}
+
+// Loads the library and fills the table; false leaves nothing loaded.
+bool LoadLibrary(Boundary& ioBoundary)
+{
+  const char* thePath = std::getenv(kQTLibraryVariable);
+  if (!thePath || !*thePath)
+    return false;
+  void* theLibrary = dlopen(thePath, RTLD_NOW | RTLD_LOCAL);
+  if (!theLibrary)
+    return false;
+  auto theEntry = reinterpret_cast<QTGetServicesProc>(dlsym(theLibrary, kQTGetServicesName));
+  QTServices theTable{};
+  theTable.mVersion = kQTServicesVersion;
+  theTable.mSize = sizeof(QTServices);
+  if (!theEntry || theEntry(&theTable) != kQTNoErr) {
+    dlclose(theLibrary);
+    return false;
+  }
+  ioBoundary.mTable = theTable;
+  ioBoundary.mLoaded = true;
+  return true;
+}
+
+}  // namespace
+
+OSErr QTInitialize(SInt32 inFlags)
+{
+  Boundary& theBoundary = TheBoundary();
+  std::lock_guard theGuard(theBoundary.mLock);
+  if (theBoundary.mStarts > 0) {
+    ++theBoundary.mStarts;
+    return kQTNoErr;
+  }
+  if (!theBoundary.mLoaded && !LoadLibrary(theBoundary))
+    return kQTNotInstalledErr;
+  OSErr theErr = theBoundary.mTable.InitializeQTML(inFlags);
+  if (theErr != kQTNoErr)
+    return theErr;
+  theBoundary.mStarts = 1;
+  theBoundary.mPublished.store(&theBoundary.mTable, std::memory_order_release);
+  return kQTNoErr;
+}
+
+void QTTerminate()
+{
+  Boundary& theBoundary = TheBoundary();
+  std::lock_guard theGuard(theBoundary.mLock);
+  if (theBoundary.mStarts == 0)
+    return;
+  if (--theBoundary.mStarts == 0) {
+    theBoundary.mPublished.store(nullptr, std::memory_order_release);
+    theBoundary.mTable.TerminateQTML();
+  }
+}
+
+const QTServices* QT()
+{
+  return TheBoundary().mPublished.load(std::memory_order_acquire);
+}

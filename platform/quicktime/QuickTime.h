@@ -1,0 +1,38 @@
+#pragma once
+// The QuickTime services boundary: loads the QuickTime library named by the
+// environment variable TESSALINE_QUICKTIME (a path for dlopen), starts and
+// stops it, counted, and hands out its services table (QTServices.h).
+//
+//   OSErr theErr = QTInitialize(0);        // counted start
+//   if (theErr == kQTNoErr) {
+//     ... QT()->EnterMovies(), QT()->NewGWorld(...), ...
+//     QTTerminate();                       // one for each successful start
+//   }
+//
+// - The first QTInitialize loads the library (once per process) and calls
+//   its InitializeQTML; later ones only count. Its answer is 0, the
+//   library's own start error, or kQTNotInstalledErr when
+//   TESSALINE_QUICKTIME is unset or empty, the library cannot be loaded,
+//   lacks TLQuickTimeGetServices, or serves another table version: QuickTime
+//   is then "not installed". A failed start counts nothing.
+// - The QTTerminate that balances the last successful start calls the
+//   library's TerminateQTML. Extra QTTerminate calls are ignored.
+// - The library stays loaded until the process ends: a later QTInitialize
+//   starts it again through the same table, and nothing it handed out (the
+//   table, its functions) ever dangles.
+// - QT() is the table while QuickTime is started, and null otherwise: callers
+//   check the start's answer (or QT()) before calling through it.
+//
+// Both servers may start QuickTime in one process, and the settings
+// component starts and stops it beside the library's own reference count;
+// the count here is what keeps one from stopping it under the other. All
+// three functions may be called from any thread.
+
+#include "platform/quicktime/QTServices.h"
+
+// The environment variable that names the QuickTime library.
+constexpr const char* kQTLibraryVariable = "TESSALINE_QUICKTIME";
+
+[[nodiscard]] OSErr QTInitialize(SInt32 inFlags);
+void QTTerminate();
+const QTServices* QT();

@@ -1,0 +1,207 @@
+// Bitmap file reading and writing.
+
+#include "tests/quicktime/standin/BmpCodec.h"
+
+#include "tests/quicktime/standin/Geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kFileHeaderBytes = 14;
+constexpr std::size_t kInfoHeaderBytes = 40;
+constexpr double kMetresPerInch = 0.0254;
+
+std::uint32_t Read32(std::string_view inBytes, std::size_t inOffset)
+{
+  std::uint32_t theValue = 0;
+  for (int i = 3; i >= 0; --i)
+    theValue = (theValue << 8) | static_cast<unsigned char>(inBytes[inOffset + static_cast<std::size_t>(i)]);
+  return theValue;
+}
+
+std::uint16_t Read16(std::string_view inBytes, std::size_t inOffset)
+{
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(inBytes[inOffset]) |
+                                    (static_cast<unsigned char>(inBytes[inOffset + 1]) << 8));
+}
+
+void Write32(std::string& ioBytes, std::uint32_t inValue)
+{
+  for (int i = 0; i < 4; ++i)
+    ioBytes.push_back(static_cast<char>((inValue >> (8 * i)) & 0xFF));
+}
+
+void Write16(std::string& ioBytes, std::uint16_t inValue)
+{
+  ioBytes.push_back(static_cast<char>(inValue & 0xFF));
+  ioBytes.push_back(static_cast<char>(inValue >> 8));
+}
+
+// The checked fields of a bitmap file.
+struct Header {
+  int mWidth = 0;
+  int mHeight = 0;  // rows, always positive
+  bool mTopDown = false;
+  int mBits = 0;
+  std::uint32_t mXPelsPerMeter = 0;
+  std::size_t mPixelOffset = 0;
+  std::size_t mRowBytes = 0;
+  std::vector<RGBColor> mTable;
+};
+
+bool ReadHeader(std::string_view inBytes, Header& outHeader)
+{
+  if (inBytes.size() < kFileHeaderBytes + kInfoHeaderBytes || inBytes.substr(0, 2) != "BM")
+    return false;
+  std::uint32_t theInfoBytes = Read32(inBytes, 14);
+  auto theWidth = static_cast<std::int32_t>(Read32(inBytes, 18));
+  auto theHeight = static_cast<std::int32_t>(Read32(inBytes, 22));
+  int theBits = Read16(inBytes, 28);
+  if (theInfoBytes < kInfoHeaderBytes || theInfoBytes > inBytes.size() - kFileHeaderBytes ||
+      Read16(inBytes, 26) != 1 || Read32(inBytes, 30) != 0 || theWidth <= 0 || theWidth > kMaxImageSide ||
+      theHeight == 0 || theHeight < -kMaxImageSide || theHeight > kMaxImageSide ||
+      (theBits != 1 && theBits != 4 && theBits != 8 && theBits != 24 && theBits != 32))
+    return false;
+
+  Header theHeader;
+  theHeader.mWidth = theWidth;
+  theHeader.mHeight = theHeight < 0 ? -theHeight : theHeight;
+  theHeader.mTopDown = theHeight < 0;
+  theHeader.mBits = theBits;
+  theHeader.mXPelsPerMeter = Read32(inBytes, 38);
+  theHeader.mPixelOffset = Read32(inBytes, 10);
+  theHeader.mRowBytes = static_cast<std::size_t>(PaddedRowBytes(theWidth, theBits));
+  if (theBits <= 8) {
+    std::uint32_t theColours = Read32(inBytes, 46);
+    if (theColours == 0 || theColours > (1u << theBits))
+      theColours = 1u << theBits;
+    std::size_t theTableOffset = kFileHeaderBytes + theInfoBytes;
+    if (theTableOffset + 4 * theColours > inBytes.size())
+      return false;
+    for (std::uint32_t i = 0; i < theColours; ++i) {
+      auto theEntry = [&](int inByte) {
+        return static_cast<std::uint16_t>(static_cast<unsigned char>(inBytes[theTableOffset + 4 * i + static_cast<std::size_t>(inByte)]) * 257);
+      };
+      theHeader.mTable.push_back({theEntry(2), theEntry(1), theEntry(0)});
+    }
+  }
+  if (theHeader.mPixelOffset > inBytes.size() ||
+      (inBytes.size() - theHeader.mPixelOffset) / theHeader.mRowBytes < static_cast<std::size_t>(theHeader.mHeight))
+    return false;
+  outHeader = std::move(theHeader);
+  return true;
+}
+
+}  // namespace
+
+bool BmpCodec::Validate(std::string_view inBytes)
+{
+  Header theHeader;
+  return ReadHeader(inBytes, theHeader);
+}
+
+OSErr BmpCodec::ReadInfo(std::string_view inBytes, ImageInfo& outInfo)
+{
+  Header theHeader;
+  if (!ReadHeader(inBytes, theHeader))
+    return kQTInvalidImageErr;
+  outInfo = {};
+  outInfo.mWidth = theHeader.mWidth;
+  outInfo.mHeight = theHeader.mHeight;
+  outInfo.mDepth = theHeader.mBits;
+  outInfo.mCodecType = kQTRawCodecType;
+  outInfo.mCompressorName = "BMP";
+  if (theHeader.mXPelsPerMeter > 0)
+    outInfo.mResolution = std::round(theHeader.mXPelsPerMeter * kMetresPerInch);
+  return kQTNoErr;
+}
+
+OSErr BmpCodec::Decode(std::string_view inBytes, DecodedImage& outImage)
+{
+  outImage = {};
+  Header theHeader;
+  if (!ReadHeader(inBytes, theHeader))
+    return kQTInvalidImageErr;
+  DecodedImage theImage;
+  theImage.mWidth = theHeader.mWidth;
+  theImage.mHeight = theHeader.mHeight;
+  auto theBytes = 4LL * theHeader.mWidth * theHeader.mHeight;
+  if (theBytes > kMaxImageBytes)
+    return kQTMemFullErr;
+  theImage.mPixels.resize(static_cast<std::size_t>(theBytes));
+
+  // The file's rows, top row first, drawn one to one into the image.
+  PixelView theFrom;
+  theFrom.mBase = reinterpret_cast<unsigned char*>(const_cast<char*>(inBytes.data())) + theHeader.mPixelOffset;
+  theFrom.mRowBytes = static_cast<std::ptrdiff_t>(theHeader.mRowBytes);
+  if (!theHeader.mTopDown) {
+    theFrom.mBase += theHeader.mRowBytes * static_cast<std::size_t>(theHeader.mHeight - 1);
+    theFrom.mRowBytes = -theFrom.mRowBytes;
+  }
+  theFrom.mWidth = theHeader.mWidth;
+  theFrom.mHeight = theHeader.mHeight;
+  theFrom.mFormat = static_cast<OSType>(theHeader.mBits);
+  theFrom.mTable = theHeader.mTable;
+  PixelView theTo;
+  theTo.mBase = theImage.mPixels.data();
+  theTo.mRowBytes = 4 * theHeader.mWidth;
+  theTo.mWidth = theHeader.mWidth;
+  theTo.mHeight = theHeader.mHeight;
+  Rect theAll{0, 0, static_cast<SInt16>(theHeader.mHeight), static_cast<SInt16>(theHeader.mWidth)};
+  OSErr theErr = DrawPixels(theFrom, theAll, IdentityMatrix(), theTo);
+  if (theErr == kQTNoErr)
+    outImage = std::move(theImage);
+  return theErr;
+}
+
+bool BmpCodec::Encode(const PixelView& inPixels, int inDepth, double inResolution, std::string& outBytes)
+{
+  std::int64_t theRowBytes = PaddedRowBytes(inPixels.mWidth, inDepth);
+  std::int64_t thePixelBytes = theRowBytes * inPixels.mHeight;
+  if (thePixelBytes > kMaxImageBytes)
+    return false;
+  auto thePelsPerMeter = static_cast<std::uint32_t>(std::lround(std::max(inResolution, 0.0) / kMetresPerInch));
+  std::string theBytes;
+  try {
+    theBytes.reserve(kFileHeaderBytes + kInfoHeaderBytes + static_cast<std::size_t>(thePixelBytes));
+    theBytes += "BM";
+    Write32(theBytes, static_cast<std::uint32_t>(kFileHeaderBytes + kInfoHeaderBytes + static_cast<std::size_t>(thePixelBytes)));
+    Write32(theBytes, 0);
+    Write32(theBytes, kFileHeaderBytes + kInfoHeaderBytes);
+    Write32(theBytes, kInfoHeaderBytes);
+    Write32(theBytes, static_cast<std::uint32_t>(inPixels.mWidth));
+    Write32(theBytes, static_cast<std::uint32_t>(inPixels.mHeight));  // bottom-up
+    Write16(theBytes, 1);
+    Write16(theBytes, static_cast<std::uint16_t>(inDepth));
+    Write32(theBytes, 0);  // uncompressed
+    Write32(theBytes, static_cast<std::uint32_t>(thePixelBytes));
+    Write32(theBytes, thePelsPerMeter);
+    Write32(theBytes, thePelsPerMeter);
+    Write32(theBytes, 0);
+    Write32(theBytes, 0);
+    std::size_t thePixelOffset = theBytes.size();
+    theBytes.resize(thePixelOffset + static_cast<std::size_t>(thePixelBytes));
+
+    PixelView theTo;
+    theTo.mBase = reinterpret_cast<unsigned char*>(theBytes.data()) + thePixelOffset +
+                  static_cast<std::size_t>(theRowBytes) * static_cast<std::size_t>(inPixels.mHeight - 1);
+    theTo.mRowBytes = -theRowBytes;
+    theTo.mWidth = inPixels.mWidth;
+    theTo.mHeight = inPixels.mHeight;
+    theTo.mFormat = static_cast<OSType>(inDepth);
+    theTo.mOrigin = inPixels.mOrigin;
+    Rect theAll{inPixels.mOrigin.v, inPixels.mOrigin.h, static_cast<SInt16>(inPixels.mOrigin.v + inPixels.mHeight),
+                static_cast<SInt16>(inPixels.mOrigin.h + inPixels.mWidth)};
+    if (DrawPixels(inPixels, theAll, IdentityMatrix(), theTo) != kQTNoErr)
+      return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  outBytes = std::move(theBytes);
+  return true;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// File specifications, and whole-file reads and writes for importers and
+// exporters.
+
+#include "platform/quicktime/QTServices.h"
+
+#include <string>
+#include <string_view>
+
+void AddFileSpecServices(QTServices& ioTable);
+
+// The whole file: kQTFileNotFoundErr when it does not exist, kQTIOErr when
+// it cannot be read, kQTMemFullErr when it is too large.
+OSErr ReadWholeFile(const std::string& inPath, std::string& outBytes);
+// Makes or replaces the file; on failure (kQTIOErr) no partial file stays.
+OSErr WriteWholeFile(const std::string& inPath, std::string_view inBytes);

@@ -1,0 +1,10 @@
+#pragma once
+// The movie toolbox of a QuickTime without movies: every file or data
+// reference that exists answers kQTNoMovieFoundErr.
+
+#include "platform/quicktime/QTServices.h"
+
+void AddMovieServices(QTServices& ioTable);
+
+// The calling thread's movie toolbox error (GetMoviesError answers it).
+void SetMoviesError(OSErr inErr);

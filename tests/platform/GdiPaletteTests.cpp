@@ -1,0 +1,121 @@
+// Palettes: the halftone palette pinned, logical palettes, selection, and the
+// nearest-entry rule of indexed writes.
+
+#include "platform/base/LastError.h"
+#include "platform/base/WinError.h"
+#include "platform/gdi/Gdi.h"
+#include "tests/platform/GdiTestDibs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <tuple>
+
+using namespace gditest;
+
+TEST(GdiPalette, HalftonePaletteIsPinned)
+{
+  HPALETTE thePalette = CreateHalftonePalette(nullptr);
+  ASSERT_NE(thePalette, nullptr);
+  ASSERT_EQ(GetPaletteEntries(thePalette, 0, 0, nullptr), 256u);
+  PALETTEENTRY theEntries[256];
+  ASSERT_EQ(GetPaletteEntries(thePalette, 0, 256, theEntries), 256u);
+
+  const struct {
+    int mIndex;
+    int mRed, mGreen, mBlue;
+  } thePins[] = {
+    {0, 0, 0, 0},         {1, 0, 0, 51},        {6, 0, 51, 0},        {36, 51, 0, 0},      {43, 51, 51, 51},
+    {180, 255, 0, 0},     {210, 255, 255, 0},   {215, 255, 255, 255}, {216, 6, 6, 6},      {235, 124, 124, 124},
+    {255, 249, 249, 249},
+  };
+  for (const auto& thePin : thePins) {
+    const PALETTEENTRY& e = theEntries[thePin.mIndex];
+    EXPECT_EQ(std::tie(e.peRed, e.peGreen, e.peBlue, e.peFlags),
+              std::make_tuple(BYTE(thePin.mRed), BYTE(thePin.mGreen), BYTE(thePin.mBlue), BYTE(0)))
+      << "entry " << thePin.mIndex;
+  }
+  // FNV-1a of all 1024 bytes: any change to the table shows here.
+  std::uint32_t theHash = 0x811C9DC5u;
+  for (const PALETTEENTRY& e : theEntries)
+    for (BYTE b : {e.peRed, e.peGreen, e.peBlue, e.peFlags})
+      theHash = (theHash ^ b) * 0x01000193u;
+  EXPECT_EQ(Hex(theHash), Hex(0xD7237889u));
+
+  std::set<std::tuple<BYTE, BYTE, BYTE>> theDistinct;
+  for (const PALETTEENTRY& e : theEntries)
+    theDistinct.emplace(e.peRed, e.peGreen, e.peBlue);
+  EXPECT_EQ(theDistinct.size(), 256u);
+
+  WORD theCount = 0;
+  EXPECT_EQ(GetObjectA(thePalette, sizeof(theCount), &theCount), int(sizeof(WORD)));
+  EXPECT_EQ(theCount, 256);
+  EXPECT_EQ(GetPaletteEntries(thePalette, 250, 10, theEntries), 6u);
+  EXPECT_EQ(GetPaletteEntries(thePalette, 256, 1, theEntries), 0u);
+  EXPECT_TRUE(DeleteObject(thePalette));
+}
+
+TEST(GdiPalette, LogicalPalettesAndSelection)
+{
+  std::vector<std::uint8_t> theRecord(sizeof(LOGPALETTE) + 2 * sizeof(PALETTEENTRY));
+  auto* theLogical = reinterpret_cast<LOGPALETTE*>(theRecord.data());
+  theLogical->palVersion = 0x300;
+  theLogical->palNumEntries = 3;
+  const PALETTEENTRY theGiven[3] = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
+  std::memcpy(theRecord.data() + offsetof(LOGPALETTE, palPalEntry), theGiven, sizeof(theGiven));
+  HPALETTE thePalette = CreatePalette(theLogical);
+  ASSERT_NE(thePalette, nullptr);
+  PALETTEENTRY theRead[3];
+  ASSERT_EQ(GetPaletteEntries(thePalette, 1, 5, theRead), 2u);
+  EXPECT_EQ(theRead[1].peBlue, 9);
+
+  HDC theDC = CreateCompatibleDC(nullptr);
+  HPALETTE theDefault = SelectPalette(theDC, thePalette, FALSE);
+  EXPECT_EQ(theDefault, GetStockObject(DEFAULT_PALETTE));
+  EXPECT_EQ(RealizePalette(theDC), 3u);
+  EXPECT_EQ(GetCurrentObject(theDC, OBJ_PAL), thePalette);
+  EXPECT_FALSE(DeleteObject(thePalette));  // selected
+  EXPECT_EQ(SelectPalette(theDC, theDefault, TRUE), thePalette);
+  EXPECT_TRUE(DeleteObject(thePalette));
+  DeleteDC(theDC);
+
+  for (WORD theVersion : {WORD(0x200), WORD(0x300)}) {
+    theLogical->palVersion = theVersion;
+    theLogical->palNumEntries = theVersion == 0x300 ? 0 : 3;
+    SetLastError(0);
+    EXPECT_EQ(CreatePalette(theLogical), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
+  EXPECT_EQ(CreatePalette(nullptr), nullptr);
+}
+
+TEST(GdiPalette, NearestEntryTiesGoToTheFirst)
+{
+  // Entries 3 and 7 are equally far from (5, 5, 0); entries 2 and 5 both
+  // hold (200, 0, 200) exactly; everything else is far away.
+  Layout theLayout;
+  theLayout.mBits = 8;
+  theLayout.mTable.assign(256, RGBQUAD{255, 255, 255, 0});
+  theLayout.mTable[3] = RGBQUAD{0, 0, 10, 0};
+  theLayout.mTable[7] = RGBQUAD{0, 10, 0, 0};
+  theLayout.mTable[2] = RGBQUAD{200, 0, 200, 0};
+  theLayout.mTable[5] = RGBQUAD{200, 0, 200, 0};
+  Dib theTarget(theLayout, 4, 1);
+  Dib theSource(LayoutNamed("32"), 4, 1);
+  theSource.Put(0, 0, 0x050500);
+  theSource.Put(1, 0, 0xC800C8);
+  theSource.Put(2, 0, 0x0A0000);
+  theSource.Put(3, 0, 0x000A00);
+  ASSERT_TRUE(BitBlt(theTarget.DC(), 0, 0, 4, 1, theSource.DC(), 0, 0, SRCCOPY));
+  EXPECT_EQ(theTarget.Word(0, 0), 3u);
+  EXPECT_EQ(theTarget.Word(1, 0), 2u);
+  EXPECT_EQ(theTarget.Word(2, 0), 3u);
+  EXPECT_EQ(theTarget.Word(3, 0), 7u);
+
+  HBRUSH theBrush = CreateSolidBrush(RGB(5, 5, 0));
+  const RECT theRect = {1, 0, 2, 1};
+  ASSERT_TRUE(FillRect(theTarget.DC(), &theRect, theBrush));
+  EXPECT_EQ(theTarget.Word(1, 0), 3u);
+  DeleteObject(theBrush);
+}

@@ -212,7 +212,9 @@ LONGLONG Bitmap::GetDataSize()
   LONG theDepth = 0, theWidth = 0, theHeight = 0;
   if (!mGNBM->GetSize(theDepth, theWidth, theHeight))
     return 0;
-  return static_cast<LONGLONG>(theWidth) * theHeight * theDepth / 8;
+  // A GWorld of 8-bit grey names its depth by the code 40.
+  const LONG theBits = theDepth == kTLGray8PixelFormat ? 8 : theDepth;
+  return static_cast<LONGLONG>(theWidth) * theHeight * theBits / 8;
 }
 
 LONG Bitmap::Erase()

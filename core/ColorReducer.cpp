@@ -110,10 +110,8 @@ bool ColorReducer::Reduce(const DIBSECTION* inSrc, const DIBSECTION* inDst, cons
     const LONG theStep = theRightward ? 1 : -1;
     const LONG theFirst = theRightward ? 0 : theWidth - 1;
     LONG theCarry[3];
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
       theCarry[c] = theErrors[c][theFirst];
-      theErrors[c][theFirst] = 0;
-    }
     for (LONG x = theFirst; x >= 0 && x < theWidth; x += theStep) {
       const DWORD theWord = Word(theSrc, x);
       LONG theValue[3];

@@ -3,9 +3,12 @@
 // table: plainly, or with Floyd-Steinberg error diffusion in serpentine
 // order (the last row runs left to right, the direction alternating upward).
 //
-// Errors inside -2..2 are dropped. Each error is diffused once: the buffered
-// error of a row's first pixel is cleared when it is taken as that row's
-// first carry. Shifts of errors round toward minus infinity.
+// Errors inside -2..2 are dropped; shifts of errors round toward minus
+// infinity. The buffered error at a row's first pixel is taken as the row's
+// first carry and also stays for the row below: it makes up for part of the
+// error that runs off the ends of the rows, so that flat greys keep their
+// level at the picture's left and right edges better than when it is cleared
+// (see the flat-field test).
 //
 // Rows are taken in picture order (top row first) whichever way each DIB
 // section lies in memory.

@@ -19,11 +19,11 @@ std::uint8_t* MapZeroed(std::size_t inSize)
 
 }  // namespace
 
-std::shared_ptr<BitmapObject> BitmapObject::MakeDib(const DibSpec& inSpec, void* inCallerBits,
+std::shared_ptr<BitmapObject> BitmapObject::MakeDib(const DibDescription& inDescription, void* inCallerBits,
                                                     std::int64_t inRowBytes, DWORD& outError)
 {
-  std::int64_t theRowBytes = static_cast<std::int64_t>(inSpec.mRowBytes);
-  const std::int64_t theRows = inSpec.mHeight < 0 ? -static_cast<std::int64_t>(inSpec.mHeight) : inSpec.mHeight;
+  std::int64_t theRowBytes = static_cast<std::int64_t>(inDescription.mRowBytes);
+  const std::int64_t theRows = inDescription.mHeight < 0 ? -static_cast<std::int64_t>(inDescription.mHeight) : inDescription.mHeight;
   if (inCallerBits && inRowBytes != 0) {
     if (inRowBytes < theRowBytes || inRowBytes % 4 != 0) {
       outError = ERROR_INVALID_PARAMETER;
@@ -47,25 +47,25 @@ std::shared_ptr<BitmapObject> BitmapObject::MakeDib(const DibSpec& inSpec, void*
   if (inCallerBits) {
     theBitmap->mBits = static_cast<std::uint8_t*>(inCallerBits);
   } else {
-    theBitmap->mBits = MapZeroed(inSpec.mByteSize);
+    theBitmap->mBits = MapZeroed(inDescription.mByteSize);
     if (!theBitmap->mBits) {
       outError = ERROR_NOT_ENOUGH_MEMORY;
       return nullptr;
     }
-    theBitmap->mMappedSize = inSpec.mByteSize;
+    theBitmap->mMappedSize = inDescription.mByteSize;
   }
   theBitmap->mDib = true;
-  theBitmap->mWidth = inSpec.mWidth;
-  theBitmap->mHeight = inSpec.mHeight;
-  theBitmap->mTopDown = inSpec.mHeight < 0;
-  theBitmap->mFormat = inSpec.mFormat;
-  theBitmap->mCompression = inSpec.mCompression;
-  theBitmap->mXPelsPerMeter = inSpec.mXPelsPerMeter;
-  theBitmap->mYPelsPerMeter = inSpec.mYPelsPerMeter;
-  theBitmap->mClrUsed = inSpec.mClrUsed;
-  theBitmap->mClrImportant = inSpec.mClrImportant;
+  theBitmap->mWidth = inDescription.mWidth;
+  theBitmap->mHeight = inDescription.mHeight;
+  theBitmap->mTopDown = inDescription.mHeight < 0;
+  theBitmap->mFormat = inDescription.mFormat;
+  theBitmap->mCompression = inDescription.mCompression;
+  theBitmap->mXPelsPerMeter = inDescription.mXPelsPerMeter;
+  theBitmap->mYPelsPerMeter = inDescription.mYPelsPerMeter;
+  theBitmap->mClrUsed = inDescription.mClrUsed;
+  theBitmap->mClrImportant = inDescription.mClrImportant;
   theBitmap->mRowBytes = theRowBytes;
-  theBitmap->mColors = inSpec.mColors;
+  theBitmap->mColors = inDescription.mColors;
   return theBitmap;
 }
 
@@ -80,7 +80,7 @@ std::shared_ptr<BitmapObject> BitmapObject::MakeDevice(int inWidth, int inHeight
     outError = ERROR_INVALID_PARAMETER;
     return nullptr;
   }
-  if (!DibSpec::Sizes(inWidth, inHeight, inBitCount, 2, theRowBytes, theByteSize)) {
+  if (!DibDescription::Sizes(inWidth, inHeight, inBitCount, 2, theRowBytes, theByteSize)) {
     outError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }

@@ -8,7 +8,7 @@
 // than memory allows. The colour table has its own lock, since one thread
 // may change it while another blits from the bitmap.
 
-#include "platform/gdi/DibSpec.h"
+#include "platform/gdi/DibDescription.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiObject.h"
 #include "platform/gdi/PixelView.h"
@@ -22,10 +22,10 @@ namespace tlgdi {
 
 class BitmapObject : public GdiObject {
 public:
-  // A DIB section of inSpec over new zeroed memory (inCallerBits null) or over
+  // A DIB section of inDescription over new zeroed memory (inCallerBits null) or over
   // inCallerBits with rows inRowBytes apart (0: the natural length). Null,
   // with outError set, on failure.
-  static std::shared_ptr<BitmapObject> MakeDib(const DibSpec& inSpec, void* inCallerBits,
+  static std::shared_ptr<BitmapObject> MakeDib(const DibDescription& inDescription, void* inCallerBits,
                                                std::int64_t inRowBytes, DWORD& outError);
 
   // A device-dependent bitmap of 1 or 32 bits per pixel, rows top-down and

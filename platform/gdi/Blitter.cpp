@@ -37,6 +37,8 @@ bool SourceIndex(double inLogical, double inDestStart, double inDestSize, double
   return true;
 }
 
+constexpr XFORM kIdentity = {1, 0, 0, 1, 0, 0};
+
 bool InsideRange(double inLogical, double inStart, double inSize)
 {
   return inLogical >= std::min(inStart, inStart + inSize) && inLogical < std::max(inStart, inStart + inSize);
@@ -131,9 +133,15 @@ void Blitter::Copy(const PixelView& inSource, const std::vector<std::uint32_t>& 
       inSource.mWidth <= 0 || inSource.mHeight <= 0)
     return;
 
+  // A pixel that only ever reads itself (same pixels, same rectangle, no
+  // transform) needs no copy aside: each run is read before it is written.
+  const bool theInPlace = inSource.mTop == mDest.mTop && inSource.mStride == mDest.mStride &&
+                          inDestRect.mX == inSourceRect.mX && inDestRect.mY == inSourceRect.mY &&
+                          inDestRect.mWidth == inSourceRect.mWidth && inDestRect.mHeight == inSourceRect.mHeight &&
+                          std::memcmp(&mWorld, &kIdentity, sizeof(XFORM)) == 0;
   PixelView theSource = inSource;
   std::vector<std::uint8_t> theCopy;
-  if (inSource.Overlaps(mDest)) {
+  if (!theInPlace && inSource.Overlaps(mDest)) {
     theCopy.assign(inSource.Begin(), inSource.End());
     theSource.mTop = theCopy.data() + (inSource.mTop - inSource.Begin());
   }
@@ -144,12 +152,9 @@ void Blitter::Copy(const PixelView& inSource, const std::vector<std::uint32_t>& 
   if (theSpan.mLeft >= theSpan.mRight || theSpan.mTop >= theSpan.mBottom)
     return;
   const int theWidth = theSpan.mRight - theSpan.mLeft;
-  std::vector<std::int32_t> theColumns(theWidth);   // source x per device column (separable)
-  std::vector<bool> theColumnInside(theWidth);
-  std::vector<std::int32_t> theXs(theWidth);
+  std::vector<std::int32_t> theXs(theWidth);  // source column per device column, -1 outside
   std::vector<const std::uint8_t*> theRows(theWidth);
   std::vector<std::uint32_t> thePixels(theWidth);
-  const std::uint32_t* theTable = inSourceColors.data();
 
   auto SourceX = [&](double inLogical, std::int32_t& outX) {
     return SourceIndex(inLogical, inDestRect.mX, inDestRect.mWidth, inSourceRect.mX, inSourceRect.mWidth,
@@ -159,60 +164,51 @@ void Blitter::Copy(const PixelView& inSource, const std::vector<std::uint32_t>& 
     return SourceIndex(inLogical, inDestRect.mY, inDestRect.mHeight, inSourceRect.mY, inSourceRect.mHeight,
                        theSource.mHeight, outY);
   };
-
+  // Without rotation or shear the source columns are the same on every row.
   if (mSeparable) {
     for (int i = 0; i < theWidth; ++i) {
       double lx, ly;
       Logical(theSpan.mLeft + i, theSpan.mTop, lx, ly);
-      theColumnInside[i] = SourceX(lx, theColumns[i]);
+      if (!SourceX(lx, theXs[i]))
+        theXs[i] = -1;
     }
   }
 
   for (std::int32_t py = theSpan.mTop; py < theSpan.mBottom; ++py) {
-    bool theRowInside = true;
-    std::int32_t theRowSource = 0;
     if (mSeparable) {
       double lx, ly;
+      std::int32_t theRow = 0;
       Logical(theSpan.mLeft, py, lx, ly);
-      theRowInside = SourceY(ly, theRowSource);
-      if (!theRowInside)
+      if (!SourceY(ly, theRow))
         continue;
-    }
-    int theRun = 0;
-    std::int32_t theRunStart = 0;
-    auto Flush = [&] {
-      if (theRun == 0)
-        return;
-      theSource.mFormat->Read(theRows.data(), theXs.data(), theRun, theTable, thePixels.data());
-      if (inOp == RasterOp::kInvert)
-        for (int i = 0; i < theRun; ++i)
-          thePixels[i] = ~thePixels[i];
-      Write(py, theRunStart, theRun, thePixels.data());
-      theRun = 0;
-    };
-    for (int i = 0; i < theWidth; ++i) {
-      const std::int32_t px = theSpan.mLeft + i;
-      std::int32_t sx = 0, sy = theRowSource;
-      bool theInside;
-      if (mSeparable) {
-        theInside = theColumnInside[i];
-        sx = theColumns[i];
-      } else {
+      std::fill(theRows.begin(), theRows.end(), theSource.Row(theRow));
+    } else {
+      for (int i = 0; i < theWidth; ++i) {
         double lx, ly;
-        Logical(px, py, lx, ly);
-        theInside = SourceX(lx, sx) && SourceY(ly, sy);
+        Logical(theSpan.mLeft + i, py, lx, ly);
+        std::int32_t theRow = 0;
+        if (SourceX(lx, theXs[i]) && SourceY(ly, theRow))
+          theRows[i] = theSource.Row(theRow);
+        else
+          theXs[i] = -1;
       }
-      if (!theInside) {
-        Flush();
+    }
+    // Each run of columns that have a source is read, changed and written.
+    for (int i = 0; i < theWidth;) {
+      if (theXs[i] < 0) {
+        ++i;
         continue;
       }
-      if (theRun == 0)
-        theRunStart = px;
-      theXs[theRun] = sx;
-      theRows[theRun] = theSource.Row(sy);
-      ++theRun;
+      int theRun = 1;
+      while (i + theRun < theWidth && theXs[i + theRun] >= 0)
+        ++theRun;
+      theSource.mFormat->Read(theRows.data() + i, theXs.data() + i, theRun, inSourceColors.data(), thePixels.data());
+      if (inOp == RasterOp::kInvert)
+        for (int k = 0; k < theRun; ++k)
+          thePixels[k] = ~thePixels[k];
+      Write(py, theSpan.mLeft + i, theRun, thePixels.data());
+      i += theRun;
     }
-    Flush();
   }
 }
 

@@ -16,7 +16,8 @@
 // equal and the transform only moves by whole pixels; it gives the same
 // pixels as the reference, which tests check with kReferenceOnly.
 //
-// A source that shares memory with the destination is copied aside first.
+// A source that shares memory with the destination is copied aside first,
+// unless every pixel only reads itself.
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/NearestColor.h"

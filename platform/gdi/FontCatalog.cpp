@@ -102,8 +102,8 @@ bool NameLess(const std::string& inA, const std::string& inB)
 
 const FontCatalog& FontCatalog::Get()
 {
-  static const FontCatalog gCatalog;
-  return gCatalog;
+  static const FontCatalog* const gCatalog = new FontCatalog;  // never destroyed: read until the very end
+  return *gCatalog;
 }
 
 FontCatalog::FontCatalog()

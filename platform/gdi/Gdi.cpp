@@ -9,7 +9,7 @@
 #include "platform/gdi/Blitter.h"
 #include "platform/gdi/BrushObject.h"
 #include "platform/gdi/DeviceContext.h"
-#include "platform/gdi/DibSpec.h"
+#include "platform/gdi/DibDescription.h"
 #include "platform/gdi/FontCatalog.h"
 #include "platform/gdi/FontObject.h"
 #include "platform/gdi/HandleTable.h"
@@ -88,11 +88,11 @@ HBITMAP MakeDibSection(HDC inDC, const BITMAPINFO* inInfo, UINT inUsage, void* i
     return nullptr;
   if (inUsage != DIB_RGB_COLORS)
     return Fail<HBITMAP>(ERROR_INVALID_PARAMETER);
-  DibSpec theSpec;
-  DWORD theError = DibSpec::Read(inInfo, theSpec);
+  DibDescription theDescription;
+  DWORD theError = DibDescription::Read(inInfo, theDescription);
   if (theError != ERROR_SUCCESS)
     return Fail<HBITMAP>(theError);
-  std::shared_ptr<BitmapObject> theBitmap = BitmapObject::MakeDib(theSpec, inCallerBits, inRowBytes, theError);
+  std::shared_ptr<BitmapObject> theBitmap = BitmapObject::MakeDib(theDescription, inCallerBits, inRowBytes, theError);
   if (!theBitmap)
     return Fail<HBITMAP>(theError);
   void* theBits = theBitmap->Bits();

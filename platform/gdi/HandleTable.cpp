@@ -11,8 +11,9 @@ constexpr std::uint32_t kLastGeneration = 0x7FF;
 
 HandleTable& HandleTable::Get()
 {
-  static HandleTable gTable;
-  return gTable;
+  // Never destroyed: threads may still look handles up while the process ends.
+  static HandleTable* const gTable = new HandleTable;
+  return *gTable;
 }
 
 std::uint32_t HandleTable::MakeHandle(std::uint32_t inSlot, const Slot& inEntry)

@@ -5,8 +5,8 @@
 
 #include "platform/gdi/PixelFormat.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <functional>
 
 namespace tlgdi {
 

@@ -24,8 +24,8 @@ LOGFONTA SystemLogFont()
 
 const StockObjects& StockObjects::Get()
 {
-  static const StockObjects gStock;
-  return gStock;
+  static const StockObjects* const gStock = new StockObjects;  // never destroyed, like the table
+  return *gStock;
 }
 
 DeviceContext::Selection StockObjects::Add(std::shared_ptr<GdiObject> inObject)

@@ -157,6 +157,21 @@ TEST(GdiBlit, InvertingIndexedPixelsTakesTheNearestInvertedColour)
       ASSERT_TRUE(Holds(theDib, x, y, ~theBefore.Get(x, y) & 0x00FFFFFF, false));
 }
 
+TEST(GdiBlit, InvertingInPlaceEqualsInvertingIntoAnotherBitmap)
+{
+  for (const Oriented& theCase : AllOriented()) {
+    SCOPED_TRACE(theCase.Name());
+    Dib theDib(*theCase.mLayout, kWidth, theCase.mTopDown ? -kHeight : kHeight);
+    Dib theOther(*theCase.mLayout, kWidth, theCase.mTopDown ? -kHeight : kHeight);
+    PaintPicture(theDib);
+    ASSERT_TRUE(BitBlt(theOther.DC(), 0, 0, kWidth, kHeight, theDib.DC(), 0, 0, NOTSRCCOPY));
+    ASSERT_TRUE(BitBlt(theDib.DC(), 0, 0, kWidth, kHeight, theDib.DC(), 0, 0, NOTSRCCOPY));
+    for (LONG y = 0; y < kHeight; ++y)
+      for (LONG x = 0; x < kWidth; ++x)
+        ASSERT_EQ(theDib.Word(x, y), theOther.Word(x, y)) << "at " << x << "," << y;
+  }
+}
+
 TEST(GdiBlit, StretchesMirrorsAndClips)
 {
   Dib theSource(LayoutNamed("24"), 4, -2);

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <set>
+#include <string>
 #include <tuple>
 
 using namespace gditest;
@@ -118,4 +120,32 @@ TEST(GdiPalette, NearestEntryTiesGoToTheFirst)
   ASSERT_TRUE(FillRect(theTarget.DC(), &theRect, theBrush));
   EXPECT_EQ(theTarget.Word(1, 0), 3u);
   DeleteObject(theBrush);
+}
+
+TEST(GdiPalette, NearestEntryMatchesAFullScan)
+{
+  // Random tables, some with few entries and repeated colours, against the
+  // tests' own full scan.
+  for (unsigned theSeed = 1; theSeed <= 30; ++theSeed) {
+    SCOPED_TRACE("seed " + std::to_string(theSeed));
+    std::mt19937 theRandom(theSeed);
+    Layout theLayout;
+    theLayout.mBits = theSeed % 3 == 0 ? 4 : 8;
+    const int theLevels = theSeed % 2 ? 256 : 4;  // 4: many repeated entries
+    for (int i = 0; i < (1 << theLayout.mBits); ++i) {
+      auto Level = [&] { return BYTE(std::uniform_int_distribution<int>(0, theLevels - 1)(theRandom) * 255 / (theLevels - 1)); };
+      theLayout.mTable.push_back(RGBQUAD{Level(), Level(), Level(), 0});
+    }
+    constexpr LONG kSide = 64;
+    Dib theSource(LayoutNamed("32"), kSide, kSide);
+    for (LONG y = 0; y < kSide; ++y)
+      for (LONG x = 0; x < kSide; ++x)
+        theSource.Put(x, y, static_cast<std::uint32_t>(theRandom()) & 0x00FFFFFF);
+    Dib theTarget(theLayout, kSide, kSide);
+    ASSERT_TRUE(BitBlt(theTarget.DC(), 0, 0, kSide, kSide, theSource.DC(), 0, 0, SRCCOPY));
+    for (LONG y = 0; y < kSide; ++y)
+      for (LONG x = 0; x < kSide; ++x)
+        ASSERT_EQ(int(theTarget.Word(x, y)), NearestIndex(theLayout.mTable, theSource.Get(x, y)))
+          << "colour " << Hex(theSource.Get(x, y)) << " at " << x << "," << y;
+  }
 }

@@ -73,11 +73,8 @@ constexpr Wording kQuickTimeWordings[] = {
 };
 
 constexpr Wording kWindowsWordings[] = {
-  {2, "a file could not be found"},
-  {3, "a file path could not be found"},
-  {8, "there was not enough memory"},
-  {14, "there was not enough memory"},
-  {15, "the drive did not exist"},
+  {2, "a file could not be found"},    {3, "a file path could not be found"}, {8, "there was not enough memory"},
+  {14, "there was not enough memory"}, {15, "the drive did not exist"},
 };
 
 #ifndef TL_ERROR_WITHOUT_OPENGL
@@ -205,8 +202,8 @@ void Error::AddQuickTimeText(LONG inCode)
   if (const char* theWording = FindWording(kQuickTimeWordings, inCode))
     mText += std::string("A QuickTime error occurred indicating that ") + theWording + " (" + Number(inCode) + ").\n";
   else
-    mText += "A QuickTime error of type " + Number(inCode) +
-             " occurred. Please consult the Apple web site for details.\n";
+    mText +=
+      "A QuickTime error of type " + Number(inCode) + " occurred. Please consult the Apple web site for details.\n";
 }
 
 void Error::AddWindowsText(LONG inCode)
@@ -214,8 +211,7 @@ void Error::AddWindowsText(LONG inCode)
   if (inCode == 0)
     return;
   if (const char* theWording = FindWording(kWindowsWordings, inCode)) {
-    mText += std::string("A Windows error occurred that indicates that ") + theWording + " (" + Number(inCode) +
-             ").\n";
+    mText += std::string("A Windows error occurred that indicates that ") + theWording + " (" + Number(inCode) + ").\n";
     return;
   }
   // The system's text brings its own line end; a code without one still ends
@@ -235,8 +231,7 @@ void Error::AddOpenGLText(LONG inCode)
   if (inCode == 0)
     return;
   if (const char* theWording = FindWording(kOpenGLWordings, inCode)) {
-    mText += std::string("An OpenGL error occurred that indicates that ") + theWording + " (" + Number(inCode) +
-             ").\n";
+    mText += std::string("An OpenGL error occurred that indicates that ") + theWording + " (" + Number(inCode) + ").\n";
     return;
   }
   const GLubyte* theGluText = gluErrorString(static_cast<GLenum>(inCode));

@@ -140,8 +140,8 @@ LONG CreateEventSource(const char* inServer, const char* inSource)
   if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
     return theStatus;
   RegKey theKey;
-  if (LONG theStatus = theKey.Create(theMachine.Get(), (kSourcesKey + std::string(inSource ? inSource : "")).c_str(),
-                                     KEY_WRITE);
+  if (LONG theStatus =
+        theKey.Create(theMachine.Get(), (kSourcesKey + std::string(inSource ? inSource : "")).c_str(), KEY_WRITE);
       theStatus != ERROR_SUCCESS)
     return theStatus;
   LONG theStatus = SetDword(theKey.Get(), "CategoryCount", 1);
@@ -181,8 +181,8 @@ LONG ReadModulePath(const char* inServer, std::string& outPath)
     return theStatus;
   char thePath[kModulePathRoom] = {};
   DWORD theSize = kModulePathRoom - 1;
-  if (LONG theStatus = RegQueryValueExA(theKey.Get(), "ModulePath", nullptr, nullptr, reinterpret_cast<BYTE*>(thePath),
-                                        &theSize);
+  if (LONG theStatus =
+        RegQueryValueExA(theKey.Get(), "ModulePath", nullptr, nullptr, reinterpret_cast<BYTE*>(thePath), &theSize);
       theStatus != ERROR_SUCCESS)
     return theStatus;
   outPath.assign(thePath, strnlen(thePath, theSize));

@@ -44,9 +44,8 @@ bool FindFontName(const std::vector<std::string>& inFamilies, std::string_view i
   auto theFound = std::find_if(inFamilies.begin(), inFamilies.end(),
                                [inName](const std::string& inFamily) { return EqualsIgnoringCase(inFamily, inName); });
   if (theFound == inFamilies.end())
-    theFound = std::find_if(inFamilies.begin(), inFamilies.end(), [inName](const std::string& inFamily) {
-      return StartsWithIgnoringCase(inFamily, inName);
-    });
+    theFound = std::find_if(inFamilies.begin(), inFamilies.end(),
+                            [inName](const std::string& inFamily) { return StartsWithIgnoringCase(inFamily, inName); });
   if (theFound == inFamilies.end())
     return false;
   outName = *theFound;

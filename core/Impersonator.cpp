@@ -78,8 +78,8 @@ bool Impersonator::GetCurrentAccount(std::string& outName, std::string& outDomai
   char theDomain[kNameRoom] = {};
   DWORD theNameLength = kNameRoom, theDomainLength = kNameRoom;
   SID_NAME_USE theUse{};
-  if (!LookupAccountSidA(nullptr, reinterpret_cast<TOKEN_USER*>(theUser)->User.Sid, theName, &theNameLength,
-                         theDomain, &theDomainLength, &theUse))
+  if (!LookupAccountSidA(nullptr, reinterpret_cast<TOKEN_USER*>(theUser)->User.Sid, theName, &theNameLength, theDomain,
+                         &theDomainLength, &theUse))
     return false;
   outName.assign(theName, strnlen(theName, kNameRoom));
   outDomain.assign(theDomain, strnlen(theDomain, kNameRoom));

@@ -15,27 +15,84 @@ struct KeywordSetter {
   Setter mSet;
 };
 
-bool SetFlagged(bool inParsed, LONG& outFlag)
+// A field read by its value parser.
+template <auto Field, auto Parse>
+bool Set(Parameters& ioParams, std::string_view inValue)
 {
-  if (inParsed)
-    outFlag = 1;
-  return inParsed;
+  return Parse(inValue, ioParams.*Field);
 }
 
-bool SetBoth(std::string_view inValue, POINT& outPair)
+// The same, and its "given" flag set when the value was understood.
+template <auto Field, auto Flag, auto Parse>
+bool SetGiven(Parameters& ioParams, std::string_view inValue)
+{
+  if (!Parse(inValue, ioParams.*Field))
+    return false;
+  ioParams.*Flag = 1;
+  return true;
+}
+
+// One number into both halves of a pair.
+template <auto Field>
+bool SetBoth(Parameters& ioParams, std::string_view inValue)
 {
   LONG theValue = 0;
   if (!ParseLong(inValue, theValue))
     return false;
-  outPair = {theValue, theValue};
+  ioParams.*Field = {theValue, theValue};
   return true;
 }
 
-bool SetImpersonation(std::string_view inValue, std::string& outField, Parameters& ioParams)
+// User, password and domain: any of them asks for impersonation.
+template <auto Field>
+bool SetAccount(Parameters& ioParams, std::string_view inValue)
 {
-  if (!ParseString(inValue, outField))
+  if (!ParseString(inValue, ioParams.*Field))
     return false;
   ioParams.Impersonate = 1;
+  return true;
+}
+
+bool ApplyX(Parameters& ioParams, std::string_view inValue)
+{
+  return ParseLong(inValue, ioParams.Position.x);
+}
+
+bool ApplyY(Parameters& ioParams, std::string_view inValue)
+{
+  return ParseLong(inValue, ioParams.Position.y);
+}
+
+bool ApplySize(Parameters& ioParams, std::string_view inValue)
+{
+  POINT theSize{};
+  if (!ParsePoint(inValue, theSize))
+    return false;
+  ioParams.Size = {theSize.x, theSize.y};
+  ioParams.HasSize = 1;
+  return true;
+}
+
+bool ApplyWidth(Parameters& ioParams, std::string_view inValue)
+{
+  if (!ParseLong(inValue, ioParams.Size.cx))
+    return false;
+  ioParams.HasSize = 1;
+  return true;
+}
+
+bool ApplyHeight(Parameters& ioParams, std::string_view inValue)
+{
+  if (!ParseLong(inValue, ioParams.Size.cy))
+    return false;
+  ioParams.HasSize = 1;
+  return true;
+}
+
+bool ApplyText(Parameters& ioParams, std::string_view inValue)
+{
+  ioParams.Text = Utf8ToUtf16(inValue);
+  ioParams.TextIsWide = 0;
   return true;
 }
 
@@ -118,85 +175,75 @@ bool ApplyTransparent(Parameters& ioParams, std::string_view inValue)
   return false;
 }
 
-// clang-format off
+using Params = Parameters;
+
+// Every keyword; two names of one field are aliases.
 constexpr KeywordSetter kKeywords[] = {
-  {"pencolor", [](Parameters& p, std::string_view v) { return ParseColor(v, p.PenColor); }},
-  {"textcolor", [](Parameters& p, std::string_view v) { return ParseColor(v, p.TextColor); }},
-  {"paintcolor", [](Parameters& p, std::string_view v) { return ParseColor(v, p.PaintColor); }},
-  {"pensize", [](Parameters& p, std::string_view v) { return ParseLong(v, p.PenSize); }},
-  {"textfont", [](Parameters& p, std::string_view v) { return ParseString(v, p.Font); }},
-  {"textcharset", [](Parameters& p, std::string_view v) { return ParseCharset(v, p.Charset); }},
-  {"textsize", [](Parameters& p, std::string_view v) { return ParseLong(v, p.TextSize); }},
-  {"textstyle", [](Parameters& p, std::string_view v) { return ParseTextStyle(v, p.TextStyle); }},
-  {"halign", [](Parameters& p, std::string_view v) { return ParseHAlign(v, p.HAlign); }},
-  {"valign", [](Parameters& p, std::string_view v) { return ParseVAlign(v, p.VAlign); }},
-  {"dither", [](Parameters& p, std::string_view v) { return ParseBool(v, p.Dither); }},
-  {"rectangle", [](Parameters& p, std::string_view v) { return SetFlagged(ParseRect(v, p.Rect), p.HasRect); }},
-  {"rect", [](Parameters& p, std::string_view v) { return SetFlagged(ParseRect(v, p.Rect), p.HasRect); }},
-  {"position", [](Parameters& p, std::string_view v) { return ParsePoint(v, p.Position); }},
-  {"pos", [](Parameters& p, std::string_view v) { return ParsePoint(v, p.Position); }},
-  {"x", [](Parameters& p, std::string_view v) { return ParseLong(v, p.Position.x); }},
-  {"y", [](Parameters& p, std::string_view v) { return ParseLong(v, p.Position.y); }},
-  {"size", [](Parameters& p, std::string_view v) {
-     POINT theSize{};
-     if (!ParsePoint(v, theSize))
-       return false;
-     p.Size = {theSize.x, theSize.y};
-     p.HasSize = 1;
-     return true;
-   }},
-  {"width", [](Parameters& p, std::string_view v) { return SetFlagged(ParseLong(v, p.Size.cx), p.HasSize); }},
-  {"height", [](Parameters& p, std::string_view v) { return SetFlagged(ParseLong(v, p.Size.cy), p.HasSize); }},
-  {"inset", [](Parameters& p, std::string_view v) { return SetBoth(v, p.Inset); }},
-  {"move", [](Parameters& p, std::string_view v) { return ParsePoint(v, p.Move); }},
+  {"pencolor", Set<&Params::PenColor, ParseColor>},
+  {"textcolor", Set<&Params::TextColor, ParseColor>},
+  {"paintcolor", Set<&Params::PaintColor, ParseColor>},
+  {"pensize", Set<&Params::PenSize, ParseLong>},
+  {"textfont", Set<&Params::Font, ParseString>},
+  {"textcharset", Set<&Params::Charset, ParseCharset>},
+  {"textsize", Set<&Params::TextSize, ParseLong>},
+  {"textstyle", Set<&Params::TextStyle, ParseTextStyle>},
+  {"halign", Set<&Params::HAlign, ParseHAlign>},
+  {"valign", Set<&Params::VAlign, ParseVAlign>},
+  {"dither", Set<&Params::Dither, ParseBool>},
+  {"rectangle", SetGiven<&Params::Rect, &Params::HasRect, ParseRect>},
+  {"rect", SetGiven<&Params::Rect, &Params::HasRect, ParseRect>},
+  {"position", Set<&Params::Position, ParsePoint>},
+  {"pos", Set<&Params::Position, ParsePoint>},
+  {"x", ApplyX},
+  {"y", ApplyY},
+  {"size", ApplySize},
+  {"width", ApplyWidth},
+  {"height", ApplyHeight},
+  {"inset", SetBoth<&Params::Inset>},
+  {"move", Set<&Params::Move, ParsePoint>},
   {"rotation", ApplyRotation},
   {"rotate", ApplyRotation},
   {"stretch", ApplyStretch},
   {"scale", ApplyStretch},
   {"skew", ApplySkew},
   {"translate", ApplyTranslate},
-  {"pin", [](Parameters& p, std::string_view v) { return SetFlagged(ParsePoint(v, p.Pin), p.HasPin); }},
-  {"pintl", [](Parameters& p, std::string_view v) { return SetFlagged(ParsePoint(v, p.Pin), p.HasPin); }},
-  {"limitwidth", [](Parameters& p, std::string_view v) { return SetFlagged(ParseLong(v, p.LimitWidth), p.HasLimitWidth); }},
-  {"limitheight", [](Parameters& p, std::string_view v) { return SetFlagged(ParseLong(v, p.LimitHeight), p.HasLimitHeight); }},
-  {"shape", [](Parameters& p, std::string_view v) { return ParseShape(v, p.Shape); }},
-  {"operation", [](Parameters& p, std::string_view v) { return ParseDrawOperation(v, p.DrawOperation); }},
-  {"op", [](Parameters& p, std::string_view v) { return ParseDrawOperation(v, p.DrawOperation); }},
-  {"cornersize", [](Parameters& p, std::string_view v) { return SetBoth(v, p.CornerSize); }},
+  {"pin", SetGiven<&Params::Pin, &Params::HasPin, ParsePoint>},
+  {"pintl", SetGiven<&Params::Pin, &Params::HasPin, ParsePoint>},
+  {"limitwidth", SetGiven<&Params::LimitWidth, &Params::HasLimitWidth, ParseLong>},
+  {"limitheight", SetGiven<&Params::LimitHeight, &Params::HasLimitHeight, ParseLong>},
+  {"shape", Set<&Params::Shape, ParseShape>},
+  {"operation", Set<&Params::DrawOperation, ParseDrawOperation>},
+  {"op", Set<&Params::DrawOperation, ParseDrawOperation>},
+  {"cornersize", SetBoth<&Params::CornerSize>},
   {"points", ApplyPoints},
-  {"text", [](Parameters& p, std::string_view v) {
-     p.Text = Utf8ToUtf16(v);
-     p.TextIsWide = 0;
-     return true;
-   }},
-  {"offset", [](Parameters& p, std::string_view v) { return ParseFloat(v, p.Offset); }},
-  {"kerning", [](Parameters& p, std::string_view v) { return ParseFloat(v, p.Kerning); }},
-  {"quality", [](Parameters& p, std::string_view v) { return ParseQuality(v, p.Quality); }},
-  {"interlace", [](Parameters& p, std::string_view v) { return ParseBool(v, p.Interlace); }},
-  {"depth", [](Parameters& p, std::string_view v) { return ParseColorCount(v, p.Depth); }},
-  {"type", [](Parameters& p, std::string_view v) { return ParseString(v, p.Type); }},
-  {"mode", [](Parameters& p, std::string_view v) { return ParseTransferMode(v, p.Mode); }},
-  {"modecolor", [](Parameters& p, std::string_view v) { return ParseColor(v, p.ModeColor); }},
-  {"image", [](Parameters& p, std::string_view v) { return ParseLong(v, p.Image); }},
-  {"time", [](Parameters& p, std::string_view v) { return ParseFloat(v, p.Time); }},
-  {"opengl", [](Parameters& p, std::string_view v) { return ParseBool(v, p.OpenGL); }},
+  {"text", ApplyText},
+  {"offset", Set<&Params::Offset, ParseFloat>},
+  {"kerning", Set<&Params::Kerning, ParseFloat>},
+  {"quality", Set<&Params::Quality, ParseQuality>},
+  {"interlace", Set<&Params::Interlace, ParseBool>},
+  {"depth", Set<&Params::Depth, ParseColorCount>},
+  {"type", Set<&Params::Type, ParseString>},
+  {"mode", Set<&Params::Mode, ParseTransferMode>},
+  {"modecolor", Set<&Params::ModeColor, ParseColor>},
+  {"image", Set<&Params::Image, ParseLong>},
+  {"time", Set<&Params::Time, ParseFloat>},
+  {"opengl", Set<&Params::OpenGL, ParseBool>},
   {"transparent", ApplyTransparent},
-  {"hres", [](Parameters& p, std::string_view v) { return ParseLong(v, p.HRes); }},
-  {"vres", [](Parameters& p, std::string_view v) { return ParseLong(v, p.VRes); }},
-  {"alpha", [](Parameters& p, std::string_view v) { return ParseBool(v, p.Alpha); }},
-  {"palette", [](Parameters& p, std::string_view v) { return ParsePalette(v, p.Palette); }},
-  {"user", [](Parameters& p, std::string_view v) { return SetImpersonation(v, p.User, p); }},
-  {"password", [](Parameters& p, std::string_view v) { return SetImpersonation(v, p.Password, p); }},
-  {"domain", [](Parameters& p, std::string_view v) { return SetImpersonation(v, p.Domain, p); }},
-  {"selectiontype", [](Parameters& p, std::string_view v) { return ParseSelectionType(v, p.SelectionType); }},
-  {"keycolor", [](Parameters& p, std::string_view v) { return ParseColor(v, p.KeyColor); }},
-  {"keylocation", [](Parameters& p, std::string_view v) { return SetFlagged(ParsePoint(v, p.KeyLocation), p.HasKeyLocation); }},
-  {"tolerance", [](Parameters& p, std::string_view v) { return ParseFloat(v, p.Tolerance); }},
-  {"sourcerectangle", [](Parameters& p, std::string_view v) { return SetFlagged(ParseRect(v, p.SourceRect), p.HasSourceRect); }},
-  {"srcrect", [](Parameters& p, std::string_view v) { return SetFlagged(ParseRect(v, p.SourceRect), p.HasSourceRect); }},
-  {"fit", [](Parameters& p, std::string_view v) { return ParseBool(v, p.Fit); }},
+  {"hres", Set<&Params::HRes, ParseLong>},
+  {"vres", Set<&Params::VRes, ParseLong>},
+  {"alpha", Set<&Params::Alpha, ParseBool>},
+  {"palette", Set<&Params::Palette, ParsePalette>},
+  {"user", SetAccount<&Params::User>},
+  {"password", SetAccount<&Params::Password>},
+  {"domain", SetAccount<&Params::Domain>},
+  {"selectiontype", Set<&Params::SelectionType, ParseSelectionType>},
+  {"keycolor", Set<&Params::KeyColor, ParseColor>},
+  {"keylocation", SetGiven<&Params::KeyLocation, &Params::HasKeyLocation, ParsePoint>},
+  {"tolerance", Set<&Params::Tolerance, ParseFloat>},
+  {"sourcerectangle", SetGiven<&Params::SourceRect, &Params::HasSourceRect, ParseRect>},
+  {"srcrect", SetGiven<&Params::SourceRect, &Params::HasSourceRect, ParseRect>},
+  {"fit", Set<&Params::Fit, ParseBool>},
 };
-// clang-format on
 
 LONG Add(LONG inA, LONGLONG inB)
 {
@@ -254,8 +301,7 @@ void Parameters::ApplyWideParameter(const char* inName, std::u16string_view inVa
 
 RECT Parameters::GetRect() const
 {
-  RECT theBase = HasRect ? Rect
-                         : RECT{Position.x, Position.y, Add(Position.x, Size.cx), Add(Position.y, Size.cy)};
+  RECT theBase = HasRect ? Rect : RECT{Position.x, Position.y, Add(Position.x, Size.cx), Add(Position.y, Size.cy)};
   return {Add(theBase.left, LONGLONG{Inset.x} + Move.x), Add(theBase.top, LONGLONG{Inset.y} + Move.y),
           Add(theBase.right, LONGLONG{Move.x} - Inset.x), Add(theBase.bottom, LONGLONG{Move.y} - Inset.y)};
 }

@@ -83,7 +83,7 @@ public:
   LONG Shape = kNoShapeType;
   LONG DrawOperation = 3;  // 1 outline, 2 fill, 3 both
   POINT CornerSize{16, 16};
-  std::vector<FloatPoint> Points;  // at most kMaxPoints
+  std::vector<FloatPoint> Points;    // at most kMaxPoints
   std::vector<POINT> RoundedPoints;  // Points rounded half away from zero
   std::u16string Text;
   LONG TextIsWide = 0;

@@ -8,22 +8,60 @@
 // Readers never fail: a missing key or value, or any registry error, gives the
 // default handed in. Writers create the key when it is missing and answer the
 // registry status (0 = success).
-//
-// The names, types and defaults of all preferences:
-//   LogErrors B 0, MaxSize D 2000, EnableImpersonation B 0, AutoRecover B 1,
-//   IJLImport B 1, IJLExport B 1, IMImport B 1, IMExport B 1, IMInfo B 1,
-//   UseQuickTime B 1, UnloadQuickTime B 0, UnloadQuickTimePeriod D 10000,
-//   QTImport B 1, QTExport B 1, QTInfo B 1, QTMemoryIP B 1, QTMemoryOP B 1,
-//   QTImportMovies B 0, QTImportMPEG B 0, QTInfoMovies B 0, IPLTransform B 1,
-//   LogOperations B 0, MaxOperationTime D 1000,
-//   LogDirectory S <TESSALINE_HOME>/logs/ (GetDefaultLogDirectory),
-//   LogMaxFileSize D 65535, LittleCMS B 1, ColorProfileDirectory S "",
-//   UseLZW B 0, and ModulePath (REG_SZ, written at registration).
 
 #include "platform/base/WinTypes.h"
 
 #include <string>
 #include <vector>
+
+enum class PreferenceType {
+  kNumber,   // REG_DWORD
+  kBoolean,  // REG_DWORD, non-zero is on
+  kText,     // REG_BINARY without a NUL
+};
+
+struct Preference {
+  const char* mName;
+  PreferenceType mType;
+  LONG mDefault;             // for numbers and booleans
+  const char* mDefaultText;  // for texts
+};
+
+// Every preference with its type and default. AutoRecover's default is 1 on
+// this system (it is 0 only on Windows 2000 and later NT 5 systems);
+// LogDirectory's is <TESSALINE_HOME>/logs/ (GetDefaultLogDirectory).
+// ModulePath (REG_SZ with its NUL, the library's path, written at
+// registration) is no preference of the table.
+inline constexpr Preference kPreferences[] = {
+  {"LogErrors", PreferenceType::kBoolean, 0, nullptr},
+  {"MaxSize", PreferenceType::kNumber, 2000, nullptr},
+  {"EnableImpersonation", PreferenceType::kBoolean, 0, nullptr},
+  {"AutoRecover", PreferenceType::kBoolean, 1, nullptr},
+  {"IJLImport", PreferenceType::kBoolean, 1, nullptr},
+  {"IJLExport", PreferenceType::kBoolean, 1, nullptr},
+  {"IMImport", PreferenceType::kBoolean, 1, nullptr},
+  {"IMExport", PreferenceType::kBoolean, 1, nullptr},
+  {"IMInfo", PreferenceType::kBoolean, 1, nullptr},
+  {"UseQuickTime", PreferenceType::kBoolean, 1, nullptr},
+  {"UnloadQuickTime", PreferenceType::kBoolean, 0, nullptr},
+  {"UnloadQuickTimePeriod", PreferenceType::kNumber, 10000, nullptr},
+  {"QTImport", PreferenceType::kBoolean, 1, nullptr},
+  {"QTExport", PreferenceType::kBoolean, 1, nullptr},
+  {"QTInfo", PreferenceType::kBoolean, 1, nullptr},
+  {"QTMemoryIP", PreferenceType::kBoolean, 1, nullptr},
+  {"QTMemoryOP", PreferenceType::kBoolean, 1, nullptr},
+  {"QTImportMovies", PreferenceType::kBoolean, 0, nullptr},
+  {"QTImportMPEG", PreferenceType::kBoolean, 0, nullptr},
+  {"QTInfoMovies", PreferenceType::kBoolean, 0, nullptr},
+  {"IPLTransform", PreferenceType::kBoolean, 1, nullptr},
+  {"LogOperations", PreferenceType::kBoolean, 0, nullptr},
+  {"MaxOperationTime", PreferenceType::kNumber, 1000, nullptr},
+  {"LogDirectory", PreferenceType::kText, 0, nullptr},
+  {"LogMaxFileSize", PreferenceType::kNumber, 65535, nullptr},
+  {"LittleCMS", PreferenceType::kBoolean, 1, nullptr},
+  {"ColorProfileDirectory", PreferenceType::kText, 0, ""},
+  {"UseLZW", PreferenceType::kBoolean, 0, nullptr},
+};
 
 // SOFTWARE\Quillbright\Tessaline\4.0.5 under HKEY_LOCAL_MACHINE.
 inline constexpr const char* kPreferenceKey = "SOFTWARE\\Quillbright\\Tessaline\\4.0.5";

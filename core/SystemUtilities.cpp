@@ -72,7 +72,7 @@ OSKind GetOSKind()
       return kOSWin32s;
     case VER_PLATFORM_WIN32_WINDOWS:
       return theInfo.dwMajorVersion > 4 || (theInfo.dwMajorVersion == 4 && theInfo.dwMinorVersion != 0) ? kOSWin98
-                                                                                                          : kOSWin95;
+                                                                                                        : kOSWin95;
     case VER_PLATFORM_WIN32_NT:
       switch (theInfo.dwMajorVersion) {
         case 3:

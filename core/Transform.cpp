@@ -128,8 +128,7 @@ bool Transform::MapParallelogram(const float inP[6], const float inQ[6])
   if (!theSource.SetFromParallelogram(inP[0], inP[1], inP[2], inP[3], inP[4], inP[5]) || !theSource.Invert())
     return false;
   Transform theDestination;
-  const bool theDestinationOk =
-    theDestination.SetFromParallelogram(inQ[0], inQ[1], inQ[2], inQ[3], inQ[4], inQ[5]);
+  const bool theDestinationOk = theDestination.SetFromParallelogram(inQ[0], inQ[1], inQ[2], inQ[3], inQ[4], inQ[5]);
   theSource.Concat(theDestination);
   *this = theSource;
   return theDestinationOk;

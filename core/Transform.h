@@ -1,26 +1,21 @@
 #pragma once
-// The 2-D affine transform of placements and drawing. Its six single-precision
-// fields have the order and meaning of the Windows world-transform record, so
-// it can be handed to GDI as it stands: a point (x, y) maps to
+// The 2-D affine transform of placements and drawing. It is the Windows
+// world-transform record (XFORM) with operations, so it can be handed to GDI
+// as it stands: a point (x, y) maps to
 //   x' = eM11 x + eM21 y + eDx,   y' = eM12 x + eM22 y + eDy.
 // Every operation computes in double precision and stores each result back as
 // a float. In the library's top-down pixel coordinates a positive rotation
 // turns clockwise on the screen.
 
 #include "platform/base/WinTypes.h"
+#include "platform/gdi/Gdi.h"
 
-class Transform {
+class Transform : public XFORM {
 public:
-  float eM11 = 1;
-  float eM12 = 0;
-  float eM21 = 0;
-  float eM22 = 1;
-  float eDx = 0;
-  float eDy = 0;
-
-  constexpr Transform() = default;
+  // The identity.
+  constexpr Transform() : XFORM{1, 0, 0, 1, 0, 0} {}
   constexpr Transform(float inM11, float inM12, float inM21, float inM22, float inDx, float inDy)
-    : eM11(inM11), eM12(inM12), eM21(inM21), eM22(inM22), eDx(inDx), eDy(inDy)
+    : XFORM{inM11, inM12, inM21, inM22, inDx, inDy}
   {
   }
 
@@ -56,5 +51,11 @@ public:
   // which collapses the plane onto inQ's line or point.
   bool MapParallelogram(const float inP[6], const float inQ[6]);
 
-  friend constexpr bool operator==(const Transform&, const Transform&) = default;
+  friend constexpr bool operator==(const Transform& inA, const Transform& inB)
+  {
+    return inA.eM11 == inB.eM11 && inA.eM12 == inB.eM12 && inA.eM21 == inB.eM21 && inA.eM22 == inB.eM22 &&
+           inA.eDx == inB.eDx && inA.eDy == inB.eDy;
+  }
 };
+
+static_assert(sizeof(Transform) == sizeof(XFORM));

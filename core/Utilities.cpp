@@ -28,13 +28,15 @@ struct ColorKeyword {
   WORD mBlue;
 };
 
+// Red, green and blue; alpha is 65535 for every colour.
 constexpr ColorKeyword kColorNames[] = {
-  {"black", 0x0000, 0x0000, 0x0000},   {"yellow", 0xFC00, 0xF37D, 0x052F},  {"magenta", 0xF2D7, 0x0856, 0x84EC},
-  {"violet", 0xF2D7, 0x0856, 0x84EC},  {"purple", 0xF2D7, 0x0856, 0x84EC},  {"red", 0xDD6B, 0x08C2, 0x06A2},
-  {"cyan", 0x0241, 0xAB54, 0xEAFF},    {"green", 0x0000, 0x64AF, 0x11B0},   {"blue", 0x0000, 0x0000, 0xD400},
-  {"white", 0xFFFF, 0xFFFF, 0xFFFF},   {"", 0xFFFF, 0xFFFF, 0xFFFF},        {"orange", 0xFFFF, 0x91EA, 0x170A},
-  {"gray", 0x8888, 0x8888, 0x8888},    {"lightgray", 0xCCCC, 0xCCCC, 0xCCCC}, {"darkgray", 0x4444, 0x4444, 0x4444},
+  {"black", 0x0000, 0x0000, 0x0000},  {"yellow", 0xFC00, 0xF37D, 0x052F},    {"magenta", 0xF2D7, 0x0856, 0x84EC},
+  {"violet", 0xF2D7, 0x0856, 0x84EC}, {"purple", 0xF2D7, 0x0856, 0x84EC},    {"red", 0xDD6B, 0x08C2, 0x06A2},
+  {"cyan", 0x0241, 0xAB54, 0xEAFF},   {"green", 0x0000, 0x64AF, 0x11B0},     {"blue", 0x0000, 0x0000, 0xD400},
+  {"white", 0xFFFF, 0xFFFF, 0xFFFF},  {"", 0xFFFF, 0xFFFF, 0xFFFF},          {"orange", 0xFFFF, 0x91EA, 0x170A},
+  {"gray", 0x8888, 0x8888, 0x8888},   {"lightgray", 0xCCCC, 0xCCCC, 0xCCCC}, {"darkgray", 0x4444, 0x4444, 0x4444},
 };
+// Sets the tag and keeps the channels.
 constexpr std::string_view kPatternName = "pattern";
 
 constexpr Keyword kQualityNames[] = {
@@ -42,8 +44,8 @@ constexpr Keyword kQualityNames[] = {
 };
 
 constexpr Keyword kShapeNames[] = {
-  {"rectangle", 1}, {"rect", 1},      {"oval", 2}, {"polygon", 3}, {"poly", 3}, {"roundrectangle", 4},
-  {"roundrect", 4}, {"text", 5}, {"line", 6},
+  {"rectangle", 1},      {"rect", 1},      {"oval", 2}, {"polygon", 3}, {"poly", 3},
+  {"roundrectangle", 4}, {"roundrect", 4}, {"text", 5}, {"line", 6},
 };
 
 constexpr Keyword kDrawOperationNames[] = {{"draw", 1}, {"paint", 2}, {"both", 3}};
@@ -51,33 +53,34 @@ constexpr Keyword kHAlignNames[] = {{"left", 0}, {"middle", 1}, {"right", 2}};
 constexpr Keyword kVAlignNames[] = {{"top", 0}, {"middle", 1}, {"bottom", 2}};
 
 constexpr Keyword kTransferModeNames[] = {
-  {"copy", 0},          {"addpin", 33},         {"addover", 34},        {"subpin", 35},
-  {"addmax", 37},       {"subover", 38},        {"addmin", 39},         {"transparent", 256},
-  {"prewhitealpha", 257}, {"preblackalpha", 258}, {"blend", 260},       {"submin", 4095},
+  {"copy", 0},     {"addpin", 33},   {"addover", 34},      {"subpin", 35},         {"addmax", 37},
+  {"subover", 38}, {"addmin", 39},   {"transparent", 256}, {"prewhitealpha", 257}, {"preblackalpha", 258},
+  {"blend", 260},  {"submin", 4095},
 };
 
 constexpr Keyword kChannelNames[] = {{"red", 0}, {"green", 1}, {"blue", 2}, {"alpha", 3}};
 constexpr Keyword kDepthNames[] = {{"millions", 32}, {"thousands", 16}, {"256", 8}, {"16", 4}, {"2", 1}};
 constexpr Keyword kSelectionTypeNames[] = {{"color", 0}, {"notcolor", 1}, {"all", 2}, {"none", 3}};
 constexpr Keyword kPaletteNames[] = {
-  {"websafe", 0}, {"windows", 1}, {"macintosh", 2}, {"uniform", 3},
+  {"websafe", 0},  {"windows", 1},   {"macintosh", 2},   {"uniform", 3},
   {"adaptive", 4}, {"grayscale", 5}, {"black&white", 6},
 };
 constexpr Keyword kColorCountNames[] = {{"millions", 16777216}, {"thousands", 65536}};
 
 constexpr Keyword kCharsetNames[] = {
-  {"ANSI", 0},       {"DEFAULT", 1},    {"SYMBOL", 2},       {"MAC", 77},        {"SHIFTJIS", 128},
-  {"HANGEUL", 129},  {"HANGUL", 129},   {"JOHAB", 130},      {"GB2312", 134},    {"CHINESEBIG5", 136},
-  {"GREEK", 161},    {"TURKISH", 162},  {"VIETNAMESE", 163}, {"HEBREW", 177},    {"ARABIC", 178},
-  {"BALTIC", 186},   {"RUSSIAN", 204},  {"THAI", 222},       {"EASTEUROPE", 238},
+  {"ANSI", 0},      {"DEFAULT", 1},   {"SYMBOL", 2},       {"MAC", 77},         {"SHIFTJIS", 128},
+  {"HANGEUL", 129}, {"HANGUL", 129},  {"JOHAB", 130},      {"GB2312", 134},     {"CHINESEBIG5", 136},
+  {"GREEK", 161},   {"TURKISH", 162}, {"VIETNAMESE", 163}, {"HEBREW", 177},     {"ARABIC", 178},
+  {"BALTIC", 186},  {"RUSSIAN", 204}, {"THAI", 222},       {"EASTEUROPE", 238},
 };
+// The wording of 134 is not its keyword.
 constexpr Keyword kCharsetDisplayNames[] = {
-  {"ANSI", 0},        {"Default", 1},     {"Symbol", 2},       {"Mac", 77},       {"ShiftJIS", 128},
-  {"Hangul", 129},    {"Johab", 130},     {"BG2312", 134},     {"ChineseBig5", 136}, {"Greek", 161},
-  {"Turkish", 162},   {"Vietnamese", 163}, {"Hebrew", 177},    {"Arabic", 178},   {"Baltic", 186},
-  {"Russian", 204},   {"Thai", 222},      {"EastEurope", 238},
+  {"ANSI", 0},     {"Default", 1},  {"Symbol", 2},        {"Mac", 77},      {"ShiftJIS", 128}, {"Hangul", 129},
+  {"Johab", 130},  {"BG2312", 134}, {"ChineseBig5", 136}, {"Greek", 161},   {"Turkish", 162},  {"Vietnamese", 163},
+  {"Hebrew", 177}, {"Arabic", 178}, {"Baltic", 186},      {"Russian", 204}, {"Thai", 222},     {"EastEurope", 238},
 };
 
+// ImageMagick's numbering of colour spaces, as the system reports them.
 constexpr std::string_view kColorSpaceNames[] = {
   "Undefined", "RGB", "Gray", "Transparent", "OHTA", "XYZ", "YCbCr", "YCC", "YIQ", "YPbPr", "YUV", "CMYK", "sRGB",
 };
@@ -276,7 +279,8 @@ bool ParseBool(std::string_view inText, LONG& outValue)
 
 bool ParseLongList(std::string_view inText, std::vector<LONG>& outValues, std::size_t inMax)
 {
-  return ParseList(inText, outValues, inMax, [](std::string_view inItem, LONG& outItem) { return ParseLong(inItem, outItem); });
+  return ParseList(inText, outValues, inMax,
+                   [](std::string_view inItem, LONG& outItem) { return ParseLong(inItem, outItem); });
 }
 
 bool ParseFloatList(std::string_view inText, std::vector<float>& outValues, std::size_t inMax)

@@ -7,11 +7,6 @@ void* CoTaskMemAlloc(SIZE_T inSize)
   return std::malloc(inSize ? inSize : 1);
 }
 
-void* CoTaskMemRealloc(void* inMemory, SIZE_T inSize)
-{
-  return std::realloc(inMemory, inSize ? inSize : 1);
-}
-
 void CoTaskMemFree(void* inMemory)
 {
   std::free(inMemory);

@@ -5,5 +5,4 @@
 #include "platform/base/WinTypes.h"
 
 void* CoTaskMemAlloc(SIZE_T inSize);
-void* CoTaskMemRealloc(void* inMemory, SIZE_T inSize);
 void CoTaskMemFree(void* inMemory);

@@ -27,8 +27,9 @@
 //
 // The argument types come from the member's C++ signature: LONG, SHORT, BYTE,
 // FLOAT, DOUBLE, VARIANT_BOOL, BSTR, IDispatch*, IUnknown*, VARIANT and
-// VARIANT* are [in]; pointers to those (VARIANT* included) are [out] or
-// [retval]. The table says which, and the tables are checked while compiling.
+// VARIANT* are [in]; pointers to those (VARIANT* included) and to the
+// server's own dual interfaces are [out] or [retval]. The table says which,
+// and the tables are checked while compiling.
 //
 // Invoke (see DispatchInvoke): arguments come in reverse order; [in]
 // arguments are converted to their declared type with VariantChangeType (a
@@ -234,6 +235,16 @@ struct ArgTraits<VARIANT> {
   static constexpr bool kPointer = false;
   static VARIANT From(VARIANT& inSlot) { return inSlot; }
 };
+// An [out] or [retval] pointer to a dual interface of the server's own
+// (IItem** outItem) is a VT_DISPATCH result. Interfaces derive from IDispatch
+// alone, so their pointer is the IDispatch pointer.
+template <class I>
+  requires(std::is_base_of_v<IDispatch, I> && !std::is_same_v<I, IDispatch>)
+struct ArgTraits<I**> {
+  static constexpr VARTYPE kType = VT_DISPATCH;
+  static constexpr bool kPointer = true;
+  static I** From(VARIANT& inSlot) { return reinterpret_cast<I**>(&inSlot.pdispVal); }
+};
 // VARIANT* is both an [in] VARIANT passed by address and an [out] VARIANT.
 template <>
 struct ArgTraits<VARIANT*> {
@@ -267,8 +278,8 @@ consteval void DeclaredTypes(std::array<ParamInfo, kMaxParams>& outParams, std::
 }
 
 // Builds and checks the signature of kFn from the table's parameter specs.
-// A spec of ParamMode::kIn is assumed for parameters past the specs given when
-// inDefault says so (index arguments of properties).
+// For a property (inHasLast), the last parameter takes the mode inLast and the
+// specs may be left out: index arguments are then unnamed [in] ones.
 template <auto kFn>
 consteval Signature MakeSignature(std::initializer_list<ParamSpec> inSpecs, ParamMode inLast, bool inHasLast)
 {

@@ -36,39 +36,13 @@ HRESULT StringFromCLSID(REFCLSID inClassId, LPOLESTR* outText)
   return S_OK;
 }
 
-HRESULT StringFromIID(REFIID inIID, LPOLESTR* outText)
-{
-  return StringFromCLSID(inIID, outText);
-}
-
-namespace {
-
-std::optional<GUID> ParseBraced(LPCOLESTR inText)
-{
-  if (!inText)
-    return std::nullopt;
-  std::string theNarrow = Utf16ToUtf8(inText);
-  if (theNarrow.size() != 38 || theNarrow.front() != '{')
-    return std::nullopt;
-  return ParseGuid(theNarrow);
-}
-
-}  // namespace
-
 HRESULT CLSIDFromString(LPCOLESTR inText, CLSID* outClassId)
 {
   if (!outClassId)
     return E_INVALIDARG;
-  std::optional<GUID> theGuid = ParseBraced(inText);
+  std::string theNarrow = inText ? Utf16ToUtf8(inText) : std::string();
+  std::optional<GUID> theGuid =
+      theNarrow.size() == 38 && theNarrow.front() == '{' ? ParseGuid(theNarrow) : std::nullopt;
   *outClassId = theGuid.value_or(GUID_NULL);
   return theGuid ? S_OK : CO_E_CLASSSTRING;
-}
-
-HRESULT IIDFromString(LPCOLESTR inText, IID* outIID)
-{
-  if (!outIID)
-    return E_INVALIDARG;
-  std::optional<GUID> theGuid = ParseBraced(inText);
-  *outIID = theGuid.value_or(GUID_NULL);
-  return theGuid ? S_OK : E_INVALIDARG;
 }

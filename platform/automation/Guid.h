@@ -100,8 +100,5 @@ std::string GuidToString(REFGUID inGuid);
 int StringFromGUID2(REFGUID inGuid, LPOLESTR outText, int inMax);
 // A new CoTaskMem string the caller frees with CoTaskMemFree.
 HRESULT StringFromCLSID(REFCLSID inClassId, LPOLESTR* outText);
-HRESULT StringFromIID(REFIID inIID, LPOLESTR* outText);
-// The braced form only; CO_E_CLASSSTRING for anything else (E_INVALIDARG for
-// IIDFromString).
+// The braced form only; CO_E_CLASSSTRING for anything else.
 HRESULT CLSIDFromString(LPCOLESTR inText, CLSID* outClassId);
-HRESULT IIDFromString(LPCOLESTR inText, IID* outIID);

@@ -2,6 +2,7 @@
 // One open registry key, closed at the end of its scope, with the string reads
 // and writes that activation and registration need.
 
+#include "platform/base/WinError.h"
 #include "platform/registry/Registry.h"
 
 #include <optional>

@@ -147,8 +147,8 @@ void PassOn(int inSignal, siginfo_t* inInfo, void* inContext)
     raise(inSignal);
 }
 
-// Clears the thread's slot while its translator runs (a fault inside the
-// translator takes the default course) and puts it back however the
+// Clears the thread's slot while the fault is being translated (a fault
+// inside the translation takes the default course) and puts it back however the
 // translator leaves, a throw included.
 class TranslatorInUse {
  public:
@@ -166,8 +166,8 @@ void OnFault(int inSignal, siginfo_t* inInfo, void* inContext)
   int theErrno = errno;
   FaultTranslator theTranslator = tTranslator;
   if (theTranslator && inInfo->si_code > 0) {
-    FaultRecord theFault = MakeRecord(inSignal, *inInfo, *static_cast<const ucontext_t*>(inContext));
     TranslatorInUse theInUse(theTranslator);
+    FaultRecord theFault = MakeRecord(inSignal, *inInfo, *static_cast<const ucontext_t*>(inContext));
     theTranslator(theFault);
   }
   PassOn(inSignal, inInfo, inContext);

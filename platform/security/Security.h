@@ -6,7 +6,8 @@
 // ImpersonateLoggedOnUser makes the calling thread act as that user towards
 // the file system: its file-system uid and gid and its supplementary groups
 // change, for this thread alone, until RevertToSelf. Other threads of the
-// process keep their identity, and nothing else about the thread changes.
+// process keep their identity, and nothing else about the thread changes. A
+// thread started by an impersonating thread starts as the same user.
 //
 // Logging on and impersonating need the privilege to switch identities
 // (CAP_SETUID and CAP_SETGID, which root has); without it both fail with

@@ -12,7 +12,8 @@ TEST(Error, IsEmptyUntilAMessageOrCode)
   theError.AddContext("Draw Shape:");
   EXPECT_FALSE(theError.HasError());
   EXPECT_EQ(theError.GetText(), "No errors occurred");
-  for (LONG Error::*theCode : {&Error::mQuickTimeCode, &Error::mWindowsCode, &Error::mHResultCode, &Error::mOpenGLCode}) {
+  for (LONG Error::*theCode :
+       {&Error::mQuickTimeCode, &Error::mWindowsCode, &Error::mHResultCode, &Error::mOpenGLCode}) {
     Error theCoded;
     theCoded.*theCode = 1;
     EXPECT_TRUE(theCoded.HasError());
@@ -184,8 +185,9 @@ TEST(Error, ReportsPropertyAndMethodFailures)
 
   Error theSetCoded;
   theSetCoded.SetPropertyFailed("Canvas Width", "abc", 0, 2);
-  EXPECT_EQ(theSetCoded.GetText(),
-            "A Windows error occurred that indicates that a file could not be found (2).\n\n\nSet Canvas Width  =  abc");
+  EXPECT_EQ(
+    theSetCoded.GetText(),
+    "A Windows error occurred that indicates that a file could not be found (2).\n\n\nSet Canvas Width  =  abc");
 
   Error theGet;
   theGet.GetPropertyFailed("Canvas Image", -108, 0);

@@ -90,14 +90,16 @@ TEST(ParameterParser, ReportsEachFailureWithPositionAndCaret)
     {"a=1 bad=2 c=3", 6, 9, "Could not understand value of parameter \"bad=2\"", {{"a", "1"}, {"bad", "2"}}},
     {"colour=red x=1", 7, 10, "Do not recognise parameter \"colour\"", {{"colour", "red"}}},
     // Thirty bytes either side of the caret.
-    {"first=0123456789012345678901234567890123456789 second 0123456789012345678901234567890123456789", 2, 54,
-     "Could not find equals sign expected at character 54 \"8901234567890123456789 second ^012345678901234567890123456789\"",
+    {"first=0123456789012345678901234567890123456789 second 0123456789012345678901234567890123456789",
+     2,
+     54,
+     "Could not find equals sign expected at character 54 \"8901234567890123456789 second "
+     "^012345678901234567890123456789\"",
      {{"first", "0123456789012345678901234567890123456789"}}},
   };
   for (const Case& theCase : kCases)
     Check(theCase);
 }
-
 
 // The caret context holds whole characters only: as many as fit in 30 bytes
 // on either side of the caret.
@@ -125,7 +127,10 @@ TEST(ParameterParser, CaretContextNeverSplitsACharacter)
     std::string theLeft = theContext.substr(0, theCaret);
     // Left: the longest run of whole characters before the end that fits in 30 bytes.
     std::string theExpected;
-    std::vector<std::string> theAll = {"n", "=", };
+    std::vector<std::string> theAll = {
+      "n",
+      "=",
+    };
     for (int i = 0; i < 20; ++i)
       theAll.push_back(theChars[i]);
     theAll.push_back(" ");
@@ -155,7 +160,9 @@ TEST(ParameterParser, LimitsTokensToTheirLengths)
   EXPECT_EQ(theQuotedOk.Parse("a='" + std::string(4095, 'v') + "'"), 0);
 
   std::string theTooLong = "a=" + std::string(4096, 'v');
-  Check({theTooLong, 4, 4097,
+  Check({theTooLong,
+         4,
+         4097,
          "Gave up getting value at character 4097 because token was too long  \"" + std::string(30, 'v') + "^v\"",
          {}});
   RecordingParser theQuoted;
@@ -163,7 +170,9 @@ TEST(ParameterParser, LimitsTokensToTheirLengths)
 
   RecordingParser theName;
   EXPECT_EQ(theName.Parse(std::string(255, 'n') + "=1"), 0);
-  Check({std::string(256, 'n') + "=1", 4, 255,
+  Check({std::string(256, 'n') + "=1",
+         4,
+         255,
          "Gave up getting value at character 255 because token was too long  \"" + std::string(30, 'n') + "^n=1\"",
          {}});
 }

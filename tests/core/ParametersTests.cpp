@@ -85,7 +85,10 @@ TEST(Parameters, KeywordsFillTheirFields)
     {"textcharset=greek", [](const Parameters& p) { return p.Charset == 161; }},
     {"textcharset=nonsense", [](const Parameters& p) { return p.Charset == 0; }},
     {"textsize=24", [](const Parameters& p) { return p.TextSize == 24; }},
-    {"textstyle=bold,italic", [](const Parameters& p) { return p.TextStyle == FontStyle{1, 700, 1, 0, 0}; }},
+    {"textstyle=bold,italic",
+     [](const Parameters& p) {
+       return p.TextStyle == FontStyle{1, 700, 1, 0, 0};
+     }},
     {"halign=right valign=bottom", [](const Parameters& p) { return p.HAlign == 2 && p.VAlign == 2; }},
     {"dither=yes", [](const Parameters& p) { return p.Dither == 1; }},
     {"rect=1,2,3,4", [](const Parameters& p) { return p.HasRect && Describe(p.Rect) == "1,2,3,4"; }},
@@ -241,8 +244,7 @@ TEST(Parameters, GivesTheTargetRectangleAndPlacement)
     {"rect=10,10,110,60 inset=5 move=1,2", kItem, kWorld, "16,17,106,57", "16,17,106,57"},
     {"x=20 y=30", kItem, kWorld, "20,30,20,30", "20,30,70,70"},
     {"x=20 y=30 inset=5 move=1,1", kItem, kWorld, "26,36,16,26", "20,30,70,70"},
-    {"fit=true rect=0,0,100,100 halign=middle valign=middle", {0, 0, 200, 100}, kWorld, "0,0,100,100",
-     "0,25,100,75"},
+    {"fit=true rect=0,0,100,100 halign=middle valign=middle", {0, 0, 200, 100}, kWorld, "0,0,100,100", "0,25,100,75"},
     {"fit=true rect=0,0,100,100", {0, 0, 200, 100}, kWorld, "0,0,100,100", "0,0,100,50"},
     {"fit=true rect=0,0,100,100", {0, 0, 100, 400}, kWorld, "0,0,100,100", "0,0,25,100"},
     {"fit=true rect=10,10,110,110 halign=right valign=bottom", kItem, kWorld, "10,10,110,110", "60,70,110,110"},
@@ -255,8 +257,7 @@ TEST(Parameters, GivesTheTargetRectangleAndPlacement)
     Parameters theParams;
     ASSERT_EQ(theParams.Parse(theCase.mString), 0) << theCase.mString;
     EXPECT_EQ(Describe(theParams.GetRect()), theCase.mRect) << theCase.mString;
-    EXPECT_EQ(Describe(theParams.GetPlacement(theCase.mItem, theCase.mDefault)), theCase.mPlacement)
-      << theCase.mString;
+    EXPECT_EQ(Describe(theParams.GetPlacement(theCase.mItem, theCase.mDefault)), theCase.mPlacement) << theCase.mString;
   }
 }
 
@@ -283,14 +284,9 @@ TEST(Parameters, AppliesTransformKeywordsInStringOrder)
     const char* mMapped;
   };
   const Case kCases[] = {
-    {"stretch=2", 10, 5, "20,10"},
-    {"scale=2,3,50,50", 50, 50, "50,50"},
-    {"scale=2,3,50,50", 60, 60, "70,80"},
-    {"stretch=2,abc", 10, 5, "20,10"},
-    {"skew=0.5", 0, 10, "5,10"},
-    {"skew=0.5,0,0,10", 0, 20, "5,20"},
-    {"rotation=180,50,50", 0, 0, "100,100"},
-    {"rotate=90,1", 10, 0, "0,10"},  // a centre of one value is (0, 0)
+    {"stretch=2", 10, 5, "20,10"},           {"scale=2,3,50,50", 50, 50, "50,50"}, {"scale=2,3,50,50", 60, 60, "70,80"},
+    {"stretch=2,abc", 10, 5, "20,10"},       {"skew=0.5", 0, 10, "5,10"},          {"skew=0.5,0,0,10", 0, 20, "5,20"},
+    {"rotation=180,50,50", 0, 0, "100,100"}, {"rotate=90,1", 10, 0, "0,10"},  // a centre of one value is (0, 0)
     {"translate=-3,4", 1, 1, "-2,5"},
   };
   for (const Case& theCase : kCases) {

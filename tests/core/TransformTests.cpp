@@ -150,8 +150,8 @@ TEST(Transform, TellsWhetherARectangleStaysInPlace)
   };
   for (const Case& theCase : kCases)
     EXPECT_EQ(theCase.mTransform.LeavesRectUnchanged(theCase.mRect), theCase.mUnchanged)
-      << theCase.mTransform << " on " << theCase.mRect.left << "," << theCase.mRect.top << ","
-      << theCase.mRect.right << "," << theCase.mRect.bottom;
+      << theCase.mTransform << " on " << theCase.mRect.left << "," << theCase.mRect.top << "," << theCase.mRect.right
+      << "," << theCase.mRect.bottom;
 }
 
 TEST(Transform, MapsParallelograms)
@@ -192,4 +192,22 @@ TEST(ColorValue, IsAPlainColourUnlessTagged)
   EXPECT_EQ(ColorValue(), theBlack);
   theBlack.mTag = 7;
   EXPECT_TRUE(theBlack.IsPattern());
+}
+
+TEST(Transform, GoesToGDIAsItStands)
+{
+  HDC theDC = CreateCompatibleDC(nullptr);
+  ASSERT_NE(theDC, nullptr);
+  SetGraphicsMode(theDC, GM_ADVANCED);
+  Transform theTransform;
+  theTransform.Rotate(30, 5, 5);
+  theTransform.Translate(2, 3);
+  ASSERT_TRUE(SetWorldTransform(theDC, &theTransform));
+  XFORM theBack{};
+  ASSERT_TRUE(GetWorldTransform(theDC, &theBack));
+  EXPECT_EQ(Transform(theBack.eM11, theBack.eM12, theBack.eM21, theBack.eM22, theBack.eDx, theBack.eDy), theTransform);
+  // A transform that collapses the plane is refused.
+  const Transform kCollapse(0, 0, 0, 1, 20, 10);
+  EXPECT_FALSE(SetWorldTransform(theDC, &kCollapse));
+  DeleteDC(theDC);
 }

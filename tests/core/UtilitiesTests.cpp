@@ -1,7 +1,10 @@
 #include "core/Utilities.h"
+#include "platform/base/WinError.h"
+#include "tests/core/EventWatcher.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <string>
@@ -49,36 +52,71 @@ std::string Describe(const ColorValue& inColor)
 TEST(Utilities, ParsesEveryKeywordTableInAnyCase)
 {
   CheckTable("shape", ParseShape,
-             {{"rectangle", 1}, {"rect", 1}, {"oval", 2}, {"polygon", 3}, {"poly", 3}, {"roundrectangle", 4},
-              {"roundrect", 4}, {"text", 5}, {"line", 6}});
+             {{"rectangle", 1},
+              {"rect", 1},
+              {"oval", 2},
+              {"polygon", 3},
+              {"poly", 3},
+              {"roundrectangle", 4},
+              {"roundrect", 4},
+              {"text", 5},
+              {"line", 6}});
   CheckTable("operation", ParseDrawOperation, {{"draw", 1}, {"paint", 2}, {"both", 3}});
   CheckTable("halign", ParseHAlign, {{"left", 0}, {"middle", 1}, {"right", 2}});
   CheckTable("valign", ParseVAlign, {{"top", 0}, {"middle", 1}, {"bottom", 2}});
-  CheckTable(
-    "mode",
-    [](std::string_view inText, LONG& outValue) {
-      WORD theMode = 0xBEEF;
-      bool theOk = ParseTransferMode(inText, theMode);
-      outValue = theMode;
-      return theOk;
-    },
-    {{"copy", 0}, {"addpin", 33}, {"addover", 34}, {"subpin", 35}, {"addmax", 37}, {"subover", 38},
-     {"addmin", 39}, {"transparent", 256}, {"prewhitealpha", 257}, {"preblackalpha", 258}, {"blend", 260},
-     {"submin", 4095}});
+  CheckTable("mode",
+             [](std::string_view inText, LONG& outValue) {
+               WORD theMode = 0xBEEF;
+               bool theOk = ParseTransferMode(inText, theMode);
+               outValue = theMode;
+               return theOk;
+             },
+             {{"copy", 0},
+              {"addpin", 33},
+              {"addover", 34},
+              {"subpin", 35},
+              {"addmax", 37},
+              {"subover", 38},
+              {"addmin", 39},
+              {"transparent", 256},
+              {"prewhitealpha", 257},
+              {"preblackalpha", 258},
+              {"blend", 260},
+              {"submin", 4095}});
   CheckTable("channel", ParseChannel, {{"red", 0}, {"green", 1}, {"blue", 2}, {"alpha", 3}});
   CheckTable("depth", ParseDepth, {{"millions", 32}, {"thousands", 16}, {"256", 8}, {"16", 4}, {"2", 1}});
   CheckTable("selectiontype", ParseSelectionType, {{"color", 0}, {"notcolor", 1}, {"all", 2}, {"none", 3}});
   CheckTable("palette", ParsePalette,
-             {{"websafe", 0}, {"windows", 1}, {"macintosh", 2}, {"uniform", 3}, {"adaptive", 4}, {"grayscale", 5},
+             {{"websafe", 0},
+              {"windows", 1},
+              {"macintosh", 2},
+              {"uniform", 3},
+              {"adaptive", 4},
+              {"grayscale", 5},
               {"black&white", 6}});
   CheckTable("quality", ParseQuality,
              {{"lossless", 1024}, {"max", 1023}, {"min", 0}, {"low", 256}, {"normal", 512}, {"high", 768}});
   CheckTable("colorcount", ParseColorCount, {{"millions", 16777216}, {"thousands", 65536}, {"300", 300}});
   CheckTable("charset", ParseCharset,
-             {{"ansi", 0},       {"default", 1},   {"symbol", 2},     {"mac", 77},       {"shiftjis", 128},
-              {"hangeul", 129},  {"hangul", 129},  {"johab", 130},    {"gb2312", 134},   {"chinesebig5", 136},
-              {"greek", 161},    {"turkish", 162}, {"vietnamese", 163}, {"hebrew", 177}, {"arabic", 178},
-              {"baltic", 186},   {"russian", 204}, {"thai", 222},     {"easteurope", 238}});
+             {{"ansi", 0},
+              {"default", 1},
+              {"symbol", 2},
+              {"mac", 77},
+              {"shiftjis", 128},
+              {"hangeul", 129},
+              {"hangul", 129},
+              {"johab", 130},
+              {"gb2312", 134},
+              {"chinesebig5", 136},
+              {"greek", 161},
+              {"turkish", 162},
+              {"vietnamese", 163},
+              {"hebrew", 177},
+              {"arabic", 178},
+              {"baltic", 186},
+              {"russian", 204},
+              {"thai", 222},
+              {"easteurope", 238}});
   CheckTable("bool", ParseBool, {{"true", 1}, {"false", 0}, {"yes", 1}, {"no", 0}, {"7", 1}, {"0", 0}, {"0x0", 0}});
 
   // Not in the tables.
@@ -94,7 +132,10 @@ TEST(Utilities, ParsesEveryKeywordTableInAnyCase)
   EXPECT_FALSE(ParsePalette("black & white", theValue));
   EXPECT_FALSE(ParseBool("maybe", theValue));
   // A letter outside ASCII never matches a keyword by case folding.
-  EXPECT_FALSE(ParseHAlign("l\xC3\xA9" "ft", theValue));
+  EXPECT_FALSE(
+    ParseHAlign("l\xC3\xA9"
+                "ft",
+                theValue));
 }
 
 TEST(Utilities, FormatsKeywordsBack)
@@ -116,10 +157,10 @@ TEST(Utilities, FormatsKeywordsBack)
     const char* mText;
   };
   const Charset kCharsets[] = {
-    {0, "ANSI"},      {1, "Default"},    {2, "Symbol"},     {77, "Mac"},       {128, "ShiftJIS"},
-    {129, "Hangul"},  {130, "Johab"},    {134, "BG2312"},   {136, "ChineseBig5"}, {161, "Greek"},
-    {162, "Turkish"}, {163, "Vietnamese"}, {177, "Hebrew"}, {178, "Arabic"},   {186, "Baltic"},
-    {204, "Russian"}, {222, "Thai"},     {238, "EastEurope"}, {7, "7"},        {-3, "-3"},
+    {0, "ANSI"},     {1, "Default"},  {2, "Symbol"},        {77, "Mac"},      {128, "ShiftJIS"}, {129, "Hangul"},
+    {130, "Johab"},  {134, "BG2312"}, {136, "ChineseBig5"}, {161, "Greek"},   {162, "Turkish"},  {163, "Vietnamese"},
+    {177, "Hebrew"}, {178, "Arabic"}, {186, "Baltic"},      {204, "Russian"}, {222, "Thai"},     {238, "EastEurope"},
+    {7, "7"},        {-3, "-3"},
   };
   for (const Charset& theCase : kCharsets) {
     EXPECT_EQ(FormatCharset(theCase.mNumber), theCase.mText);
@@ -132,8 +173,8 @@ TEST(Utilities, FormatsKeywordsBack)
   EXPECT_TRUE(ParseCharset("xyz", theCharset));
   EXPECT_EQ(theCharset, 0);
 
-  const char* const kSpaces[] = {"Undefined", "RGB", "Gray", "Transparent", "OHTA", "XYZ", "YCbCr",
-                                 "YCC",       "YIQ", "YPbPr", "YUV",        "CMYK", "sRGB"};
+  const char* const kSpaces[] = {"Undefined", "RGB", "Gray",  "Transparent", "OHTA", "XYZ", "YCbCr",
+                                 "YCC",       "YIQ", "YPbPr", "YUV",         "CMYK", "sRGB"};
   for (LONG i = 0; i < 13; ++i)
     EXPECT_EQ(FormatColorSpace(i), kSpaces[i]);
 
@@ -141,7 +182,7 @@ TEST(Utilities, FormatsKeywordsBack)
     LONG mDepth;
     const char* mText;
   };
-  const Depth kDepths[] = {{32, "millions"}, {24, "millions"}, {17, "millions"}, {16, "thousands"},
+  const Depth kDepths[] = {{32, "millions"},  {24, "millions"}, {17, "millions"}, {16, "thousands"},
                            {15, "thousands"}, {9, "thousands"}, {8, "256"},       {4, "16"},
                            {2, "4"},          {1, "2"},         {0, "1"}};
   for (const Depth& theCase : kDepths)
@@ -256,12 +297,26 @@ TEST(Utilities, ParsesNumbers)
     LONG mValue;
   };
   const LongCase kLongs[] = {
-    {"12abc", true, 12},       {"abc", false, 0},          {"0X1f", true, 31},        {"0d12", true, 12},
-    {"0D-12", true, -12},      {"  -7", true, -7},         {"+8", true, 8},           {"\t9", true, 9},
-    {"", false, 0},            {"-", false, 0},            {"0x", true, 0},           {"0xg", true, 0},
-    {"0xFFFFFFFF", true, -1},  {"0x100000000", true, -1},  {"2147483647", true, 2147483647},
-    {"2147483648", true, 2147483647}, {"-2147483649", true, -2147483647 - 1}, {" 0x20", true, 0},
-    {"0d 5", true, 5},         {"1.9", true, 1},
+    {"12abc", true, 12},
+    {"abc", false, 0},
+    {"0X1f", true, 31},
+    {"0d12", true, 12},
+    {"0D-12", true, -12},
+    {"  -7", true, -7},
+    {"+8", true, 8},
+    {"\t9", true, 9},
+    {"", false, 0},
+    {"-", false, 0},
+    {"0x", true, 0},
+    {"0xg", true, 0},
+    {"0xFFFFFFFF", true, -1},
+    {"0x100000000", true, -1},
+    {"2147483647", true, 2147483647},
+    {"2147483648", true, 2147483647},
+    {"-2147483649", true, -2147483647 - 1},
+    {" 0x20", true, 0},
+    {"0d 5", true, 5},
+    {"1.9", true, 1},
   };
   for (const LongCase& theCase : kLongs) {
     LONG theValue = 0;
@@ -277,10 +332,13 @@ TEST(Utilities, ParsesNumbers)
     float mValue;
   };
   const FloatCase kFloats[] = {
-    {"1.5", true, 1.5f},    {" -2.25x", true, -2.25f}, {".5", true, 0.5f},  {"1e3", true, 1000.0f},
-    {"abc", false, 0},      {"nan", false, 0},         {"inf", false, 0},   {"-infinity", false, 0},
-    {"0x10", true, 0.0f},   {"1e39", false, 0},        {"-1e39", false, 0}, {"3.4028234e38", true, 3.4028234e38f},
-    {"1e-50", true, 0.0f},  {"", false, 0},
+    {"1.5", true, 1.5f},   {" -2.25x", true, -2.25f},
+    {".5", true, 0.5f},    {"1e3", true, 1000.0f},
+    {"abc", false, 0},     {"nan", false, 0},
+    {"inf", false, 0},     {"-infinity", false, 0},
+    {"0x10", true, 0.0f},  {"1e39", false, 0},
+    {"-1e39", false, 0},   {"3.4028234e38", true, 3.4028234e38f},
+    {"1e-50", true, 0.0f}, {"", false, 0},
   };
   for (const FloatCase& theCase : kFloats) {
     float theValue = 0;
@@ -294,7 +352,7 @@ TEST(Utilities, ParsesNumbers)
     const char* mText;
     LONG mQuality;
   };
-  const QualityCase kQualities[] = {{"abc", 512}, {"200", 1024}, {"-10", 0}, {"100", 1024},
+  const QualityCase kQualities[] = {{"abc", 512}, {"200", 1024}, {"-10", 0},    {"100", 1024},
                                     {"50", 512},  {"75", 768},   {"HIGH", 768}, {"", 512}};
   for (const QualityCase& theCase : kQualities) {
     LONG theQuality = -1;
@@ -311,9 +369,15 @@ TEST(Utilities, ParsesListsRectanglesAndPoints)
     RECT mRect;
   };
   const RectCase kRects[] = {
-    {"1,2,3,4", true, {1, 2, 3, 4}},    {"1,2,3,4,", true, {1, 2, 3, 4}}, {"-1, 2 ,3,0x10", true, {-1, 2, 3, 16}},
-    {"1,2,3", false, {}},               {"1,2,3,4,5", false, {}},         {"1,2,,3,4", false, {}},
-    {"", false, {}},                    {"1,2,3,4,5,6", false, {}},       {"a,b,c,d", false, {}},
+    {"1,2,3,4", true, {1, 2, 3, 4}},
+    {"1,2,3,4,", true, {1, 2, 3, 4}},
+    {"-1, 2 ,3,0x10", true, {-1, 2, 3, 16}},
+    {"1,2,3", false, {}},
+    {"1,2,3,4,5", false, {}},
+    {"1,2,,3,4", false, {}},
+    {"", false, {}},
+    {"1,2,3,4,5,6", false, {}},
+    {"a,b,c,d", false, {}},
   };
   for (const RectCase& theCase : kRects) {
     RECT theRect{9, 9, 9, 9};
@@ -446,4 +510,88 @@ TEST(Utilities, ComputesRectanglesAndPoints)
   // Extreme values stay within 32 bits.
   EXPECT_EQ(RectWidth({-2147483647 - 1, 0, 2147483647, 0}), 2147483647);
   EXPECT_EQ(FormatRect(OffsetRectBy({2147483600, 0, 2147483647, 0}, 100, 0)), "2147483647,0,2147483647,0");
+}
+
+TEST(Utilities, PassesByteArraysThroughVARIANTs)
+{
+  const BYTE kBytes[] = {0, 1, 2, 250, 255};
+  for (DWORD theLength : {0u, 1u, 5u}) {
+    VARIANT theVariant;
+    ASSERT_EQ(PtrToVARIANT(kBytes, theLength, &theVariant), S_OK);
+    EXPECT_EQ(theVariant.vt, VT_ARRAY | VT_UI1);
+    BYTE* theData = nullptr;
+    LONG theSize = -1;
+    ASSERT_EQ(AccessVARIANT(theVariant, theData, theSize), S_OK) << theLength;
+    EXPECT_EQ(theSize, static_cast<LONG>(theLength));
+    EXPECT_NE(theData, nullptr);
+    EXPECT_TRUE(std::equal(theData, theData + theSize, kBytes));
+    // Locked while accessed.
+    EXPECT_EQ(VariantClear(&theVariant), DISP_E_ARRAYISLOCKED);
+    EXPECT_EQ(UnaccessVARIANT(theVariant), S_OK);
+
+    // The same array by reference.
+    VARIANT theReference;
+    VariantInit(&theReference);
+    theReference.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+    theReference.pparray = &theVariant.parray;
+    ASSERT_EQ(AccessVARIANT(theReference, theData, theSize), S_OK);
+    EXPECT_EQ(theSize, static_cast<LONG>(theLength));
+    EXPECT_EQ(UnaccessVARIANT(theReference), S_OK);
+    EXPECT_EQ(VariantClear(&theVariant), S_OK);
+  }
+  VARIANT theEmpty;
+  EXPECT_EQ(PtrToVARIANT(nullptr, 0, &theEmpty), S_OK);
+  VariantClear(&theEmpty);
+  EXPECT_EQ(PtrToVARIANT(nullptr, 3, &theEmpty), E_POINTER);
+  EXPECT_EQ(PtrToVARIANT(kBytes, 3, nullptr), E_POINTER);
+}
+
+TEST(Utilities, RefusesVARIANTsThatHoldNoByteArray)
+{
+  BYTE* theData = reinterpret_cast<BYTE*>(1);
+  LONG theSize = 7;
+
+  Variant theNumber(LONG{5});
+  EXPECT_EQ(AccessVARIANT(*theNumber.Get(), theData, theSize), E_INVALIDARG);
+  EXPECT_EQ(theData, nullptr);
+  EXPECT_EQ(theSize, 0);
+  EXPECT_EQ(UnaccessVARIANT(*theNumber.Get()), E_INVALIDARG);
+
+  // An array of VARIANTs, even labelled as bytes, is refused.
+  VARIANT theList;
+  VariantInit(&theList);
+  theList.vt = VT_ARRAY | VT_VARIANT;
+  theList.parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  EXPECT_EQ(AccessVARIANT(theList, theData, theSize), E_INVALIDARG);
+  VARIANT theMislabelled = theList;
+  theMislabelled.vt = VT_ARRAY | VT_UI1;
+  EXPECT_EQ(AccessVARIANT(theMislabelled, theData, theSize), E_INVALIDARG);
+  VariantClear(&theList);
+
+  // Two dimensions.
+  SAFEARRAYBOUND theBounds[2] = {{2, 0}, {2, 0}};
+  VARIANT theSquare;
+  VariantInit(&theSquare);
+  theSquare.vt = VT_ARRAY | VT_UI1;
+  theSquare.parray = SafeArrayCreate(VT_UI1, 2, theBounds);
+  if (theSquare.parray) {
+    EXPECT_EQ(AccessVARIANT(theSquare, theData, theSize), E_INVALIDARG);
+    VariantClear(&theSquare);
+  }
+
+  // No array at all: an assertion and E_INVALIDARG; unaccess leaves it alone.
+  tltest::EventWatcher theWatcher;
+  VARIANT theMissing;
+  VariantInit(&theMissing);
+  theMissing.vt = VT_ARRAY | VT_UI1;
+  theMissing.parray = nullptr;
+  EXPECT_EQ(AccessVARIANT(theMissing, theData, theSize), E_INVALIDARG);
+  EXPECT_EQ(UnaccessVARIANT(theMissing), S_OK);
+  VARIANT theNullReference = theMissing;
+  theNullReference.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+  theNullReference.pparray = nullptr;
+  EXPECT_EQ(AccessVARIANT(theNullReference, theData, theSize), E_INVALIDARG);
+  const std::vector<std::string> theTexts = theWatcher.NewTexts();
+  ASSERT_EQ(theTexts.size(), 3u);
+  EXPECT_NE(theTexts[0].find("((theArrayH) && (*theArrayH))"), std::string::npos) << theTexts[0];
 }

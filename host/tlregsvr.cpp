@@ -1,0 +1,69 @@
+// tlregsvr [-u] path/to/server.so: registers (or with -u unregisters) an
+// in-process automation server by calling its DllRegisterServer (or
+// DllUnregisterServer). Exit status: 0 on success, 1 when the call fails,
+// 2 for a wrong command line, 3 when the server cannot be loaded.
+
+#include "platform/base/WinError.h"
+#include "platform/base/SystemText.h"
+#include "platform/base/TessalineHome.h"
+
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+using EntryPoint = HRESULT (*)();
+
+std::string TextOf(HRESULT inResult)
+{
+  std::string theText = GetSystemText(static_cast<DWORD>(inResult));
+  while (!theText.empty() && (theText.back() == '\n' || theText.back() == '\r'))
+    theText.pop_back();
+  return theText.empty() ? std::string("unknown error") : theText;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  bool theUnregister = argc == 3 && std::strcmp(argv[1], "-u") == 0;
+  if (!(argc == 2 && argv[1][0] != '-') && !theUnregister) {
+    std::fprintf(stderr, "usage: tlregsvr [-u] path/to/server.so\n");
+    return 2;
+  }
+  if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())
+    std::fprintf(stderr, "tlregsvr: %s\n", theWarning.c_str());
+
+  const char* theGiven = argv[argc - 1];
+  // The server records its own path from where it was loaded: load it by its full path.
+  std::unique_ptr<char, decltype(&std::free)> thePath(realpath(theGiven, nullptr), &std::free);
+  if (!thePath) {
+    std::fprintf(stderr, "tlregsvr: cannot find %s: %s\n", theGiven, std::strerror(errno));
+    return 3;
+  }
+  void* theLibrary = dlopen(thePath.get(), RTLD_NOW | RTLD_LOCAL);
+  if (!theLibrary) {
+    std::fprintf(stderr, "tlregsvr: cannot load %s: %s\n", thePath.get(), dlerror());
+    return 3;
+  }
+  const char* theName = theUnregister ? "DllUnregisterServer" : "DllRegisterServer";
+  auto theEntry = reinterpret_cast<EntryPoint>(dlsym(theLibrary, theName));
+  if (!theEntry) {
+    std::fprintf(stderr, "tlregsvr: %s has no %s\n", thePath.get(), theName);
+    return 3;
+  }
+  HRESULT theResult = theEntry();
+  if (FAILED(theResult)) {
+    std::fprintf(stderr, "tlregsvr: %s in %s failed: 0x%08X %s\n", theName, thePath.get(),
+                 static_cast<unsigned>(theResult), TextOf(theResult).c_str());
+    return 1;
+  }
+  std::printf("%s in %s succeeded.\n", theName, thePath.get());
+  return 0;
+}

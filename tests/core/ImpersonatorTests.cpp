@@ -1,0 +1,99 @@
+#include "core/Impersonator.h"
+#include "platform/base/LastError.h"
+#include "platform/base/WinError.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+bool Run(const std::string& inCommand)
+{
+  return std::system((inCommand + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string RandomHex(int inDigits)
+{
+  std::random_device theSource;
+  std::string theText;
+  for (int i = 0; i < inDigits; ++i)
+    theText += "0123456789abcdef"[theSource() % 16];
+  return theText;
+}
+
+// A user with a password, made for one test and removed whatever happens.
+class SystemUser {
+public:
+  SystemUser() : mName("tl4c" + RandomHex(8)), mPassword("Pw-" + RandomHex(16))
+  {
+    mMade = Run("useradd -M -s /usr/sbin/nologin " + mName) && Run("echo '" + mName + ":" + mPassword + "' | chpasswd");
+  }
+  ~SystemUser() { Run("userdel " + mName); }
+  SystemUser(const SystemUser&) = delete;
+  SystemUser& operator=(const SystemUser&) = delete;
+
+  bool mMade = false;
+  std::string mName;
+  std::string mPassword;
+};
+
+std::string ProcessUser()
+{
+  const passwd* theUser = getpwuid(geteuid());
+  return theUser ? theUser->pw_name : "";
+}
+
+}  // namespace
+
+TEST(Impersonator, StaysAsTheProcessForAnEmptyName)
+{
+  Impersonator theImpersonator;
+  EXPECT_TRUE(theImpersonator.Revert());
+  EXPECT_TRUE(theImpersonator.Impersonate("", "", "."));
+  std::string theName, theDomain;
+  bool theIsProcess = false;
+  ASSERT_TRUE(Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess));
+  EXPECT_EQ(theName, ProcessUser());
+  EXPECT_FALSE(theDomain.empty());
+  EXPECT_TRUE(theIsProcess);
+}
+
+TEST(Impersonator, ActsAsALoggedOnUserUntilItReverts)
+{
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to make a user and switch to it";
+  SystemUser theUser;
+  ASSERT_TRUE(theUser.mMade) << "useradd or chpasswd failed";
+  // In a child: the impersonation is per thread, and the test's thread stays clean.
+  tltest::ChildResult theChild = tltest::RunInChild([&theUser] {
+    Impersonator theImpersonator;
+    if (theImpersonator.Impersonate(theUser.mName.c_str(), "wrong", "."))
+      return 10;
+    if (GetLastError() != ERROR_LOGON_FAILURE)
+      return 11;
+    if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), "."))
+      return 12;
+    std::string theName, theDomain;
+    bool theIsProcess = true;
+    if (!Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != theUser.mName || theIsProcess)
+      return 13;
+    // Impersonating again first reverts; an empty name then stays as the process.
+    if (!theImpersonator.Impersonate("", "", ".") ||
+        !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != ProcessUser() || !theIsProcess)
+      return 14;
+    if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), nullptr) ||
+        !theImpersonator.Revert() || !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) ||
+        theName != ProcessUser())
+      return 15;
+    return 0;
+  });
+  EXPECT_TRUE(theChild.mExited);
+  EXPECT_EQ(theChild.mStatus, 0);
+}

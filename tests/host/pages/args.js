@@ -1,0 +1,1 @@
+Response.Write(args.length + ":" + args.join("|"));

@@ -1,0 +1,2 @@
+var thing = Server.CreateObject("TLTest.Thing");
+Response.BinaryWrite(thing.Bytes(5));

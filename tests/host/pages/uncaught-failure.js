@@ -1,0 +1,3 @@
+var thing = Server.CreateObject("TLTest.Thing");
+Response.Write("before\n");
+thing.Fail("Out of paper");

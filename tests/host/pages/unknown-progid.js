@@ -1,0 +1,2 @@
+var thing = Server.CreateObject("TLTest.Nothing");
+Response.Write("never");

@@ -1,0 +1,2 @@
+var thing = Server.CreateObject("TLTest.Thing");
+thing.Width = "wide";

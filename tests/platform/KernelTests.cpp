@@ -1,0 +1,201 @@
+// Kernel handles, threads, clocks and module paths.
+
+#include "platform/base/LastError.h"
+#include "platform/kernel/Handles.h"
+#include "platform/kernel/Modules.h"
+#include "platform/mutex/NamedMutexes.h"
+#include "platform/threads/Threads.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Gate {
+  std::atomic<bool> mOpen{false};
+  std::atomic<DWORD> mSeenId{0};
+};
+
+DWORD WaitAtGate(LPVOID inGate)
+{
+  Gate& theGate = *static_cast<Gate*>(inGate);
+  theGate.mSeenId = GetCurrentThreadId();
+  while (!theGate.mOpen)
+    Sleep(1);
+  return 42;
+}
+
+DWORD ReturnParameter(LPVOID inValue)
+{
+  return static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(inValue));
+}
+
+HANDLE FromNumber(std::uintptr_t inNumber)
+{
+  return reinterpret_cast<HANDLE>(inNumber);
+}
+
+std::uintptr_t ToNumber(HANDLE inHandle)
+{
+  return reinterpret_cast<std::uintptr_t>(inHandle);
+}
+
+}  // namespace
+
+TEST(Threads, WaitTimesOutWhileRunningThenSignalsWithTheExitCode)
+{
+  Gate theGate;
+  DWORD theId = 0;
+  HANDLE theThread = CreateThread(nullptr, 0, WaitAtGate, &theGate, 0, &theId);
+  ASSERT_NE(theThread, nullptr);
+  EXPECT_NE(theId, 0u);
+  EXPECT_NE(theId, GetCurrentThreadId());
+
+  DWORD theCode = 0;
+  ASSERT_TRUE(GetExitCodeThread(theThread, &theCode));
+  EXPECT_EQ(theCode, STILL_ACTIVE);
+  auto theStart = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitForSingleObject(theThread, 50), WAIT_TIMEOUT);
+  EXPECT_GE(std::chrono::steady_clock::now() - theStart, std::chrono::milliseconds(50));
+
+  theGate.mOpen = true;
+  EXPECT_EQ(WaitForSingleObject(theThread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(theThread, 0), WAIT_OBJECT_0) << "an ended thread stays signalled";
+  ASSERT_TRUE(GetExitCodeThread(theThread, &theCode));
+  EXPECT_EQ(theCode, 42u);
+  EXPECT_EQ(theGate.mSeenId.load(), theId);
+
+  EXPECT_TRUE(CloseHandle(theThread));
+  SetLastError(0);
+  EXPECT_FALSE(CloseHandle(theThread));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(GetExitCodeThread(theThread, &theCode));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Threads, ManyThreadsWithSmallAndOddStacksEachReturnTheirOwnCode)
+{
+  std::vector<HANDLE> theThreads;
+  for (std::uintptr_t i = 0; i < 16; ++i) {
+    SIZE_T theStack = i % 2 ? 1 : 300000 + i;  // below the minimum, and not a page multiple
+    HANDLE theThread = CreateThread(nullptr, theStack, ReturnParameter, reinterpret_cast<LPVOID>(i + 100), 0, nullptr);
+    ASSERT_NE(theThread, nullptr) << "thread " << i;
+    theThreads.push_back(theThread);
+  }
+  for (std::size_t i = 0; i < theThreads.size(); ++i) {
+    EXPECT_EQ(WaitForSingleObject(theThreads[i], 10000), WAIT_OBJECT_0);
+    DWORD theCode = 0;
+    EXPECT_TRUE(GetExitCodeThread(theThreads[i], &theCode));
+    EXPECT_EQ(theCode, i + 100);
+    EXPECT_TRUE(CloseHandle(theThreads[i]));
+  }
+}
+
+TEST(Handles, ForgedStaleAndMistypedHandlesAreInvalid)
+{
+  HANDLE theStale = CreateThread(nullptr, 0, ReturnParameter, nullptr, 0, nullptr);
+  ASSERT_NE(theStale, nullptr);
+  ASSERT_EQ(WaitForSingleObject(theStale, 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(CloseHandle(theStale));
+  // The freed slot is taken again at once, under a new generation.
+  HANDLE theLive = CreateThread(nullptr, 0, ReturnParameter, nullptr, 0, nullptr);
+  ASSERT_NE(theLive, nullptr);
+  ASSERT_NE(theLive, theStale);
+  EXPECT_LE(ToNumber(theLive), 0xFFFFFFFFu) << "a handle is a 32-bit number";
+  HANDLE theMutex = CreateMutexA(nullptr, FALSE, "HandleTestMutex");
+  ASSERT_NE(theMutex, nullptr);
+  int theLocal = 0;
+
+  struct Case {
+    const char* mWhat;
+    HANDLE mHandle;
+  };
+  const Case kCases[] = {
+    {"null", nullptr},
+    {"INVALID_HANDLE_VALUE", INVALID_HANDLE_VALUE},
+    {"the current thread's pseudo handle", GetCurrentThread()},
+    {"a small number", FromNumber(0x1234)},
+    {"all ones in 32 bits", FromNumber(0xFFFFFFFFu)},
+    {"an address", reinterpret_cast<HANDLE>(&theLocal)},
+    {"a closed handle whose slot is reused", theStale},
+    {"a live handle with another generation", FromNumber(ToNumber(theLive) ^ (1u << 18))},
+    {"a live handle with another type", FromNumber(ToNumber(theLive) ^ (7u << 28))},
+    {"a live handle with another slot", FromNumber(ToNumber(theLive) + 1000)},
+    {"a mutex handle given as a thread", theMutex},
+  };
+  for (const Case& theCase : kCases) {
+    DWORD theCode = 0;
+    SetLastError(0);
+    EXPECT_FALSE(GetExitCodeThread(theCase.mHandle, &theCode)) << theCase.mWhat;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << theCase.mWhat;
+    if (theCase.mHandle == theMutex)
+      continue;
+    SetLastError(0);
+    EXPECT_EQ(WaitForSingleObject(theCase.mHandle, 0), WAIT_FAILED) << theCase.mWhat;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << theCase.mWhat;
+    SetLastError(0);
+    EXPECT_FALSE(CloseHandle(theCase.mHandle)) << theCase.mWhat;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << theCase.mWhat;
+  }
+  SetLastError(0);
+  EXPECT_FALSE(ReleaseMutex(theLive)) << "a thread handle given as a mutex";
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+  EXPECT_EQ(WaitForSingleObject(theLive, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(CloseHandle(theLive));
+  EXPECT_TRUE(CloseHandle(theMutex));
+  shm_unlink(GetNamedMutexObjectName("HandleTestMutex").c_str());
+}
+
+TEST(Clocks, CountersAdvanceAtLeastAsFastAsTimePasses)
+{
+  LARGE_INTEGER theFrequency{}, theBefore{}, theAfter{};
+  ASSERT_TRUE(QueryPerformanceFrequency(&theFrequency));
+  EXPECT_EQ(theFrequency.QuadPart, 10000000);
+  ASSERT_TRUE(QueryPerformanceCounter(&theBefore));
+  DWORD theTicks = GetTickCount();
+  Sleep(30);
+  ASSERT_TRUE(QueryPerformanceCounter(&theAfter));
+  EXPECT_GE((theAfter.QuadPart - theBefore.QuadPart) * 1000 / theFrequency.QuadPart, 30);
+  EXPECT_GE(static_cast<DWORD>(GetTickCount() - theTicks), 30u);
+}
+
+TEST(Modules, PathsOfTheLibraryAndTheExecutable)
+{
+  HMODULE theLibrary = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                 reinterpret_cast<LPCSTR>(&CreateThread), &theLibrary));
+  char thePath[MAX_PATH] = {};
+  DWORD theLength = GetModuleFileNameA(theLibrary, thePath, MAX_PATH);
+  ASSERT_GT(theLength, 0u);
+  std::string theText(thePath, theLength);
+  EXPECT_EQ(theText.front(), '/');
+  EXPECT_EQ(theText.substr(theText.rfind('/') + 1), "libtlplatform.so");
+
+  HMODULE theExecutable = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCSTR>(&WaitAtGate), &theExecutable));
+  EXPECT_NE(theExecutable, theLibrary);
+  char theOwn[MAX_PATH] = {}, theMain[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(theExecutable, theOwn, MAX_PATH), 0u);
+  ASSERT_GT(GetModuleFileNameA(nullptr, theMain, MAX_PATH), 0u);
+  EXPECT_STREQ(theOwn, theMain);
+
+  // Cut to the buffer, terminated, and reported.
+  char theShort[6];
+  SetLastError(0);
+  EXPECT_EQ(GetModuleFileNameA(theLibrary, theShort, sizeof(theShort)), sizeof(theShort));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(std::string(theShort), theText.substr(0, 5));
+
+  SetLastError(0);
+  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(0x10), &theLibrary));
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND) << "an address in no module";
+}

@@ -1,0 +1,110 @@
+#include "core/MappedFileSource.h"
+
+#include "platform/base/LastError.h"
+#include "platform/files/Files.h"
+
+#include <new>
+
+namespace {
+
+// The whole file, as far as a lock can reach.
+constexpr DWORD kWholeLow = 0xFFFFFFFFu;
+constexpr DWORD kWholeHigh = 0x7FFFFFFFu;
+
+bool IsValid(HANDLE inHandle)
+{
+  return inHandle && inHandle != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+MappedFileSource::~MappedFileSource()
+{
+  Close();
+}
+
+bool MappedFileSource::Fail(const char* inText)
+{
+  DWORD theError = GetLastError();
+  mError = inText;
+  Close();
+  SetLastError(theError);
+  return true;
+}
+
+bool MappedFileSource::Open(const char* inPath)
+{
+  Close();
+  mError.clear();
+  HANDLE theFile = CreateFileA(inPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+  if (!IsValid(theFile))
+    return Fail("Unable to read file");
+  return MapHandle(theFile);
+}
+
+bool MappedFileSource::MapHandle(HANDLE inFile)
+{
+  Close();
+  mFile = inFile;
+  mError.clear();
+  if (!IsValid(inFile)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return Fail("File handle invalid");
+  }
+  OVERLAPPED theStart{};
+  if (!LockFileEx(inFile, LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeLow, kWholeHigh, &theStart))
+    return Fail("Unable to read file");
+  mLocked = true;
+  DWORD theSize = GetFileSize(inFile, nullptr);
+  if (theSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
+    return Fail("Unable to get file size");
+  if (theSize == 0)
+    return Fail("File is empty");
+
+  if (theSize <= kReadInLimit) {
+    try {
+      mBuffer.resize(theSize);
+    } catch (const std::bad_alloc&) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return Fail("Unable to read file");
+    }
+    DWORD theRead = 0;
+    if (!ReadFile(inFile, mBuffer.data(), theSize, &theRead, nullptr) || theRead != theSize)
+      return Fail("Unable to read file");
+    UnlockFileEx(inFile, 0, kWholeLow, kWholeHigh, &theStart);
+    mLocked = false;
+    mView = mBuffer.data();
+  } else {
+    mMapping = CreateFileMappingA(inFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mMapping)
+      return Fail("Unable to create file mapping");
+    mView = static_cast<const BYTE*>(MapViewOfFile(mMapping, FILE_MAP_READ, 0, 0, 0));
+    if (!mView)
+      return Fail("Unable to map view of file");
+    mMapped = true;
+  }
+  SetData(mView, theSize);
+  return false;
+}
+
+void MappedFileSource::Close()
+{
+  SetData(nullptr, 0);
+  if (mMapped)
+    UnmapViewOfFile(mView);
+  mView = nullptr;
+  mMapped = false;
+  mBuffer = std::vector<BYTE>();
+  if (mMapping)
+    CloseHandle(mMapping);
+  mMapping = nullptr;
+  if (mLocked) {
+    OVERLAPPED theStart{};
+    UnlockFileEx(mFile, 0, kWholeLow, kWholeHigh, &theStart);
+  }
+  mLocked = false;
+  if (IsValid(mFile))
+    CloseHandle(mFile);
+  mFile = nullptr;
+}

@@ -1,0 +1,439 @@
+#include "core/FileUtilities.h"
+#include "platform/base/LastError.h"
+#include "platform/base/WinError.h"
+#include "platform/files/Files.h"
+#include "tests/core/EventWatcher.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& inPath)
+{
+  std::ifstream theFile(inPath, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(theFile)), std::istreambuf_iterator<char>());
+}
+
+void Put(const std::string& inPath, const std::string& inContent)
+{
+  std::ofstream(inPath, std::ios::binary) << inContent;
+}
+
+std::vector<std::string> AssertionTexts(const tltest::EventWatcher& inWatcher)
+{
+  std::vector<std::string> theTexts;
+  for (const std::string& theText : inWatcher.NewTexts())
+    if (theText.rfind("Assertion Failed in FileUtilities line ", 0) == 0)
+      theTexts.push_back(theText.substr(theText.find('(')));
+  return theTexts;
+}
+
+// ---- Whole files
+
+TEST(WholeFiles, RoundTripAndCutALongerFile)
+{
+  std::string thePath = tltest::MakeTempFolder("whole") + "/data.bin";
+  const std::string kContents[] = {std::string("a longer first content\0with a NUL", 33), "short", "",
+                                   std::string(200000, '\xAB')};
+  for (const std::string& theContent : kContents) {
+    SCOPED_TRACE(theContent.size());
+    ASSERT_TRUE(WriteWholeFile(thePath.c_str(), theContent.data(), static_cast<DWORD>(theContent.size())));
+    EXPECT_EQ(Slurp(thePath), theContent);
+    std::vector<BYTE> theRead{1, 2, 3};
+    ASSERT_TRUE(ReadWholeFile(thePath.c_str(), theRead));
+    EXPECT_EQ(std::string(theRead.begin(), theRead.end()), theContent);
+  }
+}
+
+TEST(WholeFiles, WhatCannotBeReadOrWrittenFails)
+{
+  std::string theFolder = tltest::MakeTempFolder("refused");
+  std::vector<BYTE> theData{1};
+  EXPECT_FALSE(ReadWholeFile((theFolder + "/missing").c_str(), theData));
+  EXPECT_TRUE(theData.empty());
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(ReadWholeFile(theFolder.c_str(), theData));
+  EXPECT_FALSE(WriteWholeFile(theFolder.c_str(), "x", 1));
+  EXPECT_FALSE(WriteWholeFile((theFolder + "/no/such/folder").c_str(), "x", 1));
+}
+
+TEST(WholeFiles, AHeldFileIsRefusedToReadersAndWriters)
+{
+  std::string thePath = tltest::MakeTempFolder("held") + "/held.txt";
+  Put(thePath, "old content");
+  // Another thread's handle holds part of the file, as a writer at work does.
+  HANDLE theHolder = CreateFileA(thePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(theHolder, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(std::async(std::launch::async, [&] { return LockFile(theHolder, 4, 0, 3, 0); }).get());
+  std::vector<BYTE> theData;
+  EXPECT_FALSE(ReadWholeFile(thePath.c_str(), theData));
+  EXPECT_EQ(GetLastError(), ERROR_LOCK_VIOLATION);
+  EXPECT_FALSE(WriteWholeFile(thePath.c_str(), "new", 3));
+  EXPECT_FALSE(SetFileLength(thePath.c_str(), 0));
+  EXPECT_EQ(Slurp(thePath), "old content") << "nothing was written";
+  UnlockFile(theHolder, 4, 0, 3, 0);
+  CloseHandle(theHolder);
+  EXPECT_TRUE(WriteWholeFile(thePath.c_str(), "new", 3));
+  EXPECT_EQ(Slurp(thePath), "new");
+}
+
+TEST(WholeFiles, ThreadsNeverSeeAHalfWrittenFile)
+{
+  // Each writer writes one of these contents whole; every read that succeeds
+  // must give one of them whole.
+  std::string thePath = tltest::MakeTempFolder("race") + "/shared.bin";
+  std::vector<std::string> theContents;
+  for (int theIndex = 0; theIndex < 8; ++theIndex)
+    theContents.push_back(std::string(static_cast<std::size_t>(1000 + 37000 * theIndex), static_cast<char>('a' + theIndex)));
+  ASSERT_TRUE(WriteWholeFile(thePath.c_str(), theContents[0].data(), static_cast<DWORD>(theContents[0].size())));
+  std::atomic<int> theTorn{0};
+  std::atomic<int> theReads{0};
+  std::atomic<int> theWrites{0};
+  std::vector<std::thread> theThreads;
+  for (int theIndex = 0; theIndex < 8; ++theIndex) {
+    theThreads.emplace_back([&, theIndex] {
+      const std::string& theMine = theContents[static_cast<std::size_t>(theIndex)];
+      for (int theRound = 0; theRound < 150; ++theRound) {
+        if (theRound % 2 == 0) {
+          if (WriteWholeFile(thePath.c_str(), theMine.data(), static_cast<DWORD>(theMine.size())))
+            ++theWrites;
+          continue;
+        }
+        std::vector<BYTE> theData;
+        if (!ReadWholeFile(thePath.c_str(), theData))
+          continue;
+        ++theReads;
+        std::string theText(theData.begin(), theData.end());
+        if (std::find(theContents.begin(), theContents.end(), theText) == theContents.end())
+          ++theTorn;
+      }
+    });
+  }
+  for (std::thread& theThread : theThreads)
+    theThread.join();
+  EXPECT_EQ(theTorn.load(), 0);
+  EXPECT_GT(theReads.load(), 0);
+  EXPECT_GT(theWrites.load(), 0);
+}
+
+// ---- Probes
+
+TEST(FileProbes, OnlyRegularReadableFilesExist)
+{
+  std::string theFolder = tltest::MakeTempFolder("probes");
+  std::string theFile = theFolder + "/file.jpg";
+  Put(theFile, "12345");
+  fs::create_symlink(theFile, theFolder + "/link.jpg");
+  fs::create_symlink(theFolder + "/gone", theFolder + "/dangling.jpg");
+  ASSERT_EQ(mkfifo((theFolder + "/fifo").c_str(), 0600), 0);
+  struct Case {
+    std::string mPath;
+    bool mExists;
+    DWORD mSize;
+  };
+  const Case kCases[] = {
+    {theFile, true, 5},
+    {theFolder + "/link.jpg", true, 5},
+    {theFolder + "/dangling.jpg", false, 0},
+    {theFolder, false, 0},
+    {theFolder + "/fifo", false, 0},
+    {theFolder + "/missing", false, 0},
+    {"", false, 0},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mPath);
+    EXPECT_EQ(FileExists(theCase.mPath.c_str()), theCase.mExists);
+    DWORD theSize = 99;
+    EXPECT_EQ(GetFileSizeByPath(theCase.mPath.c_str(), theSize), theCase.mExists);
+    EXPECT_EQ(theSize, theCase.mSize);
+  }
+
+  std::string theHuge = theFolder + "/huge.tif";
+  Put(theHuge, "II");
+  fs::resize_file(theHuge, 5ull << 30);  // sparse: no disk used
+  EXPECT_TRUE(FileExists(theHuge.c_str()));
+  DWORD theSize = 99;
+  EXPECT_FALSE(GetFileSizeByPath(theHuge.c_str(), theSize)) << "a size beyond 32 bits";
+  EXPECT_EQ(theSize, 0u);
+}
+
+TEST(FileProbes, SetFileLengthCutsExtendsAndCreates)
+{
+  std::string thePath = tltest::MakeTempFolder("length") + "/file.log";
+  const DWORD kLengths[] = {10, 3, 0, 70000};
+  for (DWORD theLength : kLengths) {
+    SCOPED_TRACE(theLength);
+    ASSERT_TRUE(SetFileLength(thePath.c_str(), theLength));
+    EXPECT_EQ(fs::file_size(thePath), theLength);
+  }
+}
+
+TEST(FileProbes, GetFileExtensionLooksAtTheLastComponent)
+{
+  const std::pair<const char*, const char*> kCases[] = {
+    {"photo.jpg", "jpg"},         {"/srv/photos/photo.JPEG", "JPEG"}, {"archive.tar.gz", "gz"},
+    {"noextension", ""},          {"name.", ""},                      {"/a.d/file", ""},
+    {"/a.d/file.png", "png"},     {".hidden", "hidden"},              {"", ""},
+    {"folder.x/", ""},
+  };
+  for (const auto& [thePath, theExtension] : kCases) {
+    SCOPED_TRACE(thePath);
+    const char* theFound = GetFileExtension(thePath);
+    EXPECT_STREQ(theFound, theExtension);
+    EXPECT_TRUE(theFound >= thePath && theFound <= thePath + std::strlen(thePath)) << "points into the path";
+  }
+  tltest::EventWatcher theEvents;
+  EXPECT_STREQ(GetFileExtension(nullptr), "");
+  EXPECT_EQ(AssertionTexts(theEvents), std::vector<std::string>{"(inPath)"});
+}
+
+// ---- Bounded copies
+
+TEST(SafeStrings, CopiesAndAppendsAreCutAndReported)
+{
+  struct Case {
+    const char* mName;
+    std::string mStart;  // the destination before (appends only)
+    bool mAppend;
+    std::string mSource;
+    std::size_t mSize;
+    std::string mResult;
+    std::vector<std::string> mAssertions;
+  };
+  const std::vector<std::string> kNone;
+  const std::vector<std::string> kCopyCut{"(len < inArraySize)"};
+  const std::vector<std::string> kCatCut{"(len1 + len2 < inArraySize)"};
+  const Case kCases[] = {
+    {"copy fits", "", false, "abc", 4, "abc", kNone},
+    {"copy cut", "", false, "abcd", 4, "abc", kCopyCut},
+    {"copy never splits a character", "", false, "ab\xC3\xA9", 4, "ab", kCopyCut},
+    {"copy into one byte", "", false, "abc", 1, "", kCopyCut},
+    {"append fits", "ab", true, "cd", 5, "abcd", kNone},
+    {"append cut", "ab", true, "cdef", 5, "abcd", kCatCut},
+    {"append never splits a character", "a", true, "\xE2\x82\xAC" "x", 4, "a", kCatCut},
+    {"append to a full text", "abcd", true, "e", 5, "abcd", kCatCut},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    std::vector<char> theBuffer(theCase.mSize + 8, '#');
+    std::memcpy(theBuffer.data(), theCase.mStart.c_str(), theCase.mStart.size() + 1);
+    tltest::EventWatcher theEvents;
+    if (theCase.mAppend)
+      SafeStrCat(theBuffer.data(), theCase.mSource.c_str(), theCase.mSize);
+    else
+      SafeStrCopy(theBuffer.data(), theCase.mSource.c_str(), theCase.mSize);
+    EXPECT_EQ(std::string(theBuffer.data()), theCase.mResult);
+    EXPECT_TRUE(std::all_of(theBuffer.begin() + static_cast<long>(theCase.mSize), theBuffer.end(),
+                            [](char inChar) { return inChar == '#'; }))
+      << "wrote beyond the array";
+    EXPECT_EQ(AssertionTexts(theEvents), theCase.mAssertions);
+  }
+}
+
+// ---- Directory walks
+
+struct Visits {
+  std::vector<std::string> mPaths;
+  std::string mStopAt;  // answer 7 for this file name
+};
+
+LONG NoteVisit(const char* inPath, void* inContext)
+{
+  Visits& theVisits = *static_cast<Visits*>(inContext);
+  theVisits.mPaths.push_back(inPath);
+  return !theVisits.mStopAt.empty() && fs::path(inPath).filename() == theVisits.mStopAt ? 7 : 0;
+}
+
+std::set<std::string> Names(const Visits& inVisits, const std::string& inRoot)
+{
+  std::set<std::string> theNames;
+  for (const std::string& thePath : inVisits.mPaths)
+    theNames.insert(thePath.substr(inRoot.size()));
+  return theNames;
+}
+
+TEST(WalkDirectory, HonoursItsDepth)
+{
+  std::string theRoot = tltest::MakeTempFolder("walk");
+  fs::create_directories(theRoot + "/a/b");
+  Put(theRoot + "/top.icc", "");
+  Put(theRoot + "/a/middle.icc", "");
+  Put(theRoot + "/a/b/deep.icc", "");
+  struct Case {
+    std::string mStart;
+    LONG mDepth;
+    std::set<std::string> mNames;
+  };
+  const Case kCases[] = {
+    {theRoot, 0, {"/top.icc"}},
+    {theRoot, 1, {"/top.icc"}},
+    {theRoot, 2, {"/top.icc", "/a/middle.icc"}},
+    {theRoot + "/", 3, {"/top.icc", "/a/middle.icc", "/a/b/deep.icc"}},
+    {theRoot + "/top.icc", 5, {"/top.icc"}},
+    {theRoot + "/missing", 5, {}},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mStart + " depth " + std::to_string(theCase.mDepth));
+    Visits theVisits;
+    EXPECT_EQ(WalkDirectory(theCase.mStart.c_str(), NoteVisit, theCase.mDepth, &theVisits), 0);
+    EXPECT_EQ(Names(theVisits, theRoot), theCase.mNames);
+  }
+}
+
+TEST(WalkDirectory, ACallbackStopsTheWalkButNotASingleFile)
+{
+  std::string theRoot = tltest::MakeTempFolder("stop");
+  for (const char* theName : {"one", "two", "three"})
+    Put(theRoot + "/" + theName, "");
+  Visits theVisits{{}, "two"};
+  EXPECT_EQ(WalkDirectory(theRoot.c_str(), NoteVisit, 1, &theVisits), 7);
+  EXPECT_EQ(fs::path(theVisits.mPaths.back()).filename(), "two");
+  EXPECT_LE(theVisits.mPaths.size(), 3u);
+
+  Visits theSingle{{}, "two"};
+  EXPECT_EQ(WalkDirectory((theRoot + "/two").c_str(), NoteVisit, 1, &theSingle), 0);
+  EXPECT_EQ(theSingle.mPaths.size(), 1u);
+}
+
+TEST(WalkDirectory, HonoursItsPathLimits)
+{
+  std::string theRoot = tltest::MakeTempFolder("limits");
+  ASSERT_LT(theRoot.size(), 200u);
+  // A folder whose path is 240 bytes, holding names that make paths of 259
+  // and 260 bytes.
+  std::string theFolder = theRoot + "/" + std::string(239 - theRoot.size(), 'd');
+  ASSERT_EQ(theFolder.size(), 240u);
+  fs::create_directories(theFolder);
+  std::string theFits = std::string(18, 'f');      // 240 + 1 + 18 = 259
+  std::string theTooLong = std::string(19, 'g');   // 260
+  Put(theFolder + "/" + theFits, "");
+  Put(theFolder + "/" + theTooLong, "");
+  Visits theVisits;
+  EXPECT_EQ(WalkDirectory(theFolder.c_str(), NoteVisit, 1, &theVisits), 0);
+  EXPECT_EQ(Names(theVisits, theFolder + "/"), std::set<std::string>{theFits});
+
+  // Starting paths: 257 bytes are walked, 258 are not.
+  std::string theStart257 = theFolder + "/" + std::string(16, 's');
+  std::string theStart258 = theFolder + "/" + std::string(17, 't');
+  Put(theStart257, "");
+  Put(theStart258, "");
+  Visits theStarts;
+  WalkDirectory(theStart257.c_str(), NoteVisit, 1, &theStarts);
+  WalkDirectory(theStart258.c_str(), NoteVisit, 1, &theStarts);
+  EXPECT_EQ(theStarts.mPaths, std::vector<std::string>{theStart257});
+  Visits theEmpty;
+  EXPECT_EQ(WalkDirectory("", NoteVisit, 1, &theEmpty), 0);
+  EXPECT_TRUE(theEmpty.mPaths.empty());
+}
+
+// ---- Temporary files
+
+class TempFiles : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    mFolder = tltest::MakeTempFolder("tmp");
+    const char* theOld = std::getenv("TMPDIR");
+    mOld = theOld ? theOld : "";
+    mHadOld = theOld != nullptr;
+    setenv("TMPDIR", mFolder.c_str(), 1);
+  }
+  void TearDown() override
+  {
+    if (mHadOld)
+      setenv("TMPDIR", mOld.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+  }
+
+  std::string mFolder;
+  std::string mOld;
+  bool mHadOld = false;
+};
+
+TEST_F(TempFiles, ExistingNamesAreNeverOpenedAndOnlyTheFirstFailureIsLogged)
+{
+  // First of the temporary-file tests: the event is logged only when no
+  // temporary file was attempted before in the process.
+  // Every name the generator can give is taken by a link to a file that must
+  // stay untouched.
+  std::string theTarget = tltest::MakeTempFolder("target") + "/precious";
+  Put(theTarget, "precious");
+  for (int theNumber = 0; theNumber <= 32767; ++theNumber)
+    ASSERT_EQ(symlink(theTarget.c_str(), (mFolder + "/tl4" + std::to_string(theNumber) + ".tmp").c_str()), 0);
+  tltest::ChildResult theChild = tltest::RunInChild([] {
+    tltest::EventWatcher theEvents;
+    HANDLE theFile = nullptr;
+    if (CreateTempFile(false, "tmp", theFile, nullptr) || theFile != INVALID_HANDLE_VALUE)
+      return 1;
+    if (GetLastError() != ERROR_FILE_EXISTS)
+      return 2;
+    std::vector<std::string> theTexts = theEvents.NewTexts();
+    if (theTexts.size() != 1 || !std::regex_match(theTexts[0], std::regex("Unable to create temporary file \".*/tl4[0-9]+\\.tmp\" \\(80\\)")))
+      return 3;
+    if (CreateTempFile(false, "tmp", theFile, nullptr) || theEvents.NewTexts().size() != 1)
+      return 4;
+    return 0;
+  });
+  EXPECT_TRUE(theChild.mExited);
+  EXPECT_EQ(theChild.mStatus, 0) << "1: created, 2: wrong error, 3: first failure not logged, 4: second logged";
+  EXPECT_EQ(Slurp(theTarget), "precious");
+}
+
+TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
+{
+  HANDLE theFile = nullptr;
+  std::string thePath;
+  ASSERT_TRUE(CreateTempFile(false, "gif", theFile, &thePath));
+  EXPECT_TRUE(std::regex_match(thePath, std::regex(mFolder + "/tl4[0-9]{1,5}\\.gif"))) << thePath;
+  struct stat theStatus{};
+  ASSERT_EQ(lstat(thePath.c_str(), &theStatus), 0);
+  EXPECT_TRUE(S_ISREG(theStatus.st_mode));
+  EXPECT_EQ(theStatus.st_mode & 0777, 0600u);
+  DWORD theWritten = 0;
+  EXPECT_TRUE(WriteFile(theFile, "abc", 3, &theWritten, nullptr));
+  CloseHandle(theFile);
+  EXPECT_EQ(Slurp(thePath), "abc") << "kept after closing";
+
+  ASSERT_TRUE(CreateTempFile(true, "jpg", theFile, &thePath));
+  EXPECT_TRUE(fs::exists(thePath));
+  CloseHandle(theFile);
+  EXPECT_FALSE(fs::exists(thePath)) << "deleted on close";
+
+  EXPECT_FALSE(CreateTempFile(false, "x/../../escape", theFile, &thePath));
+  EXPECT_EQ(theFile, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(TempFiles, WriteTempFileHandsBackAnOpenWrittenFile)
+{
+  HANDLE theFile = nullptr;
+  std::string thePath;
+  const std::string kData(5000, 'z');
+  ASSERT_TRUE(WriteTempFile(true, "mov", kData.data(), static_cast<DWORD>(kData.size()), theFile, thePath));
+  EXPECT_EQ(fs::path(thePath).extension(), ".mov");
+  EXPECT_EQ(Slurp(thePath), kData);
+  CloseHandle(theFile);
+  EXPECT_FALSE(fs::exists(thePath));
+}
+
+}  // namespace

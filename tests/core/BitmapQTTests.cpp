@@ -1,0 +1,195 @@
+// The pixel buffer on its GWorld backing, with the QuickTime stand-in
+// loaded: the same operations give the same pixels as on the DIB backing;
+// sizes, depth codes, nested locks and copies from outside the picture.
+
+#include "core/Bitmap.h"
+#include "core/BitmapQT.h"
+#include "core/BitmapWN.h"
+#include "core/Preferences.h"
+#include "tests/core/BitmapScenario.h"
+#include "tests/core/PixelTestSupport.h"
+
+#include "platform/base/WinError.h"
+#include "platform/quicktime/QuickTime.h"
+#include "platform/wgl/Wgl.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace pixeltest;
+
+namespace {
+
+void UseStandIn()
+{
+  setenv(kQTLibraryVariable, TL_QUICKTIME_STANDIN, 1);
+}
+
+std::string Describe(const ColorValue& inColor)
+{
+  return ToString(ToRgb(inColor)) + " alpha " + std::to_string(inColor.mAlpha >> 8);
+}
+
+// Every depth runs the same steps on both backings. Depths 16, 32 and 40
+// have the same colour tables on both (none, or 256 greys), so their pixels
+// must agree exactly, alpha included; the indexed depths are held to their
+// own tables (the stand-in gives new GWorlds grey ramps).
+TEST(BitmapQT, SamePixelsAsTheDIBBacking)
+{
+  constexpr LONG kDepths[] = {1, 4, 8, 16, 32, 40};
+  // A failed start is not retried: the DIB-backed runs keep QuickTime off
+  // through its preference, then the GWorld runs start the stand-in.
+  ASSERT_EQ(SetPrefLong("UseQuickTime", 0), ERROR_SUCCESS);
+  std::vector<std::vector<Snapshot>> theExpected;
+  std::vector<LONGLONG> theExpectedSizes;
+  for (LONG theDepth : kDepths) {
+    Bitmap theDIB;
+    ASSERT_NE(dynamic_cast<BitmapWN*>(theDIB.GetNativeBitmap()), nullptr);
+    theExpected.push_back(RunScenario(theDIB, theDepth));
+    theExpectedSizes.push_back(theDIB.GetDataSize());
+  }
+  UseStandIn();
+  ASSERT_EQ(SetPrefLong("UseQuickTime", 1), ERROR_SUCCESS);
+  for (std::size_t d = 0; d < std::size(kDepths); ++d) {
+    const LONG theDepth = kDepths[d];
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theGWorld;
+    ASSERT_NE(dynamic_cast<BitmapQT*>(theGWorld.GetNativeBitmap()), nullptr);
+    const std::vector<Snapshot> theSeen = RunScenario(theGWorld, theDepth);
+    ExpectScenarioPictures(theGWorld, theDepth, theSeen);
+    EXPECT_EQ(theGWorld.GetDataSize(), theExpectedSizes[d]);
+    if (theDepth != 16 && theDepth != 32 && theDepth != 40)
+      continue;
+    ASSERT_EQ(theSeen.size(), theExpected[d].size());
+    for (std::size_t i = 0; i < theSeen.size(); ++i) {
+      const Snapshot& theWanted = theExpected[d][i];
+      ASSERT_EQ(theSeen[i].mPixels.size(), theWanted.mPixels.size()) << theSeen[i].mStep;
+      int theFailures = 0;
+      for (std::size_t p = 0; p < theSeen[i].mPixels.size(); ++p)
+        if (theSeen[i].mPixels[p] != theWanted.mPixels[p] && ++theFailures <= 5)
+          ADD_FAILURE() << "step \"" << theSeen[i].mStep << "\", pixel " << p % theSeen[i].mWidth << ", "
+                        << p / theSeen[i].mWidth << ": GWorld " << Describe(theSeen[i].mPixels[p]) << ", DIB "
+                        << Describe(theWanted.mPixels[p]);
+    }
+  }
+}
+
+TEST(BitmapQT, SidesAbove16000AreRefusedBeforeQuickTimeIsAsked)
+{
+  // QuickTime is not started here: asking it would answer "not installed".
+  BitmapQT theBacking;
+  EXPECT_EQ(theBacking.Create(32, 16001, 1), static_cast<LONG>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(theBacking.Create(32, 1, 16001), static_cast<LONG>(ERROR_INVALID_PARAMETER));
+  EXPECT_NE(theBacking.Create(32, 16000, 1), static_cast<LONG>(ERROR_INVALID_PARAMETER));
+
+  UseStandIn();
+  Bitmap theBitmap;
+  ASSERT_NE(dynamic_cast<BitmapQT*>(theBitmap.GetNativeBitmap()), nullptr);
+  EXPECT_EQ(theBitmap.Create(16001, 1, 32, nullptr), static_cast<LONG>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(theBitmap.GetHDC(), nullptr);
+  Bitmap theLarge;
+  EXPECT_EQ(theLarge.Create(16000, 2, 32, nullptr), 0);
+  EXPECT_EQ(theLarge.GetDataSize(), 16000LL * 2 * 4);
+  theLarge.SetWidth(100000);
+  EXPECT_EQ(theLarge.Update(), static_cast<LONG>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(theLarge.GetBounds().right, 16000) << "the old pixels stay";
+  Bitmap theNegative;
+  EXPECT_EQ(theNegative.Create(-3, 5, 32, nullptr), Bitmap::kBadParameter);
+}
+
+TEST(BitmapQT, DepthCodes)
+{
+  UseStandIn();
+  struct Case {
+    LONG mDepth, mNative, mFormat, mPixSize;
+  } const kCases[] = {{1, 1, 1, 1}, {4, 4, 4, 4}, {8, 8, 8, 8}, {16, 16, 16, 16}, {32, 32, 32, 32}, {40, 40, 40, 8}};
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE("depth " + std::to_string(theCase.mDepth));
+    Bitmap theBitmap;
+    EXPECT_EQ(theBitmap.GetNativeBitmap()->GetDepth(), kTLNoPixelFormat);
+    ASSERT_EQ(theBitmap.Create(9, 5, theCase.mDepth, nullptr), 0);
+    EXPECT_EQ(theBitmap.GetNativeBitmap()->GetDepth(), theCase.mNative);
+    LockedPixels thePixels;
+    ASSERT_TRUE(theBitmap.LockPixels(thePixels));
+    EXPECT_EQ(thePixels.mFormat, theCase.mFormat);
+    EXPECT_EQ(thePixels.mPixSize, theCase.mPixSize);
+    EXPECT_EQ(thePixels.mHeight, 5);
+    theBitmap.UnlockPixels();
+    EXPECT_EQ(theBitmap.Update(), 0) << "nothing to change";
+  }
+}
+
+TEST(BitmapQT, NestedLocksUnlockThePixelMapOnceAtTheLast)
+{
+  UseStandIn();
+  Bitmap theBitmap;
+  ASSERT_EQ(theBitmap.Create(6, 6, 32, nullptr), 0);
+  PixMapHandle thePixMap = QT()->GetGWorldPixMap(theBitmap.GetNativeBitmap()->GetGWorld());
+  ASSERT_NE(thePixMap, nullptr);
+  auto Locked = [&] { return (QT()->GetPixelsState(thePixMap) & kQTPixelsLocked) != 0; };
+  LockedPixels thePixels;
+  ASSERT_TRUE(theBitmap.LockPixels(thePixels));
+  ASSERT_TRUE(theBitmap.LockPixels(thePixels));
+  EXPECT_TRUE(Locked());
+  theBitmap.UnlockPixels();
+  EXPECT_TRUE(Locked()) << "one lock is still open";
+  theBitmap.UnlockPixels();
+  EXPECT_FALSE(Locked()) << "the state before the first lock is back";
+  EXPECT_EQ(dynamic_cast<BitmapQT*>(theBitmap.GetNativeBitmap())->GetLockCount(), 0);
+}
+
+TEST(BitmapQT, GetPixelSplitsAWordAndCopiesFromOutsideDrawNothing)
+{
+  UseStandIn();
+  Bitmap theBitmap;
+  ASSERT_EQ(theBitmap.Create(4, 3, 32, nullptr), 0);
+  LockedPixels thePixels;
+  ASSERT_TRUE(theBitmap.LockPixels(thePixels));
+  const BYTE theBytes[4] = {0x30, 0x20, 0x10, 0x80};
+  std::memcpy(thePixels.mBase + thePixels.mRowBytes * 2 + 4 * 3, theBytes, 4);
+  theBitmap.UnlockPixels();
+  ColorValue theColor;
+  theBitmap.GetPixel(3, 2, theColor);
+  EXPECT_EQ(theColor, ColorValue(0x1000, 0x2000, 0x3000, 0x8000));
+
+  TestDib theSource(5, 5);
+  PaintQuadrants(theSource);
+  auto* theBacking = dynamic_cast<BitmapQT*>(theBitmap.GetNativeBitmap());
+  ASSERT_NE(theBacking, nullptr);
+  const OSErr theErr = theBacking->CopyFrom(theSource.DC(), theSource.Bitmap(), RECT{10, 10, 20, 20}, nullptr);
+  EXPECT_EQ(theErr, 0);
+  theBitmap.GetPixel(3, 2, theColor);
+  EXPECT_EQ(theColor, ColorValue(0x1000, 0x2000, 0x3000, 0x8000)) << "nothing drawn";
+  EXPECT_EQ(theBacking->CopyFrom(theSource.DC(), nullptr, RECT{0, 0, 5, 5}, nullptr), -108) << "no description";
+}
+
+TEST(BitmapQT, ResizeKeepsTheDrawingStateAndOpenGLDrawsOnTheGWorld)
+{
+  UseStandIn();
+  Bitmap theBitmap;
+  ASSERT_EQ(theBitmap.Create(40, 30, 32, nullptr), 0);
+  theBitmap.GetNativeBitmap()->SetDither(1);
+  theBitmap.SetHeight(31);
+  ASSERT_EQ(theBitmap.Update(), 0);
+  EXPECT_EQ(theBitmap.GetNativeBitmap()->GetDither(), 1) << "the GWorld is resized in place";
+
+  HGLRC theContext = theBitmap.GetGLContext();
+  ASSERT_NE(theContext, nullptr);
+  ASSERT_TRUE(wglMakeCurrent(theBitmap.GetHDC(), theContext));
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 40, 0, 31, -1, 1);
+  glColor4ub(255, 0, 0, 255);
+  glRecti(0, 0, 10, 5);
+  ASSERT_TRUE(wglMakeCurrent(nullptr, nullptr));
+  ColorValue theColor;
+  theBitmap.GetPixel(0, 0, theColor);
+  EXPECT_EQ(ToRgb(theColor), kRed);
+  theBitmap.GetPixel(10, 5, theColor);
+  EXPECT_EQ(ToRgb(theColor), kWhite);
+}
+
+}  // namespace

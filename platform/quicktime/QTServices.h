@@ -218,7 +218,7 @@ struct QTServices {
   OSErr (*MemError)();
 
   // --- Files and paths --------------------------------------------------------------
-  // kQTFileNotFoundErr when no such file exists; the specification is
+  // kQTFileNotFoundErr when no such file exists; the file record is
   // filled all the same, so it can name a file to be made.
   OSErr (*NativePathNameToFSSpec)(const char* inPath, FSSpec* outSpec, SInt32 inFlags);
 

@@ -3,9 +3,9 @@
 #include "core/Preferences.h"
 #include "core/RegKey.h"
 #include "core/SystemUtilities.h"
-#include "core/Utf8.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
 #include "platform/kernel/Modules.h"
 

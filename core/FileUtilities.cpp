@@ -2,9 +2,9 @@
 
 #include "core/EventLog.h"
 #include "core/StandardRandom.h"
-#include "core/Utf8.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 #include "platform/files/Files.h"
 
 #include <algorithm>

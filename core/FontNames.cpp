@@ -1,8 +1,8 @@
 #include "core/FontNames.h"
 
 #include "core/EventLog.h"
-#include "core/Utf8.h"
 #include "core/Utilities.h"
+#include "platform/base/Utf8.h"
 #include "platform/gdi/Gdi.h"
 
 #include <algorithm>

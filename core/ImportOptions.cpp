@@ -1,7 +1,7 @@
 #include "core/ImportOptions.h"
 
 #include "core/EventLog.h"
-#include "core/Utf8.h"
+#include "platform/base/Utf8.h"
 
 void ImportOptions::SetName(const char* inName)
 {

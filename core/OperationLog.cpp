@@ -1,8 +1,8 @@
 #include "core/OperationLog.h"
 
 #include "core/Preferences.h"
-#include "core/Utf8.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 
 #include <algorithm>
 #include <cinttypes>

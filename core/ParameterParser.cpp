@@ -1,7 +1,7 @@
 #include "core/ParameterParser.h"
 
-#include "core/Utf8.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "core/EventLog.h"
 #include "core/RegKey.h"
-#include "core/Utf8.h"
 #include "platform/base/Environment.h"
 #include "platform/base/TessalineHome.h"
+#include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
 
 #include <algorithm>

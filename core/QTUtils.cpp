@@ -9,8 +9,8 @@
 #include "core/NamedMutex.h"
 #include "core/Preferences.h"
 #include "core/SystemUtilities.h"
-#include "core/Utf8.h"
 #include "core/Utilities.h"
+#include "platform/base/Utf8.h"
 #include "platform/quicktime/QuickTime.h"
 #include "platform/threads/Threads.h"
 

@@ -2,8 +2,8 @@
 
 #include "core/EventLog.h"
 #include "core/SystemUtilities.h"
-#include "core/Utf8.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 
 #include <algorithm>
 #include <cfloat>

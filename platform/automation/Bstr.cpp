@@ -1,5 +1,7 @@
 #include "platform/automation/Bstr.h"
 
+#include "platform/base/Utf8.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -24,25 +26,6 @@ BSTR AllocateBytes(std::uint64_t inBytes)
 std::uint8_t* BlockOf(BSTR inText)
 {
   return reinterpret_cast<std::uint8_t*>(inText) - sizeof(std::uint32_t);
-}
-
-void AppendUtf8(std::string& ioText, char32_t inCode)
-{
-  if (inCode < 0x80) {
-    ioText += static_cast<char>(inCode);
-  } else if (inCode < 0x800) {
-    ioText += static_cast<char>(0xC0 | (inCode >> 6));
-    ioText += static_cast<char>(0x80 | (inCode & 0x3F));
-  } else if (inCode < 0x10000) {
-    ioText += static_cast<char>(0xE0 | (inCode >> 12));
-    ioText += static_cast<char>(0x80 | ((inCode >> 6) & 0x3F));
-    ioText += static_cast<char>(0x80 | (inCode & 0x3F));
-  } else {
-    ioText += static_cast<char>(0xF0 | (inCode >> 18));
-    ioText += static_cast<char>(0x80 | ((inCode >> 12) & 0x3F));
-    ioText += static_cast<char>(0x80 | ((inCode >> 6) & 0x3F));
-    ioText += static_cast<char>(0x80 | (inCode & 0x3F));
-  }
 }
 
 }  // namespace
@@ -120,58 +103,11 @@ std::u16string Utf8ToUtf16(std::string_view inText)
 {
   std::u16string theResult;
   theResult.reserve(inText.size());
-  std::size_t i = 0;
-  while (i < inText.size()) {
-    auto theLead = static_cast<std::uint8_t>(inText[i]);
-    char32_t theCode = 0;
-    std::size_t theCount = 0;
-    char32_t theMinimum = 0;
-    if (theLead < 0x80) {
-      theResult += static_cast<char16_t>(theLead);
-      ++i;
-      continue;
-    } else if (theLead >= 0xC2 && theLead <= 0xDF) {
-      theCode = theLead & 0x1F;
-      theCount = 1;
-      theMinimum = 0x80;
-    } else if (theLead >= 0xE0 && theLead <= 0xEF) {
-      theCode = theLead & 0x0F;
-      theCount = 2;
-      theMinimum = 0x800;
-    } else if (theLead >= 0xF0 && theLead <= 0xF4) {
-      theCode = theLead & 0x07;
-      theCount = 3;
-      theMinimum = 0x10000;
-    } else {
-      theResult += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    std::size_t theUsed = 1;
-    bool theValid = true;
-    for (; theUsed <= theCount; ++theUsed) {
-      if (i + theUsed >= inText.size() || (static_cast<std::uint8_t>(inText[i + theUsed]) & 0xC0) != 0x80) {
-        theValid = false;
-        break;
-      }
-      theCode = (theCode << 6) | (static_cast<std::uint8_t>(inText[i + theUsed]) & 0x3F);
-    }
-    if (theValid && (theCode < theMinimum || theCode > 0x10FFFF || (theCode >= 0xD800 && theCode <= 0xDFFF)))
-      theValid = false;
-    if (!theValid) {
-      // One replacement for the lead byte and the continuation bytes read with it.
-      theResult += u'\uFFFD';
-      i += theUsed;
-      continue;
-    }
-    if (theCode >= 0x10000) {
-      theCode -= 0x10000;
-      theResult += static_cast<char16_t>(0xD800 + (theCode >> 10));
-      theResult += static_cast<char16_t>(0xDC00 + (theCode & 0x3FF));
-    } else {
-      theResult += static_cast<char16_t>(theCode);
-    }
-    i += theCount + 1;
+  for (std::size_t i = 0; i < inText.size();) {
+    // One replacement for the lead byte and the continuation bytes read with it.
+    const utf8::Decoded theChar = utf8::Decode(inText.substr(i));
+    utf8::AppendUtf16(theResult, theChar.mValid && !utf8::IsSurrogate(theChar.mCode) ? theChar.mCode : 0xFFFD);
+    i += theChar.mUsed;
   }
   return theResult;
 }
@@ -186,10 +122,10 @@ std::string Utf16ToUtf8(std::u16string_view inText)
         inText[i + 1] <= 0xDFFF) {
       theCode = 0x10000 + ((theCode - 0xD800) << 10) + (inText[i + 1] - 0xDC00);
       ++i;
-    } else if (theCode >= 0xD800 && theCode <= 0xDFFF) {
+    } else if (utf8::IsSurrogate(theCode)) {
       theCode = 0xFFFD;
     }
-    AppendUtf8(theResult, theCode);
+    utf8::Append(theResult, theCode);
   }
   return theResult;
 }

@@ -4,6 +4,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/TessalineHome.h"
+#include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
 
 #include <fcntl.h>
@@ -101,13 +102,7 @@ int SyslogPriority(WORD inType)
 // and it is cut to inLimit bytes without splitting a UTF-8 sequence.
 std::string Field(std::string_view inText, std::size_t inLimit)
 {
-  if (inText.size() > inLimit) {
-    std::size_t theCut = inLimit;
-    while (theCut > 0 && (static_cast<unsigned char>(inText[theCut]) & 0xC0) == 0x80)
-      --theCut;
-    inText = inText.substr(0, theCut);
-  }
-  std::string theField(inText);
+  std::string theField(utf8::Cut(inText, inLimit));
   for (char& theChar : theField)
     if (theChar == '\r' || theChar == '\n' || theChar == '\t')
       theChar = ' ';

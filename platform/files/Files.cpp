@@ -1,6 +1,7 @@
 #include "platform/files/Files.h"
 
 #include "platform/base/LastError.h"
+#include "platform/base/Utf8.h"
 #include "platform/files/FileObject.h"
 #include "platform/kernel/HandleTable.h"
 
@@ -304,11 +305,7 @@ UINT GetTempFileNameA(LPCSTR inPathName, LPCSTR inPrefixString, UINT inUnique, L
   if (!theFolder.empty() && theFolder.back() != '/')
     theFolder += '/';
   // At most three bytes of prefix, never part of a character.
-  std::size_t thePrefixLength = strnlen(inPrefixString, 3);
-  if (thePrefixLength == 3 && (static_cast<unsigned char>(inPrefixString[3]) & 0xC0) == 0x80)
-    while (thePrefixLength > 0 && (static_cast<unsigned char>(inPrefixString[thePrefixLength]) & 0xC0) == 0x80)
-      --thePrefixLength;
-  std::string thePrefix(inPrefixString, thePrefixLength);
+  const std::string thePrefix(utf8::Cut(std::string_view(inPrefixString, strnlen(inPrefixString, 4)), 3));
 
   auto theNameFor = [&](UINT inNumber) {
     static const char kHex[] = "0123456789ABCDEF";

@@ -2,6 +2,7 @@
 // A font behind an HFONT: the logical font it was created from. Glyphs are
 // found and drawn from this description when text is drawn.
 
+#include "platform/base/Utf8.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiObject.h"
 
@@ -20,10 +21,7 @@ public:
   // the last UTF-8 character that would not fit whole.
   static void CopyName(std::string_view inName, char* outName, std::size_t inCapacity)
   {
-    std::size_t theLength = inName.size() < inCapacity ? inName.size() : inCapacity - 1;
-    if (theLength < inName.size())
-      while (theLength > 0 && (static_cast<unsigned char>(inName[theLength]) & 0xC0) == 0x80)
-        --theLength;
+    const std::size_t theLength = utf8::CutLength(inName, inCapacity - 1);
     std::memcpy(outName, inName.data(), theLength);
     std::memset(outName + theLength, 0, inCapacity - theLength);
   }

@@ -1,6 +1,7 @@
 #include "platform/kernel/Modules.h"
 
 #include "platform/base/LastError.h"
+#include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
 
 #include <dlfcn.h>
@@ -40,16 +41,6 @@ std::string ModulePath(HMODULE inBase)
   return theFull ? std::string(theFull.get()) : std::string(theMap->l_name);
 }
 
-// The longest prefix of inText no longer than inLimit bytes that does not end
-// inside a UTF-8 sequence.
-std::size_t CutAtCharacter(const std::string& inText, std::size_t inLimit)
-{
-  std::size_t theCut = inLimit;
-  while (theCut > 0 && (static_cast<unsigned char>(inText[theCut]) & 0xC0) == 0x80)
-    --theCut;
-  return theCut;
-}
-
 }  // namespace
 
 BOOL GetModuleHandleExA(DWORD inFlags, LPCSTR inModuleName, HMODULE* outModule)
@@ -83,7 +74,7 @@ DWORD GetModuleFileNameA(HMODULE inModule, LPSTR outFileName, DWORD inSize)
     std::memcpy(outFileName, thePath.c_str(), thePath.size() + 1);
     return static_cast<DWORD>(thePath.size());
   }
-  std::size_t theCut = CutAtCharacter(thePath, inSize - 1);
+  std::size_t theCut = utf8::CutLength(thePath, inSize - 1);
   std::memcpy(outFileName, thePath.data(), theCut);
   outFileName[theCut] = '\0';
   SetLastError(ERROR_INSUFFICIENT_BUFFER);

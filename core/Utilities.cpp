@@ -87,11 +87,6 @@ constexpr std::string_view kColorSpaceNames[] = {
 
 constexpr std::string_view kTextStyleNames[] = {"bold", "italic", "underline", "strikethru"};
 
-char ToLowerAscii(char inChar)
-{
-  return inChar >= 'A' && inChar <= 'Z' ? static_cast<char>(inChar - 'A' + 'a') : inChar;
-}
-
 template <std::size_t N>
 bool FindKeyword(const Keyword (&inTable)[N], std::string_view inText, LONG& outValue)
 {
@@ -209,21 +204,6 @@ SAFEARRAY* ReachByteArray(SAFEARRAY** theArrayH)
 }
 
 }  // namespace
-
-bool EqualsIgnoringCase(std::string_view inA, std::string_view inB)
-{
-  if (inA.size() != inB.size())
-    return false;
-  for (std::size_t i = 0; i < inA.size(); ++i)
-    if (ToLowerAscii(inA[i]) != ToLowerAscii(inB[i]))
-      return false;
-  return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix)
-{
-  return inText.size() >= inPrefix.size() && EqualsIgnoringCase(inText.substr(0, inPrefix.size()), inPrefix);
-}
 
 // ---- Parsers
 

@@ -13,6 +13,7 @@
 
 #include "core/ColorValue.h"
 #include "platform/automation/SafeArray.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/WinTypes.h"
 
 #include <string>
@@ -43,11 +44,6 @@ struct FloatPoint {
 
   friend constexpr bool operator==(const FloatPoint&, const FloatPoint&) = default;
 };
-
-// Whole-text comparison without regard to the case of ASCII letters; every
-// other byte must be equal.
-bool EqualsIgnoringCase(std::string_view inA, std::string_view inB);
-bool StartsWithIgnoringCase(std::string_view inText, std::string_view inPrefix);
 
 // ---- Parsers
 

@@ -1,5 +1,6 @@
 #include "platform/automation/Dispatch.h"
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/SystemText.h"
 
@@ -8,13 +9,6 @@
 
 namespace {
 
-char FoldCase(char16_t inChar)
-{
-  if (inChar >= u'A' && inChar <= u'Z')
-    return static_cast<char>(inChar - u'A' + 'a');
-  return inChar < 0x80 ? static_cast<char>(inChar) : '\x7F';
-}
-
 bool NameEquals(const char* inName, std::u16string_view inOther)
 {
   std::size_t theLength = std::strlen(inName);
@@ -22,7 +16,7 @@ bool NameEquals(const char* inName, std::u16string_view inOther)
     return false;
   for (std::size_t i = 0; i < theLength; ++i) {
     // Names in tables are ASCII; any other character never matches.
-    if (inOther[i] >= 0x80 || FoldCase(static_cast<char16_t>(inName[i])) != FoldCase(inOther[i]))
+    if (inOther[i] >= 0x80 || ToLowerAscii(inName[i]) != ToLowerAscii(static_cast<char>(inOther[i])))
       return false;
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include "platform/automation/Dispatch.h"
 #include "platform/automation/SafeArray.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/Numbers.h"
 
 #include <cfloat>
@@ -130,19 +131,6 @@ double RoundHalfEven(double inValue)
 bool IsBlank(char inChar)
 {
   return inChar == ' ' || inChar == '\t' || inChar == '\r' || inChar == '\n';
-}
-
-bool EqualsIgnoringCase(std::string_view inA, std::string_view inB)
-{
-  if (inA.size() != inB.size())
-    return false;
-  for (std::size_t i = 0; i < inA.size(); ++i) {
-    char theA = inA[i] >= 'A' && inA[i] <= 'Z' ? static_cast<char>(inA[i] + 32) : inA[i];
-    char theB = inB[i] >= 'A' && inB[i] <= 'Z' ? static_cast<char>(inB[i] + 32) : inB[i];
-    if (theA != theB)
-      return false;
-  }
-  return true;
 }
 
 // A whole text as a number: blanks around it, nothing else.

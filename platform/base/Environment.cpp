@@ -1,9 +1,9 @@
 #include "platform/base/Environment.h"
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -96,6 +96,5 @@ bool IsLocalMachineName(LPCSTR inName)
     return true;
   char theOwnName[HOST_NAME_MAX + 1] = {};
   DWORD theSize = sizeof(theOwnName);
-  return GetComputerNameA(theOwnName, &theSize) && theName.size() == theSize &&
-         strncasecmp(theOwnName, theName.data(), theSize) == 0;
+  return GetComputerNameA(theOwnName, &theSize) && EqualsIgnoringCase(theName, std::string_view(theOwnName, theSize));
 }

@@ -1,5 +1,7 @@
 #include "platform/gdi/FontCatalog.h"
 
+#include "platform/base/AsciiCase.h"
+
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
@@ -80,22 +82,17 @@ std::vector<std::string> FamilyNamesOf(FcPattern* inFont)
   return theNames;
 }
 
-char LowerAscii(char inChar)
-{
-  return inChar >= 'A' && inChar <= 'Z' ? static_cast<char>(inChar - 'A' + 'a') : inChar;
-}
-
 bool NameLess(const std::string& inA, const std::string& inB)
 {
   const auto theDiffer = std::mismatch(inA.begin(), inA.end(), inB.begin(), inB.end(),
-                                       [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+                                       [](char a, char b) { return ToLowerAscii(a) == ToLowerAscii(b); });
   if (theDiffer.first == inA.end() || theDiffer.second == inB.end()) {
     if (inA.size() != inB.size())
       return inA.size() < inB.size();
     return inA < inB;
   }
-  return static_cast<unsigned char>(LowerAscii(*theDiffer.first)) <
-         static_cast<unsigned char>(LowerAscii(*theDiffer.second));
+  return static_cast<unsigned char>(ToLowerAscii(*theDiffer.first)) <
+         static_cast<unsigned char>(ToLowerAscii(*theDiffer.second));
 }
 
 }  // namespace

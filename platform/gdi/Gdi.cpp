@@ -3,6 +3,7 @@
 
 #include "platform/gdi/Gdi.h"
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 #include "platform/gdi/BitmapObject.h"
@@ -589,8 +590,7 @@ int EnumFontFamiliesExA(HDC inDC, LOGFONTA* inFilter, FONTENUMPROCA inCallback, 
   for (const FontCatalog::Family& theFamily : FontCatalog::Get().Families()) {
     if (!FontCatalog::Covers(theFamily, inFilter->lfCharSet))
       continue;
-    if (!theFace.empty() && (theFace.size() != theFamily.mName.size() ||
-                             strncasecmp(theFace.data(), theFamily.mName.data(), theFace.size()) != 0))
+    if (!theFace.empty() && !EqualsIgnoringCase(theFace, theFamily.mName))
       continue;
     ENUMLOGFONTEXA theEntry{};
     LOGFONTA& theFont = theEntry.elfLogFont;

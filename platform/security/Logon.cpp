@@ -1,13 +1,13 @@
 // LogonUserA (declared in Security.h): passwords are checked by PAM.
 
+#include "platform/base/AsciiCase.h"
+#include "platform/base/Environment.h"
 #include "platform/base/LastError.h"
 #include "platform/kernel/HandleTable.h"
 #include "platform/security/Security.h"
 #include "platform/security/TokenObject.h"
 
 #include <security/pam_appl.h>
-#include <strings.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -87,10 +87,8 @@ bool IsLocalDomain(LPCSTR inDomain)
   if (!inDomain || !*inDomain || std::strcmp(inDomain, ".") == 0)
     return true;
   char theHost[256] = {};
-  if (gethostname(theHost, sizeof(theHost) - 1) != 0)
-    return false;
-  theHost[std::strcspn(theHost, ".")] = '\0';
-  return strcasecmp(theHost, inDomain) == 0;
+  DWORD theSize = sizeof theHost;
+  return GetComputerNameA(theHost, &theSize) && EqualsIgnoringCase(inDomain, std::string_view(theHost, theSize));
 }
 
 }  // namespace

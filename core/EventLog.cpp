@@ -1,13 +1,13 @@
 #include "core/EventLog.h"
 
 #include "core/Preferences.h"
-#include "core/RegKey.h"
 #include "core/SystemUtilities.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
 #include "platform/kernel/Modules.h"
+#include "platform/registry/RegistryKey.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -48,12 +48,6 @@ LONG SetDword(HKEY inKey, const char* inName, DWORD inValue)
 {
   const BYTE theBytes[4] = {BYTE(inValue), BYTE(inValue >> 8), BYTE(inValue >> 16), BYTE(inValue >> 24)};
   return RegSetValueExA(inKey, inName, 0, REG_DWORD, theBytes, sizeof theBytes);
-}
-
-LONG SetText(HKEY inKey, const char* inName, const std::string& inText)
-{
-  return RegSetValueExA(inKey, inName, 0, REG_SZ, reinterpret_cast<const BYTE*>(inText.c_str()),
-                        static_cast<DWORD>(inText.size() + 1));
 }
 
 // The unit a source file holds: its name without folder or extension.
@@ -124,11 +118,11 @@ LONG EventSourceExists(const char* inServer, const char* inSource)
   std::string_view theSource = inSource ? inSource : "";
   if (theSource.size() > kMaxSourceName)
     return ERROR_INVALID_DATA;
-  RegKey theMachine;
+  RegistryKey theMachine;
   if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
     return theStatus;
-  RegKey theKey;
-  return theKey.Open(theMachine.Get(), (kSourcesKey + std::string(theSource)).c_str(), KEY_READ);
+  RegistryKey theKey;
+  return theKey.Open(theMachine.Get(), kSourcesKey + std::string(theSource), KEY_READ);
 }
 
 LONG CreateEventSource(const char* inServer, const char* inSource)
@@ -136,19 +130,19 @@ LONG CreateEventSource(const char* inServer, const char* inSource)
   std::string thePath;
   if (LONG theStatus = ReadModulePath(inServer, thePath); theStatus != ERROR_SUCCESS)
     return theStatus;
-  RegKey theMachine;
+  RegistryKey theMachine;
   if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
     return theStatus;
-  RegKey theKey;
+  RegistryKey theKey;
   if (LONG theStatus =
-        theKey.Create(theMachine.Get(), (kSourcesKey + std::string(inSource ? inSource : "")).c_str(), KEY_WRITE);
+        theKey.Create(theMachine.Get(), kSourcesKey + std::string(inSource ? inSource : ""), KEY_WRITE);
       theStatus != ERROR_SUCCESS)
     return theStatus;
   LONG theStatus = SetDword(theKey.Get(), "CategoryCount", 1);
   if (theStatus == ERROR_SUCCESS)
-    theStatus = SetText(theKey.Get(), "CategoryMessageFile", thePath);
+    theStatus = theKey.WriteString("CategoryMessageFile", thePath);
   if (theStatus == ERROR_SUCCESS)
-    theStatus = SetText(theKey.Get(), "EventMessageFile", thePath);
+    theStatus = theKey.WriteString("EventMessageFile", thePath);
   if (theStatus == ERROR_SUCCESS)
     theStatus = SetDword(theKey.Get(), "TypesSupported", 7);
   return theStatus;
@@ -164,19 +158,19 @@ LONG WriteModulePath()
   DWORD theLength = GetModuleFileNameA(theModule, thePath, kModulePathRoom);
   if (theLength == 0 || theLength >= kModulePathRoom)
     return theLength == 0 ? static_cast<LONG>(GetLastError()) : static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER);
-  RegKey theKey;
+  RegistryKey theKey;
   if (LONG theStatus = theKey.Create(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_WRITE); theStatus != ERROR_SUCCESS)
     return theStatus;
-  return SetText(theKey.Get(), "ModulePath", std::string(thePath, theLength));
+  return theKey.WriteString("ModulePath", std::string(thePath, theLength));
 }
 
 LONG ReadModulePath(const char* inServer, std::string& outPath)
 {
   outPath.clear();
-  RegKey theMachine;
+  RegistryKey theMachine;
   if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
     return theStatus;
-  RegKey theKey;
+  RegistryKey theKey;
   if (LONG theStatus = theKey.Open(theMachine.Get(), kPreferenceKey, KEY_READ); theStatus != ERROR_SUCCESS)
     return theStatus;
   char thePath[kModulePathRoom] = {};

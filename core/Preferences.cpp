@@ -1,11 +1,11 @@
 #include "core/Preferences.h"
 
 #include "core/EventLog.h"
-#include "core/RegKey.h"
 #include "platform/base/Environment.h"
 #include "platform/base/TessalineHome.h"
 #include "platform/base/Utf8.h"
 #include "platform/base/WinError.h"
+#include "platform/registry/RegistryKey.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,7 +19,7 @@ constexpr DWORD kLogDirectoryRoom = 256;
 
 LONG WritePreference(const char* inName, DWORD inType, const void* inData, DWORD inLength)
 {
-  RegKey theKey;
+  RegistryKey theKey;
   if (LONG theStatus = theKey.Create(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_WRITE); theStatus != ERROR_SUCCESS)
     return theStatus;
   return RegSetValueExA(theKey.Get(), inName, 0, inType, static_cast<const BYTE*>(inData), inLength);
@@ -35,7 +35,7 @@ std::string PreferenceKey()
 LONG GetPrefLong(const char* inName, LONG inDefault)
 {
   DWORD theSlot = static_cast<DWORD>(inDefault);
-  RegKey theKey;
+  RegistryKey theKey;
   if (theKey.Open(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_READ) == ERROR_SUCCESS) {
     // Little-endian bytes over the default: a short value replaces the low bytes.
     BYTE theBytes[4] = {BYTE(theSlot), BYTE(theSlot >> 8), BYTE(theSlot >> 16), BYTE(theSlot >> 24)};
@@ -56,7 +56,7 @@ LONG SetPrefLong(const char* inName, LONG inValue)
 LONG GetPrefData(const char* inName, std::vector<BYTE>& outData)
 {
   outData.clear();
-  RegKey theKey;
+  RegistryKey theKey;
   if (LONG theStatus = theKey.Open(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_READ); theStatus != ERROR_SUCCESS)
     return theStatus;
   DWORD theSize = 0;

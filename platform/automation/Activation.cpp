@@ -1,7 +1,7 @@
 #include "platform/automation/Activation.h"
 
 #include "platform/automation/ComMemory.h"
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 
 #include <dlfcn.h>
 

@@ -1,6 +1,6 @@
 #include "platform/automation/Registration.h"
 
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 #include "platform/base/Numbers.h"
 
 #include <dlfcn.h>
@@ -50,13 +50,12 @@ HRESULT DeleteTree(const std::string& inPath)
 
 bool HasSubkeys(const std::string& inPath)
 {
-  HKEY theHandle = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, inPath.c_str(), 0, KEY_READ, &theHandle) != ERROR_SUCCESS)
+  RegistryKey theKey;
+  if (theKey.Open(HKEY_CLASSES_ROOT, inPath) != ERROR_SUCCESS)
     return false;
   char theName[256];
   DWORD theSize = sizeof theName;
-  LONG theError = RegEnumKeyExA(theHandle, 0, theName, &theSize, nullptr, nullptr, nullptr, nullptr);
-  RegCloseKey(theHandle);
+  LONG theError = RegEnumKeyExA(theKey.Get(), 0, theName, &theSize, nullptr, nullptr, nullptr, nullptr);
   return theError == ERROR_SUCCESS || theError == ERROR_MORE_DATA;
 }
 

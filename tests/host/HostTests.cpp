@@ -2,7 +2,7 @@
 // tlregsvr -u removes every key again. Each test runs the programs as child
 // processes in the test's own fresh TESSALINE_HOME.
 
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "core/Preferences.h"
 #include "core/TimedLog.h"
 #include "platform/automation/ClassFactory.h"
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 #include "settings-component/Settings.h"
 #include "tests/support/TestSupport.h"
 

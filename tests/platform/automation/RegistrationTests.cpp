@@ -3,7 +3,7 @@
 #include "platform/automation/Activation.h"
 #include "platform/automation/ComMemory.h"
 #include "platform/automation/Registration.h"
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 
 #include <gtest/gtest.h>
 

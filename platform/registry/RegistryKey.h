@@ -1,6 +1,6 @@
 #pragma once
 // One open registry key, closed at the end of its scope, with the string reads
-// and writes that activation and registration need.
+// and writes its users share.
 
 #include "platform/base/WinError.h"
 #include "platform/registry/Registry.h"
@@ -16,9 +16,13 @@ public:
   ~RegistryKey() { Close(); }
 
   // Windows error codes, ERROR_SUCCESS on success.
-  LONG Open(HKEY inRoot, const std::string& inPath);
-  LONG Create(HKEY inRoot, const std::string& inPath);
+  LONG Open(HKEY inRoot, const std::string& inPath, REGSAM inAccess = KEY_READ);
+  // Creates the missing keys of the path (non-volatile, no class).
+  LONG Create(HKEY inRoot, const std::string& inPath, REGSAM inAccess = KEY_ALL_ACCESS);
+  // The root inRoot of the machine inMachine (null or empty: this one).
+  LONG Connect(const char* inMachine, HKEY inRoot);
   void Close();
+  HKEY Get() const { return mKey; }
 
   // A REG_SZ or REG_EXPAND_SZ value (the empty name is the default value);
   // nothing when it is missing or of another type.

@@ -1,20 +1,25 @@
-#include "platform/automation/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 
 #include "platform/base/WinError.h"
 
 #include <vector>
 
-LONG RegistryKey::Open(HKEY inRoot, const std::string& inPath)
+LONG RegistryKey::Open(HKEY inRoot, const std::string& inPath, REGSAM inAccess)
 {
   Close();
-  return RegOpenKeyExA(inRoot, inPath.c_str(), 0, KEY_READ, &mKey);
+  return RegOpenKeyExA(inRoot, inPath.c_str(), 0, inAccess, &mKey);
 }
 
-LONG RegistryKey::Create(HKEY inRoot, const std::string& inPath)
+LONG RegistryKey::Create(HKEY inRoot, const std::string& inPath, REGSAM inAccess)
 {
   Close();
-  return RegCreateKeyExA(inRoot, inPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &mKey,
-                         nullptr);
+  return RegCreateKeyExA(inRoot, inPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, inAccess, nullptr, &mKey, nullptr);
+}
+
+LONG RegistryKey::Connect(const char* inMachine, HKEY inRoot)
+{
+  Close();
+  return RegConnectRegistryA(inMachine, inRoot, &mKey);
 }
 
 void RegistryKey::Close()

@@ -187,6 +187,30 @@ bool IsStringType(DWORD inType)
   return inType == REG_SZ || inType == REG_EXPAND_SZ;
 }
 
+// The open key inKey with the right inRight.
+LONG FindKeyAllowing(HKEY inKey, REGSAM inRight, OpenKey& outKey)
+{
+  if (LONG theError = FindKey(inKey, outKey); theError != ERROR_SUCCESS)
+    return theError;
+  return Allows(outKey, inRight) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+// The open key inKey with the right inRight, for the value inValueName.
+LONG FindValueKey(HKEY inKey, REGSAM inRight, LPCSTR inValueName, OpenKey& outKey)
+{
+  if (LONG theError = FindKeyAllowing(inKey, inRight, outKey); theError != ERROR_SUCCESS)
+    return theError;
+  return CheckValueName(inValueName);
+}
+
+// The open key inKey and the names of the subkey path inSubKey below it.
+LONG FindSubKeyPath(HKEY inKey, LPCSTR inSubKey, OpenKey& outBase, std::vector<std::string>& outNames)
+{
+  if (LONG theError = FindKey(inKey, outBase); theError != ERROR_SUCCESS)
+    return theError;
+  return SplitPath(inSubKey, outNames);
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inOptions, REGSAM inAccess, HKEY* outKey)
@@ -195,10 +219,8 @@ LONG RegOpenKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inOptions, REGSAM inAccess
     return ERROR_INVALID_PARAMETER;
   *outKey = nullptr;
   OpenKey theBase;
-  if (LONG theError = FindKey(inKey, theBase); theError != ERROR_SUCCESS)
-    return theError;
   std::vector<std::string> theNames;
-  if (LONG theError = SplitPath(inSubKey, theNames); theError != ERROR_SUCCESS)
+  if (LONG theError = FindSubKeyPath(inKey, inSubKey, theBase, theNames); theError != ERROR_SUCCESS)
     return theError;
   std::int64_t theId = 0;
   LONG theResult =
@@ -215,10 +237,8 @@ LONG RegCreateKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inReserved, LPSTR inClas
     return ERROR_INVALID_PARAMETER;
   *outKey = nullptr;
   OpenKey theBase;
-  if (LONG theError = FindKey(inKey, theBase); theError != ERROR_SUCCESS)
-    return theError;
   std::vector<std::string> theNames;
-  if (LONG theError = SplitPath(inSubKey, theNames); theError != ERROR_SUCCESS)
+  if (LONG theError = FindSubKeyPath(inKey, inSubKey, theBase, theNames); theError != ERROR_SUCCESS)
     return theError;
 
   // An existing key is opened without taking the write lock.
@@ -272,11 +292,7 @@ LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWOR
   if (inReserved != nullptr || (outData != nullptr && ioSize == nullptr))
     return ERROR_INVALID_PARAMETER;
   OpenKey theKey;
-  if (LONG theError = FindKey(inKey, theKey); theError != ERROR_SUCCESS)
-    return theError;
-  if (!Allows(theKey, KEY_QUERY_VALUE))
-    return ERROR_ACCESS_DENIED;
-  if (LONG theError = CheckValueName(inValueName); theError != ERROR_SUCCESS)
+  if (LONG theError = FindValueKey(inKey, KEY_QUERY_VALUE, inValueName, theKey); theError != ERROR_SUCCESS)
     return theError;
 
   DWORD theType = REG_NONE;
@@ -318,11 +334,7 @@ LONG RegSetValueExA(HKEY inKey, LPCSTR inValueName, DWORD inReserved, DWORD inTy
   if (inData == nullptr && inSize != 0)
     return ERROR_NOACCESS;
   OpenKey theKey;
-  if (LONG theError = FindKey(inKey, theKey); theError != ERROR_SUCCESS)
-    return theError;
-  if (!Allows(theKey, KEY_SET_VALUE))
-    return ERROR_ACCESS_DENIED;
-  if (LONG theError = CheckValueName(inValueName); theError != ERROR_SUCCESS)
+  if (LONG theError = FindValueKey(inKey, KEY_SET_VALUE, inValueName, theKey); theError != ERROR_SUCCESS)
     return theError;
 
   // Strings are kept with their NUL, whether the caller counted it or not.
@@ -349,11 +361,7 @@ LONG RegSetValueExA(HKEY inKey, LPCSTR inValueName, DWORD inReserved, DWORD inTy
 LONG RegDeleteValueA(HKEY inKey, LPCSTR inValueName)
 {
   OpenKey theKey;
-  if (LONG theError = FindKey(inKey, theKey); theError != ERROR_SUCCESS)
-    return theError;
-  if (!Allows(theKey, KEY_SET_VALUE))
-    return ERROR_ACCESS_DENIED;
-  if (LONG theError = CheckValueName(inValueName); theError != ERROR_SUCCESS)
+  if (LONG theError = FindValueKey(inKey, KEY_SET_VALUE, inValueName, theKey); theError != ERROR_SUCCESS)
     return theError;
   return RegistryStore::Write([&](sqlite3* inDatabase) -> LONG {
     if (!KeyExists(inDatabase, theKey.mId))
@@ -371,10 +379,8 @@ LONG RegDeleteKeyA(HKEY inKey, LPCSTR inSubKey)
   if (inSubKey == nullptr)
     return ERROR_INVALID_PARAMETER;
   OpenKey theBase;
-  if (LONG theError = FindKey(inKey, theBase); theError != ERROR_SUCCESS)
-    return theError;
   std::vector<std::string> theNames;
-  if (LONG theError = SplitPath(inSubKey, theNames); theError != ERROR_SUCCESS)
+  if (LONG theError = FindSubKeyPath(inKey, inSubKey, theBase, theNames); theError != ERROR_SUCCESS)
     return theError;
   return RegistryStore::Write([&](sqlite3* inDatabase) -> LONG {
     std::int64_t theId = 0;
@@ -390,10 +396,8 @@ LONG RegDeleteKeyA(HKEY inKey, LPCSTR inSubKey)
 LONG RegDeleteTreeA(HKEY inKey, LPCSTR inSubKey)
 {
   OpenKey theBase;
-  if (LONG theError = FindKey(inKey, theBase); theError != ERROR_SUCCESS)
-    return theError;
   std::vector<std::string> theNames;
-  if (LONG theError = SplitPath(inSubKey, theNames); theError != ERROR_SUCCESS)
+  if (LONG theError = FindSubKeyPath(inKey, inSubKey, theBase, theNames); theError != ERROR_SUCCESS)
     return theError;
   // Without a subkey the key stays and only its contents go.
   bool theWithKey = !theNames.empty();
@@ -413,10 +417,8 @@ LONG RegEnumKeyExA(HKEY inKey, DWORD inIndex, LPSTR outName, LPDWORD ioNameSize,
       (outClass != nullptr && ioClassSize == nullptr))
     return ERROR_INVALID_PARAMETER;
   OpenKey theKey;
-  if (LONG theError = FindKey(inKey, theKey); theError != ERROR_SUCCESS)
+  if (LONG theError = FindKeyAllowing(inKey, KEY_ENUMERATE_SUB_KEYS, theKey); theError != ERROR_SUCCESS)
     return theError;
-  if (!Allows(theKey, KEY_ENUMERATE_SUB_KEYS))
-    return ERROR_ACCESS_DENIED;
 
   std::string theName;
   LONG theResult = RegistryStore::Read([&](sqlite3* inDatabase) -> LONG {

@@ -48,10 +48,10 @@ consteval bool DistinctIdentities()
   const IID* theIds[] = {&IIDOf<I>()...};
   constexpr std::size_t kCount = sizeof...(I);
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (SameGuid(*theIds[i], IID_IUnknown) || SameGuid(*theIds[i], IID_IDispatch))
+    if (*theIds[i] == IID_IUnknown || *theIds[i] == IID_IDispatch)
       return false;
     for (std::size_t j = i + 1; j < kCount; ++j)
-      if (SameGuid(*theIds[i], *theIds[j]))
+      if (*theIds[i] == *theIds[j])
         return false;
   }
   return true;

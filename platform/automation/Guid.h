@@ -77,17 +77,6 @@ consteval GUID MakeGuid(std::string_view inText)
 inline constexpr GUID GUID_NULL{};
 inline constexpr IID IID_NULL{};
 
-// operator== usable while compiling.
-constexpr bool SameGuid(REFGUID inA, REFGUID inB)
-{
-  if (inA.Data1 != inB.Data1 || inA.Data2 != inB.Data2 || inA.Data3 != inB.Data3)
-    return false;
-  for (int i = 0; i < 8; ++i)
-    if (inA.Data4[i] != inB.Data4[i])
-      return false;
-  return true;
-}
-
 inline bool IsEqualGUID(REFGUID inA, REFGUID inB) { return inA == inB; }
 inline bool IsEqualIID(REFIID inA, REFIID inB) { return inA == inB; }
 inline bool IsEqualCLSID(REFCLSID inA, REFCLSID inB) { return inA == inB; }

@@ -111,7 +111,8 @@ struct GUID {
   std::uint8_t Data4[8];
 };
 
-inline bool operator==(const GUID& inA, const GUID& inB)
+// constexpr, so that identities can be compared while compiling.
+constexpr bool operator==(const GUID& inA, const GUID& inB)
 {
   if (inA.Data1 != inB.Data1 || inA.Data2 != inB.Data2 || inA.Data3 != inB.Data3)
     return false;

@@ -50,6 +50,18 @@ LONG SetDword(HKEY inKey, const char* inName, DWORD inValue)
   return RegSetValueExA(inKey, inName, 0, REG_DWORD, theBytes, sizeof theBytes);
 }
 
+// The key inPath below HKEY_LOCAL_MACHINE of the machine inServer, opened or
+// created (inHow) with the access inAccess.
+using KeyOpening = LONG (RegistryKey::*)(HKEY, const std::string&, REGSAM);
+LONG MachineKey(const char* inServer, KeyOpening inHow, const std::string& inPath, REGSAM inAccess,
+                RegistryKey& outKey)
+{
+  RegistryKey theMachine;
+  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
+    return theStatus;
+  return (outKey.*inHow)(theMachine.Get(), inPath, inAccess);
+}
+
 // The unit a source file holds: its name without folder or extension.
 std::string_view UnitName(std::string_view inFile)
 {
@@ -118,11 +130,8 @@ LONG EventSourceExists(const char* inServer, const char* inSource)
   std::string_view theSource = inSource ? inSource : "";
   if (theSource.size() > kMaxSourceName)
     return ERROR_INVALID_DATA;
-  RegistryKey theMachine;
-  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
-    return theStatus;
   RegistryKey theKey;
-  return theKey.Open(theMachine.Get(), kSourcesKey + std::string(theSource), KEY_READ);
+  return MachineKey(inServer, &RegistryKey::Open, kSourcesKey + std::string(theSource), KEY_READ, theKey);
 }
 
 LONG CreateEventSource(const char* inServer, const char* inSource)
@@ -130,12 +139,9 @@ LONG CreateEventSource(const char* inServer, const char* inSource)
   std::string thePath;
   if (LONG theStatus = ReadModulePath(inServer, thePath); theStatus != ERROR_SUCCESS)
     return theStatus;
-  RegistryKey theMachine;
-  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
-    return theStatus;
   RegistryKey theKey;
-  if (LONG theStatus =
-        theKey.Create(theMachine.Get(), kSourcesKey + std::string(inSource ? inSource : ""), KEY_WRITE);
+  if (LONG theStatus = MachineKey(inServer, &RegistryKey::Create, kSourcesKey + std::string(inSource ? inSource : ""),
+                                  KEY_WRITE, theKey);
       theStatus != ERROR_SUCCESS)
     return theStatus;
   LONG theStatus = SetDword(theKey.Get(), "CategoryCount", 1);
@@ -167,11 +173,9 @@ LONG WriteModulePath()
 LONG ReadModulePath(const char* inServer, std::string& outPath)
 {
   outPath.clear();
-  RegistryKey theMachine;
-  if (LONG theStatus = theMachine.Connect(inServer, HKEY_LOCAL_MACHINE); theStatus != ERROR_SUCCESS)
-    return theStatus;
   RegistryKey theKey;
-  if (LONG theStatus = theKey.Open(theMachine.Get(), kPreferenceKey, KEY_READ); theStatus != ERROR_SUCCESS)
+  if (LONG theStatus = MachineKey(inServer, &RegistryKey::Open, kPreferenceKey, KEY_READ, theKey);
+      theStatus != ERROR_SUCCESS)
     return theStatus;
   char thePath[kModulePathRoom] = {};
   DWORD theSize = kModulePathRoom - 1;

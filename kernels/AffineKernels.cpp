@@ -66,20 +66,12 @@ struct LinearPixel {
   static void Write(const AffineKernelArgs& inArgs, const Strides<T, kPlane>& inStrides, double inSX,
                     double inSY, std::uint8_t* outPixel)
   {
-    const double theSX = ClampPosition(inSX, -1.0, inArgs.mXLimit);
-    const double theSY = ClampPosition(inSY, -1.0, inArgs.mYLimit);
-    int theX = static_cast<int>(theSX + 1e-7);
-    int theY = static_cast<int>(theSY + 1e-7);
-    double theFx = 1.0;
-    double theFy = 1.0;
-    if (theX >= inArgs.mXLimit)
-      theX = inArgs.mXLimit - 1;
-    else
-      theFx = theSX - theX;
-    if (theY >= inArgs.mYLimit)
-      theY = inArgs.mYLimit - 1;
-    else
-      theFy = theSY - theY;
+    int theX = 0;
+    int theY = 0;
+    double theFx = 0;
+    double theFy = 0;
+    LinearIndex(inSX, inArgs.mXLimit, theX, theFx);
+    LinearIndex(inSY, inArgs.mYLimit, theY, theFy);
     const std::uint8_t* thePixel =
       inArgs.mSource + theY * inArgs.mSourceRowStep + theX * inStrides.mSourcePixel;
     const std::int64_t theRight = inStrides.mSourcePixel;

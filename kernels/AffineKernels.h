@@ -59,4 +59,18 @@ inline double ClampPosition(double inValue, double inLow, double inHigh)
   return theValue < inHigh ? theValue : inHigh;
 }
 
+// The linear kernels' source index and fraction along one axis of limit
+// inLimit: the held position truncated with 1e-7 added; at the far edge,
+// index inLimit - 1 with fraction 1.
+inline void LinearIndex(double inPosition, int inLimit, int& outIndex, double& outFraction)
+{
+  const double thePosition = ClampPosition(inPosition, -1.0, inLimit);
+  outIndex = static_cast<int>(thePosition + 1e-7);
+  outFraction = 1.0;
+  if (outIndex >= inLimit)
+    outIndex = inLimit - 1;
+  else
+    outFraction = thePosition - outIndex;
+}
+
 }  // namespace kernels

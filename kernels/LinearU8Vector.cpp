@@ -121,19 +121,6 @@ struct ColumnWalk {
   std::int64_t* mOffsets;
 };
 
-// The source row and vertical fraction of a row without rotation or shear, as
-// the plain kernel forms them.
-inline void RowIndex(const AffineKernelArgs& inArgs, double inSY, int& outIy, double& outFy)
-{
-  const double theSY = ClampPosition(inSY, -1.0, inArgs.mYLimit);
-  outIy = static_cast<int>(theSY + 1e-7);
-  outFy = 1.0;
-  if (outIy >= inArgs.mYLimit)
-    outIy = inArgs.mYLimit - 1;
-  else
-    outFy = theSY - outIy;
-}
-
 // Working memory of the axis bodies: the column walk and two kept rows of
 // horizontal steps (four doubles per pixel), from the kernels' allocator.
 class KeptRows {
@@ -318,7 +305,7 @@ TL_AVX2 void AxisAvx2(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, do
       theKept.Walk(inArgs, theFirst, theLast, theRowX);
       int theIy = 0;
       double theFy = 0;
-      RowIndex(inArgs, c[3] * theFirst + theRowY, theIy, theFy);
+      LinearIndex(c[3] * theFirst + theRowY, inArgs.mYLimit, theIy, theFy);
       const double* theRows[2];
       for (int i = 0; i < 2; ++i) {
         bool theMake = false;
@@ -518,7 +505,7 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
       theKept.Walk(inArgs, theFirst, theLast, theRowX);
       int theIy = 0;
       double theFy = 0;
-      RowIndex(inArgs, c[3] * theFirst + theRowY, theIy, theFy);
+      LinearIndex(c[3] * theFirst + theRowY, inArgs.mYLimit, theIy, theFy);
       const __m512d theFy2 = _mm512_set1_pd(theFy);
       std::uint8_t* theOut = inArgs.mDestination + theRow * inArgs.mDestinationRowStep + theFirst * theOutStep;
       if (theFused) {

@@ -27,6 +27,13 @@ struct Strides {
   std::int64_t mDestinationChannel;
 };
 
+// The nearest kernels' source index along one axis of limit inLimit: the held
+// position truncated with 0.5 added.
+int NearestIndex(double inPosition, int inLimit)
+{
+  return static_cast<int>(ClampPosition(inPosition, -1.0, inLimit) + 0.5);
+}
+
 // Lagrange weights through the nodes -1, 0, 1, 2, in single precision.
 void CubicWeights(float inT, float outWeights[4])
 {
@@ -51,8 +58,8 @@ struct NearestPixel {
   static void Write(const AffineKernelArgs& inArgs, const Strides<T, kPlane>& inStrides, double inSX,
                     double inSY, std::uint8_t* outPixel)
   {
-    const int theX = static_cast<int>(ClampPosition(inSX, -1.0, inArgs.mXLimit) + 0.5);
-    const int theY = static_cast<int>(ClampPosition(inSY, -1.0, inArgs.mYLimit) + 0.5);
+    const int theX = NearestIndex(inSX, inArgs.mXLimit);
+    const int theY = NearestIndex(inSY, inArgs.mYLimit);
     const std::uint8_t* thePixel =
       inArgs.mSource + theY * inArgs.mSourceRowStep + theX * inStrides.mSourcePixel;
     for (int c = 0; c < inArgs.mChannels; ++c)
@@ -172,8 +179,8 @@ void BitRows(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRo
       double theSY = theC[3] * theFirst + theRowY;
       std::uint8_t* theOut = inArgs.mDestination + theRow * inArgs.mDestinationRowStep;
       for (int x = theFirst; x <= theLast; ++x) {
-        const int theX = static_cast<int>(ClampPosition(theSX, -1.0, inArgs.mXLimit) + 0.5);
-        const int theY = static_cast<int>(ClampPosition(theSY, -1.0, inArgs.mYLimit) + 0.5);
+        const int theX = NearestIndex(theSX, inArgs.mXLimit);
+        const int theY = NearestIndex(theSY, inArgs.mYLimit);
         if (BitAt(inArgs.mSource + theY * inArgs.mSourceRowStep, theX))
           SetBit(theOut, x);
         else

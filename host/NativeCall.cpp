@@ -19,9 +19,7 @@ void PushScriptError(duk_context* inContext, const ScriptError& inError)
 
 std::string SystemTextOf(HRESULT inCode)
 {
-  std::string theText = GetSystemText(static_cast<DWORD>(inCode));
-  while (!theText.empty() && (theText.back() == '\n' || theText.back() == '\r'))
-    theText.pop_back();
+  std::string theText = GetSystemWording(static_cast<DWORD>(inCode));
   if (theText.empty())
     theText = FormatC("Error 0x%08X", static_cast<unsigned>(inCode));
   return theText;

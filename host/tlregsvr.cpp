@@ -22,9 +22,7 @@ using EntryPoint = HRESULT (*)();
 
 std::string TextOf(HRESULT inResult)
 {
-  std::string theText = GetSystemText(static_cast<DWORD>(inResult));
-  while (!theText.empty() && (theText.back() == '\n' || theText.back() == '\r'))
-    theText.pop_back();
+  std::string theText = GetSystemWording(static_cast<DWORD>(inResult));
   return theText.empty() ? std::string("unknown error") : theText;
 }
 

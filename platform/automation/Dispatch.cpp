@@ -26,9 +26,7 @@ bool NameEquals(const char* inName, std::u16string_view inOther)
 // code the table does not know.
 std::u16string SystemDescription(HRESULT inResult)
 {
-  std::string theText = GetSystemText(static_cast<DWORD>(inResult));
-  while (!theText.empty() && (theText.back() == '\n' || theText.back() == '\r'))
-    theText.pop_back();
+  std::string theText = GetSystemWording(static_cast<DWORD>(inResult));
   if (theText.empty())
     theText = FormatC("Unknown error 0x%08X", static_cast<unsigned>(inResult));
   return Utf8ToUtf16(theText);

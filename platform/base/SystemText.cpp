@@ -216,3 +216,8 @@ std::string GetSystemText(DWORD inCode)
   theAnswer += kLineEnd;
   return theAnswer;
 }
+
+std::string GetSystemWording(DWORD inCode)
+{
+  return std::string(FindText(inCode));
+}

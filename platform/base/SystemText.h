@@ -26,3 +26,6 @@ void* LocalFree(void* inMemory);
 
 // The text of a code, with its CR LF; empty for a code the table does not know.
 std::string GetSystemText(DWORD inCode);
+
+// The same text without its CR LF.
+std::string GetSystemWording(DWORD inCode);

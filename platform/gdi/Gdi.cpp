@@ -103,6 +103,22 @@ HBITMAP MakeDibSection(HDC inDC, const BITMAPINFO* inInfo, UINT inUsage, void* i
   return theHandle;
 }
 
+// The DIB section selected into inDC, whose colour table inCount entries at
+// inColors are read from or written to; null when there is none (with the last
+// error set for a bad handle or a missing buffer).
+std::shared_ptr<BitmapObject> ColorTableOwner(HDC inDC, UINT inCount, const RGBQUAD* inColors)
+{
+  std::shared_ptr<DeviceContext> theDC = FindDC(inDC);
+  if (!theDC)
+    return nullptr;
+  if (!inColors && inCount > 0)
+    return Fail<std::shared_ptr<BitmapObject>>(ERROR_INVALID_PARAMETER);
+  DeviceContext::DrawState theState = theDC->ForDrawing();
+  if (!theState.mBitmap || !theState.mBitmap->IsDibSection())
+    return nullptr;
+  return std::move(theState.mBitmap);
+}
+
 BOOL Blit(HDC inDest, const BlitRect& inDestRect, HDC inSource, const BlitRect& inSourceRect, DWORD inRop)
 {
   std::shared_ptr<DeviceContext> theDest = FindDC(inDest);
@@ -421,28 +437,14 @@ HBITMAP CreateDIBSectionOverMemory(HDC inDC, const BITMAPINFO* inInfo, UINT inUs
 
 UINT GetDIBColorTable(HDC inDC, UINT inStart, UINT inCount, RGBQUAD* outColors)
 {
-  std::shared_ptr<DeviceContext> theDC = FindDC(inDC);
-  if (!theDC)
-    return 0;
-  if (!outColors && inCount > 0)
-    return Fail<UINT>(ERROR_INVALID_PARAMETER);
-  const DeviceContext::DrawState theState = theDC->ForDrawing();
-  if (!theState.mBitmap || !theState.mBitmap->IsDibSection())
-    return 0;
-  return theState.mBitmap->GetColors(inStart, inCount, outColors);
+  std::shared_ptr<BitmapObject> theBitmap = ColorTableOwner(inDC, inCount, outColors);
+  return theBitmap ? theBitmap->GetColors(inStart, inCount, outColors) : 0;
 }
 
 UINT SetDIBColorTable(HDC inDC, UINT inStart, UINT inCount, const RGBQUAD* inColors)
 {
-  std::shared_ptr<DeviceContext> theDC = FindDC(inDC);
-  if (!theDC)
-    return 0;
-  if (!inColors && inCount > 0)
-    return Fail<UINT>(ERROR_INVALID_PARAMETER);
-  const DeviceContext::DrawState theState = theDC->ForDrawing();
-  if (!theState.mBitmap || !theState.mBitmap->IsDibSection())
-    return 0;
-  return theState.mBitmap->SetColors(inStart, inCount, inColors);
+  std::shared_ptr<BitmapObject> theBitmap = ColorTableOwner(inDC, inCount, inColors);
+  return theBitmap ? theBitmap->SetColors(inStart, inCount, inColors) : 0;
 }
 
 BOOL GdiFlush()

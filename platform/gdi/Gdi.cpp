@@ -103,6 +103,18 @@ HBITMAP MakeDibSection(HDC inDC, const BITMAPINFO* inInfo, UINT inUsage, void* i
   return theHandle;
 }
 
+// Selects inNew into inSlot of inDC: the previous object's handle, or null
+// with the last error set.
+template <typename H>
+H SelectInto(DeviceContext& inDC, DeviceContext::Slot inSlot, const DeviceContext::Selection& inNew)
+{
+  DWORD theError = ERROR_SUCCESS;
+  const std::uint32_t thePrevious = inDC.Select(inSlot, inNew, theError);
+  if (thePrevious == 0)
+    return Fail<H>(theError);
+  return NumberToHandle<H>(thePrevious);
+}
+
 // The DIB section selected into inDC, whose colour table inCount entries at
 // inColors are read from or written to; null when there is none (with the last
 // error set for a bad handle or a missing buffer).
@@ -248,11 +260,7 @@ HGDIOBJ SelectObject(HDC inDC, HGDIOBJ inObject)
     theSlot = DeviceContext::kBitmapSlot;
     break;
   }
-  DWORD theError = ERROR_SUCCESS;
-  const std::uint32_t thePrevious = theDC->Select(theSlot, theNew, theError);
-  if (thePrevious == 0)
-    return Fail<HGDIOBJ>(theError);
-  return NumberToHandle<HGDIOBJ>(thePrevious);
+  return SelectInto<HGDIOBJ>(*theDC, theSlot, theNew);
 }
 
 BOOL DeleteObject(HGDIOBJ inObject)
@@ -560,11 +568,7 @@ HPALETTE SelectPalette(HDC inDC, HPALETTE inPalette, BOOL inForceBackground)
   if (!theNew.mObject)
     return nullptr;
   theNew.mHandle = HandleToNumber(inPalette);
-  DWORD theError = ERROR_SUCCESS;
-  const std::uint32_t thePrevious = theDC->Select(DeviceContext::kPaletteSlot, theNew, theError);
-  if (thePrevious == 0)
-    return Fail<HPALETTE>(theError);
-  return NumberToHandle<HPALETTE>(thePrevious);
+  return SelectInto<HPALETTE>(*theDC, DeviceContext::kPaletteSlot, theNew);
 }
 
 UINT RealizePalette(HDC inDC)

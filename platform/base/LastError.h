@@ -12,3 +12,12 @@ DWORD WinErrorFromErrno(int inErrno);
 
 // Sets the last error from errno and returns the code it set.
 DWORD SetLastErrorFromErrno(int inErrno);
+
+// Sets the last error to inError and answers inResult: how a failing call
+// ends.
+template <typename T>
+T Fail(DWORD inError, T inResult = T())
+{
+  SetLastError(inError);
+  return inResult;
+}

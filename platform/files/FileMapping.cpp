@@ -46,13 +46,6 @@ Views& TheViews()
   return *gViews;
 }
 
-template <typename T>
-T Fail(DWORD inError, T inResult)
-{
-  SetLastError(inError);
-  return inResult;
-}
-
 }  // namespace
 
 HANDLE CreateFileMappingA(HANDLE inFile, LPSECURITY_ATTRIBUTES, DWORD inProtect, DWORD inMaximumSizeHigh,

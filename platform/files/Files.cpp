@@ -34,13 +34,6 @@ DWORD PathError(int inErrno, const std::string& inPath)
   return inErrno == ENOENT ? MissingError(inPath) : WinErrorFromErrno(inErrno);
 }
 
-template <typename T>
-T Fail(DWORD inError, T inResult)
-{
-  SetLastError(inError);
-  return inResult;
-}
-
 std::uint64_t Join(DWORD inLow, DWORD inHigh)
 {
   return (static_cast<std::uint64_t>(inHigh) << 32) | inLow;

@@ -59,13 +59,6 @@ H Register(std::shared_ptr<GdiObject> inObject)
   return NumberToHandle<H>(theHandle);
 }
 
-template <typename H>
-H Fail(DWORD inError)
-{
-  SetLastError(inError);
-  return H();
-}
-
 // A COLORREF (0x00BBGGRR) as a pixel 0x00RRGGBB with alpha 0.
 std::uint32_t PixelFromColorRef(COLORREF inColor)
 {

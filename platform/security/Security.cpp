@@ -117,13 +117,6 @@ bool IsUserSid(const SID& inSid)
          inSid.SubAuthority[0] == kUnixUsers;
 }
 
-template <typename T>
-T Fail(DWORD inError, T inResult)
-{
-  SetLastError(inError);
-  return inResult;
-}
-
 }  // namespace
 
 BOOL ImpersonateLoggedOnUser(HANDLE inToken)

@@ -110,12 +110,6 @@ std::unordered_map<std::uint32_t, std::shared_ptr<GLContext>> gContexts;
 std::unordered_map<std::uint32_t, int> gFormats;  // device context -> pixel format
 std::uint32_t gNextContext = 1;
 
-BOOL Fail(DWORD inError)
-{
-  SetLastError(inError);
-  return FALSE;
-}
-
 std::shared_ptr<GLContext> FindContext(HGLRC inContext)
 {
   std::lock_guard theGuard(gLock);
@@ -206,14 +200,14 @@ void PruneFormats()
 int DescribePixelFormat(HDC inDC, int inFormat, UINT inBytes, PIXELFORMATDESCRIPTOR* outDescriptor)
 {
   if (GetObjectType(inDC) == 0)
-    return Fail(ERROR_INVALID_HANDLE);
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   Canvas theCanvas;
   if (!CanvasOfDC(inDC, theCanvas))
-    return Fail(ERROR_INVALID_PIXEL_FORMAT);
+    return Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE);
   if (!outDescriptor)
     return kFormatCount;
   if (inFormat < 1 || inFormat > kFormatCount)
-    return Fail(ERROR_INVALID_PARAMETER);
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
   PIXELFORMATDESCRIPTOR theDescriptor = DescriptorOf(inFormat);
   std::memcpy(outDescriptor, &theDescriptor, std::min<std::size_t>(inBytes, sizeof theDescriptor));
   return kFormatCount;
@@ -222,25 +216,25 @@ int DescribePixelFormat(HDC inDC, int inFormat, UINT inBytes, PIXELFORMATDESCRIP
 BOOL SetPixelFormat(HDC inDC, int inFormat, const PIXELFORMATDESCRIPTOR*)
 {
   if (GetObjectType(inDC) == 0)
-    return Fail(ERROR_INVALID_HANDLE);
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   Canvas theCanvas;
   if (!CanvasOfDC(inDC, theCanvas) || inFormat < 1 || inFormat > kFormatCount)
-    return Fail(ERROR_INVALID_PIXEL_FORMAT);
+    return Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE);
   std::lock_guard theGuard(gLock);
   PruneFormats();
   auto [theEntry, theAdded] = gFormats.try_emplace(HandleToNumber(inDC), inFormat);
   if (!theAdded && theEntry->second != inFormat)
-    return Fail(ERROR_INVALID_PIXEL_FORMAT);
+    return Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE);
   return TRUE;
 }
 
 int GetPixelFormat(HDC inDC)
 {
   if (GetObjectType(inDC) == 0)
-    return Fail(ERROR_INVALID_HANDLE);
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   std::lock_guard theGuard(gLock);
   auto theFound = gFormats.find(HandleToNumber(inDC));
-  return theFound == gFormats.end() ? Fail(ERROR_INVALID_PIXEL_FORMAT) : theFound->second;
+  return theFound == gFormats.end() ? Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE) : theFound->second;
 }
 
 HGLRC wglCreateContext(HDC inDC)
@@ -270,9 +264,9 @@ BOOL wglDeleteContext(HGLRC inContext)
     std::lock_guard theGuard(gLock);
     auto theFound = gContexts.find(HandleToNumber(inContext));
     if (theFound == gContexts.end())
-      return Fail(ERROR_INVALID_HANDLE);
+      return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (theFound->second->mThread != std::thread::id())
-      return Fail(ERROR_BUSY);
+      return Fail(ERROR_BUSY, FALSE);
     theContext = std::move(theFound->second);
     gContexts.erase(theFound);
   }
@@ -286,16 +280,16 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
     return TRUE;
   std::shared_ptr<GLContext> theContext = FindContext(inContext);
   if (!theContext)
-    return Fail(ERROR_INVALID_HANDLE);
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   if (GetObjectType(inDC) == 0)
-    return Fail(ERROR_INVALID_HANDLE);
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   Canvas theCanvas;
   if (GetPixelFormat(inDC) != theContext->mFormat || !CanvasOfDC(inDC, theCanvas))
-    return Fail(ERROR_INVALID_PIXEL_FORMAT);
+    return Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE);
   {
     std::lock_guard theGuard(gLock);
     if (theContext->mThread != std::thread::id())
-      return Fail(ERROR_BUSY);
+      return Fail(ERROR_BUSY, FALSE);
     theContext->mThread = std::this_thread::get_id();
   }
   const std::size_t theRowBytes = static_cast<std::size_t>(theCanvas.mWidth) * 4;
@@ -304,7 +298,7 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
   } catch (const std::bad_alloc&) {
     std::lock_guard theGuard(gLock);
     theContext->mThread = std::thread::id();
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
   for (LONG y = 0; y < theCanvas.mHeight; ++y)
     std::memcpy(theContext->mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theCanvas.Row(y), theRowBytes);
@@ -313,7 +307,7 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
     theContext->mScratch = std::vector<BYTE>();
     std::lock_guard theGuard(gLock);
     theContext->mThread = std::thread::id();
-    return Fail(ERROR_INVALID_PARAMETER);
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
   }
   theContext->mDC = inDC;
   theContext->mWidth = theCanvas.mWidth;

@@ -1,6 +1,7 @@
 #include "platform/eventlog/EventLog.h"
 
 #include "platform/base/Environment.h"
+#include "platform/base/HandleNumbers.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/TessalineHome.h"
@@ -62,18 +63,11 @@ void InstallForkHandlers()
   std::call_once(gForkHandlersInstalled, [] { pthread_atfork(LockAll, UnlockAll, UnlockAll); });
 }
 
-// The table's number for a handle; 0 (no entry's) for a value wider than 32 bits.
-std::uint32_t SourceNumber(HANDLE inEventLog)
-{
-  std::uintptr_t theValue = reinterpret_cast<std::uintptr_t>(inEventLog);
-  return theValue <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(theValue) : 0;
-}
-
 std::optional<std::string> FindSource(HANDLE inEventLog)
 {
   InstallForkHandlers();
   std::lock_guard theGuard(gSourcesLock);
-  auto theEntry = gSources.find(SourceNumber(inEventLog));
+  auto theEntry = gSources.find(TableNumber(inEventLog));
   if (theEntry == gSources.end())
     return std::nullopt;
   return theEntry->second;
@@ -190,10 +184,7 @@ HANDLE RegisterEventSourceA(LPCSTR inServerName, LPCSTR inSourceName)
   }
   InstallForkHandlers();
   std::lock_guard theGuard(gSourcesLock);
-  while (gSources.count(gNextSourceNumber) != 0)
-    gNextSourceNumber = gNextSourceNumber == kLastSourceNumber ? kFirstSourceNumber : gNextSourceNumber + 1;
-  std::uint32_t theNumber = gNextSourceNumber;
-  gNextSourceNumber = gNextSourceNumber == kLastSourceNumber ? kFirstSourceNumber : gNextSourceNumber + 1;
+  std::uint32_t theNumber = TakeFreeNumber(gSources, gNextSourceNumber, kFirstSourceNumber, kLastSourceNumber);
   gSources[theNumber] = Field(inSourceName, 255);
   return NumberToHandle<HANDLE>(theNumber);
 }
@@ -233,7 +224,7 @@ BOOL DeregisterEventSource(HANDLE inEventLog)
 {
   InstallForkHandlers();
   std::lock_guard theGuard(gSourcesLock);
-  if (gSources.erase(SourceNumber(inEventLog)) != 1) {
+  if (gSources.erase(TableNumber(inEventLog)) != 1) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

@@ -1,6 +1,7 @@
 #include "platform/registry/Registry.h"
 
 #include "platform/base/Environment.h"
+#include "platform/base/HandleNumbers.h"
 #include "platform/base/WinError.h"
 #include "platform/registry/RegistryStore.h"
 
@@ -53,13 +54,6 @@ std::optional<std::int64_t> RootId(HKEY inKey)
   return std::nullopt;
 }
 
-// The table's number for a handle; 0 (no entry's) for a value wider than 32 bits.
-std::uint32_t KeyNumber(HKEY inKey)
-{
-  std::uintptr_t theValue = reinterpret_cast<std::uintptr_t>(inKey);
-  return theValue <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(theValue) : 0;
-}
-
 LONG FindKey(HKEY inKey, OpenKey& outKey)
 {
   if (std::optional<std::int64_t> theRoot = RootId(inKey)) {
@@ -68,7 +62,7 @@ LONG FindKey(HKEY inKey, OpenKey& outKey)
   }
   InstallForkHandlers();
   std::lock_guard theGuard(gKeysLock);
-  auto theEntry = gKeys.find(KeyNumber(inKey));
+  auto theEntry = gKeys.find(TableNumber(inKey));
   if (theEntry == gKeys.end())
     return ERROR_INVALID_HANDLE;
   outKey = theEntry->second;
@@ -79,10 +73,7 @@ HKEY AddKey(std::int64_t inId, REGSAM inAccess)
 {
   InstallForkHandlers();
   std::lock_guard theGuard(gKeysLock);
-  while (gKeys.count(gNextHandleNumber) != 0)
-    gNextHandleNumber = gNextHandleNumber == kLastHandleNumber ? 1 : gNextHandleNumber + 1;
-  std::uint32_t theNumber = gNextHandleNumber;
-  gNextHandleNumber = gNextHandleNumber == kLastHandleNumber ? 1 : gNextHandleNumber + 1;
+  std::uint32_t theNumber = TakeFreeNumber(gKeys, gNextHandleNumber, 1, kLastHandleNumber);
   gKeys[theNumber] = {inId, inAccess};
   return NumberToHandle<HKEY>(theNumber);
 }
@@ -283,7 +274,7 @@ LONG RegCloseKey(HKEY inKey)
     return ERROR_SUCCESS;
   InstallForkHandlers();
   std::lock_guard theGuard(gKeysLock);
-  return gKeys.erase(KeyNumber(inKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  return gKeys.erase(TableNumber(inKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWORD outType, LPBYTE outData,

@@ -296,6 +296,18 @@ HRESULT Convert(const VARIANT& inSource, VARTYPE inTarget, VARIANT& outDest)
   }
 }
 
+// Puts inNew, a value of our own, in place of the value of ioDest, which is
+// cleared first; when that fails inNew is cleared instead.
+HRESULT Replace(VARIANT* ioDest, VARIANT& inNew)
+{
+  if (HRESULT theResult = VariantClear(ioDest); FAILED(theResult)) {
+    VariantClear(&inNew);
+    return theResult;
+  }
+  *ioDest = inNew;
+  return S_OK;
+}
+
 }  // namespace
 
 void VariantInit(VARIANT* outValue)
@@ -342,12 +354,7 @@ HRESULT VariantCopy(VARIANT* outDest, const VARIANT* inSource)
   VARIANT theCopy;
   if (HRESULT theResult = CopyValue(theCopy, *inSource); FAILED(theResult))
     return theResult;
-  if (HRESULT theResult = VariantClear(outDest); FAILED(theResult)) {
-    VariantClear(&theCopy);
-    return theResult;
-  }
-  *outDest = theCopy;
-  return S_OK;
+  return Replace(outDest, theCopy);
 }
 
 HRESULT VariantCopyInd(VARIANT* outDest, const VARIANT* inSource)
@@ -360,12 +367,7 @@ HRESULT VariantCopyInd(VARIANT* outDest, const VARIANT* inSource)
   VARIANT theCopy;
   if (HRESULT theResult = CopyValue(theCopy, theView); FAILED(theResult))
     return theResult;
-  if (HRESULT theResult = VariantClear(outDest); FAILED(theResult)) {
-    VariantClear(&theCopy);
-    return theResult;
-  }
-  *outDest = theCopy;
-  return S_OK;
+  return Replace(outDest, theCopy);
 }
 
 HRESULT VariantChangeType(VARIANT* outDest, const VARIANT* inSource, USHORT inFlags, VARTYPE inType)
@@ -378,12 +380,7 @@ HRESULT VariantChangeType(VARIANT* outDest, const VARIANT* inSource, USHORT inFl
   VARIANT theConverted;
   if (HRESULT theResult = Convert(theView, inType, theConverted); FAILED(theResult))
     return theResult;
-  if (HRESULT theResult = VariantClear(outDest); FAILED(theResult)) {
-    VariantClear(&theConverted);
-    return theResult;
-  }
-  *outDest = theConverted;
-  return S_OK;
+  return Replace(outDest, theConverted);
 }
 
 const VARIANT* VariantDeref(const VARIANT* inValue)

@@ -1,5 +1,6 @@
 #include "host/DispatchProxy.h"
 
+#include "host/HiddenPointers.h"
 #include "host/JsText.h"
 #include "host/ValueBridge.h"
 #include "platform/automation/Variant.h"
@@ -25,30 +26,19 @@ struct DispatchRef {
 
 DispatchRef* RefOf(duk_context* inContext, duk_idx_t inIndex)
 {
-  if (!duk_is_object(inContext, inIndex))
-    return nullptr;
-  duk_get_prop_string(inContext, inIndex, kDispatchKey);
-  auto* theRef = static_cast<DispatchRef*>(duk_get_pointer(inContext, -1));
-  duk_pop(inContext);
-  return theRef;
+  return HiddenPointer<DispatchRef>(inContext, inIndex, kDispatchKey);
 }
 
 duk_ret_t FinalizeDispatch(duk_context* inContext)
 {
-  duk_get_prop_string(inContext, 0, kDispatchKey);
-  delete static_cast<DispatchRef*>(duk_get_pointer(inContext, -1));
-  duk_pop(inContext);
-  duk_del_prop_string(inContext, 0, kDispatchKey);
+  delete TakeHiddenPointer<DispatchRef>(inContext, kDispatchKey);
   return 0;
 }
 
 duk_ret_t FinalizeUnknown(duk_context* inContext)
 {
-  duk_get_prop_string(inContext, 0, kUnknownKey);
-  if (auto* theObject = static_cast<IUnknown*>(duk_get_pointer(inContext, -1)))
+  if (IUnknown* theObject = TakeHiddenPointer<IUnknown>(inContext, kUnknownKey))
     theObject->Release();
-  duk_pop(inContext);
-  duk_del_prop_string(inContext, 0, kUnknownKey);
   return 0;
 }
 
@@ -381,10 +371,5 @@ IDispatch* DispatchOf(duk_context* inContext, duk_idx_t inIndex)
 
 IUnknown* UnknownOf(duk_context* inContext, duk_idx_t inIndex)
 {
-  if (!duk_is_object(inContext, inIndex))
-    return nullptr;
-  duk_get_prop_string(inContext, inIndex, kUnknownKey);
-  auto* theObject = static_cast<IUnknown*>(duk_get_pointer(inContext, -1));
-  duk_pop(inContext);
-  return theObject;
+  return HiddenPointer<IUnknown>(inContext, inIndex, kUnknownKey);
 }

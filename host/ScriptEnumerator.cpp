@@ -1,6 +1,7 @@
 #include "host/ScriptEnumerator.h"
 
 #include "host/DispatchProxy.h"
+#include "host/HiddenPointers.h"
 #include "host/ValueBridge.h"
 #include "platform/automation/EnumVariant.h"
 
@@ -27,22 +28,14 @@ struct EnumeratorState {
 EnumeratorState* StateOfThis(duk_context* inContext)
 {
   duk_push_this(inContext);
-  EnumeratorState* theState = nullptr;
-  if (duk_is_object(inContext, -1)) {
-    duk_get_prop_string(inContext, -1, kStateKey);
-    theState = static_cast<EnumeratorState*>(duk_get_pointer(inContext, -1));
-    duk_pop(inContext);
-  }
+  EnumeratorState* theState = HiddenPointer<EnumeratorState>(inContext, -1, kStateKey);
   duk_pop(inContext);
   return theState;
 }
 
 duk_ret_t FinalizeEnumerator(duk_context* inContext)
 {
-  duk_get_prop_string(inContext, 0, kStateKey);
-  delete static_cast<EnumeratorState*>(duk_get_pointer(inContext, -1));
-  duk_pop(inContext);
-  duk_del_prop_string(inContext, 0, kStateKey);
+  delete TakeHiddenPointer<EnumeratorState>(inContext, kStateKey);
   return 0;
 }
 

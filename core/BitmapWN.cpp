@@ -52,13 +52,7 @@ LONG BitmapWN::Create(LONG inDepth, LONG inWidth, LONG inHeight)
     // Indexed depths read a full colour table from the header: all zero here,
     // the default table is written below.
     auto theInfo = std::make_unique<IndexedBitmapInfo>();
-    BITMAPINFOHEADER& theHeader = theInfo->bmiHeader;
-    theHeader.biSize = sizeof(BITMAPINFOHEADER);
-    theHeader.biWidth = inWidth;
-    theHeader.biHeight = -inHeight;
-    theHeader.biPlanes = 1;
-    theHeader.biBitCount = static_cast<WORD>(inDepth == kTLGray8PixelFormat ? 8 : inDepth);
-    theHeader.biCompression = BI_RGB;
+    theInfo->DescribeTopDown(inWidth, inHeight, static_cast<WORD>(inDepth == kTLGray8PixelFormat ? 8 : inDepth));
     void* theBits = nullptr;
     if (inDepth >= 0 && inDepth <= 0xFFFF)
       theBitmap = CreateDIBSection(theDC, reinterpret_cast<const BITMAPINFO*>(theInfo.get()), DIB_RGB_COLORS,

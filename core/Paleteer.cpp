@@ -326,6 +326,17 @@ LONG Paleteer::BuildAdaptive(RGBQUAD* outTable) const
   return static_cast<LONG>(theColors.size());
 }
 
+void IndexedBitmapInfo::DescribeTopDown(LONG inWidth, LONG inHeight, WORD inBitCount)
+{
+  std::memset(this, 0, sizeof *this);
+  bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmiHeader.biWidth = inWidth;
+  bmiHeader.biHeight = -inHeight;
+  bmiHeader.biPlanes = 1;
+  bmiHeader.biBitCount = inBitCount;
+  bmiHeader.biCompression = BI_RGB;
+}
+
 void Paleteer::MakeIndexedDIB(IndexedBitmapInfo* outBitmapInfo, LONG inWidth, LONG inHeight)
 {
   TL_ASSERT_TEXT(!mHBM && !mHDC, "(!mHBM) && (!mHDC)");
@@ -334,15 +345,8 @@ void Paleteer::MakeIndexedDIB(IndexedBitmapInfo* outBitmapInfo, LONG inWidth, LO
   mHDC = CreateCompatibleDC(nullptr);
   if (!mHDC)
     return;
-  std::memset(outBitmapInfo, 0, sizeof *outBitmapInfo);
-  BITMAPINFOHEADER& theHeader = outBitmapInfo->bmiHeader;
-  theHeader.biSize = sizeof(BITMAPINFOHEADER);
-  theHeader.biWidth = inWidth;
-  theHeader.biHeight = -inHeight;
-  theHeader.biPlanes = 1;
-  theHeader.biBitCount = 8;
-  theHeader.biCompression = BI_RGB;
-  theHeader.biClrUsed = static_cast<DWORD>(BuildColorTable(outBitmapInfo->bmiColors));
+  outBitmapInfo->DescribeTopDown(inWidth, inHeight, 8);
+  outBitmapInfo->bmiHeader.biClrUsed = static_cast<DWORD>(BuildColorTable(outBitmapInfo->bmiColors));
   mHBM = CreateDIBSection(mHDC, reinterpret_cast<const BITMAPINFO*>(outBitmapInfo), DIB_RGB_COLORS, &mBits,
                           nullptr, 0);
   if (!mHBM)

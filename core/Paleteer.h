@@ -25,6 +25,9 @@
 struct IndexedBitmapInfo {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[256];
+
+  // Clears the record and describes a top-down, uncompressed DIB.
+  void DescribeTopDown(LONG inWidth, LONG inHeight, WORD inBitCount);
 };
 
 class Paleteer {

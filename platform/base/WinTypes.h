@@ -87,6 +87,12 @@ H NumberToHandle(std::uint32_t inNumber)
   return reinterpret_cast<H>(static_cast<std::uintptr_t>(inNumber));
 }
 
+// A 64-bit size or offset from the two 32-bit halves calls pass it in.
+constexpr std::uint64_t JoinHalves(DWORD inLow, DWORD inHigh)
+{
+  return (static_cast<std::uint64_t>(inHigh) << 32) | inLow;
+}
+
 struct RECT {
   LONG left;
   LONG top;

@@ -62,7 +62,7 @@ HANDLE CreateFileMappingA(HANDLE inFile, LPSECURITY_ATTRIBUTES, DWORD inProtect,
   if (fstat(theFile->GetDescriptor(), &theStatus) != 0)
     return Fail(WinErrorFromErrno(errno), HANDLE{});
   std::uint64_t theFileSize = static_cast<std::uint64_t>(theStatus.st_size);
-  std::uint64_t theSize = (static_cast<std::uint64_t>(inMaximumSizeHigh) << 32) | inMaximumSizeLow;
+  std::uint64_t theSize = JoinHalves(inMaximumSizeLow, inMaximumSizeHigh);
   if (theSize == 0)
     theSize = theFileSize;
   if (theSize == 0)
@@ -84,7 +84,7 @@ LPVOID MapViewOfFile(HANDLE inMapping, DWORD inDesiredAccess, DWORD inOffsetHigh
     return nullptr;
   if (inDesiredAccess != FILE_MAP_READ)
     return Fail(ERROR_ACCESS_DENIED, LPVOID{});
-  std::uint64_t theOffset = (static_cast<std::uint64_t>(inOffsetHigh) << 32) | inOffsetLow;
+  std::uint64_t theOffset = JoinHalves(inOffsetLow, inOffsetHigh);
   if (theOffset % kAllocationGranularity != 0)
     return Fail(ERROR_MAPPED_ALIGNMENT, LPVOID{});
   if (theOffset >= theMapping->GetSize())

@@ -34,11 +34,6 @@ DWORD PathError(int inErrno, const std::string& inPath)
   return inErrno == ENOENT ? MissingError(inPath) : WinErrorFromErrno(inErrno);
 }
 
-std::uint64_t Join(DWORD inLow, DWORD inHigh)
-{
-  return (static_cast<std::uint64_t>(inHigh) << 32) | inLow;
-}
-
 int OpenNoIntr(const char* inPath, int inFlags, mode_t inMode)
 {
   int theFd;
@@ -181,8 +176,8 @@ DWORD SetFilePointer(HANDLE inFile, LONG inDistance, PLONG inoutDistanceHigh, DW
   if (inMoveMethod > FILE_END)
     return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
   std::int64_t theDistance = inoutDistanceHigh
-                               ? static_cast<std::int64_t>(Join(static_cast<DWORD>(inDistance),
-                                                                static_cast<DWORD>(*inoutDistanceHigh)))
+                               ? static_cast<std::int64_t>(JoinHalves(static_cast<DWORD>(inDistance),
+                                                                      static_cast<DWORD>(*inoutDistanceHigh)))
                                : inDistance;
   off_t thePosition = lseek(theFile->GetDescriptor(), theDistance, kWhence[inMoveMethod]);
   if (thePosition < 0)
@@ -244,8 +239,9 @@ BOOL LockFileEx(HANDLE inFile, DWORD inFlags, DWORD inReserved, DWORD inBytesLow
     return FALSE;
   if (!inOverlapped || inReserved != 0 || (inFlags & ~(LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY)))
     return Fail(ERROR_INVALID_PARAMETER, FALSE);
-  DWORD theError = theFile->Lock(Join(inOverlapped->Offset, inOverlapped->OffsetHigh), Join(inBytesLow, inBytesHigh),
-                                 inFlags & LOCKFILE_EXCLUSIVE_LOCK, !(inFlags & LOCKFILE_FAIL_IMMEDIATELY));
+  DWORD theError =
+    theFile->Lock(JoinHalves(inOverlapped->Offset, inOverlapped->OffsetHigh), JoinHalves(inBytesLow, inBytesHigh),
+                  inFlags & LOCKFILE_EXCLUSIVE_LOCK, !(inFlags & LOCKFILE_FAIL_IMMEDIATELY));
   return theError == ERROR_SUCCESS ? TRUE : Fail(theError, FALSE);
 }
 
@@ -256,7 +252,8 @@ BOOL UnlockFileEx(HANDLE inFile, DWORD inReserved, DWORD inBytesLow, DWORD inByt
     return FALSE;
   if (!inOverlapped || inReserved != 0)
     return Fail(ERROR_INVALID_PARAMETER, FALSE);
-  DWORD theError = theFile->Unlock(Join(inOverlapped->Offset, inOverlapped->OffsetHigh), Join(inBytesLow, inBytesHigh));
+  DWORD theError =
+    theFile->Unlock(JoinHalves(inOverlapped->Offset, inOverlapped->OffsetHigh), JoinHalves(inBytesLow, inBytesHigh));
   return theError == ERROR_SUCCESS ? TRUE : Fail(theError, FALSE);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/registry/RegistryKey.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +47,8 @@ private:
 
 LONG SetDword(HKEY inKey, const char* inName, DWORD inValue)
 {
-  const BYTE theBytes[4] = {BYTE(inValue), BYTE(inValue >> 8), BYTE(inValue >> 16), BYTE(inValue >> 24)};
-  return RegSetValueExA(inKey, inName, 0, REG_DWORD, theBytes, sizeof theBytes);
+  const std::array<BYTE, 4> theBytes = DwordBytes(inValue);
+  return RegSetValueExA(inKey, inName, 0, REG_DWORD, theBytes.data(), theBytes.size());
 }
 
 // The key inPath below HKEY_LOCAL_MACHINE of the machine inServer, opened or

@@ -8,6 +8,7 @@
 #include "platform/registry/RegistryKey.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -38,9 +39,9 @@ LONG GetPrefLong(const char* inName, LONG inDefault)
   RegistryKey theKey;
   if (theKey.Open(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_READ) == ERROR_SUCCESS) {
     // Little-endian bytes over the default: a short value replaces the low bytes.
-    BYTE theBytes[4] = {BYTE(theSlot), BYTE(theSlot >> 8), BYTE(theSlot >> 16), BYTE(theSlot >> 24)};
-    DWORD theSize = sizeof theBytes;
-    RegQueryValueExA(theKey.Get(), inName, nullptr, nullptr, theBytes, &theSize);
+    std::array<BYTE, 4> theBytes = DwordBytes(theSlot);
+    DWORD theSize = theBytes.size();
+    RegQueryValueExA(theKey.Get(), inName, nullptr, nullptr, theBytes.data(), &theSize);
     theSlot = DWORD{theBytes[0]} | DWORD{theBytes[1]} << 8 | DWORD{theBytes[2]} << 16 | DWORD{theBytes[3]} << 24;
   }
   return static_cast<LONG>(theSlot);
@@ -48,9 +49,8 @@ LONG GetPrefLong(const char* inName, LONG inDefault)
 
 LONG SetPrefLong(const char* inName, LONG inValue)
 {
-  const DWORD theValue = static_cast<DWORD>(inValue);
-  const BYTE theBytes[4] = {BYTE(theValue), BYTE(theValue >> 8), BYTE(theValue >> 16), BYTE(theValue >> 24)};
-  return WritePreference(inName, REG_DWORD, theBytes, sizeof theBytes);
+  const std::array<BYTE, 4> theBytes = DwordBytes(static_cast<DWORD>(inValue));
+  return WritePreference(inName, REG_DWORD, theBytes.data(), theBytes.size());
 }
 
 LONG GetPrefData(const char* inName, std::vector<BYTE>& outData)

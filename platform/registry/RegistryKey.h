@@ -5,6 +5,7 @@
 #include "platform/base/WinError.h"
 #include "platform/registry/Registry.h"
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,12 @@ public:
 private:
   HKEY mKey = nullptr;
 };
+
+// The four bytes of a REG_DWORD value, least significant first.
+constexpr std::array<BYTE, 4> DwordBytes(DWORD inValue)
+{
+  return {BYTE(inValue), BYTE(inValue >> 8), BYTE(inValue >> 16), BYTE(inValue >> 24)};
+}
 
 // The string value inName of the key inPath, or nothing.
 std::optional<std::string> ReadRegistryString(HKEY inRoot, const std::string& inPath, const std::string& inName = "");

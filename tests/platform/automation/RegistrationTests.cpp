@@ -4,6 +4,7 @@
 #include "platform/automation/ComMemory.h"
 #include "platform/automation/Registration.h"
 #include "platform/automation/RegistryKey.h"
+#include "tests/support/RegistryKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -28,38 +29,14 @@ const ServerClass kClasses[] = {
 };
 const TypeLibrary kLibrary{&kLibraryId, "TLReg", "Registration test library", 1, 0, {}};
 
-// Every key below HKEY_CLASSES_ROOT, as paths.
-void CollectKeys(const std::string& inPath, std::set<std::string>& ioKeys)
-{
-  HKEY theKey = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, inPath.c_str(), 0, KEY_READ, &theKey) != ERROR_SUCCESS)
-    return;
-  std::vector<std::string> theChildren;
-  for (DWORD i = 0;; ++i) {
-    char theName[256];
-    DWORD theSize = sizeof theName;
-    if (RegEnumKeyExA(theKey, i, theName, &theSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
-    theChildren.emplace_back(theName, theSize);
-  }
-  RegCloseKey(theKey);
-  for (const std::string& theChild : theChildren) {
-    std::string thePath = inPath.empty() ? theChild : inPath + "\\" + theChild;
-    ioKeys.insert(thePath);
-    CollectKeys(thePath, ioKeys);
-  }
-}
-
 std::set<std::string> AllKeys()
 {
-  std::set<std::string> theKeys;
-  CollectKeys("", theKeys);
-  return theKeys;
+  return tltest::RegistryKeys(HKEY_CLASSES_ROOT);
 }
 
 std::string Read(const std::string& inPath, const std::string& inName = "")
 {
-  return ReadRegistryString(HKEY_CLASSES_ROOT, inPath, inName).value_or("<missing>");
+  return tltest::RegistryText(HKEY_CLASSES_ROOT, inPath, inName);
 }
 
 class RegistrationTest : public testing::Test {
@@ -88,12 +65,16 @@ TEST_F(RegistrationTest, WritesTheClassKeys)
   EXPECT_EQ(Read("TypeLib\\{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}\\1.0\\0\\win32"), "/opt/tl/libwidget.so");
   EXPECT_EQ(Read("TypeLib\\{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}\\1.0\\HELPDIR"), "/opt/tl/");
 
+  ASSERT_EQ(RegisterCategory(kCategoryId, "Controls that are safely programmable"), S_OK);
+  EXPECT_EQ(Read("Component Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "409"),
+            "Controls that are safely programmable");
+
   // Again, in the other threading model: the class key is rebuilt, not merged.
   std::set<std::string> theBefore = AllKeys();
   ASSERT_EQ(RegisterServer(mModule, ThreadingModel::kApartment, "/opt/tl/libwidget.so"), S_OK);
   EXPECT_EQ(AllKeys(), theBefore);
   EXPECT_EQ(Read(theClassKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
-  EXPECT_EQ(Read(theClassKey + "\\InprocServer32", "Synchronization"), "<missing>");
+  EXPECT_EQ(Read(theClassKey + "\\InprocServer32", "Synchronization"), "(missing)");
   UnregisterServer(mModule);
 }
 
@@ -147,19 +128,12 @@ TEST_F(RegistrationTest, UnregisteringRemovesEveryKey)
   EXPECT_EQ(UnregisterServer(mModule), S_OK);
   std::set<std::string> theAfter = AllKeys();
   // The CLSID and TypeLib roots may stay; nothing below them does.
-  theAfter.erase("CLSID");
-  theAfter.erase("TypeLib");
-  theBefore.erase("CLSID");
-  theBefore.erase("TypeLib");
+  for (const char* theRoot : {"CLSID", "TypeLib"}) {
+    theAfter.erase(theRoot);
+    theBefore.erase(theRoot);
+  }
   EXPECT_EQ(theAfter, theBefore);
   EXPECT_EQ(UnregisterServer(mModule), S_OK) << "removing what is gone is no failure";
-}
-
-TEST_F(RegistrationTest, CategoryDescription)
-{
-  ASSERT_EQ(RegisterCategory(kCategoryId, "Controls that are safely programmable"), S_OK);
-  EXPECT_EQ(Read("Component Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "409"),
-            "Controls that are safely programmable");
 }
 
 }  // namespace

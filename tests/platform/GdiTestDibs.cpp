@@ -24,33 +24,20 @@ std::vector<RGBQUAD> SixteenColors()
 
 std::vector<Layout> MakeLayouts()
 {
-  std::vector<Layout> theLayouts;
-  auto Add = [&](std::string inName, int inBits, DWORD inCompression, DWORD inRed, DWORD inGreen, DWORD inBlue,
-                 DWORD inHeaderSize, std::vector<RGBQUAD> inTable) {
-    Layout theLayout;
-    theLayout.mName = std::move(inName);
-    theLayout.mBits = inBits;
-    theLayout.mCompression = inCompression;
-    theLayout.mMasks[0] = inRed;
-    theLayout.mMasks[1] = inGreen;
-    theLayout.mMasks[2] = inBlue;
-    theLayout.mHeaderSize = inHeaderSize;
-    theLayout.mTable = std::move(inTable);
-    theLayouts.push_back(std::move(theLayout));
-  };
   std::vector<RGBQUAD> theTable256 = SixteenColors();
   for (int i = 16; i < 256; ++i)
     theTable256.push_back(Quad(i, i, 255 - i));
-  Add("1", 1, BI_RGB, 0, 0, 0, 40, {Quad(0, 0, 0), Quad(255, 255, 255)});
-  Add("4", 4, BI_RGB, 0, 0, 0, 40, SixteenColors());
-  Add("8", 8, BI_RGB, 0, 0, 0, 40, theTable256);
-  Add("8-v4", 8, BI_RGB, 0, 0, 0, 108, theTable256);
-  Add("16-555", 16, BI_RGB, 0x7C00, 0x03E0, 0x001F, 40, {});
-  Add("16-565", 16, BI_BITFIELDS, 0xF800, 0x07E0, 0x001F, 40, {});
-  Add("24", 24, BI_RGB, 0xFF0000, 0xFF00, 0xFF, 40, {});
-  Add("32", 32, BI_RGB, 0xFF0000, 0xFF00, 0xFF, 40, {});
-  Add("32-rgba-v4", 32, BI_BITFIELDS, 0x0000FF, 0x00FF00, 0xFF0000, 108, {});
-  return theLayouts;
+  return {
+    {"1", 1, BI_RGB, {0, 0, 0}, 40, {Quad(0, 0, 0), Quad(255, 255, 255)}},
+    {"4", 4, BI_RGB, {0, 0, 0}, 40, SixteenColors()},
+    {"8", 8, BI_RGB, {0, 0, 0}, 40, theTable256},
+    {"8-v4", 8, BI_RGB, {0, 0, 0}, 108, theTable256},
+    {"16-555", 16, BI_RGB, {0x7C00, 0x03E0, 0x001F}, 40, {}},
+    {"16-565", 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 40, {}},
+    {"24", 24, BI_RGB, {0xFF0000, 0xFF00, 0xFF}, 40, {}},
+    {"32", 32, BI_RGB, {0xFF0000, 0xFF00, 0xFF}, 40, {}},
+    {"32-rgba-v4", 32, BI_BITFIELDS, {0x0000FF, 0x00FF00, 0xFF0000}, 108, {}},
+  };
 }
 
 std::uint32_t FieldGet(std::uint32_t inWord, std::uint32_t inMask)

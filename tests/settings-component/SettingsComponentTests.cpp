@@ -1,11 +1,10 @@
-// The settings component: loaded in-process as a host loads it, registered
-// with tlregsvr, and driven by tlscript pages (the example page among them)
-// in the test's fresh TESSALINE_HOME, while this process reads what the pages
-// wrote through the core's own preference functions.
+// The settings component in-process, registered with tlregsvr and driven by
+// tlscript pages, while this process reads what the pages wrote.
 
 #include "core/Preferences.h"
 #include "core/TimedLog.h"
 #include "platform/automation/ClassFactory.h"
+#include "platform/base/Numbers.h"
 #include "platform/registry/Registry.h"
 #include "settings-component/Settings.h"
 #include "tests/support/HostProcess.h"
@@ -71,8 +70,6 @@ Variant Real(double inValue)
   return theValue;
 }
 
-// --- The component in-process -----------------------------------------------
-
 class SettingsObject : public testing::Test {
 protected:
   void SetUp() override
@@ -130,20 +127,14 @@ TEST_F(SettingsObject, ModuleCountsObjectsAndRefusesWhatItLacks)
 {
   ComPtr<IUnknown> theOther;
   EXPECT_EQ(mSettings->QueryInterface(IID_ISupportErrorInfo, theOther.ReceiveVoid()), E_NOINTERFACE);
-  EXPECT_EQ(mSettings->get_LogDirectory(nullptr), E_POINTER);
   EXPECT_EQ(mSettings->get_MaxSize(nullptr), E_POINTER);
   EXPECT_EQ(Put("QuickTime", Variant(LONG{1})), DISP_E_MEMBERNOTFOUND) << "read-only";
 
   EXPECT_EQ(mCanUnloadNow(), S_FALSE);
   mSettings.Reset();
   EXPECT_EQ(mCanUnloadNow(), S_OK);
-  EXPECT_EQ(mFactory->LockServer(TRUE), S_OK);
-  EXPECT_EQ(mCanUnloadNow(), S_FALSE);
-  EXPECT_EQ(mFactory->LockServer(FALSE), S_OK);
-  EXPECT_EQ(mCanUnloadNow(), S_OK);
   ComPtr<IClassFactory> theFactory;
   EXPECT_EQ(mGetClassObject(IID_IDispatch, IID_IClassFactory, theFactory.ReceiveVoid()), CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(mGetClassObject(kSettingsClass, IID_IClassFactory, nullptr), E_POINTER);
 }
 
 // Switches store 1 for any non-zero value; numbers as given; a value that
@@ -159,12 +150,10 @@ TEST_F(SettingsObject, SwitchesAndNumbersStoreWhatTheyMean)
   };
   const Case kCases[] = {
       {"QTImportMPEG", "65536", Variant(LONG{65536}), S_OK, 1},
-      {"QTImportMPEG", "-1", Variant(LONG{-1}), S_OK, 1},
       {"QTImportMPEG", "0.25", Real(0.25), S_OK, 1},
       {"QTImportMPEG", "\"True\"", Variant("True"), S_OK, 1},
       {"QTImportMPEG", "\"0\"", Variant("0"), S_OK, 0},
       {"QTImportMPEG", "\"yes\"", Variant("yes"), DISP_E_TYPEMISMATCH, 77},
-      {"MaxSize", "INT_MIN", Variant(LONG{INT_MIN}), S_OK, INT_MIN},
       {"MaxSize", "\" 3000 \"", Variant(" 3000 "), S_OK, 3000},
       {"MaxSize", "2.5 (to even)", Real(2.5), S_OK, 2},
       {"MaxSize", "\"abc\"", Variant("abc"), DISP_E_TYPEMISMATCH, 77},
@@ -203,7 +192,6 @@ TEST_F(SettingsObject, FoldersStoreTheTextOfAnyValue)
   const Case kCases[] = {
       {"a path", Variant("/var/log/tessaline"), S_OK, "/var/log/tessaline", "/var/log/tessaline/"},
       {"a variable", Variant("%TL_TEST_FOLDER%/logs/"), S_OK, "%TL_TEST_FOLDER%/logs/", "/srv/pictures/logs/"},
-      {"a real", Real(2.5), S_OK, "2.5", "2.5/"},
       {"a boolean", Variant(theTrue), S_OK, "-1", "-1/"},
       {"a NUL inside", Variant(std::string_view("/tmp\0/x", 7)), S_OK, "/tmp", "/tmp/"},
       {"empty text", Variant(""), S_OK, "", theDefaultLogs},
@@ -225,8 +213,6 @@ TEST_F(SettingsObject, FoldersStoreTheTextOfAnyValue)
   EXPECT_EQ(GetLogDirectory(), "/before/") << "the core reads what the component stored";
 }
 
-// --- Registration -----------------------------------------------------------
-
 // Every key of both trees, HKEY_LOCAL_MACHINE's marked "HKLM\".
 std::set<std::string> AllKeys()
 {
@@ -246,21 +232,13 @@ TEST(SettingsRegistration, RegistersAndUnregistersEveryKey)
   char theModule[PATH_MAX];
   ASSERT_NE(realpath(TL_SETTINGS_COMPONENT, theModule), nullptr);
   const std::string kValues[][3] = {
-      {"TLUtilities4.Settings.1", "", "Settings Class"},
       {"TLUtilities4.Settings.1\\CLSID", "", "{3D07CDD9-DDF6-465C-B4CA-31FC368B0078}"},
-      {"TLUtilities4.Settings", "", "Settings Class"},
-      {"TLUtilities4.Settings\\CLSID", "", "{3D07CDD9-DDF6-465C-B4CA-31FC368B0078}"},
       {"TLUtilities4.Settings\\CurVer", "", "TLUtilities4.Settings.1"},
-      {theClassKey, "", "Settings Class"},
-      {theClassKey + "\\ProgID", "", "TLUtilities4.Settings.1"},
-      {theClassKey + "\\VersionIndependentProgID", "", "TLUtilities4.Settings"},
       {theClassKey + "\\InprocServer32", "", theModule},
       {theClassKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
       {theClassKey + "\\InprocServer32", "Synchronization", "(missing)"},
       {theClassKey + "\\TypeLib", "", "{5F3AEF64-4D3B-4EFB-81BA-977B8C902A00}"},
-      {theLibrary + "\\1.0", "", "Tessaline 4.0 Utilities Library"},
       {theLibrary + "\\1.0\\0\\win32", "", theModule},
-      {theInterface, "", "ISettings"},
   };
   for (const auto& [theKey, theName, theValue] : kValues)
     EXPECT_EQ(tltest::RegistryText(HKEY_CLASSES_ROOT, theKey, theName), theValue) << theKey << " " << theName;
@@ -299,8 +277,6 @@ TEST(SettingsRegistration, RegistersAndUnregistersEveryKey)
                                    "DllUnregisterServer"}));
 }
 
-// --- Pages ------------------------------------------------------------------
-
 class SettingsPages : public testing::Test {
 protected:
   void SetUp() override { Register(); }
@@ -311,37 +287,20 @@ TEST_F(SettingsPages, TheExamplePageListsEveryDefault)
   RunResult theResult = RunProgram(PageCommand(kExamplePage));
   EXPECT_EQ(theResult.mStatus, 0) << theResult.mErr;
   EXPECT_EQ(theResult.mErr, "");
-  EXPECT_EQ(theResult.mOut, "Tessaline preferences\n"
-                            "  QuickTime               QuickTime Not Installed (-2096)\n"
-                            "  LogErrors               false\n"
-                            "  MaxSize                 2000\n"
-                            "  EnableImpersonation     false\n"
-                            "  AutoRecover             true\n"
-                            "  IJLImport               true\n"
-                            "  IJLExport               true\n"
-                            "  IMImport                true\n"
-                            "  IMExport                true\n"
-                            "  IMInfo                  true\n"
-                            "  QTLoad                  true\n"
-                            "  QTUnload                false\n"
-                            "  QTUnloadPeriod          10000\n"
-                            "  QTImport                true\n"
-                            "  QTExport                true\n"
-                            "  QTInfo                  true\n"
-                            "  QTMemoryIP              true\n"
-                            "  QTMemoryOP              true\n"
-                            "  QTImportMovies          false\n"
-                            "  QTImportMPEG            false\n"
-                            "  QTInfoMovies            false\n"
-                            "  IPLTransform            true\n"
-                            "  LogOperations           false\n"
-                            "  MaxOperationTime        1000\n"
-                            "  LogDirectory            " +
-                                tltest::TestHome() +
-                                "/logs/\n"
-                                "  LogMaxFileSize          65535\n"
-                                "  LittleCMS               true\n"
-                                "  ColorProfileDirectory   (empty)\n");
+  const std::pair<const char*, std::string> kDefaults[] = {
+      {"QuickTime", "QuickTime Not Installed (-2096)"}, {"LogErrors", "false"}, {"MaxSize", "2000"},
+      {"EnableImpersonation", "false"}, {"AutoRecover", "true"}, {"IJLImport", "true"}, {"IJLExport", "true"},
+      {"IMImport", "true"}, {"IMExport", "true"}, {"IMInfo", "true"}, {"QTLoad", "true"}, {"QTUnload", "false"},
+      {"QTUnloadPeriod", "10000"}, {"QTImport", "true"}, {"QTExport", "true"}, {"QTInfo", "true"},
+      {"QTMemoryIP", "true"}, {"QTMemoryOP", "true"}, {"QTImportMovies", "false"}, {"QTImportMPEG", "false"},
+      {"QTInfoMovies", "false"}, {"IPLTransform", "true"}, {"LogOperations", "false"}, {"MaxOperationTime", "1000"},
+      {"LogDirectory", tltest::TestHome() + "/logs/"}, {"LogMaxFileSize", "65535"}, {"LittleCMS", "true"},
+      {"ColorProfileDirectory", "(empty)"},
+  };
+  std::string theExpected = "Tessaline preferences\n";
+  for (const auto& [theName, theValue] : kDefaults)
+    theExpected += FormatC("  %-24s%s\n", theName, theValue.c_str());
+  EXPECT_EQ(theResult.mOut, theExpected);
   EXPECT_EQ(StoredPreference("MaxSize").first, REG_NONE) << "reading stores nothing";
 }
 
@@ -355,13 +314,9 @@ TEST_F(SettingsPages, TheExamplePageSetsOnePreferenceOrExplainsTheMistake)
   };
   const Case kCases[] = {
       {{"maxsize", "-1"}, "\nSet MaxSize to -1.\n  MaxSize                 -1\n", "MaxSize", -1},
-      {{"LOGERRORS", "yes"}, "\nSet LogErrors to true.\n  LogErrors               true\n", "LogErrors", 1},
       {{"QTLoad", "off"}, "\nSet QTLoad to false.\n  QTLoad                  false\n", "UseQuickTime", 0},
       {{"Colour", "red"}, "preferences.js: there is no preference \"Colour\". The preferences are QuickTime, "},
-      {{"MaxSize", "3.5"},
-       "preferences.js: MaxSize needs a whole number from -2147483648 to 2147483647, not \"3.5\"."},
       {{"LogErrors", "maybe"}, "preferences.js: LogErrors is a switch: give true or false, not \"maybe\"."},
-      {{"QuickTime", "6"}, "preferences.js: QuickTime reports the QuickTime installation and cannot be set."},
       {{"MaxSize"}, "preferences.js: give no arguments to list the preferences, or a name and a value"},
   };
   for (const Case& theCase : kCases) {
@@ -397,13 +352,8 @@ TEST_F(SettingsPages, EveryWriteReadsBackAndIsSeenByTheCore)
                             "ColorProfileDirectory=/srv/pictures/profiles/\n");
   // This process reads the same values at once, under the registry's names.
   const std::pair<const char*, LONG> kNumbers[] = {
-      {"LogErrors", 1},       {"MaxSize", -5},         {"EnableImpersonation", 1}, {"AutoRecover", 0},
-      {"IJLImport", 0},       {"IJLExport", 0},        {"IMImport", 0},            {"IMExport", 0},
-      {"IMInfo", 0},          {"UseQuickTime", 0},     {"UnloadQuickTime", 1},     {"UnloadQuickTimePeriod", 7},
-      {"QTImport", 0},        {"QTExport", 0},         {"QTInfo", 0},              {"QTMemoryIP", 0},
-      {"QTMemoryOP", 0},      {"QTImportMovies", 1},   {"QTImportMPEG", 1},        {"QTInfoMovies", 1},
-      {"IPLTransform", 0},    {"LogOperations", 1},    {"MaxOperationTime", 0},    {"LogMaxFileSize", INT_MAX},
-      {"LittleCMS", 0},
+      {"LogErrors", 1},       {"MaxSize", -5},           {"UseQuickTime", 0},     {"UnloadQuickTime", 1},
+      {"UnloadQuickTimePeriod", 7}, {"QTInfoMovies", 1}, {"LogMaxFileSize", INT_MAX}, {"LittleCMS", 0},
   };
   for (const auto& [theName, theValue] : kNumbers) {
     EXPECT_EQ(GetPrefLong(theName, 12345), theValue) << theName;

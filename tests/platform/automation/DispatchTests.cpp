@@ -1,7 +1,3 @@
-// Invoke over a member table: argument order and conversion, [out] and
-// [retval], the DISP_E_* answers, exception info, enumerators, and the call
-// lock that keeps two threads out of one object.
-
 #include "platform/automation/ComObject.h"
 #include "platform/automation/EnumVariant.h"
 #include "platform/base/SystemText.h"
@@ -29,7 +25,6 @@ struct IProbe : IDispatch {
   virtual HRESULT Fail(BSTR inText) = 0;
   virtual HRESULT Enter() = 0;
   virtual HRESULT Rendezvous(LONG inParties) = 0;
-  virtual HRESULT get_Self(IProbe** outSelf) = 0;
 };
 
 using M = DispatchMembers<IProbe>;
@@ -44,7 +39,6 @@ constexpr DispatchMember kProbeMembers[] = {
     M::Method<&IProbe::Fail>(6, "Fail", "Fails", {In("inText")}),
     M::Method<&IProbe::Enter>(7, "Enter", "Stays a while", {}),
     M::Method<&IProbe::Rendezvous>(8, "Rendezvous", "Waits for the others", {In("inParties")}),
-    M::ReadOnly<&IProbe::get_Self>(9, "Self", "The probe itself"),
 };
 constexpr DispatchTable kProbeTable = MakeDispatchTable<IProbe>("IProbe", kProbeMembers);
 
@@ -120,13 +114,6 @@ public:
     gMeetingChanged.notify_all();
     bool theMet = gMeetingChanged.wait_for(theLock, std::chrono::seconds(20), [&] { return gInside >= inParties; });
     return theMet ? S_OK : E_ABORT;
-  }
-
-  HRESULT get_Self(IProbe** outSelf) override
-  {
-    *outSelf = this;
-    (*outSelf)->AddRef();
-    return S_OK;
   }
 
   int MaxInside() const { return mMaxInside.load(); }
@@ -209,8 +196,7 @@ TEST(Dispatch, CallsByNameConvertAndWriteBack)
   EXPECT_EQ(theIds[1], DISPID_UNKNOWN);
 
   // Puts and gets convert to and from the declared types; an argument passed
-  // by reference is read through it; an interface of the server's own comes
-  // back as VT_DISPATCH.
+  // by reference is read through it.
   LONG theNumber = 77;
   Variant theByRef;
   theByRef.Set(VT_BYREF | VT_I4).plVal = &theNumber;
@@ -239,9 +225,6 @@ TEST(Dispatch, CallsByNameConvertAndWriteBack)
     EXPECT_EQ(theText, theCase.mExpected);
   }
   Variant theResult;
-  ASSERT_EQ(theCaller.Call(9, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
-  ASSERT_EQ(theResult.Type(), VT_DISPATCH);
-  EXPECT_EQ(theResult->pdispVal, theObject.Get());
 
   // [out] arguments are written back (an old value replaced, not leaked), the
   // [retval] is the result, and trailing [out] arguments may be left out.
@@ -345,36 +328,11 @@ TEST(Dispatch, FailedMemberFillsTheExceptionInfo)
   }
 }
 
-TEST(Dispatch, HostsReadTheMemberTable)
+// One identity whatever interface is asked; unlisted interfaces refused.
+TEST(Dispatch, OneIdentityForEveryInterface)
 {
   ObjectPtr<Probe> theProbe;
   ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  ComPtr<IMemberTable> theTable;
-  ASSERT_EQ(theObject.As(theTable), S_OK);
-  const DispatchTable* theMembers = nullptr;
-  ASSERT_EQ(theTable->GetMemberTable(&theMembers), S_OK);
-  EXPECT_TRUE(*theMembers->mIID == IProbe::kIID);
-
-  const DispatchMember* theWidth = theMembers->FindByName("WIDTH");
-  ASSERT_NE(theWidth, nullptr);
-  EXPECT_EQ(theWidth->mKind, MemberKind::kProperty);
-  EXPECT_FALSE(theWidth->HasIndex());
-  EXPECT_EQ(theWidth->mPut.mParams[0].mType, VT_I4);
-
-  const DispatchMember* theItem = theMembers->FindById(DISPID_VALUE);
-  ASSERT_NE(theItem, nullptr);
-  EXPECT_TRUE(theItem->HasIndex());
-  EXPECT_EQ(theMembers->FindByName("Flag")->mGet.mParams[0].mType, VT_BOOL);
-
-  const DispatchMember* theMeasure = theMembers->FindByName("measure");
-  ASSERT_NE(theMeasure, nullptr);
-  EXPECT_EQ(theMeasure->mKind, MemberKind::kMethod);
-  ASSERT_EQ(theMeasure->mMethod.mCount, 4);
-  EXPECT_STREQ(theMeasure->mMethod.mParams[1].mName, "outWidth");
-  EXPECT_EQ(theMeasure->mMethod.mParams[1].mMode, ParamMode::kOut);
-  EXPECT_EQ(theMeasure->mMethod.mParams[3].mMode, ParamMode::kRetval);
-
-  // One identity whatever interface is asked; unlisted interfaces refused.
   ComPtr<IUnknown> theFirst;
   ComPtr<IUnknown> theSecond;
   ComPtr<ISupportErrorInfo> theSupport;
@@ -433,30 +391,21 @@ TEST(EnumVariant, NextSkipResetClone)
   ComPtr<IEnumVARIANT> theEnum;
   ASSERT_EQ(CreateVariantEnumerator(theRaw, IID_IEnumVARIANT, theEnum.ReceiveVoid()), S_OK);
 
-  VARIANT theOut[2];
+  // Skip to "b", clone there, then read past the end: a short count.
+  VARIANT theOut[3];
   ULONG theFetched = 0;
-  ASSERT_EQ(theEnum->Next(2, theOut, &theFetched), S_OK);
-  EXPECT_EQ(theFetched, 2u);
-  EXPECT_EQ(BstrToUtf8(theOut[1].bstrVal), "b");
-  VariantClear(&theOut[0]);
-  VariantClear(&theOut[1]);
-
+  EXPECT_EQ(theEnum->Skip(1), S_OK);
   ComPtr<IEnumVARIANT> theClone;
   ASSERT_EQ(theEnum->Clone(theClone.Receive()), S_OK);
-  ASSERT_EQ(theEnum->Next(2, theOut, &theFetched), S_FALSE);
-  EXPECT_EQ(theFetched, 1u);
-  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "c");
+  ASSERT_EQ(theEnum->Next(3, theOut, &theFetched), S_FALSE);
+  ASSERT_EQ(theFetched, 2u);
+  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal) + BstrToUtf8(theOut[1].bstrVal), "bc");
   VariantClear(&theOut[0]);
-
+  VariantClear(&theOut[1]);
   ASSERT_EQ(theClone->Next(1, theOut, nullptr), S_OK) << "the clone starts where the original stood";
-  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "c");
+  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "b");
   VariantClear(&theOut[0]);
-
-  EXPECT_EQ(theEnum->Reset(), S_OK);
-  EXPECT_EQ(theEnum->Skip(2), S_OK);
-  EXPECT_EQ(theEnum->Skip(2), S_FALSE);
-  EXPECT_EQ(theEnum->Next(1, theOut, &theFetched), S_FALSE);
-  EXPECT_EQ(theFetched, 0u);
+  EXPECT_EQ(theEnum->Skip(1), S_FALSE);
 }
 
 }  // namespace

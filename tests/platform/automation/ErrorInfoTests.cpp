@@ -1,5 +1,3 @@
-// Error info belongs to the thread that set it.
-
 #include "platform/automation/ErrorInfo.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +20,7 @@ TEST(ErrorInfo, EachThreadHasItsOwn)
   ComPtr<ICreateErrorInfo> theCreate;
   ASSERT_EQ(CreateErrorInfo(theCreate.Receive()), S_OK);
   std::u16string theDescription = u"main thread";
-  std::u16string theHelp = u"help.chm";
-  theCreate->SetGUID(kSomeInterface);
   theCreate->SetDescription(theDescription.data());
-  theCreate->SetHelpFile(theHelp.data());
-  theCreate->SetHelpContext(12);
   ComPtr<IErrorInfo> theMain;
   ASSERT_EQ(theCreate.As(theMain), S_OK);
   ASSERT_EQ(SetErrorInfo(0, theMain.Get()), S_OK);
@@ -49,15 +43,6 @@ TEST(ErrorInfo, EachThreadHasItsOwn)
   ComPtr<IErrorInfo> theInfo;
   ASSERT_EQ(GetErrorInfo(0, theInfo.Receive()), S_OK);
   EXPECT_EQ(DescriptionOf(theInfo.Get()), "main thread");
-  GUID theGuid{};
-  Bstr theFile;
-  DWORD theContext = 0;
-  theInfo->GetGUID(&theGuid);
-  theInfo->GetHelpFile(theFile.Receive());
-  theInfo->GetHelpContext(&theContext);
-  EXPECT_TRUE(theGuid == kSomeInterface);
-  EXPECT_EQ(theFile.ToUtf8(), "help.chm");
-  EXPECT_EQ(theContext, 12u);
   EXPECT_EQ(GetErrorInfo(0, theInfo.Receive()), S_FALSE) << "GetErrorInfo hands it over and clears it";
   EXPECT_EQ(theInfo.Get(), nullptr);
 

@@ -84,8 +84,7 @@ TEST(HostRegistration, FailureIsReported)
                        theResult.mErr.find(" failed: 0x8") != std::string::npos;
     return theResult.mStatus == 1 && theReported ? 0 : 1;
   });
-  EXPECT_TRUE(theChild.mExited);
-  EXPECT_EQ(theChild.mStatus, 0) << ReadFile(theFolder + "/err");
+  EXPECT_TRUE(tltest::Succeeded(theChild)) << ReadFile(theFolder + "/err");
 }
 
 TEST_F(HostTest, PagesDriveTheServerByName)

@@ -84,12 +84,6 @@ void MakeFullLog(const std::string& inPath, std::uintmax_t inSize)
   std::filesystem::resize_file(inPath, inSize);
 }
 
-void ExpectSucceeded(const tltest::ChildResult& inChild)
-{
-  EXPECT_TRUE(inChild.mExited) << "signal " << inChild.mSignal;
-  EXPECT_EQ(inChild.mStatus, 0);
-}
-
 }  // namespace
 
 TEST(EventLog, LineHasSixTabSeparatedFields)
@@ -221,12 +215,12 @@ TEST(EventLog, ProcessesRotatingAtOnceLoseNothing)
 // fail with the Windows error; nothing crashes.
 TEST(EventLog, UnwritableLogGivesAnError)
 {
-  ExpectSucceeded(tltest::RunInChild([]() -> int {
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([]() -> int {
     Source theSource("Tessaline");
     setenv("TESSALINE_HOME", "/nonexistent-tessaline/home", 1);
     SetLastError(0);
     return !Report(theSource, EVENTLOG_ERROR_TYPE, "lost") && GetLastError() == ERROR_PATH_NOT_FOUND ? 0 : 1;
-  }));
+  })));
   if (!tltest::IsRoot())
     GTEST_SKIP() << "needs root to switch to nobody";
   {
@@ -235,7 +229,7 @@ TEST(EventLog, UnwritableLogGivesAnError)
   }
   ASSERT_EQ(chmod(LogPath().c_str(), 0644), 0);
   std::string theEmptyHome = tltest::MakeTempFolder("readonly-home");
-  ExpectSucceeded(tltest::RunAsNobody([&]() -> int {
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunAsNobody([&]() -> int {
     Source theSource("Tessaline");
     if (static_cast<HANDLE>(theSource) == nullptr)
       return 1;
@@ -246,7 +240,7 @@ TEST(EventLog, UnwritableLogGivesAnError)
     setenv("TESSALINE_HOME", theEmptyHome.c_str(), 1);
     SetLastError(0);
     return !Report(theSource, EVENTLOG_ERROR_TYPE, "refused") && GetLastError() == ERROR_ACCESS_DENIED ? 0 : 3;
-  }));
+  })));
   EXPECT_EQ(ReadLines(LogPath()).size(), 1u);
 }
 

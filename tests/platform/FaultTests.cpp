@@ -160,8 +160,7 @@ TEST(Faults, AStackOverflowIsCaughtOnTheAlternateStack)
     theThread.join();
     return theCaught == 1 ? 0 : 10 + theCaught;
   });
-  EXPECT_TRUE(theResult.mExited) << "signal " << theResult.mSignal;
-  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_TRUE(tltest::Succeeded(theResult));
 }
 
 TEST(Faults, GuardsRestoreThePreviousTranslatorOnEveryExit)

@@ -153,8 +153,7 @@ TEST(GdiDib, MoreThanMemoryAllowsFailsWithNotEnoughMemory)
       return 13;
     return 0;
   });
-  ASSERT_TRUE(theResult.mExited) << "signal " << theResult.mSignal;
-  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_TRUE(tltest::Succeeded(theResult));
 }
 
 TEST(GdiDib, IndexedSectionsGetAFullZeroedTable)

@@ -103,7 +103,6 @@ TEST(Handles, ForgedStaleAndMistypedHandlesAreInvalid)
   };
   const Case kCases[] = {
     {"null", nullptr},
-    {"the current thread's pseudo handle", GetCurrentThread()},
     {"a small number", FromNumber(0x1234)},
     {"an address", reinterpret_cast<HANDLE>(&theLocal)},
     {"a closed handle whose slot is reused", theStale},

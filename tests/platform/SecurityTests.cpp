@@ -193,8 +193,7 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
     CHILD_CHECK(CloseHandle(theToken));
     return 0;
   });
-  EXPECT_TRUE(theResult.mExited) << "signal " << theResult.mSignal;
-  EXPECT_EQ(theResult.mStatus, 0) << "see the child's message above";
+  EXPECT_TRUE(tltest::Succeeded(theResult)) << "see the child's message above";
 }
 
 TEST(Impersonation, LogonFailuresGiveTheirCodes)
@@ -236,7 +235,7 @@ TEST(Impersonation, LogonFailuresGiveTheirCodes)
       std::fprintf(stderr, "%s: error %u, expected %u\n", theCase.mWhat, theError, theCase.mError);
       return 1;
     });
-    EXPECT_TRUE(theResult.mExited && theResult.mStatus == 0) << theCase.mWhat;
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat;
   }
 }
 
@@ -256,7 +255,6 @@ TEST(Impersonation, WithoutThePrivilegeNothingSwitches)
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &theProcessToken));
   tltest::ChildResult theResult = tltest::IsRoot() ? tltest::RunAsNobody([&] { return theBody(theProcessToken); })
                                                    : tltest::RunInChild([&] { return theBody(theProcessToken); });
-  EXPECT_TRUE(theResult.mExited);
-  EXPECT_EQ(theResult.mStatus, 0) << "see the child's message above";
+  EXPECT_TRUE(tltest::Succeeded(theResult)) << "see the child's message above";
   EXPECT_TRUE(CloseHandle(theProcessToken));
 }

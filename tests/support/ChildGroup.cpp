@@ -40,7 +40,7 @@ std::vector<ChildResult> RunChildrenTogether(const std::vector<std::function<int
 bool AllSucceeded(const std::vector<ChildResult>& inResults)
 {
   for (const ChildResult& theResult : inResults)
-    if (!theResult.mExited || theResult.mStatus != 0)
+    if (!Succeeded(theResult))
       return false;
   return true;
 }

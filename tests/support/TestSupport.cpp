@@ -91,4 +91,12 @@ bool IsRoot()
   return geteuid() == 0;
 }
 
+::testing::AssertionResult Succeeded(const ChildResult& inChild)
+{
+  if (inChild.mExited && inChild.mStatus == 0)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (inChild.mExited ? "exit status " : "signal ")
+                                       << (inChild.mExited ? inChild.mStatus : inChild.mSignal);
+}
+
 }  // namespace tltest

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers every suite shares.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -26,5 +28,8 @@ ChildResult RunInChild(const std::function<int()>& inBody);
 ChildResult RunAsNobody(const std::function<int()>& inBody);
 
 bool IsRoot();
+
+// Success when the child exited with status 0; else how it ended.
+::testing::AssertionResult Succeeded(const ChildResult& inChild);
 
 }  // namespace tltest

@@ -49,7 +49,6 @@ struct IThing : IDispatch {
                           VARIANT* outRetn) = 0;
   virtual HRESULT Bytes(LONG inCount, VARIANT* outData) = 0;
   virtual HRESULT Sum(VARIANT* inData, LONG* outSum) = 0;
-  virtual HRESULT Combine(IDispatch* inOther, LONG* outSum) = 0;
   virtual HRESULT Fail(VARIANT* inMessage) = 0;
 };
 
@@ -66,8 +65,6 @@ constexpr DispatchMember kThingMembers[] = {
         {In("inText"), Optional("inParams"), Out("outWidth"), Out("outHeight"), Retval("outRetn")}),
     ThingMembers::Method<&IThing::Bytes>(9, "Bytes", "The bytes 0, 1, 2 ...", {In("inCount"), Retval("outData")}),
     ThingMembers::Method<&IThing::Sum>(10, "Sum", "The sum of a byte array", {In("inData"), Retval("outSum")}),
-    ThingMembers::Method<&IThing::Combine>(11, "Combine", "Adds another thing's width",
-                                           {In("inOther"), Retval("outSum")}),
     ThingMembers::Method<&IThing::Fail>(12, "Fail", "Always fails", {In("inMessage")}),
 };
 constexpr DispatchTable kThingTable = MakeDispatchTable<IThing>("IThing", kThingMembers);
@@ -197,16 +194,6 @@ public:
       theSum += static_cast<const BYTE*>(theBytes)[i];
     SafeArrayUnaccessData(theData->parray);
     *outSum = theSum;
-    return S_OK;
-  }
-  HRESULT Combine(IDispatch* inOther, LONG* outSum) override
-  {
-    ComPtr<IThing> theOther;
-    if (FAILED(inOther->QueryInterface(IThing::kIID, theOther.ReceiveVoid())))
-      return ReportError(kThingClass, IThing::kIID, "Combine needs a Thing");
-    LONG theWidth = 0;
-    theOther->get_Width(&theWidth);
-    *outSum = mWidth + theWidth;
     return S_OK;
   }
   HRESULT Fail(VARIANT* inMessage) override

@@ -36,7 +36,6 @@ line("sum " + thing.Sum(theBytes) + " " + thing.Sum(new Uint8Array(0)));
 // Objects both ways.
 var other = Server.CreateObject("tltest.thing.1");
 other.Width = 2;
-line("combine " + thing.Combine(other));
 line("same " + thing.Echo(other).Width);
 
 // A collection: Item as a property with an index, Count, and _NewEnum.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -26,24 +27,14 @@ void WriteText(const std::string& inPath, const std::string& inText)
   std::ofstream(inPath, std::ios::binary) << inText;
 }
 
-std::string ReadText(const std::string& inPath)
-{
-  std::ifstream theFile(inPath, std::ios::binary);
-  std::stringstream theText;
-  theText << theFile.rdbuf();
-  return theText.str();
-}
-
 bool Exists(const std::string& inPath)
 {
-  struct stat theStatus{};
-  return lstat(inPath.c_str(), &theStatus) == 0;
+  return std::filesystem::exists(std::filesystem::symlink_status(inPath));
 }
 
 mode_t ModeOf(const std::string& inPath)
 {
-  struct stat theStatus{};
-  return lstat(inPath.c_str(), &theStatus) == 0 ? (theStatus.st_mode & 0777) : 0;
+  return static_cast<mode_t>(std::filesystem::symlink_status(inPath).permissions());
 }
 
 HANDLE Open(const std::string& inPath, DWORD inAccess, DWORD inDisposition = OPEN_EXISTING, DWORD inFlags = 0)
@@ -121,7 +112,7 @@ TEST(Files, CreationDispositions)
     if (theFile != INVALID_HANDLE_VALUE)
       CloseHandle(theFile);
     if (theCase.mContent) {
-      EXPECT_EQ(ReadText(thePath), theCase.mContent);
+      EXPECT_EQ(tltest::ReadFile(thePath), theCase.mContent);
     } else {
       EXPECT_FALSE(Exists(thePath));
     }
@@ -281,16 +272,14 @@ TEST(Files, AppendsFromManyThreadsNeverInterleave)
   for (std::thread& theThread : theThreads)
     theThread.join();
   EXPECT_EQ(theFailures, 0);
-  std::set<std::string> theExpected;
+  std::multiset<std::string> theExpected, theSeen;
   for (int t = 0; t < kThreads; ++t)
     for (int i = 0; i < kLines; ++i)
       theExpected.insert(theLine(t, i) + "\r");
-  std::istringstream theText(ReadText(thePath));
-  std::multiset<std::string> theSeen;
+  std::istringstream theText(tltest::ReadFile(thePath));
   for (std::string theRead; std::getline(theText, theRead);)
     theSeen.insert(theRead);
-  EXPECT_TRUE(std::equal(theSeen.begin(), theSeen.end(), theExpected.begin(), theExpected.end()))
-    << "every line whole, once";
+  EXPECT_TRUE(theSeen == theExpected) << "every line whole, once";
 }
 
 TEST(Files, TemporaryFilesArePrivateAndDeletedOnClose)
@@ -312,7 +301,7 @@ TEST(Files, TemporaryFilesArePrivateAndDeletedOnClose)
   ASSERT_EQ(unlink(thePath.c_str()), 0);
   WriteText(thePath, "someone else's");
   EXPECT_TRUE(CloseHandle(theFile));
-  EXPECT_EQ(ReadText(thePath), "someone else's");
+  EXPECT_EQ(tltest::ReadFile(thePath), "someone else's");
 }
 
 TEST(Files, ReadOnlyMappingsAndTheirViews)

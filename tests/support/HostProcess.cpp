@@ -83,14 +83,6 @@ RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vecto
   return HostProcess(inCommand, inExtra, inFolder).Wait();
 }
 
-std::string ReadFile(const std::string& inPath)
-{
-  std::ifstream theFile(inPath, std::ios::binary);
-  std::ostringstream theText;
-  theText << theFile.rdbuf();
-  return theText.str();
-}
-
 std::set<std::string> ExportedSymbols(const std::string& inLibrary)
 {
   std::set<std::string> theSymbols;

@@ -37,8 +37,6 @@ private:
 RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vector<std::string>& inExtra = {},
                      const std::string& inFolder = "");
 
-std::string ReadFile(const std::string& inPath);
-
 // The dynamic symbols a shared library defines (through nm).
 std::set<std::string> ExportedSymbols(const std::string& inLibrary);
 

@@ -14,6 +14,9 @@ const std::string& TestHome();
 // A fresh empty folder below the test home.
 std::string MakeTempFolder(const std::string& inPrefix);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& inPath);
+
 struct ChildResult {
   bool mExited = false;  // ended by exit or _exit
   int mStatus = -1;      // its exit status, when mExited

@@ -34,16 +34,6 @@ DWORD ReturnParameter(LPVOID inValue)
   return static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(inValue));
 }
 
-HANDLE FromNumber(std::uintptr_t inNumber)
-{
-  return reinterpret_cast<HANDLE>(inNumber);
-}
-
-std::uintptr_t ToNumber(HANDLE inHandle)
-{
-  return reinterpret_cast<std::uintptr_t>(inHandle);
-}
-
 }  // namespace
 
 TEST(Threads, WaitTimesOutWhileRunningThenSignalsWithTheExitCode)
@@ -92,7 +82,7 @@ TEST(Handles, ForgedStaleAndMistypedHandlesAreInvalid)
   HANDLE theLive = CreateThread(nullptr, 0, ReturnParameter, nullptr, 0, nullptr);
   ASSERT_NE(theLive, nullptr);
   ASSERT_NE(theLive, theStale);
-  EXPECT_LE(ToNumber(theLive), 0xFFFFFFFFu) << "a handle is a 32-bit number";
+  EXPECT_LE(reinterpret_cast<std::uintptr_t>(theLive), 0xFFFFFFFFu) << "a handle is a 32-bit number";
   HANDLE theMutex = CreateMutexA(nullptr, FALSE, "HandleTestMutex");
   ASSERT_NE(theMutex, nullptr);
   int theLocal = 0;
@@ -103,11 +93,11 @@ TEST(Handles, ForgedStaleAndMistypedHandlesAreInvalid)
   };
   const Case kCases[] = {
     {"null", nullptr},
-    {"a small number", FromNumber(0x1234)},
+    {"a small number", NumberToHandle<HANDLE>(0x1234)},
     {"an address", reinterpret_cast<HANDLE>(&theLocal)},
     {"a closed handle whose slot is reused", theStale},
-    {"a live handle with another generation", FromNumber(ToNumber(theLive) ^ (1u << 18))},
-    {"a live handle with another type", FromNumber(ToNumber(theLive) ^ (7u << 28))},
+    {"a live handle with another generation", NumberToHandle<HANDLE>(HandleToNumber(theLive) ^ (1u << 18))},
+    {"a live handle with another type", NumberToHandle<HANDLE>(HandleToNumber(theLive) ^ (7u << 28))},
     {"a mutex handle given as a thread", theMutex},
   };
   for (const Case& theCase : kCases) {

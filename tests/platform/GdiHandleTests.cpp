@@ -39,28 +39,24 @@ std::vector<Use> AllUses(HDC inGoodDC, HBRUSH inGoodBrush, HPALETTE inGoodPalett
   static XFORM gXform = {1, 0, 0, 1, 0, 0};
   static RECT gRect = {0, 0, 1, 1};
   static LOGFONTA gFilter{};
+  static DIBSECTION gSection;
+  static PALETTEENTRY gEntries[2];
   return {
     {"GetCurrentObject", true, [](std::uint32_t h) { return GetCurrentObject(As<HDC>(h), OBJ_BRUSH) != nullptr; }},
     {"SelectObject(dc)", true, [=](std::uint32_t h) { return SelectObject(As<HDC>(h), inGoodBrush) != nullptr; }},
     {"DeleteDC", true, [](std::uint32_t h) { return DeleteDC(As<HDC>(h)) != 0; }},
     {"ReleaseDC", true, [](std::uint32_t h) { return ReleaseDC(nullptr, As<HDC>(h)) != 0; }},
     {"CreateCompatibleDC", true,
-     [](std::uint32_t h) {
-       HDC theDC = CreateCompatibleDC(As<HDC>(h));
-       return theDC && DeleteDC(theDC);
-     }},
+     [](std::uint32_t h) { HDC theDC = CreateCompatibleDC(As<HDC>(h)); return theDC && DeleteDC(theDC); }},
     {"CreateDIBSection", true,
      [](std::uint32_t h) {
        const std::vector<std::uint8_t> theInfo = MakeInfo(LayoutNamed("32"), 1, 1);
-       HBITMAP theBitmap =
-         CreateDIBSection(As<HDC>(h), reinterpret_cast<const BITMAPINFO*>(theInfo.data()), DIB_RGB_COLORS, nullptr, nullptr, 0);
+       const auto* theHeader = reinterpret_cast<const BITMAPINFO*>(theInfo.data());
+       HBITMAP theBitmap = CreateDIBSection(As<HDC>(h), theHeader, DIB_RGB_COLORS, nullptr, nullptr, 0);
        return theBitmap && DeleteObject(theBitmap);
      }},
     {"CreateHalftonePalette", true,
-     [](std::uint32_t h) {
-       HPALETTE thePalette = CreateHalftonePalette(As<HDC>(h));
-       return thePalette && DeleteObject(thePalette);
-     }},
+     [](std::uint32_t h) { HPALETTE thePalette = CreateHalftonePalette(As<HDC>(h)); return thePalette && DeleteObject(thePalette); }},
     {"GetDeviceCaps", true, [](std::uint32_t h) { return GetDeviceCaps(As<HDC>(h), LOGPIXELSY) != 0; }},
     {"SetMapMode", true, [](std::uint32_t h) { return SetMapMode(As<HDC>(h), MM_TEXT) != 0; }},
     {"GetMapMode", true, [](std::uint32_t h) { return GetMapMode(As<HDC>(h)) != 0; }},
@@ -84,19 +80,11 @@ std::vector<Use> AllUses(HDC inGoodDC, HBRUSH inGoodBrush, HPALETTE inGoodPalett
     {"EnumFontFamiliesExA", true,
      [](std::uint32_t h) { return EnumFontFamiliesExA(As<HDC>(h), &gFilter, CountFamilies, 0, 0) != 0; }},
     {"GetObjectType", false, [](std::uint32_t h) { return GetObjectType(As<HGDIOBJ>(h)) != 0; }},
-    {"GetObjectA", false,
-     [](std::uint32_t h) {
-       DIBSECTION theSection;
-       return GetObjectA(As<HGDIOBJ>(h), sizeof(theSection), &theSection) != 0;
-     }},
+    {"GetObjectA", false, [](std::uint32_t h) { return GetObjectA(As<HGDIOBJ>(h), sizeof(gSection), &gSection) != 0; }},
     {"SelectObject(object)", false, [=](std::uint32_t h) { return SelectObject(inGoodDC, As<HGDIOBJ>(h)) != nullptr; }},
     {"DeleteObject", false, [](std::uint32_t h) { return DeleteObject(As<HGDIOBJ>(h)) != 0; }},
     {"FillRect(brush)", false, [=](std::uint32_t h) { return FillRect(inGoodDC, &gRect, As<HBRUSH>(h)) != 0; }},
-    {"GetPaletteEntries", false,
-     [](std::uint32_t h) {
-       PALETTEENTRY theEntries[2];
-       return GetPaletteEntries(As<HPALETTE>(h), 0, 2, theEntries) != 0;
-     }},
+    {"GetPaletteEntries", false, [](std::uint32_t h) { return GetPaletteEntries(As<HPALETTE>(h), 0, 2, gEntries) != 0; }},
     {"SelectPalette(palette)", false,
      [=](std::uint32_t h) { return SelectPalette(inGoodDC, As<HPALETTE>(h), FALSE) != nullptr; }},
   };

@@ -85,35 +85,26 @@ protected:
     ASSERT_EQ(mFactory->CreateInstance(nullptr, ISettings::kIID, mSettings.ReceiveVoid()), S_OK);
   }
 
-  // A property get or put through IDispatch, by name; a member's failure
-  // answers its own HRESULT.
-  HRESULT Get(const char* inName, Variant& outValue)
-  {
-    DISPPARAMS theParams{nullptr, nullptr, 0, 0};
-    return Call(inName, DISPATCH_PROPERTYGET, theParams, outValue.Receive());
-  }
-  HRESULT Put(const char* inName, const Variant& inValue)
-  {
-    Variant theValue = inValue;
-    DISPID theNamed = DISPID_PROPERTYPUT;
-    DISPPARAMS theParams{theValue.Get(), &theNamed, 1, 1};
-    return Call(inName, DISPATCH_PROPERTYPUT, theParams, nullptr);
-  }
-  HRESULT Call(const char* inName, WORD inFlags, DISPPARAMS& ioParams, VARIANT* outResult)
+  // A property get (into ioValue) or put (of ioValue) through IDispatch, by
+  // name; a member's failure answers its own HRESULT.
+  HRESULT Call(const char* inName, WORD inFlags, Variant& ioValue)
   {
     std::u16string theName = Utf8ToUtf16(inName);
     LPOLESTR theNames[] = {theName.data()};
-    DISPID theId = DISPID_UNKNOWN;
+    DISPID theId = DISPID_UNKNOWN, thePut = DISPID_PROPERTYPUT;
     if (HRESULT theResult = mSettings->GetIDsOfNames(IID_NULL, theNames, 1, 0, &theId); FAILED(theResult))
       return theResult;
+    const UINT thePuts = inFlags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS theParams{thePuts ? ioValue.Get() : nullptr, thePuts ? &thePut : nullptr, thePuts, thePuts};
     EXCEPINFO theException{};
-    UINT theArgError = 0;
-    HRESULT theResult = mSettings->Invoke(theId, IID_NULL, 0, inFlags, &ioParams, outResult, &theException, &theArgError);
+    HRESULT theResult = mSettings->Invoke(theId, IID_NULL, 0, inFlags, &theParams,
+                                          thePuts ? nullptr : ioValue.Receive(), &theException, nullptr);
     if (theResult == DISP_E_EXCEPTION)
       theResult = theException.scode;
     ClearExcepInfo(&theException);
     return theResult;
   }
+  HRESULT Put(const char* inName, Variant inValue) { return Call(inName, DISPATCH_PROPERTYPUT, inValue); }
 
   using GetClassObjectProc = HRESULT (*)(REFCLSID, REFIID, void**);
   using CanUnloadNowProc = HRESULT (*)();
@@ -204,7 +195,7 @@ TEST_F(SettingsObject, FoldersStoreTheTextOfAnyValue)
       EXPECT_EQ(Put(theName, theCase.mValue), theCase.mResult);
       EXPECT_EQ(StoredPreference(theName), std::make_pair(DWORD{REG_BINARY}, std::string(theCase.mStored ? theCase.mStored : "/before")));
       Variant theRead;
-      EXPECT_EQ(Get(theName, theRead), S_OK);
+      EXPECT_EQ(Call(theName, DISPATCH_PROPERTYGET, theRead), S_OK);
       ASSERT_EQ(theRead.Type(), VT_BSTR);
       const bool theEmptyDefault = std::string_view(theName) == "ColorProfileDirectory" && theCase.mRead == theDefaultLogs;
       EXPECT_EQ(BstrToUtf8(theRead->bstrVal), theEmptyDefault ? "" : theCase.mRead);

@@ -42,7 +42,6 @@ public:
   bool IsValid() const { return mBitmap != nullptr; }
   HDC DC() const { return mDC; }
   HBITMAP Bitmap() const { return mBitmap; }
-  std::uint8_t* Bits() const { return mBits; }
   LONG Width() const { return mWidth; }
   LONG Height() const { return mHeight < 0 ? -mHeight : mHeight; }
   const Layout& GetLayout() const { return mLayout; }

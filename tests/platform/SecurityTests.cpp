@@ -126,7 +126,7 @@ std::string AccountOf(HANDLE inToken)
 
 }  // namespace
 
-TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
+TEST(Impersonation, ActsAsTheUserUntilRevertedAndRefusesBadLogons)
 {
   if (!tltest::IsRoot())
     GTEST_SKIP() << "making system users needs root";
@@ -194,14 +194,8 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
     return 0;
   });
   EXPECT_TRUE(tltest::Succeeded(theResult)) << "see the child's message above";
-}
 
-TEST(Impersonation, LogonFailuresGiveTheirCodes)
-{
-  if (!tltest::IsRoot())
-    GTEST_SKIP() << "making system users needs root";
-  SystemUser theUser;
-  ASSERT_TRUE(theUser.mMade) << "useradd, groupadd or chpasswd failed";
+  // Logons that fail give their codes.
   struct Case {
     const char* mWhat;
     std::string mName;
@@ -221,8 +215,7 @@ TEST(Impersonation, LogonFailuresGiveTheirCodes)
     {"this host's name as the domain", theUser.mName, theShortHost, theUser.mPassword, LOGON32_LOGON_INTERACTIVE, 0},
   };
   for (const Case& theCase : kCases) {
-    // In a child, so that the user is removed whatever the logon does.
-    tltest::ChildResult theResult = tltest::RunInChild([&] {
+    theResult = tltest::RunInChild([&] {
       HANDLE theToken = reinterpret_cast<HANDLE>(1);
       SetLastError(0);
       BOOL theDone = LogonUserA(theCase.mName.c_str(), theCase.mDomain.c_str(), theCase.mPassword.c_str(),

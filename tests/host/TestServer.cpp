@@ -42,10 +42,6 @@ struct IThing : IDispatch {
   virtual HRESULT put_Width(LONG inValue) = 0;
   virtual HRESULT get_Name(BSTR* outValue) = 0;
   virtual HRESULT put_Name(BSTR inValue) = 0;
-  virtual HRESULT get_Ratio(DOUBLE* outValue) = 0;
-  virtual HRESULT put_Ratio(DOUBLE inValue) = 0;
-  virtual HRESULT get_Enabled(VARIANT_BOOL* outValue) = 0;
-  virtual HRESULT put_Enabled(VARIANT_BOOL inValue) = 0;
   virtual HRESULT get_Items(IDispatch** outItems) = 0;
   virtual HRESULT Describe(VARIANT* inValue, VARIANT* outRetn) = 0;
   virtual HRESULT Echo(VARIANT* inValue, VARIANT* outRetn) = 0;
@@ -53,7 +49,6 @@ struct IThing : IDispatch {
                           VARIANT* outRetn) = 0;
   virtual HRESULT Bytes(LONG inCount, VARIANT* outData) = 0;
   virtual HRESULT Sum(VARIANT* inData, LONG* outSum) = 0;
-  virtual HRESULT Combine(IDispatch* inOther, LONG* outSum) = 0;
   virtual HRESULT Fail(VARIANT* inMessage) = 0;
 };
 
@@ -61,8 +56,6 @@ using ThingMembers = DispatchMembers<IThing>;
 constexpr DispatchMember kThingMembers[] = {
     ThingMembers::Property<&IThing::get_Width, &IThing::put_Width>(1, "Width", "Width in pixels"),
     ThingMembers::Property<&IThing::get_Name, &IThing::put_Name>(2, "Name", "The name"),
-    ThingMembers::Property<&IThing::get_Ratio, &IThing::put_Ratio>(3, "Ratio", "A ratio"),
-    ThingMembers::Property<&IThing::get_Enabled, &IThing::put_Enabled>(4, "Enabled", "Whether it is on"),
     ThingMembers::ReadOnly<&IThing::get_Items>(5, "Items", "The items"),
     ThingMembers::Method<&IThing::Describe>(6, "Describe", "The type and value of a VARIANT",
                                             {In("inValue"), Retval("outRetn")}),
@@ -72,8 +65,6 @@ constexpr DispatchMember kThingMembers[] = {
         {In("inText"), Optional("inParams"), Out("outWidth"), Out("outHeight"), Retval("outRetn")}),
     ThingMembers::Method<&IThing::Bytes>(9, "Bytes", "The bytes 0, 1, 2 ...", {In("inCount"), Retval("outData")}),
     ThingMembers::Method<&IThing::Sum>(10, "Sum", "The sum of a byte array", {In("inData"), Retval("outSum")}),
-    ThingMembers::Method<&IThing::Combine>(11, "Combine", "Adds another thing's width",
-                                           {In("inOther"), Retval("outSum")}),
     ThingMembers::Method<&IThing::Fail>(12, "Fail", "Always fails", {In("inMessage")}),
 };
 constexpr DispatchTable kThingTable = MakeDispatchTable<IThing>("IThing", kThingMembers);
@@ -97,23 +88,17 @@ public:
 
   HRESULT get__NewEnum(IUnknown** outEnum) override
   {
-    if (!outEnum)
-      return E_POINTER;
     std::array<VARIANT, 3> theRaw{*mItems[0].Get(), *mItems[1].Get(), *mItems[2].Get()};
     return CreateVariantEnumerator(theRaw, IID_IUnknown, reinterpret_cast<void**>(outEnum));
   }
   HRESULT get_Item(LONG inIndex, VARIANT* outItem) override
   {
-    if (!outItem)
-      return E_POINTER;
     if (inIndex < 1 || inIndex > static_cast<LONG>(mItems.size()))
       return ReportError(kItemsClass, IItems::kIID, "Index out of range");
     return VariantCopy(outItem, mItems[static_cast<std::size_t>(inIndex - 1)].Get());
   }
   HRESULT get_Count(LONG* outCount) override
   {
-    if (!outCount)
-      return E_POINTER;
     *outCount = static_cast<LONG>(mItems.size());
     return S_OK;
   }
@@ -126,7 +111,11 @@ class Thing : public DispatchImpl<IThing, kThingTable>, public SupportErrorInfo<
 public:
   using Interfaces = InterfaceList<IThing, ISupportErrorInfo>;
 
-  HRESULT get_Width(LONG* outValue) override { return Give(mWidth, outValue); }
+  HRESULT get_Width(LONG* outValue) override
+  {
+    *outValue = mWidth;
+    return S_OK;
+  }
   HRESULT put_Width(LONG inValue) override
   {
     mWidth = inValue;
@@ -134,8 +123,6 @@ public:
   }
   HRESULT get_Name(BSTR* outValue) override
   {
-    if (!outValue)
-      return E_POINTER;
     *outValue = SysAllocStringLen(mName.data(), static_cast<UINT>(mName.size()));
     return S_OK;
   }
@@ -144,22 +131,8 @@ public:
     mName = BstrView(inValue);
     return S_OK;
   }
-  HRESULT get_Ratio(DOUBLE* outValue) override { return Give(mRatio, outValue); }
-  HRESULT put_Ratio(DOUBLE inValue) override
-  {
-    mRatio = inValue;
-    return S_OK;
-  }
-  HRESULT get_Enabled(VARIANT_BOOL* outValue) override { return Give(mEnabled, outValue); }
-  HRESULT put_Enabled(VARIANT_BOOL inValue) override
-  {
-    mEnabled = inValue ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
   HRESULT get_Items(IDispatch** outItems) override
   {
-    if (!outItems)
-      return E_POINTER;
     ObjectPtr<Items> theItems;
     if (HRESULT theResult = ComObject<Items>::Create(&Module(), theItems); FAILED(theResult))
       return theResult;
@@ -167,8 +140,6 @@ public:
   }
   HRESULT Describe(VARIANT* inValue, VARIANT* outRetn) override
   {
-    if (!inValue || !outRetn)
-      return E_POINTER;
     const VARIANT* theValue = VariantDeref(inValue);
     Variant theText;
     std::string theDescription = FormatC("vt %u", unsigned{theValue->vt});
@@ -183,15 +154,11 @@ public:
   }
   HRESULT Echo(VARIANT* inValue, VARIANT* outRetn) override
   {
-    if (!inValue || !outRetn)
-      return E_POINTER;
     return VariantCopyInd(outRetn, inValue);
   }
   HRESULT Measure(VARIANT* inText, VARIANT* inParams, VARIANT* outWidth, VARIANT* outHeight,
                   VARIANT* outRetn) override
   {
-    if (!inText || !inParams || !outWidth || !outHeight || !outRetn)
-      return E_POINTER;
     Variant theText;
     if (HRESULT theResult = VariantChangeType(theText.Get(), inText, 0, VT_BSTR); FAILED(theResult))
       return ReportError(kThingClass, IThing::kIID, "Unable to read the text");
@@ -204,8 +171,6 @@ public:
   }
   HRESULT Bytes(LONG inCount, VARIANT* outData) override
   {
-    if (!outData)
-      return E_POINTER;
     if (inCount < 0)
       return ReportError(kThingClass, IThing::kIID, "A count below zero");
     SAFEARRAY* theArray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(inCount));
@@ -219,8 +184,6 @@ public:
   }
   HRESULT Sum(VARIANT* inData, LONG* outSum) override
   {
-    if (!inData || !outSum)
-      return E_POINTER;
     const VARIANT* theData = VariantDeref(inData);
     if (theData->vt != (VT_ARRAY | VT_UI1))
       return ReportError(kThingClass, IThing::kIID, "Sum needs a byte array");
@@ -233,41 +196,16 @@ public:
     *outSum = theSum;
     return S_OK;
   }
-  HRESULT Combine(IDispatch* inOther, LONG* outSum) override
-  {
-    if (!inOther || !outSum)
-      return E_POINTER;
-    ComPtr<IThing> theOther;
-    if (FAILED(inOther->QueryInterface(IThing::kIID, theOther.ReceiveVoid())))
-      return ReportError(kThingClass, IThing::kIID, "Combine needs a Thing");
-    LONG theWidth = 0;
-    theOther->get_Width(&theWidth);
-    *outSum = mWidth + theWidth;
-    return S_OK;
-  }
   HRESULT Fail(VARIANT* inMessage) override
   {
-    if (!inMessage)
-      return E_POINTER;
     Variant theText;
     VariantChangeType(theText.Get(), inMessage, 0, VT_BSTR);
     return ReportError(kThingClass, IThing::kIID, BstrToUtf8(theText.Type() == VT_BSTR ? theText->bstrVal : nullptr));
   }
 
 private:
-  template <class T>
-  static HRESULT Give(T inValue, T* outValue)
-  {
-    if (!outValue)
-      return E_POINTER;
-    *outValue = inValue;
-    return S_OK;
-  }
-
   LONG mWidth = 0;
   std::u16string mName;
-  DOUBLE mRatio = 1;
-  VARIANT_BOOL mEnabled = VARIANT_FALSE;
 };
 
 const DispatchTable* const kInterfaces[] = {&kThingTable, &kItemsTable};

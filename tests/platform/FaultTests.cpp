@@ -1,7 +1,8 @@
-// Hardware faults inside and outside guarded frames.
+// Hardware faults inside and outside guarded frames. This file is built
+// without the sanitizer's own division checks, so that a division by zero
+// reaches the processor.
 
-#include "tests/platform/FaultTestSupport.h"
-
+#include "platform/faults/Faults.h"
 #include "platform/kernel/Modules.h"
 #include "tests/support/TestSupport.h"
 
@@ -12,19 +13,30 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
-void ThrowFromFirst(const FaultRecord& inFault)
+namespace {
+
+struct TestFault {
+  FaultRecord mRecord;
+  int mTranslator;  // which translator threw it
+};
+
+[[noreturn]] void ThrowFromFirst(const FaultRecord& inFault)
 {
   throw TestFault{inFault, 1};
 }
 
-void ThrowFromSecond(const FaultRecord& inFault)
+[[noreturn]] void ThrowFromSecond(const FaultRecord& inFault)
 {
   throw TestFault{inFault, 2};
 }
 
+constexpr std::uintptr_t kBadAddress = 0x10;
+
+// Faulting operations the compiler cannot see through.
 __attribute__((noipa)) int ReadAt(std::uintptr_t inAddress)
 {
   return *reinterpret_cast<volatile int*>(inAddress);
@@ -35,9 +47,10 @@ __attribute__((noipa)) void WriteAt(std::uintptr_t inAddress)
   *reinterpret_cast<volatile int*>(inAddress) = 1;
 }
 
-namespace {
-
-constexpr std::uintptr_t kBadAddress = 0x10;
+__attribute__((noipa)) int Divide(int inNumerator, int inDenominator)
+{
+  return inNumerator / inDenominator;
+}
 
 __attribute__((noipa)) void IllegalInstruction()
 {
@@ -53,6 +66,18 @@ __attribute__((noipa)) int Recurse(int inDepth)
   volatile char theFrame[512];
   theFrame[0] = static_cast<char>(inDepth);
   return Recurse(inDepth + 1) + theFrame[0];
+}
+
+// The fault inBody raised under the first translator (code 0 when none).
+TestFault FaultOf(const std::function<void()>& inBody)
+{
+  ScopedFaultTranslator theGuard(ThrowFromFirst);
+  try {
+    inBody();
+  } catch (const TestFault& inFault) {
+    return inFault;
+  }
+  return TestFault{{}, 0};
 }
 
 // The translator that threw for a read of the bad address; 0 when nothing threw.
@@ -72,63 +97,52 @@ void NoCoreDumps()
   setrlimit(RLIMIT_CORE, &theNone);
 }
 
-std::uintptr_t ModuleBaseOf(const void* inAddress)
-{
-  HMODULE theModule = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCSTR>(inAddress), &theModule);
-  return reinterpret_cast<std::uintptr_t>(theModule);
-}
-
 }  // namespace
 
 TEST(Faults, ABadReadInsideAGuardIsCaughtTwiceInARow)
 {
-  ScopedFaultTranslator theGuard(ThrowFromFirst);
+  HMODULE theModule = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&ReadAt), &theModule));
   for (int theRound = 0; theRound < 2; ++theRound) {
-    try {
-      ReadAt(kBadAddress);
-      ADD_FAILURE() << "no fault in round " << theRound;
-    } catch (const TestFault& inFault) {
-      EXPECT_EQ(inFault.mRecord.mCode, EXCEPTION_ACCESS_VIOLATION) << "round " << theRound;
-      EXPECT_EQ(inFault.mRecord.mAccess, kFaultAccessRead);
-      EXPECT_EQ(inFault.mRecord.mTargetAddress, kBadAddress);
-      EXPECT_GE(inFault.mRecord.mCodeAddress, reinterpret_cast<std::uintptr_t>(&ReadAt));
-      EXPECT_LT(inFault.mRecord.mCodeAddress, reinterpret_cast<std::uintptr_t>(&ReadAt) + 256);
-      EXPECT_EQ(inFault.mRecord.mModuleBase, ModuleBaseOf(reinterpret_cast<const void*>(&ReadAt)));
-      EXPECT_NE(inFault.mRecord.mModuleBase, 0u);
-    }
+    const FaultRecord theRecord = FaultOf([] { ReadAt(kBadAddress); }).mRecord;
+    EXPECT_EQ(theRecord.mCode, EXCEPTION_ACCESS_VIOLATION) << "round " << theRound;
+    EXPECT_EQ(theRecord.mAccess, kFaultAccessRead);
+    EXPECT_EQ(theRecord.mTargetAddress, kBadAddress);
+    EXPECT_GE(theRecord.mCodeAddress, reinterpret_cast<std::uintptr_t>(&ReadAt));
+    EXPECT_LT(theRecord.mCodeAddress, reinterpret_cast<std::uintptr_t>(&ReadAt) + 256);
+    EXPECT_EQ(theRecord.mModuleBase, reinterpret_cast<std::uintptr_t>(theModule));
   }
 }
 
-TEST(Faults, AWriteToAProtectedPageIsAWriteViolation)
+TEST(Faults, OtherHardwareFaultsGiveTheirCodes)
 {
   long thePage = sysconf(_SC_PAGESIZE);
   void* theBlock = mmap(nullptr, static_cast<std::size_t>(thePage), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(theBlock, MAP_FAILED);
-  std::uintptr_t theTarget = reinterpret_cast<std::uintptr_t>(theBlock) + 8;
-  ScopedFaultTranslator theGuard(ThrowFromFirst);
-  try {
-    WriteAt(theTarget);
-    ADD_FAILURE() << "no fault";
-  } catch (const TestFault& inFault) {
-    EXPECT_EQ(inFault.mRecord.mCode, EXCEPTION_ACCESS_VIOLATION);
-    EXPECT_EQ(inFault.mRecord.mAccess, kFaultAccessWrite);
-    EXPECT_EQ(inFault.mRecord.mTargetAddress, theTarget);
+  const std::uintptr_t theTarget = reinterpret_cast<std::uintptr_t>(theBlock) + 8;
+  volatile int theZero = 0;
+  struct Case {
+    const char* mWhat;
+    std::function<void()> mBody;
+    DWORD mCode;
+    DWORD mAccess;
+    std::uintptr_t mTarget;
+  };
+  const Case kCases[] = {
+    {"a write to a read-only page", [&] { WriteAt(theTarget); }, EXCEPTION_ACCESS_VIOLATION, kFaultAccessWrite,
+     theTarget},
+    {"an illegal instruction", [] { IllegalInstruction(); }, EXCEPTION_ILLEGAL_INSTRUCTION, 0, 0},
+    {"an integer division by zero", [&] { Divide(7, theZero); }, EXCEPTION_INT_DIVIDE_BY_ZERO, 0, 0},
+  };
+  for (const Case& theCase : kCases) {
+    const FaultRecord theRecord = FaultOf(theCase.mBody).mRecord;
+    EXPECT_EQ(theRecord.mCode, theCase.mCode) << theCase.mWhat;
+    EXPECT_EQ(theRecord.mAccess, theCase.mAccess) << theCase.mWhat;
+    EXPECT_EQ(theRecord.mTargetAddress, theCase.mTarget) << theCase.mWhat;
   }
   EXPECT_EQ(ReadAt(theTarget), 0) << "the page is still readable";
+  EXPECT_EQ(Divide(7, 2), 3);
   munmap(theBlock, static_cast<std::size_t>(thePage));
-}
-
-TEST(Faults, AnIllegalInstructionHasItsOwnCode)
-{
-  ScopedFaultTranslator theGuard(ThrowFromFirst);
-  try {
-    IllegalInstruction();
-    ADD_FAILURE() << "no fault";
-  } catch (const TestFault& inFault) {
-    EXPECT_EQ(inFault.mRecord.mCode, EXCEPTION_ILLEGAL_INSTRUCTION);
-    EXPECT_EQ(inFault.mRecord.mTargetAddress, 0u);
-  }
 }
 
 TEST(Faults, AStackOverflowIsCaughtOnTheAlternateStack)
@@ -137,21 +151,15 @@ TEST(Faults, AStackOverflowIsCaughtOnTheAlternateStack)
     NoCoreDumps();
     int theCaught = 0;
     std::thread theThread([&] {
-      ScopedFaultTranslator theGuard(ThrowFromFirst);
-      try {
-        Recurse(0);
-      } catch (const TestFault& inFault) {
-        theCaught = inFault.mRecord.mCode == EXCEPTION_ACCESS_VIOLATION ? 1 : 2;
-      }
-      // And the thread's guard still works afterwards.
-      if (theCaught == 1 && TranslatorOfBadRead() != 1)
+      theCaught = FaultOf([] { Recurse(0); }).mRecord.mCode == EXCEPTION_ACCESS_VIOLATION ? 1 : 2;
+      // And the thread's guards still work afterwards.
+      if (theCaught == 1 && FaultOf([] { ReadAt(kBadAddress); }).mTranslator != 1)
         theCaught = 3;
     });
     theThread.join();
     return theCaught == 1 ? 0 : 10 + theCaught;
   });
-  EXPECT_TRUE(theResult.mExited) << "signal " << theResult.mSignal;
-  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_TRUE(tltest::Succeeded(theResult));
 }
 
 TEST(Faults, GuardsRestoreThePreviousTranslatorOnEveryExit)
@@ -162,14 +170,12 @@ TEST(Faults, GuardsRestoreThePreviousTranslatorOnEveryExit)
     EXPECT_EQ(TranslatorOfBadRead(), 2);
   }
   EXPECT_EQ(TranslatorOfBadRead(), 1) << "after a normal exit";
-
   try {
     ScopedFaultTranslator theInner(ThrowFromSecond);
     throw std::runtime_error("leaving");
   } catch (const std::runtime_error&) {
   }
   EXPECT_EQ(TranslatorOfBadRead(), 1) << "after an exception";
-
   try {
     ScopedFaultTranslator theInner(ThrowFromSecond);
     ReadAt(kBadAddress);
@@ -179,12 +185,15 @@ TEST(Faults, GuardsRestoreThePreviousTranslatorOnEveryExit)
   EXPECT_EQ(TranslatorOfBadRead(), 1) << "after a translated fault";
 }
 
-TEST(Faults, UntranslatedFaultsKillTheProcessAsUsual)
+// Outside a guard (or when a translator returns, or for a signal that no
+// hardware raised) the process ends as usual, or goes to the handler that
+// was there before.
+TEST(Faults, UntranslatedFaultsEndTheProcessAsUsual)
 {
   struct Case {
     const char* mWhat;
     int (*mBody)();
-    int mSignal;
+    std::string mEnd;
   };
   const Case kCases[] = {
     {"a fault after the last guard has gone",
@@ -192,21 +201,20 @@ TEST(Faults, UntranslatedFaultsKillTheProcessAsUsual)
        { ScopedFaultTranslator theGuard(ThrowFromFirst); }
        return ReadAt(kBadAddress);
      },
-     SIGSEGV},
+     "signal 11"},
     {"a fault on a thread without a guard while another thread has one",
      [] {
        ScopedFaultTranslator theGuard(ThrowFromFirst);
-       std::thread theThread([] { ReadAt(kBadAddress); });
-       theThread.join();
+       std::thread([] { ReadAt(kBadAddress); }).join();
        return 0;
      },
-     SIGSEGV},
+     "signal 11"},
     {"a fault whose translator returns",
      [] {
        ScopedFaultTranslator theGuard([](const FaultRecord&) {});
        return ReadAt(kBadAddress);
      },
-     SIGSEGV},
+     "signal 11"},
     {"a signal sent rather than raised by the hardware",
      [] {
        ScopedFaultTranslator theGuard(ThrowFromFirst);
@@ -217,28 +225,25 @@ TEST(Faults, UntranslatedFaultsKillTheProcessAsUsual)
        }
        return 0;
      },
-     SIGBUS},
+     "signal 7"},
+    {"a fault with a handler installed before",
+     [] {
+       struct sigaction theAction{};
+       theAction.sa_handler = [](int) { _exit(7); };
+       sigemptyset(&theAction.sa_mask);
+       sigaction(SIGSEGV, &theAction, nullptr);
+       { ScopedFaultTranslator theGuard(ThrowFromFirst); }
+       return ReadAt(kBadAddress);
+     },
+     "exit 7"},
   };
   for (const Case& theCase : kCases) {
     tltest::ChildResult theResult = tltest::RunInChild([&] {
       NoCoreDumps();
       return theCase.mBody();
     });
-    EXPECT_FALSE(theResult.mExited) << theCase.mWhat << ": exited with " << theResult.mStatus;
-    EXPECT_EQ(theResult.mSignal, theCase.mSignal) << theCase.mWhat;
+    EXPECT_EQ((theResult.mExited ? "exit " : "signal ") + std::to_string(theResult.mExited ? theResult.mStatus : theResult.mSignal),
+              theCase.mEnd)
+      << theCase.mWhat;
   }
-}
-
-TEST(Faults, AnUntranslatedFaultGoesToTheHandlerInstalledBefore)
-{
-  tltest::ChildResult theResult = tltest::RunInChild([] {
-    struct sigaction theAction{};
-    theAction.sa_handler = [](int) { _exit(7); };
-    sigemptyset(&theAction.sa_mask);
-    sigaction(SIGSEGV, &theAction, nullptr);
-    { ScopedFaultTranslator theGuard(ThrowFromFirst); }
-    return ReadAt(kBadAddress);
-  });
-  EXPECT_TRUE(theResult.mExited);
-  EXPECT_EQ(theResult.mStatus, 7);
 }

@@ -24,33 +24,19 @@ std::vector<RGBQUAD> SixteenColors()
 
 std::vector<Layout> MakeLayouts()
 {
-  std::vector<Layout> theLayouts;
-  auto Add = [&](std::string inName, int inBits, DWORD inCompression, DWORD inRed, DWORD inGreen, DWORD inBlue,
-                 DWORD inHeaderSize, std::vector<RGBQUAD> inTable) {
-    Layout theLayout;
-    theLayout.mName = std::move(inName);
-    theLayout.mBits = inBits;
-    theLayout.mCompression = inCompression;
-    theLayout.mMasks[0] = inRed;
-    theLayout.mMasks[1] = inGreen;
-    theLayout.mMasks[2] = inBlue;
-    theLayout.mHeaderSize = inHeaderSize;
-    theLayout.mTable = std::move(inTable);
-    theLayouts.push_back(std::move(theLayout));
-  };
   std::vector<RGBQUAD> theTable256 = SixteenColors();
   for (int i = 16; i < 256; ++i)
     theTable256.push_back(Quad(i, i, 255 - i));
-  Add("1", 1, BI_RGB, 0, 0, 0, 40, {Quad(0, 0, 0), Quad(255, 255, 255)});
-  Add("4", 4, BI_RGB, 0, 0, 0, 40, SixteenColors());
-  Add("8", 8, BI_RGB, 0, 0, 0, 40, theTable256);
-  Add("8-v4", 8, BI_RGB, 0, 0, 0, 108, theTable256);
-  Add("16-555", 16, BI_RGB, 0x7C00, 0x03E0, 0x001F, 40, {});
-  Add("16-565", 16, BI_BITFIELDS, 0xF800, 0x07E0, 0x001F, 40, {});
-  Add("24", 24, BI_RGB, 0xFF0000, 0xFF00, 0xFF, 40, {});
-  Add("32", 32, BI_RGB, 0xFF0000, 0xFF00, 0xFF, 40, {});
-  Add("32-rgba-v4", 32, BI_BITFIELDS, 0x0000FF, 0x00FF00, 0xFF0000, 108, {});
-  return theLayouts;
+  return {
+    {"1", 1, BI_RGB, {0, 0, 0}, 40, {Quad(0, 0, 0), Quad(255, 255, 255)}},
+    {"4", 4, BI_RGB, {0, 0, 0}, 40, SixteenColors()},
+    {"8", 8, BI_RGB, {0, 0, 0}, 40, theTable256},
+    {"16-555", 16, BI_RGB, {0x7C00, 0x03E0, 0x001F}, 40, {}},
+    {"16-565", 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 40, {}},
+    {"24", 24, BI_RGB, {0xFF0000, 0xFF00, 0xFF}, 40, {}},
+    {"32", 32, BI_RGB, {0xFF0000, 0xFF00, 0xFF}, 40, {}},
+    {"32-rgba-v4", 32, BI_BITFIELDS, {0x0000FF, 0x00FF00, 0xFF0000}, 108, {}},
+  };
 }
 
 std::uint32_t FieldGet(std::uint32_t inWord, std::uint32_t inMask)
@@ -142,10 +128,11 @@ std::uint8_t* Dib::Row(LONG inY) const
 std::uint32_t Dib::Word(LONG inX, LONG inY) const
 {
   const std::uint8_t* p = Row(inY);
-  switch (mLayout.mBits) {
-  case 1: return (p[inX / 8] >> (7 - inX % 8)) & 1;
-  case 4: return (p[inX / 2] >> (inX % 2 ? 0 : 4)) & 0xF;
-  case 8: return p[inX];
+  const int theBits = mLayout.mBits;
+  switch (theBits) {
+  case 1:
+  case 4:
+  case 8: return (p[inX * theBits / 8] >> (8 - theBits - inX * theBits % 8)) & ((1u << theBits) - 1);
   case 16: return p[2 * inX] | (p[2 * inX + 1] << 8);
   case 24: return p[3 * inX] | (p[3 * inX + 1] << 8) | (p[3 * inX + 2] << 16);
   default: {
@@ -175,23 +162,13 @@ std::uint32_t Dib::Get(LONG inX, LONG inY) const
 void Dib::Put(LONG inX, LONG inY, std::uint32_t inColor)
 {
   std::uint8_t* p = Row(inY);
-  switch (mLayout.mBits) {
-  case 1: {
-    const int theIndex = NearestIndex(mLayout.mTable, inColor);
-    p[inX / 8] = static_cast<std::uint8_t>((p[inX / 8] & ~(0x80 >> (inX % 8))) | (theIndex << (7 - inX % 8)));
+  const int theBits = mLayout.mBits;
+  if (theBits <= 8) {
+    const int theShift = 8 - theBits - inX * theBits % 8;
+    std::uint8_t& theByte = p[inX * theBits / 8];
+    const int theMask = ((1 << theBits) - 1) << theShift;
+    theByte = static_cast<std::uint8_t>((theByte & ~theMask) | (NearestIndex(mLayout.mTable, inColor) << theShift));
     return;
-  }
-  case 4: {
-    const int theIndex = NearestIndex(mLayout.mTable, inColor);
-    const int theShift = inX % 2 ? 0 : 4;
-    p[inX / 2] = static_cast<std::uint8_t>((p[inX / 2] & ~(0xF << theShift)) | (theIndex << theShift));
-    return;
-  }
-  case 8:
-    p[inX] = static_cast<std::uint8_t>(NearestIndex(mLayout.mTable, inColor));
-    return;
-  default:
-    break;
   }
   std::uint32_t theWord = FieldPut((inColor >> 16) & 0xFF, mLayout.mMasks[0]) |
                           FieldPut((inColor >> 8) & 0xFF, mLayout.mMasks[1]) | FieldPut(inColor & 0xFF, mLayout.mMasks[2]);

@@ -22,8 +22,8 @@ struct Layout {
   std::vector<RGBQUAD> mTable;  // indexed layouts
 };
 
-// 1, 4, 8 (40- and 108-byte headers), 16 (5-5-5, 5-6-5 bit fields), 24,
-// 32 (B, G, R, A and bit fields in R, G, B, A byte order).
+// 1, 4, 8, 16 (5-5-5, 5-6-5 bit fields), 24, 32 (B, G, R, A; and bit fields
+// in R, G, B, A byte order from a 108-byte header).
 const std::vector<Layout>& AllLayouts();
 const Layout& LayoutNamed(const std::string& inName);
 
@@ -42,7 +42,6 @@ public:
   bool IsValid() const { return mBitmap != nullptr; }
   HDC DC() const { return mDC; }
   HBITMAP Bitmap() const { return mBitmap; }
-  std::uint8_t* Bits() const { return mBits; }
   LONG Width() const { return mWidth; }
   LONG Height() const { return mHeight < 0 ? -mHeight : mHeight; }
   const Layout& GetLayout() const { return mLayout; }

@@ -1,15 +1,13 @@
-// Named mutexes between threads and processes.
-
 #include "platform/base/LastError.h"
 #include "platform/kernel/Handles.h"
 #include "platform/mutex/NamedMutexes.h"
 #include "platform/threads/Threads.h"
+#include "tests/support/ChildGroup.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,14 +41,14 @@ class NamedMutexes : public testing::Test {
 };
 
 // What another thread gets from a wait on a new handle to the name.
-DWORD WaitElsewhere(const std::string& inName, DWORD inMilliseconds, bool inRelease = true)
+DWORD WaitElsewhere(const std::string& inName, DWORD inMilliseconds)
 {
   return std::async(std::launch::async, [&] {
            HANDLE theMutex = CreateMutexA(nullptr, FALSE, inName.c_str());
            if (!theMutex)
              return WAIT_FAILED;
            DWORD theResult = WaitForSingleObject(theMutex, inMilliseconds);
-           if (inRelease && (theResult == WAIT_OBJECT_0 || theResult == WAIT_ABANDONED))
+           if (theResult == WAIT_OBJECT_0 || theResult == WAIT_ABANDONED)
              ReleaseMutex(theMutex);
            CloseHandle(theMutex);
            return theResult;
@@ -59,10 +57,11 @@ DWORD WaitElsewhere(const std::string& inName, DWORD inMilliseconds, bool inRele
 }
 
 // A child process that takes the mutex, says so through a pipe, and then
-// either ends holding it or waits for a word from the parent and releases it.
+// either ends holding it or, when the parent closes its end of a second pipe,
+// releases it and ends.
 class Holder {
  public:
-  Holder(const std::string& inName, bool inAbandon) : mAbandon(inAbandon)
+  Holder(const std::string& inName, bool inAbandon)
   {
     int theHeld[2], theGo[2];
     if (pipe(theHeld) != 0 || pipe(theGo) != 0)
@@ -77,8 +76,8 @@ class Holder {
         _exit(4);
       if (inAbandon)
         _exit(0);
-      if (read(theGo[0], &theByte, 1) != 1)
-        _exit(5);
+      close(theGo[1]);
+      [[maybe_unused]] ssize_t theEnd = read(theGo[0], &theByte, 1);  // 0 when the parent closes its end
       _exit(ReleaseMutex(theMutex) ? 0 : 6);
     }
     close(theHeld[1]);
@@ -94,18 +93,13 @@ class Holder {
   // Lets a releasing child go; answers its exit status.
   int Finish()
   {
-    char theByte = 'g';
-    bool theSent = mAbandon || write(mGo, &theByte, 1) == 1;
     close(mGo);
-    if (!theSent)
-      return -1;
     int theStatus = 0;
     waitpid(mChild, &theStatus, 0);
     return WIFEXITED(theStatus) ? WEXITSTATUS(theStatus) : 128 + WTERMSIG(theStatus);
   }
 
  private:
-  bool mAbandon;
   pid_t mChild = -1;
   int mGo = -1;
   bool mHolding = false;
@@ -127,11 +121,9 @@ TEST_F(NamedMutexes, CreatorOwnsRecursivelyAndLaterCreatorsFindItExisting)
   ASSERT_NE(theMutex, nullptr);
   EXPECT_EQ(GetLastError(), 0u) << "made by this call";
   EXPECT_EQ(WaitForSingleObject(theMutex, 0), WAIT_OBJECT_0) << "the owner takes it again";
-
-  // A second handle, asking for ownership too, finds it existing and owns nothing.
   HANDLE theSecond = CreateMutexA(nullptr, TRUE, theName.c_str());
   ASSERT_NE(theSecond, nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS) << "and owns nothing more";
 
   EXPECT_EQ(WaitElsewhere(theName, 0), WAIT_TIMEOUT);
   EXPECT_TRUE(ReleaseMutex(theMutex));
@@ -152,25 +144,23 @@ TEST_F(NamedMutexes, WaitTimesOutWhileAnotherProcessHoldsIt)
   ASSERT_NE(theMutex, nullptr);
   Holder theHolder(theName, false);
   ASSERT_TRUE(theHolder.IsHolding());
-
   auto theStart = std::chrono::steady_clock::now();
   EXPECT_EQ(WaitForSingleObject(theMutex, 200), WAIT_TIMEOUT);
   EXPECT_GE(std::chrono::steady_clock::now() - theStart, std::chrono::milliseconds(200));
-  EXPECT_EQ(WaitForSingleObject(theMutex, 0), WAIT_TIMEOUT);
-
   EXPECT_EQ(theHolder.Finish(), 0);
   EXPECT_EQ(WaitForSingleObject(theMutex, 10000), WAIT_OBJECT_0);
   EXPECT_TRUE(ReleaseMutex(theMutex));
   EXPECT_TRUE(CloseHandle(theMutex));
 }
 
-TEST_F(NamedMutexes, AProcessThatDiesHoldingItAbandonsItToTheNextWaiter)
+// A process or a thread that ends holding the mutex abandons it: the next
+// waiter gets the abandoned result and the lock.
+TEST_F(NamedMutexes, AnOwnerThatEndsAbandonsItToTheNextWaiter)
 {
   std::string theName = Name("AbandonedMutex");
   Holder theHolder(theName, true);
   ASSERT_TRUE(theHolder.IsHolding());
   EXPECT_EQ(theHolder.Finish(), 0);
-
   HANDLE theMutex = CreateMutexA(nullptr, FALSE, theName.c_str());
   ASSERT_NE(theMutex, nullptr);
   EXPECT_EQ(WaitForSingleObject(theMutex, 10000), WAIT_ABANDONED);
@@ -179,22 +169,13 @@ TEST_F(NamedMutexes, AProcessThatDiesHoldingItAbandonsItToTheNextWaiter)
   EXPECT_EQ(WaitForSingleObject(theMutex, 0), WAIT_OBJECT_0) << "abandoned once, usable again";
   EXPECT_TRUE(ReleaseMutex(theMutex));
   EXPECT_TRUE(CloseHandle(theMutex));
-}
 
-TEST_F(NamedMutexes, AThreadThatEndsHoldingItAbandonsIt)
-{
-  std::string theName = Name("ThreadEndMutex");
+  // A thread that ends holding it abandons it too, once its end is seen.
   HANDLE theThread = CreateThread(nullptr, 0, TakeAndEnd, const_cast<char*>(theName.c_str()), 0, nullptr);
-  ASSERT_NE(theThread, nullptr);
   ASSERT_EQ(WaitForSingleObject(theThread, 10000), WAIT_OBJECT_0);
-  DWORD theCode = 1;
-  ASSERT_TRUE(GetExitCodeThread(theThread, &theCode));
-  ASSERT_EQ(theCode, 0u);
-  // The thread is gone once its exit has been processed; wait for that.
   DWORD theResult = WAIT_TIMEOUT;
-  for (int i = 0; i < 1000 && theResult == WAIT_TIMEOUT; ++i) {
-    theResult = WaitElsewhere(theName, 10, true);
-  }
+  for (int i = 0; i < 1000 && theResult == WAIT_TIMEOUT; ++i)
+    theResult = WaitElsewhere(theName, 10);
   EXPECT_EQ(theResult, WAIT_ABANDONED);
   CloseHandle(theThread);
 }
@@ -205,11 +186,9 @@ TEST_F(NamedMutexes, TwoHomesNeverContend)
   HANDLE theFirst = CreateMutexA(nullptr, TRUE, theName.c_str());
   ASSERT_NE(theFirst, nullptr);
   std::string theOldHome = tltest::TestHome();
-  std::string theOtherHome = tltest::MakeTempFolder("other-home");
-  setenv("TESSALINE_HOME", theOtherHome.c_str(), 1);
+  setenv("TESSALINE_HOME", tltest::MakeTempFolder("other-home").c_str(), 1);
   std::string theOtherObject = GetNamedMutexObjectName(theName.c_str());
   Name(theName);  // also removes the other home's object
-  EXPECT_NE(theOtherObject, "");
   EXPECT_EQ(WaitElsewhere(theName, 0), WAIT_OBJECT_0) << "another home's mutex of the same name is free";
   setenv("TESSALINE_HOME", theOldHome.c_str(), 1);
   EXPECT_EQ(WaitElsewhere(theName, 0), WAIT_TIMEOUT) << "this home's is held";
@@ -227,42 +206,30 @@ TEST_F(NamedMutexes, ProcessesRacingToMakeItExcludeEachOther)
   struct Shared {
     volatile int mCounter;
     volatile int mMade;
-    volatile int mStart;
   };
   void* theMemory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(theMemory, MAP_FAILED);
-  Shared& theShared = *new (theMemory) Shared{0, 0, 0};
-
-  std::vector<pid_t> theChildren;
-  for (int i = 0; i < kProcesses; ++i) {
-    pid_t theChild = fork();
-    if (theChild == 0) {
-      while (!theShared.mStart) {
-      }
-      HANDLE theMutex = CreateMutexA(nullptr, FALSE, theName.c_str());
-      if (!theMutex)
-        _exit(2);
-      if (GetLastError() == 0)
-        __atomic_add_fetch(&theShared.mMade, 1, __ATOMIC_SEQ_CST);
-      for (int theRound = 0; theRound < kRounds; ++theRound) {
-        if (WaitForSingleObject(theMutex, 10000) != WAIT_OBJECT_0)
-          _exit(3);
-        int theValue = theShared.mCounter;
-        if (theRound % 50 == 0)
-          sched_yield();
-        theShared.mCounter = theValue + 1;
-        ReleaseMutex(theMutex);
-      }
-      _exit(0);
+  Shared& theShared = *new (theMemory) Shared{0, 0};
+  const auto theStart = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  auto theRacer = [&]() -> int {
+    std::this_thread::sleep_until(theStart);
+    HANDLE theMutex = CreateMutexA(nullptr, FALSE, theName.c_str());
+    if (!theMutex)
+      return 2;
+    if (GetLastError() == 0)
+      __atomic_add_fetch(&theShared.mMade, 1, __ATOMIC_SEQ_CST);
+    for (int theRound = 0; theRound < kRounds; ++theRound) {
+      if (WaitForSingleObject(theMutex, 10000) != WAIT_OBJECT_0)
+        return 3;
+      int theValue = theShared.mCounter;
+      if (theRound % 50 == 0)
+        sched_yield();
+      theShared.mCounter = theValue + 1;
+      ReleaseMutex(theMutex);
     }
-    theChildren.push_back(theChild);
-  }
-  theShared.mStart = 1;
-  for (pid_t theChild : theChildren) {
-    int theStatus = 0;
-    waitpid(theChild, &theStatus, 0);
-    EXPECT_TRUE(WIFEXITED(theStatus) && WEXITSTATUS(theStatus) == 0) << "status " << theStatus;
-  }
+    return 0;
+  };
+  EXPECT_TRUE(tltest::AllSucceeded(tltest::RunChildrenTogether(std::vector<std::function<int()>>(kProcesses, theRacer))));
   EXPECT_EQ(theShared.mCounter, kProcesses * kRounds);
   EXPECT_EQ(theShared.mMade, 1) << "exactly one process made the mutex";
   munmap(theMemory, sizeof(Shared));
@@ -271,11 +238,9 @@ TEST_F(NamedMutexes, ProcessesRacingToMakeItExcludeEachOther)
 TEST_F(NamedMutexes, AnObjectLeftHalfMadeIsSetUpByTheNextUser)
 {
   std::string theName = Name("HalfMadeMutex");
-  std::string theObject = GetNamedMutexObjectName(theName.c_str());
-  int theFd = shm_open(theObject.c_str(), O_RDWR | O_CREAT | O_EXCL, 0660);
+  int theFd = shm_open(GetNamedMutexObjectName(theName.c_str()).c_str(), O_RDWR | O_CREAT | O_EXCL, 0660);
   ASSERT_GE(theFd, 0);
   close(theFd);  // made, never set up: its maker died at once
-
   HANDLE theMutex = CreateMutexA(nullptr, TRUE, theName.c_str());
   ASSERT_NE(theMutex, nullptr);
   EXPECT_EQ(WaitElsewhere(theName, 0), WAIT_TIMEOUT) << "set up, and owned by its creator";
@@ -284,17 +249,26 @@ TEST_F(NamedMutexes, AnObjectLeftHalfMadeIsSetUpByTheNextUser)
   EXPECT_TRUE(CloseHandle(theMutex));
 }
 
-TEST_F(NamedMutexes, AMutexOfAnotherUserFailsAtOnceWithItsCode)
+TEST_F(NamedMutexes, NamesAndObjectsThatCannotBeUsedAreRefused)
 {
+  std::string theLong(300, 'x');
+  const std::pair<const char*, DWORD> kCases[] = {
+    {nullptr, ERROR_INVALID_PARAMETER}, {"", ERROR_INVALID_PARAMETER}, {theLong.c_str(), ERROR_FILENAME_EXCED_RANGE}};
+  for (const auto& [theBad, theError] : kCases) {
+    SetLastError(0);
+    EXPECT_EQ(CreateMutexA(nullptr, FALSE, theBad), nullptr) << (theBad ? theBad : "null");
+    EXPECT_EQ(GetLastError(), theError);
+  }
+  EXPECT_NE(GetNamedMutexObjectName("a/b"), GetNamedMutexObjectName("a_b"));
+
+  // Another user's object fails at once with its code.
   if (!tltest::IsRoot())
     GTEST_SKIP() << "needs root to make an object that `nobody` may not open";
   std::string theName = Name("PrivateMutex");
-  std::string theObject = GetNamedMutexObjectName(theName.c_str());
-  int theFd = shm_open(theObject.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  int theFd = shm_open(GetNamedMutexObjectName(theName.c_str()).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
   ASSERT_GE(theFd, 0);
   fchmod(theFd, 0600);
   close(theFd);
-
   tltest::ChildResult theResult = tltest::RunAsNobody([&] {
     auto theStart = std::chrono::steady_clock::now();
     HANDLE theMutex = CreateMutexA(nullptr, FALSE, theName.c_str());
@@ -303,25 +277,5 @@ TEST_F(NamedMutexes, AMutexOfAnotherUserFailsAtOnceWithItsCode)
       return 2;
     return !theMutex && theError == ERROR_ACCESS_DENIED ? 0 : 1;
   });
-  EXPECT_TRUE(theResult.mExited);
-  EXPECT_EQ(theResult.mStatus, 0) << "1: not ERROR_ACCESS_DENIED, 2: not at once";
-}
-
-TEST_F(NamedMutexes, NamesThatCannotBeUsedAreRefused)
-{
-  struct Case {
-    const char* mName;
-    DWORD mError;
-  };
-  std::string theLong(300, 'x');
-  const Case kCases[] = {{nullptr, ERROR_INVALID_PARAMETER}, {"", ERROR_INVALID_PARAMETER},
-                         {theLong.c_str(), ERROR_FILENAME_EXCED_RANGE}};
-  for (const Case& theCase : kCases) {
-    SetLastError(0);
-    EXPECT_EQ(CreateMutexA(nullptr, FALSE, theCase.mName), nullptr) << (theCase.mName ? theCase.mName : "null");
-    EXPECT_EQ(GetLastError(), theCase.mError);
-  }
-  // Any other name makes a valid object name, and different names different ones.
-  EXPECT_NE(GetNamedMutexObjectName("a/b"), GetNamedMutexObjectName("a_b"));
-  EXPECT_EQ(GetNamedMutexObjectName("a/b").find('/', 1), std::string::npos);
+  EXPECT_TRUE(tltest::Succeeded(theResult)) << "1: not ERROR_ACCESS_DENIED, 2: not at once";
 }

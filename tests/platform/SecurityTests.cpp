@@ -45,42 +45,27 @@ std::string RandomHex(int inDigits)
 
 // A user with a password and an extra group, made for one test and removed
 // whatever happens to it (the checks themselves run in a child process).
-class SystemUser {
- public:
+struct SystemUser {
   SystemUser()
-      : mName("tl4u" + RandomHex(8)), mExtraGroup("tl4g" + RandomHex(8)), mPassword("Pw-" + RandomHex(16))
   {
-    mMade = Run("groupadd " + mExtraGroup) &&
-            Run("useradd -M -s /usr/sbin/nologin -G " + mExtraGroup + " " + mName) &&
+    mMade = Run("groupadd " + mExtraGroup) && Run("useradd -M -s /usr/sbin/nologin -G " + mExtraGroup + " " + mName) &&
             Run("echo '" + mName + ":" + mPassword + "' | chpasswd");
-    if (const group* theGroup = getgrnam(mExtraGroup.c_str()))
-      mExtraGid = theGroup->gr_gid;
-    if (const passwd* theUser = getpwnam(mName.c_str())) {
-      mUid = theUser->pw_uid;
-      mGid = theUser->pw_gid;
-    }
+    const group* theGroup = getgrnam(mExtraGroup.c_str());
+    const passwd* theUser = getpwnam(mName.c_str());
+    mExtraGid = theGroup ? theGroup->gr_gid : 0;
+    mUid = theUser ? theUser->pw_uid : 0;
   }
   ~SystemUser()
   {
     Run("userdel " + mName);
     Run("groupdel " + mExtraGroup);
   }
-  SystemUser(const SystemUser&) = delete;
-  SystemUser& operator=(const SystemUser&) = delete;
 
-  bool IsMade() const { return mMade; }
-  const std::string& Name() const { return mName; }
-  const std::string& Password() const { return mPassword; }
-  uid_t Uid() const { return mUid; }
-  gid_t ExtraGid() const { return mExtraGid; }
-
- private:
-  std::string mName;
-  std::string mExtraGroup;
-  std::string mPassword;
+  std::string mName = "tl4u" + RandomHex(8);
+  std::string mExtraGroup = "tl4g" + RandomHex(8);
+  std::string mPassword = "Pw-" + RandomHex(16);
   bool mMade = false;
   uid_t mUid = 0;
-  gid_t mGid = 0;
   gid_t mExtraGid = 0;
 };
 
@@ -141,12 +126,12 @@ std::string AccountOf(HANDLE inToken)
 
 }  // namespace
 
-TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
+TEST(Impersonation, ActsAsTheUserUntilRevertedAndRefusesBadLogons)
 {
   if (!tltest::IsRoot())
     GTEST_SKIP() << "making system users needs root";
   SystemUser theUser;
-  ASSERT_TRUE(theUser.IsMade()) << "useradd, groupadd or chpasswd failed";
+  ASSERT_TRUE(theUser.mMade) << "useradd, groupadd or chpasswd failed";
 
   // A file only the user may read, and one only its extra group may read.
   std::string theFolder = tltest::MakeTempFolder("impersonation");
@@ -154,9 +139,9 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
   std::string theGroupFile = theFolder + "/group-only";
   std::ofstream(theUserFile) << "user";
   std::ofstream(theGroupFile) << "group";
-  ASSERT_EQ(chown(theUserFile.c_str(), theUser.Uid(), 0), 0);
+  ASSERT_EQ(chown(theUserFile.c_str(), theUser.mUid, 0), 0);
   ASSERT_EQ(chmod(theUserFile.c_str(), 0400), 0);
-  ASSERT_EQ(chown(theGroupFile.c_str(), 0, theUser.ExtraGid()), 0);
+  ASSERT_EQ(chown(theGroupFile.c_str(), 0, theUser.mExtraGid), 0);
   ASSERT_EQ(chmod(theGroupFile.c_str(), 0040), 0);
 
   tltest::ChildResult theResult = tltest::RunInChild([&] {
@@ -164,7 +149,7 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
     CHILD_CHECK(!CanRead(theUserFile) && !CanRead(theGroupFile));
 
     HANDLE theToken = nullptr;
-    CHILD_CHECK(LogonUserA(theUser.Name().c_str(), ".", theUser.Password().c_str(), LOGON32_LOGON_BATCH,
+    CHILD_CHECK(LogonUserA(theUser.mName.c_str(), ".", theUser.mPassword.c_str(), LOGON32_LOGON_BATCH,
                            LOGON32_PROVIDER_DEFAULT, &theToken));
     HANDLE theThreadToken = nullptr;
     CHILD_CHECK(!OpenThreadToken(GetCurrentThread(), TOKEN_READ, TRUE, &theThreadToken));
@@ -177,7 +162,7 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
       while (theStep != 1)
         std::this_thread::yield();
       HANDLE theNone = nullptr;
-      theOtherKept = !CanRead(theUserFile) && !CanRead(theGroupFile) && !InGroups(theUser.ExtraGid()) &&
+      theOtherKept = !CanRead(theUserFile) && !CanRead(theGroupFile) && !InGroups(theUser.mExtraGid) &&
                      !OpenThreadToken(GetCurrentThread(), TOKEN_READ, TRUE, &theNone) &&
                      GetLastError() == ERROR_NO_TOKEN;
       theStep = 2;
@@ -187,10 +172,10 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
     theStep = 1;
     CHILD_CHECK(CanRead(theUserFile));
     CHILD_CHECK(CanRead(theGroupFile));
-    CHILD_CHECK(InGroups(theUser.ExtraGid()));
-    CHILD_CHECK(static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == theUser.Uid());
+    CHILD_CHECK(InGroups(theUser.mExtraGid));
+    CHILD_CHECK(static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == theUser.mUid);
     CHILD_CHECK(OpenThreadToken(GetCurrentThread(), TOKEN_READ, TRUE, &theThreadToken));
-    CHILD_CHECK(AccountOf(theThreadToken) == theUser.Name());
+    CHILD_CHECK(AccountOf(theThreadToken) == theUser.mName);
     CHILD_CHECK(CloseHandle(theThreadToken));
     while (theStep != 2)
       std::this_thread::yield();
@@ -199,7 +184,7 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
 
     CHILD_CHECK(RevertToSelf());
     CHILD_CHECK(!CanRead(theUserFile) && !CanRead(theGroupFile));
-    CHILD_CHECK(!InGroups(theUser.ExtraGid()));
+    CHILD_CHECK(!InGroups(theUser.mExtraGid));
     CHILD_CHECK(RevertToSelf());  // nothing to revert: still fine
     HANDLE theProcessToken = nullptr;
     CHILD_CHECK(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &theProcessToken));
@@ -208,16 +193,9 @@ TEST(Impersonation, TheThreadActsAsTheUserUntilItReverts)
     CHILD_CHECK(CloseHandle(theToken));
     return 0;
   });
-  EXPECT_TRUE(theResult.mExited) << "signal " << theResult.mSignal;
-  EXPECT_EQ(theResult.mStatus, 0) << "see the child's message above";
-}
+  EXPECT_TRUE(tltest::Succeeded(theResult)) << "see the child's message above";
 
-TEST(Impersonation, LogonFailuresGiveTheirCodes)
-{
-  if (!tltest::IsRoot())
-    GTEST_SKIP() << "making system users needs root";
-  SystemUser theUser;
-  ASSERT_TRUE(theUser.IsMade()) << "useradd, groupadd or chpasswd failed";
+  // Logons that fail give their codes.
   struct Case {
     const char* mWhat;
     std::string mName;
@@ -230,16 +208,14 @@ TEST(Impersonation, LogonFailuresGiveTheirCodes)
   gethostname(theHost, sizeof(theHost) - 1);
   std::string theShortHost = std::string(theHost).substr(0, std::string(theHost).find('.'));
   const Case kCases[] = {
-    {"a wrong password", theUser.Name(), ".", theUser.Password() + "x", LOGON32_LOGON_BATCH, ERROR_LOGON_FAILURE},
+    {"a wrong password", theUser.mName, ".", theUser.mPassword + "x", LOGON32_LOGON_BATCH, ERROR_LOGON_FAILURE},
     {"an unknown user", "tl4nosuchuser", "", "x", LOGON32_LOGON_NETWORK, ERROR_LOGON_FAILURE},
-    {"an empty user name", "", ".", "x", LOGON32_LOGON_BATCH, ERROR_LOGON_FAILURE},
-    {"another domain", theUser.Name(), "ELSEWHERE", theUser.Password(), LOGON32_LOGON_BATCH, ERROR_NO_SUCH_DOMAIN},
-    {"an unknown logon type", theUser.Name(), ".", theUser.Password(), 99, ERROR_INVALID_PARAMETER},
-    {"this host's name as the domain", theUser.Name(), theShortHost, theUser.Password(), LOGON32_LOGON_INTERACTIVE, 0},
+    {"another domain", theUser.mName, "ELSEWHERE", theUser.mPassword, LOGON32_LOGON_BATCH, ERROR_NO_SUCH_DOMAIN},
+    {"an unknown logon type", theUser.mName, ".", theUser.mPassword, 99, ERROR_INVALID_PARAMETER},
+    {"this host's name as the domain", theUser.mName, theShortHost, theUser.mPassword, LOGON32_LOGON_INTERACTIVE, 0},
   };
   for (const Case& theCase : kCases) {
-    // In a child, so that the user is removed whatever the logon does.
-    tltest::ChildResult theResult = tltest::RunInChild([&] {
+    theResult = tltest::RunInChild([&] {
       HANDLE theToken = reinterpret_cast<HANDLE>(1);
       SetLastError(0);
       BOOL theDone = LogonUserA(theCase.mName.c_str(), theCase.mDomain.c_str(), theCase.mPassword.c_str(),
@@ -252,7 +228,7 @@ TEST(Impersonation, LogonFailuresGiveTheirCodes)
       std::fprintf(stderr, "%s: error %u, expected %u\n", theCase.mWhat, theError, theCase.mError);
       return 1;
     });
-    EXPECT_TRUE(theResult.mExited && theResult.mStatus == 0) << theCase.mWhat;
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat;
   }
 }
 
@@ -272,7 +248,6 @@ TEST(Impersonation, WithoutThePrivilegeNothingSwitches)
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &theProcessToken));
   tltest::ChildResult theResult = tltest::IsRoot() ? tltest::RunAsNobody([&] { return theBody(theProcessToken); })
                                                    : tltest::RunInChild([&] { return theBody(theProcessToken); });
-  EXPECT_TRUE(theResult.mExited);
-  EXPECT_EQ(theResult.mStatus, 0) << "see the child's message above";
+  EXPECT_TRUE(tltest::Succeeded(theResult)) << "see the child's message above";
   EXPECT_TRUE(CloseHandle(theProcessToken));
 }

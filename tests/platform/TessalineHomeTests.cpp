@@ -25,14 +25,6 @@ bool SharedHomeExists()
   return std::filesystem::is_directory("/var/lib/tessaline");
 }
 
-// Runs inBody in a child, whose environment it may change freely.
-void ExpectInChild(const std::function<int()>& inBody)
-{
-  tltest::ChildResult theChild = tltest::RunInChild(inBody);
-  ASSERT_TRUE(theChild.mExited) << "signal " << theChild.mSignal;
-  EXPECT_EQ(theChild.mStatus, 0);
-}
-
 }  // namespace
 
 TEST(TessalineHome, NamedHomeIsUsedAndMadeWhenMissing)
@@ -43,7 +35,7 @@ TEST(TessalineHome, NamedHomeIsUsedAndMadeWhenMissing)
   EXPECT_FALSE(IsTessalineHomePrivate());
   EXPECT_EQ(GetTessalineHomeWarning(), "");
 
-  ExpectInChild([] {
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
     umask(0);
     std::string theNamed = tltest::TestHome() + "/new-home";
     setenv("TESSALINE_HOME", (theNamed + "//").c_str(), 1);
@@ -59,12 +51,12 @@ TEST(TessalineHome, NamedHomeIsUsedAndMadeWhenMissing)
     if (GetTessalineHome(theMade) != ERROR_SUCCESS || theMade != tltest::TestHome() + "/relative")
       return 4;
     return 0;
-  });
+  })));
 }
 
 TEST(TessalineHome, UnusableNamedHomeGivesAnError)
 {
-  ExpectInChild([] {
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
     std::string theFile = tltest::TestHome() + "/plain-file";
     std::ofstream(theFile) << "x";
     struct Case {
@@ -79,20 +71,18 @@ TEST(TessalineHome, UnusableNamedHomeGivesAnError)
     for (const Case& theCase : kCases) {
       setenv("TESSALINE_HOME", theCase.mHome.c_str(), 1);
       std::string theHome = "stale";
-      if (GetTessalineHome(theHome) != theCase.mError || !theHome.empty()) {
-        std::fprintf(stderr, "%s\n", theCase.mHome.c_str());
+      if (GetTessalineHome(theHome) != theCase.mError || !theHome.empty())
         return 1;
-      }
     }
     return 0;
-  });
+  })));
 }
 
 TEST(TessalineHome, PrivateFallbackIsMadeForTheUserOnly)
 {
   if (SharedHomeExists())
     GTEST_SKIP() << "this machine has a shared home";
-  ExpectInChild([] {
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
     umask(022);
     std::string theState = tltest::MakeTempFolder("state");
     std::string theUser = tltest::MakeTempFolder("user");
@@ -101,10 +91,8 @@ TEST(TessalineHome, PrivateFallbackIsMadeForTheUserOnly)
     std::string theHome;
     if (GetTessalineHome(theHome) != ERROR_SUCCESS || theHome != theState + "/tessaline")
       return 1;
-    if (ModeOf(theHome) != 0700)
+    if (ModeOf(theHome) != 0700 || !IsTessalineHomePrivate())
       return 2;
-    if (!IsTessalineHomePrivate())
-      return 3;
     std::string theWarning = GetTessalineHomeWarning();
     if (theWarning.find("private to this user") == std::string::npos || theWarning.find(theHome) == std::string::npos)
       return 4;
@@ -117,7 +105,7 @@ TEST(TessalineHome, PrivateFallbackIsMadeForTheUserOnly)
     if (ModeOf(theUser + "/.local") != 0700 || ModeOf(theUser + "/.local/state") != 0700 || ModeOf(theHome) != 0700)
       return 6;
     return 0;
-  });
+  })));
 }
 
 TEST(TessalineHome, PrivateFallbackThatCannotBeMadeGivesAnError)
@@ -133,6 +121,5 @@ TEST(TessalineHome, PrivateFallbackThatCannotBeMadeGivesAnError)
     std::string theHome;
     return GetTessalineHome(theHome) == ERROR_ACCESS_DENIED && theHome.empty() ? 0 : 1;
   });
-  ASSERT_TRUE(theChild.mExited);
-  EXPECT_EQ(theChild.mStatus, 0);
+  EXPECT_TRUE(tltest::Succeeded(theChild));
 }

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace tltest {
 
@@ -89,6 +91,22 @@ ChildResult RunAsNobody(const std::function<int()>& inBody)
 bool IsRoot()
 {
   return geteuid() == 0;
+}
+
+std::string ReadFile(const std::string& inPath)
+{
+  std::ifstream theFile(inPath, std::ios::binary);
+  std::ostringstream theText;
+  theText << theFile.rdbuf();
+  return theText.str();
+}
+
+::testing::AssertionResult Succeeded(const ChildResult& inChild)
+{
+  if (inChild.mExited && inChild.mStatus == 0)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (inChild.mExited ? "exit status " : "signal ")
+                                       << (inChild.mExited ? inChild.mStatus : inChild.mSignal);
 }
 
 }  // namespace tltest

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers every suite shares.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -11,6 +13,9 @@ const std::string& TestHome();
 
 // A fresh empty folder below the test home.
 std::string MakeTempFolder(const std::string& inPrefix);
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& inPath);
 
 struct ChildResult {
   bool mExited = false;  // ended by exit or _exit
@@ -26,5 +31,8 @@ ChildResult RunInChild(const std::function<int()>& inBody);
 ChildResult RunAsNobody(const std::function<int()>& inBody);
 
 bool IsRoot();
+
+// Success when the child exited with status 0; else how it ended.
+::testing::AssertionResult Succeeded(const ChildResult& inChild);
 
 }  // namespace tltest

@@ -1,7 +1,3 @@
-// Invoke over a member table: argument order and conversion, [out] and
-// [retval], the DISP_E_* answers, exception info, enumerators, and the call
-// lock that keeps two threads out of one object.
-
 #include "platform/automation/ComObject.h"
 #include "platform/automation/EnumVariant.h"
 #include "platform/base/SystemText.h"
@@ -29,7 +25,6 @@ struct IProbe : IDispatch {
   virtual HRESULT Fail(BSTR inText) = 0;
   virtual HRESULT Enter() = 0;
   virtual HRESULT Rendezvous(LONG inParties) = 0;
-  virtual HRESULT get_Self(IProbe** outSelf) = 0;
 };
 
 using M = DispatchMembers<IProbe>;
@@ -44,7 +39,6 @@ constexpr DispatchMember kProbeMembers[] = {
     M::Method<&IProbe::Fail>(6, "Fail", "Fails", {In("inText")}),
     M::Method<&IProbe::Enter>(7, "Enter", "Stays a while", {}),
     M::Method<&IProbe::Rendezvous>(8, "Rendezvous", "Waits for the others", {In("inParties")}),
-    M::ReadOnly<&IProbe::get_Self>(9, "Self", "The probe itself"),
 };
 constexpr DispatchTable kProbeTable = MakeDispatchTable<IProbe>("IProbe", kProbeMembers);
 
@@ -64,31 +58,15 @@ public:
     return mReportsErrors && inIID == IProbe::kIID ? S_OK : S_FALSE;
   }
 
-  HRESULT get_Width(LONG* outValue) override
-  {
-    *outValue = mWidth;
-    return S_OK;
-  }
-  HRESULT put_Width(LONG inValue) override
-  {
-    mWidth = inValue;
-    return S_OK;
-  }
+  HRESULT get_Width(LONG* outValue) override { *outValue = mWidth; return S_OK; }
+  HRESULT put_Width(LONG inValue) override { mWidth = inValue; return S_OK; }
   HRESULT get_Name(BSTR* outValue) override
   {
     *outValue = SysAllocStringLen(mName.data(), static_cast<UINT>(mName.size()));
     return S_OK;
   }
-  HRESULT put_Name(BSTR inValue) override
-  {
-    mName = BstrView(inValue);
-    return S_OK;
-  }
-  HRESULT get_Flag(VARIANT_BOOL* outValue) override
-  {
-    *outValue = VARIANT_TRUE;
-    return S_OK;
-  }
+  HRESULT put_Name(BSTR inValue) override { mName = BstrView(inValue); return S_OK; }
+  HRESULT get_Flag(VARIANT_BOOL* outValue) override { *outValue = VARIANT_TRUE; return S_OK; }
   HRESULT get_Item(LONG inIndex, VARIANT* outItem) override
   {
     outItem->vt = VT_I4;
@@ -110,7 +88,6 @@ public:
   }
   HRESULT Scale(DOUBLE inFactor, VARIANT inLabel, DOUBLE* outResult) override
   {
-    mLastLabelType = inLabel.vt;
     *outResult = mWidth * inFactor;
     return S_OK;
   }
@@ -138,15 +115,7 @@ public:
     return theMet ? S_OK : E_ABORT;
   }
 
-  HRESULT get_Self(IProbe** outSelf) override
-  {
-    *outSelf = this;
-    (*outSelf)->AddRef();
-    return S_OK;
-  }
-
   int MaxInside() const { return mMaxInside.load(); }
-  VARTYPE LastLabelType() const { return mLastLabelType; }
 
 private:
   bool mReportsErrors;
@@ -154,7 +123,6 @@ private:
   std::u16string mName;
   std::atomic<int> mInside{0};
   std::atomic<int> mMaxInside{0};
-  VARTYPE mLastLabelType = 0;
 };
 
 // Calls by name, arguments in the order a script writes them.
@@ -209,14 +177,13 @@ ComPtr<IDispatch> MakeProbe(ObjectPtr<Probe>& outProbe, bool inReportsErrors = t
   return theDispatch;
 }
 
-TEST(Dispatch, NamesMatchWithoutRegardToCase)
+TEST(Dispatch, CallsByNameConvertAndWriteBack)
 {
   ObjectPtr<Probe> theProbe;
   ComPtr<IDispatch> theObject = MakeProbe(theProbe);
   Caller theCaller(theObject.Get());
   EXPECT_EQ(theCaller.IdOf(u"wIDTH"), 1);
   EXPECT_EQ(theCaller.IdOf(u"item"), DISPID_VALUE);
-
   std::u16string theUnknown = u"Widthx";
   std::u16string theParam = u"inText";
   LPOLESTR theNames[] = {theUnknown.data(), theParam.data()};
@@ -224,84 +191,55 @@ TEST(Dispatch, NamesMatchWithoutRegardToCase)
   EXPECT_EQ(theObject->GetIDsOfNames(IID_NULL, theNames, 2, 0, theIds), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(theIds[0], DISPID_UNKNOWN);
   EXPECT_EQ(theIds[1], DISPID_UNKNOWN);
-}
 
-TEST(Dispatch, PropertiesConvertToTheirDeclaredTypes)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  Caller theCaller(theObject.Get());
-  Variant theResult;
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYPUT, {Variant(" 640 ")}), S_OK);
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, &theResult), S_OK);
-  EXPECT_EQ(theResult.Type(), VT_I4);
-  EXPECT_EQ(theResult->lVal, 640);
-
-  ASSERT_EQ(theCaller.Call(2, DISPATCH_PROPERTYPUT, {Variant(LONG{12})}), S_OK);
-  ASSERT_EQ(theCaller.Call(2, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
-  EXPECT_EQ(theResult.Type(), VT_BSTR);
-  EXPECT_EQ(BstrToUtf8(theResult->bstrVal), "12");
-
-  ASSERT_EQ(theCaller.Call(3, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
-  EXPECT_EQ(theResult.Type(), VT_BOOL);
-  EXPECT_EQ(theResult->boolVal, VARIANT_TRUE);
-
-  ASSERT_EQ(theCaller.Call(DISPID_VALUE, DISPATCH_PROPERTYGET, {Variant("3")}, &theResult), S_OK);
-  EXPECT_EQ(theResult->lVal, 30);
-
-  // An interface of the server's own comes back as VT_DISPATCH.
-  ASSERT_EQ(theCaller.Call(9, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
-  ASSERT_EQ(theResult.Type(), VT_DISPATCH);
-  EXPECT_EQ(theResult->pdispVal, theObject.Get());
-
-  // An argument passed by reference is read through it.
+  // Puts and gets convert to and from the declared types; an argument passed
+  // by reference is read through it.
   LONG theNumber = 77;
   Variant theByRef;
   theByRef.Set(VT_BYREF | VT_I4).plVal = &theNumber;
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYPUT, {theByRef}), S_OK);
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYGET, {}, &theResult), S_OK);
-  EXPECT_EQ(theResult->lVal, 77);
-}
+  struct Case {
+    DISPID mId;
+    std::vector<Variant> mPut;  // empty: a get only
+    std::vector<Variant> mArgs;
+    const char* mExpected;
+  };
+  const Case kCases[] = {
+      {1, {Variant(" 640 ")}, {}, "I4 640"},
+      {2, {Variant(LONG{12})}, {}, "BSTR 12"},
+      {3, {}, {}, "BOOL -1"},
+      {DISPID_VALUE, {}, {Variant("3")}, "I4 30"},
+      {1, {theByRef}, {}, "I4 77"},
+  };
+  for (const Case& theCase : kCases) {
+    if (!theCase.mPut.empty()) {
+      ASSERT_EQ(theCaller.Call(theCase.mId, DISPATCH_PROPERTYPUT, theCase.mPut), S_OK) << theCase.mExpected;
+    }
+    Variant theResult;
+    ASSERT_EQ(theCaller.Call(theCase.mId, DISPATCH_PROPERTYGET | DISPATCH_METHOD, theCase.mArgs, &theResult), S_OK);
+    const std::string theText = theResult.Type() == VT_I4     ? "I4 " + std::to_string(theResult->lVal)
+                                : theResult.Type() == VT_BOOL ? "BOOL " + std::to_string(theResult->boolVal)
+                                                              : "BSTR " + BstrToUtf8(theResult->bstrVal);
+    EXPECT_EQ(theText, theCase.mExpected);
+  }
+  Variant theResult;
 
-TEST(Dispatch, OutArgumentsAreWrittenBack)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  Caller theCaller(theObject.Get());
-  Variant theWidth(LONG{-5});  // an old value is replaced, not leaked
+  // [out] arguments are written back (an old value replaced, not leaked), the
+  // [retval] is the result, and trailing [out] arguments may be left out.
+  Variant theWidth(LONG{-5});
   Variant theHeight;
   Variant theWidthRef;
   theWidthRef.Set(VT_BYREF | VT_VARIANT).pvarVal = theWidth.Get();
   Variant theHeightRef;
   theHeightRef.Set(VT_BYREF | VT_VARIANT).pvarVal = theHeight.Get();
-  Variant theResult;
   ASSERT_EQ(theCaller.Call(4, DISPATCH_METHOD, {Variant("abcd"), theWidthRef, theHeightRef}, &theResult), S_OK);
   EXPECT_EQ(theWidth->lVal, 4);
   EXPECT_EQ(theHeight->lVal, 1);
   EXPECT_EQ(BstrToUtf8(theResult->bstrVal), "4,1");
-
-  // Trailing [out] arguments may be left out.
   ASSERT_EQ(theCaller.Call(4, DISPATCH_METHOD, {Variant("xy")}, &theResult), S_OK);
   EXPECT_EQ(BstrToUtf8(theResult->bstrVal), "2,1");
-
-  // An [out] argument must be a place to write to.
-  EXPECT_EQ(theCaller.Call(4, DISPATCH_METHOD, {Variant("xy"), Variant(LONG{1})}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(theCaller.Call(4, DISPATCH_METHOD, {Variant("xy"), Variant(LONG{1})}), DISP_E_TYPEMISMATCH)
+    << "an [out] argument must be a place to write to";
   EXPECT_EQ(theCaller.mArgError, 0u) << "the second of two arguments sits at rgvarg[0]";
-}
-
-TEST(Dispatch, OptionalArgumentsArriveAsMissing)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  Caller theCaller(theObject.Get());
-  Variant theResult;
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYPUT, {Variant(LONG{3})}), S_OK);
-  ASSERT_EQ(theCaller.Call(5, DISPATCH_METHOD, {Variant("1.5")}, &theResult), S_OK);
-  EXPECT_EQ(theResult.Type(), VT_R8);
-  EXPECT_EQ(theResult->dblVal, 4.5);
-  EXPECT_EQ(theProbe->LastLabelType(), VT_ERROR);
-  ASSERT_EQ(theCaller.Call(5, DISPATCH_METHOD, {Variant("1"), Variant("label")}, &theResult), S_OK);
-  EXPECT_EQ(theProbe->LastLabelType(), VT_BSTR);
 }
 
 TEST(Dispatch, AnswersTheDispatchErrors)
@@ -350,79 +288,37 @@ TEST(Dispatch, AnswersTheDispatchErrors)
             DISP_E_PARAMNOTFOUND);
 }
 
-TEST(Dispatch, FailedMemberGivesItsErrorInfo)
+// A failing member: DISP_E_EXCEPTION with the object's error info when it
+// supports error info for the interface, else with the system text; the
+// thread's error info is cleared before each call.
+TEST(Dispatch, FailedMemberFillsTheExceptionInfo)
 {
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  Caller theCaller(theObject.Get());
-  ASSERT_EQ(theCaller.Call(6, DISPATCH_METHOD, {Variant("Out of ink")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(theCaller.mException.scode, E_FAIL);
-  EXPECT_EQ(BstrToUtf8(theCaller.mException.bstrDescription), "Out of ink");
-  EXPECT_EQ(BstrToUtf8(theCaller.mException.bstrSource), "TLTest.Probe.1");
+  std::string theSystemText = GetSystemText(static_cast<DWORD>(E_FAIL));
+  theSystemText.erase(theSystemText.find_last_not_of("\r\n") + 1);
+  for (bool theReports : {true, false}) {
+    SCOPED_TRACE(theReports ? "with error info" : "without error info");
+    ObjectPtr<Probe> theProbe;
+    ComPtr<IDispatch> theObject = MakeProbe(theProbe, theReports);
+    Caller theCaller(theObject.Get());
+    ASSERT_EQ(theCaller.Call(6, DISPATCH_METHOD, {Variant("Out of ink")}), DISP_E_EXCEPTION);
+    EXPECT_EQ(theCaller.mException.scode, E_FAIL);
+    EXPECT_EQ(BstrToUtf8(theCaller.mException.bstrDescription), theReports ? "Out of ink" : theSystemText);
+    EXPECT_EQ(BstrToUtf8(theCaller.mException.bstrSource), theReports ? "TLTest.Probe.1" : "");
 
-  // Without an EXCEPINFO the member's own HRESULT comes back.
-  Variant theText("x");
-  DISPPARAMS theParams{theText.Get(), nullptr, 1, 0};
-  EXPECT_EQ(theObject->Invoke(6, IID_NULL, 0, DISPATCH_METHOD, &theParams, nullptr, nullptr, nullptr), E_FAIL);
+    // Without an EXCEPINFO the member's own HRESULT comes back.
+    Variant theText("x");
+    DISPPARAMS theParams{theText.Get(), nullptr, 1, 0};
+    EXPECT_EQ(theObject->Invoke(6, IID_NULL, 0, DISPATCH_METHOD, &theParams, nullptr, nullptr, nullptr), E_FAIL);
+
+    SetErrorInfoText(IProbe::kIID, u"Stale", u"from before");
+    ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYGET, {}), S_OK);
+    ComPtr<IErrorInfo> theInfo;
+    EXPECT_EQ(GetErrorInfo(0, theInfo.Receive()), S_FALSE);
+  }
 }
 
-TEST(Dispatch, ObjectWithoutErrorInfoGivesTheSystemText)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe, false);
-  Caller theCaller(theObject.Get());
-  ASSERT_EQ(theCaller.Call(6, DISPATCH_METHOD, {Variant("Out of ink")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(theCaller.mException.scode, E_FAIL);
-  std::string theExpected = GetSystemText(static_cast<DWORD>(E_FAIL));
-  while (!theExpected.empty() && (theExpected.back() == '\n' || theExpected.back() == '\r'))
-    theExpected.pop_back();
-  ASSERT_FALSE(theExpected.empty());
-  EXPECT_EQ(BstrToUtf8(theCaller.mException.bstrDescription), theExpected);
-  EXPECT_EQ(theCaller.mException.bstrSource, nullptr);
-}
-
-TEST(Dispatch, ErrorInfoIsClearedBeforeEachCall)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  Caller theCaller(theObject.Get());
-  SetErrorInfoText(IProbe::kIID, u"Stale", u"from before");
-  ASSERT_EQ(theCaller.Call(1, DISPATCH_PROPERTYGET, {}), S_OK);
-  ComPtr<IErrorInfo> theInfo;
-  EXPECT_EQ(GetErrorInfo(0, theInfo.Receive()), S_FALSE);
-}
-
-TEST(Dispatch, HostsReadTheMemberTable)
-{
-  ObjectPtr<Probe> theProbe;
-  ComPtr<IDispatch> theObject = MakeProbe(theProbe);
-  ComPtr<IMemberTable> theTable;
-  ASSERT_EQ(theObject.As(theTable), S_OK);
-  const DispatchTable* theMembers = nullptr;
-  ASSERT_EQ(theTable->GetMemberTable(&theMembers), S_OK);
-  EXPECT_TRUE(*theMembers->mIID == IProbe::kIID);
-
-  const DispatchMember* theWidth = theMembers->FindByName("WIDTH");
-  ASSERT_NE(theWidth, nullptr);
-  EXPECT_EQ(theWidth->mKind, MemberKind::kProperty);
-  EXPECT_FALSE(theWidth->HasIndex());
-  EXPECT_EQ(theWidth->mPut.mParams[0].mType, VT_I4);
-
-  const DispatchMember* theItem = theMembers->FindById(DISPID_VALUE);
-  ASSERT_NE(theItem, nullptr);
-  EXPECT_TRUE(theItem->HasIndex());
-  EXPECT_EQ(theMembers->FindByName("Flag")->mGet.mParams[0].mType, VT_BOOL);
-
-  const DispatchMember* theMeasure = theMembers->FindByName("measure");
-  ASSERT_NE(theMeasure, nullptr);
-  EXPECT_EQ(theMeasure->mKind, MemberKind::kMethod);
-  ASSERT_EQ(theMeasure->mMethod.mCount, 4);
-  EXPECT_STREQ(theMeasure->mMethod.mParams[1].mName, "outWidth");
-  EXPECT_EQ(theMeasure->mMethod.mParams[1].mMode, ParamMode::kOut);
-  EXPECT_EQ(theMeasure->mMethod.mParams[3].mMode, ParamMode::kRetval);
-}
-
-TEST(Dispatch, QueryInterfaceAnswersTheListedInterfaces)
+// One identity whatever interface is asked; unlisted interfaces refused.
+TEST(Dispatch, OneIdentityForEveryInterface)
 {
   ObjectPtr<Probe> theProbe;
   ComPtr<IDispatch> theObject = MakeProbe(theProbe);
@@ -432,10 +328,9 @@ TEST(Dispatch, QueryInterfaceAnswersTheListedInterfaces)
   ASSERT_EQ(theObject.As(theFirst), S_OK);
   ASSERT_EQ(theObject.As(theSupport), S_OK);
   ASSERT_EQ(theSupport.As(theSecond), S_OK);
-  EXPECT_EQ(theFirst.Get(), theSecond.Get()) << "one identity whatever interface is asked";
+  EXPECT_EQ(theFirst.Get(), theSecond.Get());
   ComPtr<IEnumVARIANT> theNone;
   EXPECT_EQ(theObject.As(theNone), E_NOINTERFACE);
-  EXPECT_EQ(theNone.Get(), nullptr);
 }
 
 TEST(Dispatch, OneObjectIsEnteredByOneThreadAtATime)
@@ -485,30 +380,21 @@ TEST(EnumVariant, NextSkipResetClone)
   ComPtr<IEnumVARIANT> theEnum;
   ASSERT_EQ(CreateVariantEnumerator(theRaw, IID_IEnumVARIANT, theEnum.ReceiveVoid()), S_OK);
 
-  VARIANT theOut[2];
+  // Skip to "b", clone there, then read past the end: a short count.
+  VARIANT theOut[3];
   ULONG theFetched = 0;
-  ASSERT_EQ(theEnum->Next(2, theOut, &theFetched), S_OK);
-  EXPECT_EQ(theFetched, 2u);
-  EXPECT_EQ(BstrToUtf8(theOut[1].bstrVal), "b");
-  VariantClear(&theOut[0]);
-  VariantClear(&theOut[1]);
-
+  EXPECT_EQ(theEnum->Skip(1), S_OK);
   ComPtr<IEnumVARIANT> theClone;
   ASSERT_EQ(theEnum->Clone(theClone.Receive()), S_OK);
-  ASSERT_EQ(theEnum->Next(2, theOut, &theFetched), S_FALSE);
-  EXPECT_EQ(theFetched, 1u);
-  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "c");
+  ASSERT_EQ(theEnum->Next(3, theOut, &theFetched), S_FALSE);
+  ASSERT_EQ(theFetched, 2u);
+  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal) + BstrToUtf8(theOut[1].bstrVal), "bc");
   VariantClear(&theOut[0]);
-
+  VariantClear(&theOut[1]);
   ASSERT_EQ(theClone->Next(1, theOut, nullptr), S_OK) << "the clone starts where the original stood";
-  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "c");
+  EXPECT_EQ(BstrToUtf8(theOut[0].bstrVal), "b");
   VariantClear(&theOut[0]);
-
-  EXPECT_EQ(theEnum->Reset(), S_OK);
-  EXPECT_EQ(theEnum->Skip(2), S_OK);
-  EXPECT_EQ(theEnum->Skip(2), S_FALSE);
-  EXPECT_EQ(theEnum->Next(1, theOut, &theFetched), S_FALSE);
-  EXPECT_EQ(theFetched, 0u);
+  EXPECT_EQ(theEnum->Skip(1), S_FALSE);
 }
 
 }  // namespace

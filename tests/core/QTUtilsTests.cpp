@@ -1,9 +1,6 @@
-// QuickTime's life cycle (without QuickTime, with the stand-in at several
-// versions, with a library whose start steps fail) and the format choices
-// over the stand-in's components.
-//
-// The life cycle is process-wide state that never resets, so each of those
-// cases runs in a fresh child process (RunFresh).
+// QuickTime's life cycle and the format choices over the stand-in's
+// components. The life cycle is process-wide state that never resets, so
+// each of its cases runs in a fresh child process (RunFresh).
 
 #include "core/Preferences.h"
 #include "core/QTUtils.h"
@@ -21,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -42,6 +40,14 @@ void UseStandIn(const char* inVersion, int inExporters = 6)
   qttest::UseStandIn();
   setenv("TL_TEST_QUICKTIME_VERSION", inVersion, 1);
   setenv("TL_TEST_QUICKTIME_EXPORTERS", std::to_string(inExporters).c_str(), 1);
+}
+
+void UseStandInOrNothing(bool inStandIn)
+{
+  if (inStandIn)
+    UseStandIn("6.0");
+  else
+    unsetenv(kQTLibraryVariable);
 }
 
 void UnloadAfter(LONG inPeriod)
@@ -99,62 +105,47 @@ std::string Version()
 
 // --- Life cycle -------------------------------------------------------------
 
-TEST(QuickTimeLifeCycle, WithoutQuickTimeTheFirstUserReportsOnce)
+// A later user gets the same answer without a second report.
+TEST(QuickTimeLifeCycle, TheFirstUserDecidesAvailabilityAndReportsOnce)
 {
-  // Unset, and set to something that is no QuickTime library.
-  for (const char* theLibrary : {"", "/nonexistent/quicktime.so", "/etc/passwd"}) {
-    SCOPED_TRACE(theLibrary);
+  const std::string kTooOld = " is too old. Please upgrade.";
+  struct Case {
+    const char* mLibrary;  // "": unset; null: the stand-in at mVersion
+    const char* mVersion;
+    OSErr mStartErr;
+    LONG mAvailable;
+    const char* mKnownVersion;  // what GetQuickTimeVersion answers
+    std::vector<std::string> mWarnings;
+  } const kCases[] = {
+    {"", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
+    {"/nonexistent/quicktime.so", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
+    {"/etc/passwd", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
+    {nullptr, "3.0", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 3.0.0" + kTooOld}},
+    {nullptr, "4.0.3", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 4.0.3" + kTooOld}},
+    {nullptr, "4.1", kQTNoErr, 1, "4.1.0", {}},
+    {nullptr, "6.0", kQTNoErr, 1, "6.0.0", {}},
+    {nullptr, "12.7.15", kQTNoErr, 1, "12.7.15", {}},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mLibrary ? theCase.mLibrary : theCase.mVersion);
     RunFresh([&] {
-      if (*theLibrary)
-        setenv(kQTLibraryVariable, theLibrary, 1);
+      if (!theCase.mLibrary)
+        UseStandIn(theCase.mVersion);
+      else if (*theCase.mLibrary)
+        setenv(kQTLibraryVariable, theCase.mLibrary, 1);
       else
         unsetenv(kQTLibraryVariable);
       tltest::EventWatcher theWatcher;
       User theFirst = Acquire(), theSecond = Acquire();
       for (const User& theUser : {theFirst, theSecond}) {
-        EXPECT_EQ(theUser.mStartErr, kQTNotInstalledErr);
-        EXPECT_EQ(theUser.mAvailable, 0);
-      }
-      EXPECT_FALSE(QuickTimeAvailable());
-      EXPECT_EQ(Version(), "0.0.0");
-      ReleaseQuickTime(theSecond.mStartErr);
-      ReleaseQuickTime(theFirst.mStartErr);
-      EXPECT_EQ(NewWarnings(theWatcher), std::vector<std::string>{"Warning: Unable to access QuickTime (-2096)"});
-    });
-  }
-}
-
-TEST(QuickTimeLifeCycle, VersionDecidesAvailability)
-{
-  struct Case {
-    const char* mVersion;
-    LONG mAvailable;
-    const char* mKnownVersion;  // what GetQuickTimeVersion answers
-    const char* mWarning;       // null: none
-  } const kCases[] = {
-    {"3.0", 0, "0.0.0", "Warning: QuickTime 3.0.0 is too old. Please upgrade."},
-    {"4.0.3", 0, "0.0.0", "Warning: QuickTime 4.0.3 is too old. Please upgrade."},
-    {"4.1", 1, "4.1.0", nullptr},
-    {"6.0", 1, "6.0.0", nullptr},
-    {"12.7.15", 1, "12.7.15", nullptr},
-  };
-  for (const Case& theCase : kCases) {
-    SCOPED_TRACE(theCase.mVersion);
-    RunFresh([&] {
-      UseStandIn(theCase.mVersion);
-      tltest::EventWatcher theWatcher;
-      // A later user gets the same answer without a second report.
-      User theFirst = Acquire(), theSecond = Acquire();
-      for (const User& theUser : {theFirst, theSecond}) {
-        EXPECT_EQ(theUser.mStartErr, kQTNoErr);
+        EXPECT_EQ(theUser.mStartErr, theCase.mStartErr);
         EXPECT_EQ(theUser.mAvailable, theCase.mAvailable);
       }
       EXPECT_EQ(QuickTimeAvailable(), theCase.mAvailable == 1);
       EXPECT_EQ(Version(), theCase.mKnownVersion);
       ReleaseQuickTime(theSecond.mStartErr);
       ReleaseQuickTime(theFirst.mStartErr);
-      EXPECT_EQ(NewWarnings(theWatcher), theCase.mWarning ? std::vector<std::string>{theCase.mWarning}
-                                                          : std::vector<std::string>{});
+      EXPECT_EQ(NewWarnings(theWatcher), theCase.mWarnings);
     });
   }
 }
@@ -191,10 +182,7 @@ TEST(QuickTimeLifeCycle, CountsBalanceAcrossThreads)
   for (bool theStandIn : {false, true}) {
     SCOPED_TRACE(theStandIn ? "stand-in" : "no QuickTime");
     RunFresh([&] {
-      if (theStandIn)
-        UseStandIn("6.0");
-      else
-        unsetenv(kQTLibraryVariable);
+      UseStandInOrNothing(theStandIn);
       // Every release tries to unload, so loads and unloads race with the counting.
       UnloadAfter(0);
       tltest::EventWatcher theWatcher;
@@ -242,10 +230,7 @@ TEST(QuickTimeLifeCycle, StartOnAThreadAnswersAsOnTheCallingThread)
   for (bool theStandIn : {false, true}) {
     SCOPED_TRACE(theStandIn ? "stand-in" : "no QuickTime");
     RunFresh([&] {
-      if (theStandIn)
-        UseStandIn("6.0");
-      else
-        unsetenv(kQTLibraryVariable);
+      UseStandInOrNothing(theStandIn);
       const OSErr theExpected = theStandIn ? kQTNoErr : kQTNotInstalledErr;
       const OSErr theDirect = StartQuickTime();
       const OSErr theThreaded = StartQuickTimeOnThread();
@@ -480,25 +465,20 @@ TEST_F(QuickTimeFormats, ImportersAreValidatedAndJPEGsRechecked)
 
 TEST_F(QuickTimeFormats, ImageInfoOfAnImporter)
 {
-  struct Case {
-    std::string mBytes;
-    LONG mDepth, mResolution;
-    const char* mCodec;
-  } const kCases[] = {
+  const std::tuple<std::string, LONG, LONG, const char*> kCases[] = {
     {qttest::WriteJpeg(8, 8, 1, std::vector<std::uint8_t>(64, 100), 150), kQTGray8Depth, 150, "JPEG"},
     {MakeBmp(), 24, 72, "BMP"},
   };
-  for (const Case& theCase : kCases) {
-    SCOPED_TRACE(theCase.mCodec);
-    Handle theData = NewDataHandle(theCase.mBytes);
+  for (const auto& [theBytes, theWantedDepth, theWantedResolution, theWantedCodec] : kCases) {
+    Handle theData = NewDataHandle(theBytes);
     GraphicsImportComponent theGIC = nullptr;
     ASSERT_EQ(OpenImporterForData(theData, 0, "", theGIC), kQTNoErr);
     LONG theDepth = 0, theResolution = 0;
     std::string theCodec;
     EXPECT_EQ(GetImporterImageInfo(theGIC, theDepth, theResolution, theCodec), kQTNoErr);
-    EXPECT_EQ(theDepth, theCase.mDepth);
-    EXPECT_EQ(theResolution, theCase.mResolution);
-    EXPECT_EQ(theCodec, theCase.mCodec);
+    EXPECT_EQ(theDepth, theWantedDepth);
+    EXPECT_EQ(theResolution, theWantedResolution);
+    EXPECT_EQ(theCodec, theWantedCodec);
     EXPECT_EQ(CloseComponentInstance(theGIC), kQTNoErr);
     mQT->DisposeHandle(theData);
   }

@@ -125,47 +125,29 @@ TEST(Utilities, FormatsKeywordsBack)
 
 TEST(Utilities, ParsesColours)
 {
-  struct Case {
-    const char* mText;
-    bool mOk;
-    ColorValue mColor;
-  };
   const ColorValue kUntouched(1, 2, 3, 4);
-  const Case kCases[] = {
-    {"black", true, {0, 0, 0, 65535}},
-    {"YELLOW", true, {0xFC00, 0xF37D, 0x052F, 65535}},
-    {"magenta", true, {0xF2D7, 0x0856, 0x84EC, 65535}},
-    {"Violet", true, {0xF2D7, 0x0856, 0x84EC, 65535}},
-    {"purple", true, {0xF2D7, 0x0856, 0x84EC, 65535}},
-    {"red", true, {0xDD6B, 0x08C2, 0x06A2, 65535}},
-    {"cyan", true, {0x0241, 0xAB54, 0xEAFF, 65535}},
-    {"green", true, {0x0000, 0x64AF, 0x11B0, 65535}},
-    {"blue", true, {0x0000, 0x0000, 0xD400, 65535}},
-    {"white", true, {0xFFFF, 0xFFFF, 0xFFFF, 65535}},
-    {"", true, {0xFFFF, 0xFFFF, 0xFFFF, 65535}},
-    {"orange", true, {0xFFFF, 0x91EA, 0x170A, 65535}},
-    {"gray", true, {0x8888, 0x8888, 0x8888, 65535}},
-    {"LightGray", true, {0xCCCC, 0xCCCC, 0xCCCC, 65535}},
-    {"darkgray", true, {0x4444, 0x4444, 0x4444, 65535}},
-    {"#FF0000", true, {65280, 0, 0, 65535}},
-    {"#ff000080", true, {65280, 0, 0, 32768}},
-    {"#FF00001", true, {65280, 0, 0, 65535}},
-    {"#0a0B0c0D0e", true, {0x0A00, 0x0B00, 0x0C00, 0x0D00}},
-    {"100,0,0", true, {65534, 0, 0, 65535}},
-    {"150,-5,0,50", true, {65534, 0, 0, 32767}},
-    {"50,50,50", true, {32767, 32767, 32767, 65535}},
-    {"0x10,0x20,0x30", true, {4096, 8192, 12288, 65535}},
-    {"0X10,0x20,0x30,0x40", true, {4096, 8192, 12288, 16384}},
-    {"0d300,0,0", true, {44 * 256, 0, 0, 65535}},
-    {"0x10, 0x20, 0x30", true, {4096, 0, 0, 65535}},
-    {"0x1p3,0,0", true, {256, 0, 0, 65535}},  // an integer list: the "p3" is ignored
-    {"0,0x1p3,0", true, {0, 0, 0, 65535}},    // no hexadecimal floats
+  const std::pair<const char*, ColorValue> kCases[] = {
+    {"black", {0, 0, 0, 65535}}, {"YELLOW", {0xFC00, 0xF37D, 0x052F, 65535}},
+    {"magenta", {0xF2D7, 0x0856, 0x84EC, 65535}}, {"Violet", {0xF2D7, 0x0856, 0x84EC, 65535}},
+    {"purple", {0xF2D7, 0x0856, 0x84EC, 65535}}, {"red", {0xDD6B, 0x08C2, 0x06A2, 65535}},
+    {"cyan", {0x0241, 0xAB54, 0xEAFF, 65535}}, {"green", {0x0000, 0x64AF, 0x11B0, 65535}},
+    {"blue", {0x0000, 0x0000, 0xD400, 65535}}, {"white", {0xFFFF, 0xFFFF, 0xFFFF, 65535}},
+    {"", {0xFFFF, 0xFFFF, 0xFFFF, 65535}}, {"orange", {0xFFFF, 0x91EA, 0x170A, 65535}},
+    {"gray", {0x8888, 0x8888, 0x8888, 65535}}, {"LightGray", {0xCCCC, 0xCCCC, 0xCCCC, 65535}},
+    {"darkgray", {0x4444, 0x4444, 0x4444, 65535}}, {"#FF0000", {65280, 0, 0, 65535}},
+    {"#ff000080", {65280, 0, 0, 32768}}, {"#FF00001", {65280, 0, 0, 65535}},
+    {"#0a0B0c0D0e", {0x0A00, 0x0B00, 0x0C00, 0x0D00}}, {"100,0,0", {65534, 0, 0, 65535}},
+    {"150,-5,0,50", {65534, 0, 0, 32767}}, {"50,50,50", {32767, 32767, 32767, 65535}},
+    {"0x10,0x20,0x30", {4096, 8192, 12288, 65535}}, {"0X10,0x20,0x30,0x40", {4096, 8192, 12288, 16384}},
+    {"0d300,0,0", {44 * 256, 0, 0, 65535}}, {"0x10, 0x20, 0x30", {4096, 0, 0, 65535}},
+    {"0x1p3,0,0", {256, 0, 0, 65535}},  // an integer list: the "p3" is ignored
+    {"0,0x1p3,0", {0, 0, 0, 65535}},    // no hexadecimal floats
   };
-  for (const Case& theCase : kCases) {
+  for (const auto& [theText, theWanted] : kCases) {
     ColorValue theColor = kUntouched;
     theColor.mTag = 1;
-    EXPECT_TRUE(ParseColor(theCase.mText, theColor)) << theCase.mText;
-    EXPECT_EQ(theColor, theCase.mColor) << theCase.mText << " gave " << Describe(theColor);
+    EXPECT_TRUE(ParseColor(theText, theColor)) << theText;
+    EXPECT_EQ(theColor, theWanted) << theText << " gave " << Describe(theColor);
   }
   for (const char* theBad : {"#FF", "#FF00", "#GG0000", "#FF00GG", "#FF0000ZZ", "0x10,0x20", "0x1,2,3,4,5", "10,20",
                              "10,20,30,40,50", "10,,30", "nan,0,0", "inf,0,0", "1e39,0,0", "rouge"}) {

@@ -170,36 +170,33 @@ TEST(Paleteer, AdaptiveKeepsToTheCount)
 
 // --- Reduction ---------------------------------------------------------------
 
+// The mean absolute error per channel: pixel by pixel, and between averages
+// of 4 x 4 blocks.
 struct Errors {
-  double mMean = 0;     // mean absolute error per channel
-  double mBlurred = 0;  // the same after a 4 x 4 box average of both pictures
+  double mMean = 0, mBlurred = 0;
 };
 
 Errors MeasureErrors(const TestDib& inSource, const TestDib& inReduced, const RGBQUAD* inTable)
 {
   const LONG theWidth = inSource.Width(), theHeight = inSource.Height();
-  auto Source = [&](LONG x, LONG y, int c) { return static_cast<double>((inSource.Get(x, y) >> (16 - 8 * c)) & 0xFF); };
-  auto Reduced = [&](LONG x, LONG y, int c) {
+  auto Error = [&](LONG x, LONG y, int c) {
     const RGBQUAD& theEntry = inTable[inReduced.Word(x, y)];
-    return static_cast<double>(c == 0 ? theEntry.rgbRed : c == 1 ? theEntry.rgbGreen : theEntry.rgbBlue);
+    const BYTE theReduced = c == 0 ? theEntry.rgbRed : c == 1 ? theEntry.rgbGreen : theEntry.rgbBlue;
+    return static_cast<double>((inSource.Get(x, y) >> (16 - 8 * c)) & 0xFF) - theReduced;
   };
   Errors theErrors;
-  double theBlocks = 0;
   for (LONG y = 0; y < theHeight; ++y)
     for (LONG x = 0; x < theWidth; ++x)
       for (int c = 0; c < 3; ++c)
-        theErrors.mMean += std::fabs(Source(x, y, c) - Reduced(x, y, c));
-  theErrors.mMean /= 3.0 * theWidth * theHeight;
+        theErrors.mMean += std::fabs(Error(x, y, c)) / (3.0 * theWidth * theHeight);
   for (LONG y = 0; y + 4 <= theHeight; y += 4)
-    for (LONG x = 0; x + 4 <= theWidth; x += 4, ++theBlocks)
+    for (LONG x = 0; x + 4 <= theWidth; x += 4)
       for (int c = 0; c < 3; ++c) {
-        double theDifference = 0;
-        for (LONG dy = 0; dy < 4; ++dy)
-          for (LONG dx = 0; dx < 4; ++dx)
-            theDifference += Source(x + dx, y + dy, c) - Reduced(x + dx, y + dy, c);
-        theErrors.mBlurred += std::fabs(theDifference / 16);
+        double theSum = 0;
+        for (LONG d = 0; d < 16; ++d)
+          theSum += Error(x + d % 4, y + d / 4, c);
+        theErrors.mBlurred += std::fabs(theSum / 16) / (3.0 * (theWidth / 4) * (theHeight / 4));
       }
-  theErrors.mBlurred /= 3.0 * theBlocks;
   return theErrors;
 }
 

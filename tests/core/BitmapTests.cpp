@@ -163,36 +163,32 @@ TEST(BitmapDIB, GetPixelSplitsAWordByItsMasks)
   }
 }
 
+// A zero mask reads as no channel (shift -1); alpha takes the bits no colour uses.
 TEST(BitmapDIB, ChannelMasks)
 {
-  auto Section = [](WORD inBits, DWORD inCompression, DWORD inRed, DWORD inGreen, DWORD inBlue) {
-    DIBSECTION theSection{};
-    theSection.dsBmih.biBitCount = inBits;
-    theSection.dsBmih.biCompression = inCompression;
-    theSection.dsBitfields[0] = inRed;
-    theSection.dsBitfields[1] = inGreen;
-    theSection.dsBitfields[2] = inBlue;
-    return theSection;
-  };
   struct Case {
-    const char* mName;
-    DIBSECTION mSection;
+    WORD mBits;
+    DWORD mCompression, mFields[3];
     bool mKnown;
     DWORD mMasks[4];
     LONG mShifts[4];
   } const kCases[] = {
-    {"16 5-5-5", Section(16, BI_RGB, 0, 0, 0), true, {0x7C00, 0x03E0, 0x001F, 0xAA}, {10, 5, 0, 1}},
-    {"32", Section(32, BI_RGB, 0, 0, 0), true, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {16, 8, 0, 24}},
-    {"32 empty red", Section(32, BI_BITFIELDS, 0, 0xFF00, 0xFF), true, {0, 0xFF00, 0xFF, 0xFFFF0000}, {-1, 8, 0, 16}},
-    {"8", Section(8, BI_RGB, 0, 0, 0), false, {1, 2, 4, 0xAA}, {0, 1, 2, 1}},
+    {16, BI_RGB, {0, 0, 0}, true, {0x7C00, 0x03E0, 0x001F, 0xAA}, {10, 5, 0, 1}},
+    {32, BI_RGB, {0, 0, 0}, true, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {16, 8, 0, 24}},
+    {32, BI_BITFIELDS, {0, 0xFF00, 0xFF}, true, {0, 0xFF00, 0xFF, 0xFFFF0000}, {-1, 8, 0, 16}},
+    {8, BI_RGB, {0, 0, 0}, false, {1, 2, 4, 0xAA}, {0, 1, 2, 1}},
   };
   for (const Case& theCase : kCases) {
+    DIBSECTION theSection{};
+    theSection.dsBmih.biBitCount = theCase.mBits;
+    theSection.dsBmih.biCompression = theCase.mCompression;
+    std::memcpy(theSection.dsBitfields, theCase.mFields, sizeof theCase.mFields);
     DWORD theMasks[4] = {1, 2, 4, 0xAA};
     LONG theShifts[4] = {0, 1, 2, 1};
-    EXPECT_EQ(GetDIBChannelMasks(theCase.mSection, theMasks, theShifts), theCase.mKnown) << theCase.mName;
+    EXPECT_EQ(GetDIBChannelMasks(theSection, theMasks, theShifts), theCase.mKnown) << theCase.mBits;
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(theMasks[i], theCase.mMasks[i]) << theCase.mName << " mask " << i;
-      EXPECT_EQ(theShifts[i], theCase.mShifts[i]) << theCase.mName << " shift " << i;
+      EXPECT_EQ(theMasks[i], theCase.mMasks[i]) << theCase.mBits << " bits, mask " << i;
+      EXPECT_EQ(theShifts[i], theCase.mShifts[i]) << theCase.mBits << " bits, shift " << i;
     }
   }
 }

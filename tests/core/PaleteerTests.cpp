@@ -294,6 +294,14 @@ TEST(ColorReducer, RefusesWhatItCannotMap)
   for (const Case& theCase : kCases)
     EXPECT_FALSE(theReducer.Reduce(theCase.mSrc, theCase.mDst, theCase.mTable, theCase.mCount, true)) << theCase.mName;
   EXPECT_TRUE(theReducer.Reduce(&theSection, &theIndexed, theTable, theCount, true));
+
+  // Rows pair up from the top whatever the orientation of either side.
+  TestDib theBottomUp(8, 4, true);
+  PaintQuadrants(theBottomUp);
+  const DIBSECTION theBottomUpSection = theBottomUp.Section();
+  ASSERT_TRUE(theReducer.Reduce(&theBottomUpSection, &theIndexed, theTable, theCount, false));
+  EXPECT_EQ(ToRgb(theTable[theReduced.Word(0, 0)]), kRed);
+  EXPECT_EQ(ToRgb(theTable[theReduced.Word(7, 3)]), kYellow);
 }
 
 }  // namespace

@@ -368,16 +368,12 @@ TEST_F(QuickTimeFormats, ImporterAndExporterChoice)
   } const kCases[] = {
     {"photo.JPG", "", "", "JPEG", "(none)"},
     {"photo.jpeg", "", "", "JPEG", "(none)"},  // "jpe", the first three characters
-    {"/a.b/photo.JpE", "", "", "JPEG", "(none)"},
-    {"", "IMAGE/JPEG", "", "JPEG", "(none)"},
-    {"", "", "jpeg", "JPEG", "(none)"},
-    {"picture.bmp", "", "", "BMP", "BMP"},
-    {"picture.dib", "", "", "BMP", "(none)"},
-    {"", "image/x-listed-03", "", "(none)", "Exporter 03"},
+    {"/a.b/photo.JpE", "", "", "JPEG", "(none)"}, {"", "IMAGE/JPEG", "", "JPEG", "(none)"},
+    {"", "", "jpeg", "JPEG", "(none)"}, {"picture.bmp", "", "", "BMP", "BMP"},
+    {"picture.dib", "", "", "BMP", "(none)"}, {"", "image/x-listed-03", "", "(none)", "Exporter 03"},
     {"", "", "Listed 04", "(none)", "Exporter 04"},
     {"a.x 0", "", "", "(none)", "Exporter 02"},  // only the default file type 'X 02' starts with "X 0"
-    {"picture.png", "image/png", "PNG", "(none)", "(none)"},
-    {"noextension", "", "", "(none)", "(none)"},
+    {"picture.png", "image/png", "PNG", "(none)", "(none)"}, {"noextension", "", "", "(none)", "(none)"},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(std::string(theCase.mName) + " | " + theCase.mMIME + " | " + theCase.mDesc);
@@ -492,23 +488,12 @@ TEST(QuickTimeSniffing, FirstBytesGiveTheExtension)
     std::size_t mLength;  // the rest is filled with 0x55, or zeros for a PICT
     const char* mExtension;
   } const kCases[] = {
-    {"8BPS", 40, ".psd"},
-    {"BA", 40, ".bmp"},
-    {"PI", 40, ".bmp"},
-    {"bm", 40, ""},
-    {"GIF89a", 40, ".gif"},
-    {"GIF7", 40, ""},
-    {"\xFF\xD8\xFF", 40, ".jpg"},
-    {"\xFF\xD8\xFE", 40, ""},
-    {"\x01\xDA", 40, ".sgi"},
-    {std::string("MM\0*", 4), 40, ".tif"},
-    {std::string("II*\0", 4), 40, ".tif"},
-    {"MM*", 40, ""},
-    {kPng, 40, ".png"},
+    {"8BPS", 40, ".psd"}, {"BA", 40, ".bmp"}, {"PI", 40, ".bmp"}, {"bm", 40, ""}, {"GIF89a", 40, ".gif"},
+    {"GIF7", 40, ""}, {"\xFF\xD8\xFF", 40, ".jpg"}, {"\xFF\xD8\xFE", 40, ""}, {"\x01\xDA", 40, ".sgi"},
+    {std::string("MM\0*", 4), 40, ".tif"}, {std::string("II*\0", 4), 40, ".tif"}, {"MM*", 40, ""}, {kPng, 40, ".png"},
     {kPng, 39, ""},
     {std::string(512, '\0'), 523, ".pct"},  // 512 empty header bytes, 523 in all
-    {std::string(512, '\0'), 522, ""},
-    {std::string(511, '\0') + "\x01", 600, ""},
+    {std::string(512, '\0'), 522, ""}, {std::string(511, '\0') + "\x01", 600, ""},
   };
   for (const Case& theCase : kCases) {
     std::string theBytes = theCase.mStart;

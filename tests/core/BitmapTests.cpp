@@ -48,8 +48,7 @@ TEST(BitmapDIB, FitSize)
     {"height preset keeps the aspect", 0, 25, 100, 50, nullptr, 50, 25},
     {"both presets win", 30, 40, 100, 50, &kDouble, 30, 40},
     {"a move right and down grows", 0, 0, 100, 50, &kMove, 110, 70},
-    {"a move left and up shrinks", 0, 0, 100, 50, &kMoveBack, 90, 30},
-    {"a scale", 0, 0, 100, 50, &kDouble, 200, 100},
+    {"a move left and up shrinks", 0, 0, 100, 50, &kMoveBack, 90, 30}, {"a scale", 0, 0, 100, 50, &kDouble, 200, 100},
     {"a turn leaves nothing right of 0", 0, 0, 100, 50, &kTurn, 1, 100},
     {"sides below 1 become 1", 0, 0, 0, -5, nullptr, 1, 1},
     {"width preset on a zero width", 12, 0, 0, 40, nullptr, 12, 12},
@@ -152,8 +151,7 @@ TEST(BitmapDIB, GetPixelSplitsAWordByItsMasks)
   } const kCases[] = {
     {3, 2, ColorValue(0x1000, 0x2000, 0x3000, 0x8000)},
     {-1, 0, ColorValue(1, 2, 3, 4)},  // outside: the natural colour
-    {4, 0, ColorValue(1, 2, 3, 4)},
-    {0, 3, ColorValue(1, 2, 3, 4)},
+    {4, 0, ColorValue(1, 2, 3, 4)}, {0, 3, ColorValue(1, 2, 3, 4)},
     {0, 0, ColorValue(0, 0, 0, 0)},  // filled by GDI: alpha 0
   };
   for (const Case& theCase : kCases) {

@@ -139,13 +139,8 @@ TEST(FileProbes, OnlyRegularFilesExistAndLengthsAreSet)
     DWORD mSize;
   };
   const Case kCases[] = {
-    {theFile, true, 5},
-    {theFolder + "/link.jpg", true, 5},
-    {theFolder + "/dangling.jpg", false, 0},
-    {theFolder, false, 0},
-    {theFolder + "/fifo", false, 0},
-    {theFolder + "/missing", false, 0},
-    {"", false, 0},
+    {theFile, true, 5}, {theFolder + "/link.jpg", true, 5}, {theFolder + "/dangling.jpg", false, 0},
+    {theFolder, false, 0}, {theFolder + "/fifo", false, 0}, {theFolder + "/missing", false, 0}, {"", false, 0},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mPath);
@@ -175,8 +170,7 @@ TEST(FileProbes, GetFileExtensionLooksAtTheLastComponent)
   const std::pair<const char*, const char*> kCases[] = {
     {"photo.jpg", "jpg"},         {"/srv/photos/photo.JPEG", "JPEG"}, {"archive.tar.gz", "gz"},
     {"noextension", ""},          {"name.", ""},                      {"/a.d/file", ""},
-    {"/a.d/file.png", "png"},     {".hidden", "hidden"},              {"", ""},
-    {"folder.x/", ""},
+    {"/a.d/file.png", "png"},     {".hidden", "hidden"},              {"", ""}, {"folder.x/", ""},
   };
   for (const auto& [thePath, theExtension] : kCases) {
     SCOPED_TRACE(thePath);
@@ -206,11 +200,9 @@ TEST(SafeStrings, CopiesAndAppendsAreCutAndReported)
   const std::vector<std::string> kCopyCut{"(len < inArraySize)"};
   const std::vector<std::string> kCatCut{"(len1 + len2 < inArraySize)"};
   const Case kCases[] = {
-    {"copy fits", "", false, "abc", 4, "abc", kNone},
-    {"copy cut", "", false, "abcd", 4, "abc", kCopyCut},
+    {"copy fits", "", false, "abc", 4, "abc", kNone}, {"copy cut", "", false, "abcd", 4, "abc", kCopyCut},
     {"copy never splits a character", "", false, "ab\xC3\xA9", 4, "ab", kCopyCut},
-    {"copy into one byte", "", false, "abc", 1, "", kCopyCut},
-    {"append fits", "ab", true, "cd", 5, "abcd", kNone},
+    {"copy into one byte", "", false, "abc", 1, "", kCopyCut}, {"append fits", "ab", true, "cd", 5, "abcd", kNone},
     {"append cut", "ab", true, "cdef", 5, "abcd", kCatCut},
     {"append never splits a character", "a", true, "\xE2\x82\xAC" "x", 4, "a", kCatCut},
     {"append to a full text", "abcd", true, "e", 5, "abcd", kCatCut},

@@ -286,8 +286,7 @@ TEST(JPEGParser, ChunksThatDoNotFitAreIgnored)
     Bytes mProfile;
   };
   const Case kCases[] = {
-    {"one of two", {ICCChunk(1, 2, kA)}, {}},
-    {"a total of 0", {ICCChunk(1, 0, kA), ICCChunk(1, 1, kB)}, kB},
+    {"one of two", {ICCChunk(1, 2, kA)}, {}}, {"a total of 0", {ICCChunk(1, 0, kA), ICCChunk(1, 1, kB)}, kB},
     {"number 0", {ICCChunk(0, 1, kA), ICCChunk(1, 1, kC)}, kC},
     {"number above the total", {ICCChunk(3, 2, kA), ICCChunk(1, 2, kB), ICCChunk(2, 2, kC)}, Join({kB, kC})},
     {"number above the first total", {ICCChunk(1, 2, kA), ICCChunk(3, 3, kB), ICCChunk(2, 3, kC)}, Join({kA, kC})},

@@ -134,12 +134,10 @@ TEST_F(Logs, LinesFollowTheirPreferences)
     bool mOperationLine, mSaveLine;  // a canvas is logged as an operation without a path
   } const kCases[] = {
     {"logging off, no path", 0, 0, 0, "", false, false},
-    {"logging off, a save", 0, 0, 0, "/srv/out/a.gif", false, true},
-    {"every operation", 1, 0, 0, "", true, false},
+    {"logging off, a save", 0, 0, 0, "/srv/out/a.gif", false, true}, {"every operation", 1, 0, 0, "", true, false},
     {"a logged save is in both", 1, 0, 0, "/srv/out/b.jpg", true, true},
     {"negative limit logs none", 1, -1, 0, "", false, false},
-    {"fast operation", 1, 100000, 0, "/srv/out/c.png", false, true},
-    {"slow operation", 1, 20, 40, "", true, false},
+    {"fast operation", 1, 100000, 0, "/srv/out/c.png", false, true}, {"slow operation", 1, 20, 40, "", true, false},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mName);

@@ -34,18 +34,13 @@ TEST(Paleteer, CubesAndRampsByCount)
     LONG mKind, mCount, mEntries;
     std::vector<int> mLevels;
   } const kCases[] = {
-    {Paleteer::kUniform, -4, 8, {255, 0}},
-    {Paleteer::kUniform, 27, 27, {255, 127, 0}},
-    {Paleteer::kUniform, 63, 27, {255, 127, 0}},
-    {Paleteer::kUniform, 64, 64, {255, 170, 85, 0}},
+    {Paleteer::kUniform, -4, 8, {255, 0}}, {Paleteer::kUniform, 27, 27, {255, 127, 0}},
+    {Paleteer::kUniform, 63, 27, {255, 127, 0}}, {Paleteer::kUniform, 64, 64, {255, 170, 85, 0}},
     {Paleteer::kUniform, 215, 125, {255, 191, 127, 63, 0}},
     {Paleteer::kUniform, 100000, 216, {255, 204, 153, 102, 51, 0}},
-    {Paleteer::kWebSafe, 3, 216, {255, 204, 153, 102, 51, 0}},
-    {Paleteer::kGrayscale, 3, 3, {0, 127, 255}},
-    {Paleteer::kGrayscale, -7, 2, {0, 255}},
-    {Paleteer::kGrayscale, 5, 5, {0, 63, 127, 191, 255}},
-    {Paleteer::kGrayscale, 100000, 256, {0, 1, 2}},
-    {Paleteer::kBlackAndWhite, 200, 2, {0, 255}},
+    {Paleteer::kWebSafe, 3, 216, {255, 204, 153, 102, 51, 0}}, {Paleteer::kGrayscale, 3, 3, {0, 127, 255}},
+    {Paleteer::kGrayscale, -7, 2, {0, 255}}, {Paleteer::kGrayscale, 5, 5, {0, 63, 127, 191, 255}},
+    {Paleteer::kGrayscale, 100000, 256, {0, 1, 2}}, {Paleteer::kBlackAndWhite, 200, 2, {0, 255}},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(testing::Message() << "kind " << theCase.mKind << ", count " << theCase.mCount);

@@ -54,17 +54,12 @@ void Check(const Case& inCase)
 TEST(ParameterParser, ReadsPairsAndReportsEachFailureWithPositionAndCaret)
 {
   const Case kCases[] = {
-    {"", 0, 0, "", {}},
-    {" \t\r\n\v\f", 0, 6, "", {}},
+    {"", 0, 0, "", {}}, {" \t\r\n\v\f", 0, 6, "", {}},
     {"width=10 height=20", 0, 18, "", {{"width", "10"}, {"height", "20"}}},
-    {"width = 10", 0, 10, "", {{"width", "10"}}},
-    {"text='It''s'", 0, 12, "", {{"text", "It's"}}},
-    {"text=\"say 'hi' \"\"now\"\"\"", 0, 23, "", {{"text", "say 'hi' \"now\""}}},
-    {"a=''", 0, 4, "", {{"a", ""}}},
-    {"a=\"\"b=2", 0, 7, "", {{"a", ""}, {"b", "2"}}},
-    {"a='x'b=2", 0, 8, "", {{"a", "x"}, {"b", "2"}}},
-    {"'my name'=1", 0, 11, "", {{"my name", "1"}}},
-    {"a=it's", 0, 6, "", {{"a", "it's"}}},
+    {"width = 10", 0, 10, "", {{"width", "10"}}}, {"text='It''s'", 0, 12, "", {{"text", "It's"}}},
+    {"text=\"say 'hi' \"\"now\"\"\"", 0, 23, "", {{"text", "say 'hi' \"now\""}}}, {"a=''", 0, 4, "", {{"a", ""}}},
+    {"a=\"\"b=2", 0, 7, "", {{"a", ""}, {"b", "2"}}}, {"a='x'b=2", 0, 8, "", {{"a", "x"}, {"b", "2"}}},
+    {"'my name'=1", 0, 11, "", {{"my name", "1"}}}, {"a=it's", 0, 6, "", {{"a", "it's"}}},
     {"caf\xC3\xA9=na\xC3\xAFve", 0, 12, "", {{"caf\xC3\xA9", "na\xC3\xAFve"}}},
     {"a=\xA0\x85", 0, 4, "", {{"a", "\xA0\x85"}}},
     {"text=\"abc", 5, 9, "Gave up looking for end quote of quoted string at character 9 \"text=\"abc^\"", {}},
@@ -157,10 +152,8 @@ TEST(ParameterParser, WordsEveryCode)
     {3, "Could not find a parameter expected at character 0 \"ctx\""},
     {4, "Gave up getting value at character 0 because token was too long  \"ctx\""},
     {5, "Gave up looking for end quote of quoted string at character 0 \"ctx\""},
-    {6, "Could not understand value of parameter \"ctx\""},
-    {7, "Do not recognise parameter \"ctx\""},
-    {8, "Unknown parsing error at character 0 \"ctx\""},
-    {-1, "Unknown parsing error at character 0 \"ctx\""},
+    {6, "Could not understand value of parameter \"ctx\""}, {7, "Do not recognise parameter \"ctx\""},
+    {8, "Unknown parsing error at character 0 \"ctx\""}, {-1, "Unknown parsing error at character 0 \"ctx\""},
   };
   for (const Worded& theCase : kCases) {
     RecordingParser theParser;

@@ -122,8 +122,7 @@ TEST(QuickTimeLifeCycle, TheFirstUserDecidesAvailabilityAndReportsOnce)
     {"/etc/passwd", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
     {nullptr, "3.0", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 3.0.0" + kTooOld}},
     {nullptr, "4.0.3", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 4.0.3" + kTooOld}},
-    {nullptr, "4.1", kQTNoErr, 1, "4.1.0", {}},
-    {nullptr, "6.0", kQTNoErr, 1, "6.0.0", {}},
+    {nullptr, "4.1", kQTNoErr, 1, "4.1.0", {}}, {nullptr, "6.0", kQTNoErr, 1, "6.0.0", {}},
     {nullptr, "12.7.15", kQTNoErr, 1, "12.7.15", {}},
   };
   for (const Case& theCase : kCases) {
@@ -341,9 +340,7 @@ TEST_F(QuickTimeFormats, ExporterList)
     const char* mDesc;
   } const kCases[] = {
     {-1, "", ""},  // the base exporter is not listed
-    {0, "BMP", "Writes Windows bitmaps"},
-    {3, "Exporter 04", "Lists a format it cannot write"},
-    {4, "", ""},
+    {0, "BMP", "Writes Windows bitmaps"}, {3, "Exporter 04", "Lists a format it cannot write"}, {4, "", ""},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mIndex);
@@ -519,20 +516,11 @@ TEST(QuickTimeMovies, RefusedTypes)
     bool mRefused;
     bool mRefusedWithMPEG;  // QTImportMPEG = 1
   } const kCases[] = {
-    {theFile("limit.TXT", 1023), false, false},
-    {theFile("large.txt", 1024), true, true},
-    {theFolder + "/missing.txt", true, true},
-    {theFile("paper.text", 2000), true, true},
-    {theFile("data.xml", 10), false, false},
-    {"clip.MPEG", true, false},
-    {"clip.mpe", true, false},
-    {"sound.wav", true, true},
-    {"sound.AUX", true, true},
-    {"a.mp3", true, true},
-    {"a.pls", true, true},
-    {"movie.mov", false, false},
-    {"noextension", false, false},
-    {"a.mp", false, false},
+    {theFile("limit.TXT", 1023), false, false}, {theFile("large.txt", 1024), true, true},
+    {theFolder + "/missing.txt", true, true}, {theFile("paper.text", 2000), true, true},
+    {theFile("data.xml", 10), false, false}, {"clip.MPEG", true, false}, {"clip.mpe", true, false},
+    {"sound.wav", true, true}, {"sound.AUX", true, true}, {"a.mp3", true, true}, {"a.pls", true, true},
+    {"movie.mov", false, false}, {"noextension", false, false}, {"a.mp", false, false},
   };
   for (bool theMPEG : {false, true}) {
     ASSERT_EQ(SetPrefLong("QTImportMPEG", theMPEG ? 1 : 0), ERROR_SUCCESS);
@@ -565,9 +553,7 @@ TEST(QuickTimeConversions, OSErrToWinError)
     {0, 0},       {-23, 110},   {-34, 112}, {-36, 1117},  {-37, 161},   {-39, 38},   {-43, 2},
     {-47, 148},   {-48, 52},    {-50, 87},  {-54, 5},     {-108, 8},    {-5000, 5},  {-1, 0xFFFFFFFFu},
     {-2003, static_cast<DWORD>(-2003)},  // its bits 0xA000 are set already
-    {-2096, static_cast<DWORD>(-2096) | 0xA000u},
-    {5, 0xA005u},
-    {32767, 0xFFFFu},
+    {-2096, static_cast<DWORD>(-2096) | 0xA000u}, {5, 0xA005u}, {32767, 0xFFFFu},
   };
   for (const auto& [theErr, theWinError] : kCases)
     EXPECT_EQ(OSErrToWinError(theErr), theWinError) << "OSErr " << theErr;

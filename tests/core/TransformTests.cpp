@@ -92,10 +92,8 @@ TEST(Transform, TellsWhetherARectangleStaysInPlace)
   const std::tuple<Transform, RECT, bool> kCases[] = {
     {Transform(), {0, 0, 10, 10}, true},
     {Transform(), {-1, 0, 10, 10}, false},  // -1 + 0.5 truncates to 0
-    {Transform(1, 0, 0, 1, 0.4f, 0), {0, 0, 10, 10}, true},
-    {Transform(1, 0, 0, 1, 0.6f, 0), {0, 0, 10, 10}, false},
-    {Transform(1, 0, 0, 1, 0, -0.4f), {0, 1, 10, 10}, true},
-    {Transform(2, 0, 0, 1, 0, 0), {0, 0, 0, 10}, true},
+    {Transform(1, 0, 0, 1, 0.4f, 0), {0, 0, 10, 10}, true}, {Transform(1, 0, 0, 1, 0.6f, 0), {0, 0, 10, 10}, false},
+    {Transform(1, 0, 0, 1, 0, -0.4f), {0, 1, 10, 10}, true}, {Transform(2, 0, 0, 1, 0, 0), {0, 0, 0, 10}, true},
     {Transform(2, 0, 0, 1, 0, 0), {0, 0, 1, 10}, false},
   };
   for (const auto& [theTransform, theRect, theUnchanged] : kCases)

@@ -165,10 +165,8 @@ TEST(Utilities, ParsesColours)
 TEST(Utilities, FormatsColoursAsPercentagesWhateverTheLocale)
 {
   const std::pair<ColorValue, const char*> kCases[] = {
-    {{65535, 65535, 65535, 65535}, "100.0,100.0,100.0,100.0"},
-    {{65280, 0, 0, 65535}, "100.0,0.0,0.0,100.0"},
-    {{0x8888, 0xCCCC, 0x4444, 32768}, "53.5,80.3,26.8,50.2"},
-    {{32767, 0, 0, 0}, "50.2,0.0,0.0,0.0"},
+    {{65535, 65535, 65535, 65535}, "100.0,100.0,100.0,100.0"}, {{65280, 0, 0, 65535}, "100.0,0.0,0.0,100.0"},
+    {{0x8888, 0xCCCC, 0x4444, 32768}, "53.5,80.3,26.8,50.2"}, {{32767, 0, 0, 0}, "50.2,0.0,0.0,0.0"},
   };
   const char* theLocale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
   for (const auto& [theColor, theText] : kCases)
@@ -271,13 +269,9 @@ TEST(Utilities, ParsesListsRectanglesPointsAndStyles)
   EXPECT_FALSE(ParseFloatPoints(theMany + "3,4", thePoints, 1024));
 
   const std::tuple<const char*, bool, FontStyle> kStyles[] = {
-    {"", true, {}},
-    {"bold, italic", true, {1, 700, 1, 0, 0}},
-    {"UNDERLINE,strikethru,underline", true, {0, 400, 0, 1, 1}},
-    {"bold,", true, {1, 700, 0, 0, 0}},
-    {"bold ,italic", false, {}},
-    {"bold,,italic", false, {}},
-    {"heavy", false, {}},
+    {"", true, {}}, {"bold, italic", true, {1, 700, 1, 0, 0}},
+    {"UNDERLINE,strikethru,underline", true, {0, 400, 0, 1, 1}}, {"bold,", true, {1, 700, 0, 0, 0}},
+    {"bold ,italic", false, {}}, {"bold,,italic", false, {}}, {"heavy", false, {}},
   };
   for (const auto& [theText, theOk, theWanted] : kStyles) {
     FontStyle theStyle{1, 1, 1, 1, 1};

@@ -38,15 +38,6 @@ void Put(const std::string& inPath, const std::string& inContent)
   std::ofstream(inPath, std::ios::binary) << inContent;
 }
 
-std::vector<std::string> AssertionTexts(const tltest::EventWatcher& inWatcher)
-{
-  std::vector<std::string> theTexts;
-  for (const std::string& theText : inWatcher.NewTexts())
-    if (theText.rfind("Assertion Failed in FileUtilities line ", 0) == 0)
-      theTexts.push_back(theText.substr(theText.find('(')));
-  return theTexts;
-}
-
 // ---- Whole files
 
 TEST(WholeFiles, RoundTripCutALongerFileAndFailWhereTheyCannot)
@@ -180,7 +171,7 @@ TEST(FileProbes, GetFileExtensionLooksAtTheLastComponent)
   }
   tltest::EventWatcher theEvents;
   EXPECT_STREQ(GetFileExtension(nullptr), "");
-  EXPECT_EQ(AssertionTexts(theEvents), std::vector<std::string>{"(inPath)"});
+  EXPECT_EQ(theEvents.NewAssertions("FileUtilities"), std::vector<std::string>{"(inPath)"});
 }
 
 // ---- Bounded copies
@@ -220,7 +211,7 @@ TEST(SafeStrings, CopiesAndAppendsAreCutAndReported)
     EXPECT_TRUE(std::all_of(theBuffer.begin() + static_cast<long>(theCase.mSize), theBuffer.end(),
                             [](char inChar) { return inChar == '#'; }))
       << "wrote beyond the array";
-    EXPECT_EQ(AssertionTexts(theEvents), theCase.mAssertions);
+    EXPECT_EQ(theEvents.NewAssertions("FileUtilities"), theCase.mAssertions);
   }
 }
 

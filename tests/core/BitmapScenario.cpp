@@ -8,13 +8,30 @@ namespace pixeltest {
 
 namespace {
 
+// The colours the fills use, the background and the erase colour at a depth,
+// all exact in that depth's default colour table.
+struct DepthColors {
+  Rgb mFirst, mSecond, mBackground, mErase;
+};
+
+DepthColors ColorsForDepth(LONG inDepth)
+{
+  if (inDepth == 1)
+    return {kYellow, kWhite, kWhite, kYellow};
+  if (inDepth == 40)
+    return {kBlack, Rgb{128, 128, 128}, kWhite, Rgb{64, 64, 64}};
+  return {kRed, kBlue, kWhite, kYellow};
+}
+
+ColorValue ToColorValue(const Rgb& inColor)
+{
+  return ColorValue(static_cast<WORD>(inColor.mRed * 257), static_cast<WORD>(inColor.mGreen * 257),
+                    static_cast<WORD>(inColor.mBlue * 257), 65535);
+}
+
 Snapshot Take(Bitmap& ioBitmap, const std::string& inStep)
 {
-  Snapshot theShot;
-  theShot.mStep = inStep;
-  const RECT theBounds = ioBitmap.GetBounds();
-  theShot.mWidth = theBounds.right;
-  theShot.mHeight = theBounds.bottom;
+  Snapshot theShot{inStep, ioBitmap.GetBounds().right, ioBitmap.GetBounds().bottom, {}};
   for (LONG y = 0; y < theShot.mHeight; ++y)
     for (LONG x = 0; x < theShot.mWidth; ++x) {
       ColorValue theColor;
@@ -24,22 +41,15 @@ Snapshot Take(Bitmap& ioBitmap, const std::string& inStep)
   return theShot;
 }
 
-void FillOn(Bitmap& ioBitmap, const RECT& inRect, const Rgb& inColor)
+// The colour a pixel shows when inIdeal is drawn or copied into the bitmap.
+Rgb Shown(Bitmap& inBitmap, const Rgb& inIdeal)
 {
-  HBRUSH theBrush = CreateSolidBrush(ToColorRef(inColor));
-  FillRect(ioBitmap.GetHDC(), &inRect, theBrush);
-  DeleteObject(theBrush);
-}
-
-bool IsIndexed(LONG inDepth)
-{
-  return inDepth <= 8 || inDepth == 40;
-}
-
-Rgb Inverse(const Rgb& inColor)
-{
-  return Rgb{static_cast<std::uint8_t>(255 - inColor.mRed), static_cast<std::uint8_t>(255 - inColor.mGreen),
-             static_cast<std::uint8_t>(255 - inColor.mBlue)};
+  if (inBitmap.GetDepth() > 8 && inBitmap.GetDepth() != 40)
+    return inIdeal;
+  RGBQUAD theTable[256];
+  const std::vector<RGBQUAD> theEntries(theTable, theTable + inBitmap.GetColorTable(theTable));
+  return ToRgb(theEntries[static_cast<std::size_t>(gditest::NearestIndex(
+    theEntries, static_cast<std::uint32_t>(inIdeal.mRed << 16 | inIdeal.mGreen << 8 | inIdeal.mBlue)))]);
 }
 
 void ExpectPicture(const Snapshot& inShot, LONG inDepth, LONG inWidth, LONG inHeight,
@@ -66,76 +76,6 @@ Rgb ToRgb(const ColorValue& inColor)
              static_cast<std::uint8_t>(inColor.mBlue >> 8)};
 }
 
-Rgb Shown(Bitmap& inBitmap, const Rgb& inIdeal)
-{
-  if (!IsIndexed(inBitmap.GetDepth()))
-    return inIdeal;
-  RGBQUAD theTable[256];
-  const LONG theCount = inBitmap.GetColorTable(theTable);
-  const RGBQUAD& theEntry = theTable[NearestEntry(theTable, theCount, inIdeal)];
-  return Rgb{theEntry.rgbRed, theEntry.rgbGreen, theEntry.rgbBlue};
-}
-
-void ExpectScenarioPictures(Bitmap& inBitmap, LONG inDepth, const std::vector<Snapshot>& inShots)
-{
-  ASSERT_EQ(inShots.size(), 8u) << "depth " << inDepth;
-  Bitmap& theBitmap = inBitmap;
-  const LONG theDepth = inDepth;
-  const std::vector<Snapshot>& theShots = inShots;
-  const DepthColors theColors = ColorsForDepth(theDepth);
-  const Rgb theFirst = Shown(theBitmap, theColors.mFirst);
-  const Rgb theSecond = Shown(theBitmap, theColors.mSecond);
-  const Rgb theBackground = Shown(theBitmap, theColors.mBackground);
-  const Rgb theErase = Shown(theBitmap, theColors.mErase);
-  auto Filled = [&](LONG x, LONG y) {
-    if (x < 5 && y < 5)
-      return theFirst;
-    if (x >= 5 && x < 10 && y >= 5 && y < 10)
-      return theSecond;
-    return theBackground;
-  };
-  auto Copied = [&](LONG x, LONG y) { return Shown(theBitmap, QuadrantColor(x, y, 20, 15)); };
-  ExpectPicture(theShots[0], theDepth, 10, 10, Filled);
-  ExpectPicture(theShots[1], theDepth, 20, 15, Filled);
-  ExpectPicture(theShots[2], theDepth, 20, 15, [&](LONG x, LONG y) { return Inverse(Filled(x, y)); });
-  ExpectPicture(theShots[3], theDepth, 20, 15, [&](LONG, LONG) { return theErase; });
-  ExpectPicture(theShots[4], theDepth, 20, 15, Copied);
-  ExpectPicture(theShots[5], theDepth, 20, 15, [&](LONG x, LONG y) {
-    if (x >= 2 && x < 18 && y >= 3 && y < 15)
-      return Shown(theBitmap, QuadrantColor((x - 2) / 2, (y - 3) / 2, 8, 6));
-    return Copied(x, y);
-  });
-  ExpectPicture(theShots[6], theDepth, 20, 15, [&](LONG x, LONG y) {
-    const LONG theSourceX = y, theSourceY = 5 - x;
-    if (theSourceX >= 0 && theSourceX < 8 && theSourceY >= 0 && theSourceY < 6)
-      return Shown(theBitmap, QuadrantColor(theSourceX, theSourceY, 8, 6));
-    return theErase;
-  });
-  ExpectPicture(theShots[7], theDepth, 20, 15, [&](LONG x, LONG y) {
-    return x < 8 && y < 6 ? Shown(theBitmap, QuadrantColor(x, y, 8, 6)) : theErase;
-  });
-}
-
-ColorValue ToColorValue(const Rgb& inColor)
-{
-  return ColorValue(static_cast<WORD>(inColor.mRed * 257), static_cast<WORD>(inColor.mGreen * 257),
-                    static_cast<WORD>(inColor.mBlue * 257), 65535);
-}
-
-DepthColors ColorsForDepth(LONG inDepth)
-{
-  if (inDepth == 1)
-    return {kYellow, kWhite, kWhite, kYellow};
-  if (inDepth == 40)
-    return {kBlack, Rgb{128, 128, 128}, kWhite, Rgb{64, 64, 64}};
-  return {kRed, kBlue, kWhite, kYellow};
-}
-
-XFORM QuarterTurn(LONG inSourceHeight)
-{
-  return XFORM{0, 1, -1, 0, static_cast<FLOAT>(inSourceHeight), 0};
-}
-
 std::vector<Snapshot> RunScenario(Bitmap& ioBitmap, LONG inDepth)
 {
   const DepthColors theColors = ColorsForDepth(inDepth);
@@ -144,8 +84,8 @@ std::vector<Snapshot> RunScenario(Bitmap& ioBitmap, LONG inDepth)
   EXPECT_EQ(ioBitmap.Create(10, 10, inDepth, nullptr), 0) << "create at depth " << inDepth;
   if (!ioBitmap.GetHDC())
     return theShots;
-  FillOn(ioBitmap, RECT{0, 0, 5, 5}, theColors.mFirst);
-  FillOn(ioBitmap, RECT{5, 5, 10, 10}, theColors.mSecond);
+  Fill(ioBitmap.GetHDC(), RECT{0, 0, 5, 5}, theColors.mFirst);
+  Fill(ioBitmap.GetHDC(), RECT{5, 5, 10, 10}, theColors.mSecond);
   theShots.push_back(Take(ioBitmap, "fills"));
 
   ioBitmap.SetWidth(20);
@@ -171,8 +111,9 @@ std::vector<Snapshot> RunScenario(Bitmap& ioBitmap, LONG inDepth)
   EXPECT_EQ(ioBitmap.CopyFromDC(theSmall.DC(), RECT{0, 0, 8, 6}, RECT{2, 3, 18, 15}), 0);
   theShots.push_back(Take(ioBitmap, "scaled"));
 
+  // A quarter turn: source (x, y) lands on (5 - y, x).
   EXPECT_EQ(ioBitmap.Erase(), 0);
-  const XFORM theTurn = QuarterTurn(theSmall.Height());
+  const XFORM theTurn{0, 1, -1, 0, static_cast<FLOAT>(theSmall.Height()), 0};
   EXPECT_EQ(ioBitmap.CopyFromDCTransformed(theSmall.DC(), RECT{0, 0, 8, 6}, theTurn), 0);
   theShots.push_back(Take(ioBitmap, "turned"));
 
@@ -182,6 +123,39 @@ std::vector<Snapshot> RunScenario(Bitmap& ioBitmap, LONG inDepth)
   EXPECT_EQ(ioBitmap.CopyFromDC(theBottomUp.DC(), RECT{0, 0, 8, 6}, RECT{0, 0, 8, 6}), 0);
   theShots.push_back(Take(ioBitmap, "bottom-up source"));
   return theShots;
+}
+
+void ExpectScenarioPictures(Bitmap& inBitmap, LONG inDepth, const std::vector<Snapshot>& inShots)
+{
+  ASSERT_EQ(inShots.size(), 8u) << "depth " << inDepth;
+  const DepthColors theColors = ColorsForDepth(inDepth);
+  const Rgb theFirst = Shown(inBitmap, theColors.mFirst);
+  const Rgb theSecond = Shown(inBitmap, theColors.mSecond);
+  const Rgb theBackground = Shown(inBitmap, theColors.mBackground);
+  const Rgb theErase = Shown(inBitmap, theColors.mErase);
+  auto Filled = [&](LONG x, LONG y) {
+    if (x < 5 && y < 5)
+      return theFirst;
+    return x >= 5 && x < 10 && y >= 5 && y < 10 ? theSecond : theBackground;
+  };
+  auto Small = [&](LONG x, LONG y) { return Shown(inBitmap, QuadrantColor(x, y, 8, 6)); };
+  auto Copied = [&](LONG x, LONG y) { return Shown(inBitmap, QuadrantColor(x, y, 20, 15)); };
+  ExpectPicture(inShots[0], inDepth, 10, 10, Filled);
+  ExpectPicture(inShots[1], inDepth, 20, 15, Filled);
+  ExpectPicture(inShots[2], inDepth, 20, 15, [&](LONG x, LONG y) {
+    const Rgb theColor = Filled(x, y);
+    return Rgb{static_cast<std::uint8_t>(255 - theColor.mRed), static_cast<std::uint8_t>(255 - theColor.mGreen),
+               static_cast<std::uint8_t>(255 - theColor.mBlue)};
+  });
+  ExpectPicture(inShots[3], inDepth, 20, 15, [&](LONG, LONG) { return theErase; });
+  ExpectPicture(inShots[4], inDepth, 20, 15, Copied);
+  ExpectPicture(inShots[5], inDepth, 20, 15, [&](LONG x, LONG y) {
+    return x >= 2 && x < 18 && y >= 3 && y < 15 ? Small((x - 2) / 2, (y - 3) / 2) : Copied(x, y);
+  });
+  ExpectPicture(inShots[6], inDepth, 20, 15, [&](LONG x, LONG y) {
+    return y < 8 && x <= 5 ? Small(y, 5 - x) : theErase;
+  });
+  ExpectPicture(inShots[7], inDepth, 20, 15, [&](LONG x, LONG y) { return x < 8 && y < 6 ? Small(x, y) : theErase; });
 }
 
 }  // namespace pixeltest

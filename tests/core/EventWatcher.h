@@ -1,8 +1,10 @@
 #pragma once
-// The events written to <TESSALINE_HOME>/events.log since a watcher was made.
+// The events written to <TESSALINE_HOME>/events.log since a watcher was made
+// (or since the log began).
 
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,7 +23,7 @@ struct Event {
 
 class EventWatcher {
 public:
-  EventWatcher() : mStart(Size()) {}
+  explicit EventWatcher(bool inFromTheStart = false) : mStart(inFromTheStart ? 0 : Size()) {}
 
   std::vector<Event> NewEvents() const
   {
@@ -46,6 +48,24 @@ public:
     for (const Event& theEvent : NewEvents())
       theTexts.push_back(theEvent.mText);
     return theTexts;
+  }
+
+  // The expressions of the new "Assertion Failed in <unit> line N (<expression>)"
+  // events of one unit, each with its parentheses.
+  std::vector<std::string> NewAssertions(const std::string& inUnit) const
+  {
+    std::vector<std::string> theExpressions;
+    const std::string theHead = "Assertion Failed in " + inUnit + " line ";
+    for (const std::string& theText : NewTexts())
+      if (theText.rfind(theHead, 0) == 0 && theText.find(" (") != std::string::npos)
+        theExpressions.push_back(theText.substr(theText.find(" (") + 1));
+    return theExpressions;
+  }
+
+  bool Asserted(const std::string& inUnit, const std::string& inExpression) const
+  {
+    const std::vector<std::string> theFound = NewAssertions(inUnit);
+    return std::find(theFound.begin(), theFound.end(), "(" + inExpression + ")") != theFound.end();
   }
 
 private:

@@ -38,23 +38,14 @@ void Put(const std::string& inPath, const std::string& inContent)
   std::ofstream(inPath, std::ios::binary) << inContent;
 }
 
-std::vector<std::string> AssertionTexts(const tltest::EventWatcher& inWatcher)
-{
-  std::vector<std::string> theTexts;
-  for (const std::string& theText : inWatcher.NewTexts())
-    if (theText.rfind("Assertion Failed in FileUtilities line ", 0) == 0)
-      theTexts.push_back(theText.substr(theText.find('(')));
-  return theTexts;
-}
-
 // ---- Whole files
 
-TEST(WholeFiles, RoundTripAndCutALongerFile)
+TEST(WholeFiles, RoundTripCutALongerFileAndFailWhereTheyCannot)
 {
-  std::string thePath = tltest::MakeTempFolder("whole") + "/data.bin";
-  const std::string kContents[] = {std::string("a longer first content\0with a NUL", 33), "short", "",
-                                   std::string(200000, '\xAB')};
-  for (const std::string& theContent : kContents) {
+  const std::string theFolder = tltest::MakeTempFolder("whole");
+  const std::string thePath = theFolder + "/data.bin";
+  for (const std::string& theContent : {std::string("a longer first content\0with a NUL", 33), std::string("short"),
+                                        std::string(), std::string(200000, '\xAB')}) {
     SCOPED_TRACE(theContent.size());
     ASSERT_TRUE(WriteWholeFile(thePath.c_str(), theContent.data(), static_cast<DWORD>(theContent.size())));
     EXPECT_EQ(Slurp(thePath), theContent);
@@ -62,11 +53,6 @@ TEST(WholeFiles, RoundTripAndCutALongerFile)
     ASSERT_TRUE(ReadWholeFile(thePath.c_str(), theRead));
     EXPECT_EQ(std::string(theRead.begin(), theRead.end()), theContent);
   }
-}
-
-TEST(WholeFiles, WhatCannotBeReadOrWrittenFails)
-{
-  std::string theFolder = tltest::MakeTempFolder("refused");
   std::vector<BYTE> theData{1};
   EXPECT_FALSE(ReadWholeFile((theFolder + "/missing").c_str(), theData));
   EXPECT_TRUE(theData.empty());
@@ -101,34 +87,26 @@ TEST(WholeFiles, ThreadsNeverSeeAHalfWrittenFile)
 {
   // Each writer writes one of these contents whole; every read that succeeds
   // must give one of them whole.
-  std::string thePath = tltest::MakeTempFolder("race") + "/shared.bin";
+  const std::string thePath = tltest::MakeTempFolder("race") + "/shared.bin";
   std::vector<std::string> theContents;
   for (int theIndex = 0; theIndex < 8; ++theIndex)
-    theContents.push_back(std::string(static_cast<std::size_t>(1000 + 37000 * theIndex), static_cast<char>('a' + theIndex)));
+    theContents.emplace_back(static_cast<std::size_t>(1000 + 37000 * theIndex), static_cast<char>('a' + theIndex));
   ASSERT_TRUE(WriteWholeFile(thePath.c_str(), theContents[0].data(), static_cast<DWORD>(theContents[0].size())));
-  std::atomic<int> theTorn{0};
-  std::atomic<int> theReads{0};
-  std::atomic<int> theWrites{0};
+  std::atomic<int> theTorn{0}, theReads{0}, theWrites{0};
   std::vector<std::thread> theThreads;
-  for (int theIndex = 0; theIndex < 8; ++theIndex) {
-    theThreads.emplace_back([&, theIndex] {
-      const std::string& theMine = theContents[static_cast<std::size_t>(theIndex)];
+  for (const std::string& theMine : theContents)
+    theThreads.emplace_back([&] {
       for (int theRound = 0; theRound < 150; ++theRound) {
-        if (theRound % 2 == 0) {
-          if (WriteWholeFile(thePath.c_str(), theMine.data(), static_cast<DWORD>(theMine.size())))
-            ++theWrites;
-          continue;
-        }
         std::vector<BYTE> theData;
-        if (!ReadWholeFile(thePath.c_str(), theData))
-          continue;
-        ++theReads;
-        std::string theText(theData.begin(), theData.end());
-        if (std::find(theContents.begin(), theContents.end(), theText) == theContents.end())
-          ++theTorn;
+        if (theRound % 2 == 0)
+          theWrites += WriteWholeFile(thePath.c_str(), theMine.data(), static_cast<DWORD>(theMine.size()));
+        else if (ReadWholeFile(thePath.c_str(), theData)) {
+          ++theReads;
+          theTorn += std::find(theContents.begin(), theContents.end(), std::string(theData.begin(), theData.end())) ==
+                     theContents.end();
+        }
       }
     });
-  }
   for (std::thread& theThread : theThreads)
     theThread.join();
   EXPECT_EQ(theTorn.load(), 0);
@@ -138,7 +116,7 @@ TEST(WholeFiles, ThreadsNeverSeeAHalfWrittenFile)
 
 // ---- Probes
 
-TEST(FileProbes, OnlyRegularReadableFilesExist)
+TEST(FileProbes, OnlyRegularFilesExistAndLengthsAreSet)
 {
   std::string theFolder = tltest::MakeTempFolder("probes");
   std::string theFile = theFolder + "/file.jpg";
@@ -152,13 +130,8 @@ TEST(FileProbes, OnlyRegularReadableFilesExist)
     DWORD mSize;
   };
   const Case kCases[] = {
-    {theFile, true, 5},
-    {theFolder + "/link.jpg", true, 5},
-    {theFolder + "/dangling.jpg", false, 0},
-    {theFolder, false, 0},
-    {theFolder + "/fifo", false, 0},
-    {theFolder + "/missing", false, 0},
-    {"", false, 0},
+    {theFile, true, 5}, {theFolder + "/link.jpg", true, 5}, {theFolder + "/dangling.jpg", false, 0},
+    {theFolder, false, 0}, {theFolder + "/fifo", false, 0}, {theFolder + "/missing", false, 0}, {"", false, 0},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mPath);
@@ -175,16 +148,11 @@ TEST(FileProbes, OnlyRegularReadableFilesExist)
   DWORD theSize = 99;
   EXPECT_FALSE(GetFileSizeByPath(theHuge.c_str(), theSize)) << "a size beyond 32 bits";
   EXPECT_EQ(theSize, 0u);
-}
 
-TEST(FileProbes, SetFileLengthCutsExtendsAndCreates)
-{
-  std::string thePath = tltest::MakeTempFolder("length") + "/file.log";
-  const DWORD kLengths[] = {10, 3, 0, 70000};
-  for (DWORD theLength : kLengths) {
-    SCOPED_TRACE(theLength);
-    ASSERT_TRUE(SetFileLength(thePath.c_str(), theLength));
-    EXPECT_EQ(fs::file_size(thePath), theLength);
+  const std::string theLog = theFolder + "/new.log";
+  for (DWORD theLength : {10u, 3u, 0u, 70000u}) {
+    ASSERT_TRUE(SetFileLength(theLog.c_str(), theLength));
+    EXPECT_EQ(fs::file_size(theLog), theLength);
   }
 }
 
@@ -193,8 +161,7 @@ TEST(FileProbes, GetFileExtensionLooksAtTheLastComponent)
   const std::pair<const char*, const char*> kCases[] = {
     {"photo.jpg", "jpg"},         {"/srv/photos/photo.JPEG", "JPEG"}, {"archive.tar.gz", "gz"},
     {"noextension", ""},          {"name.", ""},                      {"/a.d/file", ""},
-    {"/a.d/file.png", "png"},     {".hidden", "hidden"},              {"", ""},
-    {"folder.x/", ""},
+    {"/a.d/file.png", "png"},     {".hidden", "hidden"},              {"", ""}, {"folder.x/", ""},
   };
   for (const auto& [thePath, theExtension] : kCases) {
     SCOPED_TRACE(thePath);
@@ -204,7 +171,7 @@ TEST(FileProbes, GetFileExtensionLooksAtTheLastComponent)
   }
   tltest::EventWatcher theEvents;
   EXPECT_STREQ(GetFileExtension(nullptr), "");
-  EXPECT_EQ(AssertionTexts(theEvents), std::vector<std::string>{"(inPath)"});
+  EXPECT_EQ(theEvents.NewAssertions("FileUtilities"), std::vector<std::string>{"(inPath)"});
 }
 
 // ---- Bounded copies
@@ -224,11 +191,9 @@ TEST(SafeStrings, CopiesAndAppendsAreCutAndReported)
   const std::vector<std::string> kCopyCut{"(len < inArraySize)"};
   const std::vector<std::string> kCatCut{"(len1 + len2 < inArraySize)"};
   const Case kCases[] = {
-    {"copy fits", "", false, "abc", 4, "abc", kNone},
-    {"copy cut", "", false, "abcd", 4, "abc", kCopyCut},
+    {"copy fits", "", false, "abc", 4, "abc", kNone}, {"copy cut", "", false, "abcd", 4, "abc", kCopyCut},
     {"copy never splits a character", "", false, "ab\xC3\xA9", 4, "ab", kCopyCut},
-    {"copy into one byte", "", false, "abc", 1, "", kCopyCut},
-    {"append fits", "ab", true, "cd", 5, "abcd", kNone},
+    {"copy into one byte", "", false, "abc", 1, "", kCopyCut}, {"append fits", "ab", true, "cd", 5, "abcd", kNone},
     {"append cut", "ab", true, "cdef", 5, "abcd", kCatCut},
     {"append never splits a character", "a", true, "\xE2\x82\xAC" "x", 4, "a", kCatCut},
     {"append to a full text", "abcd", true, "e", 5, "abcd", kCatCut},
@@ -246,138 +211,89 @@ TEST(SafeStrings, CopiesAndAppendsAreCutAndReported)
     EXPECT_TRUE(std::all_of(theBuffer.begin() + static_cast<long>(theCase.mSize), theBuffer.end(),
                             [](char inChar) { return inChar == '#'; }))
       << "wrote beyond the array";
-    EXPECT_EQ(AssertionTexts(theEvents), theCase.mAssertions);
+    EXPECT_EQ(theEvents.NewAssertions("FileUtilities"), theCase.mAssertions);
   }
 }
 
 // ---- Directory walks
 
 struct Visits {
-  std::vector<std::string> mPaths;
+  std::set<std::string> mPaths;
   std::string mStopAt;  // answer 7 for this file name
 };
 
 LONG NoteVisit(const char* inPath, void* inContext)
 {
   Visits& theVisits = *static_cast<Visits*>(inContext);
-  theVisits.mPaths.push_back(inPath);
+  theVisits.mPaths.insert(inPath);
   return !theVisits.mStopAt.empty() && fs::path(inPath).filename() == theVisits.mStopAt ? 7 : 0;
 }
 
-std::set<std::string> Names(const Visits& inVisits, const std::string& inRoot)
+std::set<std::string> Walked(const std::string& inStart, LONG inDepth, const std::string& inRoot, LONG inResult = 0,
+                             const std::string& inStopAt = "")
 {
+  Visits theVisits{{}, inStopAt};
+  EXPECT_EQ(WalkDirectory(inStart.c_str(), NoteVisit, inDepth, &theVisits), inResult) << inStart;
   std::set<std::string> theNames;
-  for (const std::string& thePath : inVisits.mPaths)
+  for (const std::string& thePath : theVisits.mPaths)
     theNames.insert(thePath.substr(inRoot.size()));
   return theNames;
 }
 
-TEST(WalkDirectory, HonoursItsDepth)
+TEST(WalkDirectory, HonoursItsDepthAndItsCallback)
 {
-  std::string theRoot = tltest::MakeTempFolder("walk");
+  const std::string theRoot = tltest::MakeTempFolder("walk");
   fs::create_directories(theRoot + "/a/b");
-  Put(theRoot + "/top.icc", "");
-  Put(theRoot + "/a/middle.icc", "");
-  Put(theRoot + "/a/b/deep.icc", "");
-  struct Case {
-    std::string mStart;
-    LONG mDepth;
-    std::set<std::string> mNames;
-  };
-  const Case kCases[] = {
-    {theRoot, 0, {"/top.icc"}},
-    {theRoot, 1, {"/top.icc"}},
-    {theRoot, 2, {"/top.icc", "/a/middle.icc"}},
-    {theRoot + "/", 3, {"/top.icc", "/a/middle.icc", "/a/b/deep.icc"}},
-    {theRoot + "/top.icc", 5, {"/top.icc"}},
-    {theRoot + "/missing", 5, {}},
-  };
-  for (const Case& theCase : kCases) {
-    SCOPED_TRACE(theCase.mStart + " depth " + std::to_string(theCase.mDepth));
-    Visits theVisits;
-    EXPECT_EQ(WalkDirectory(theCase.mStart.c_str(), NoteVisit, theCase.mDepth, &theVisits), 0);
-    EXPECT_EQ(Names(theVisits, theRoot), theCase.mNames);
-  }
-}
-
-TEST(WalkDirectory, ACallbackStopsTheWalkButNotASingleFile)
-{
-  std::string theRoot = tltest::MakeTempFolder("stop");
-  for (const char* theName : {"one", "two", "three"})
-    Put(theRoot + "/" + theName, "");
-  Visits theVisits{{}, "two"};
-  EXPECT_EQ(WalkDirectory(theRoot.c_str(), NoteVisit, 1, &theVisits), 7);
-  EXPECT_EQ(fs::path(theVisits.mPaths.back()).filename(), "two");
-  EXPECT_LE(theVisits.mPaths.size(), 3u);
-
-  Visits theSingle{{}, "two"};
-  EXPECT_EQ(WalkDirectory((theRoot + "/two").c_str(), NoteVisit, 1, &theSingle), 0);
-  EXPECT_EQ(theSingle.mPaths.size(), 1u);
+  for (const char* theName : {"/top.icc", "/a/middle.icc", "/a/b/deep.icc"})
+    Put(theRoot + theName, "");
+  using Names = std::set<std::string>;
+  EXPECT_EQ(Walked(theRoot, 0, theRoot), Names{"/top.icc"});
+  EXPECT_EQ(Walked(theRoot, 1, theRoot), Names{"/top.icc"});
+  EXPECT_EQ(Walked(theRoot, 2, theRoot), (Names{"/top.icc", "/a/middle.icc"}));
+  EXPECT_EQ(Walked(theRoot + "/", 3, theRoot), (Names{"/top.icc", "/a/middle.icc", "/a/b/deep.icc"}));
+  EXPECT_EQ(Walked(theRoot + "/top.icc", 5, theRoot), Names{"/top.icc"});
+  EXPECT_EQ(Walked(theRoot + "/missing", 5, theRoot), Names{});
+  EXPECT_EQ(Walked("", 1, ""), Names{});
+  // A callback's non-zero answer stops a walk, but a single file is visited alone.
+  EXPECT_EQ(Walked(theRoot + "/a", 3, theRoot, 7, "middle.icc").count("/a/middle.icc"), 1u);
+  EXPECT_EQ(Walked(theRoot + "/top.icc", 1, theRoot, 0, "top.icc"), Names{"/top.icc"});
 }
 
 TEST(WalkDirectory, HonoursItsPathLimits)
 {
-  std::string theRoot = tltest::MakeTempFolder("limits");
+  const std::string theRoot = tltest::MakeTempFolder("limits");
   ASSERT_LT(theRoot.size(), 200u);
-  // A folder whose path is 240 bytes, holding names that make paths of 259
-  // and 260 bytes.
-  std::string theFolder = theRoot + "/" + std::string(239 - theRoot.size(), 'd');
-  ASSERT_EQ(theFolder.size(), 240u);
+  // A folder whose path is 240 bytes, holding names that make paths of 259 and 260 bytes.
+  const std::string theFolder = theRoot + "/" + std::string(239 - theRoot.size(), 'd');
   fs::create_directories(theFolder);
-  std::string theFits = std::string(18, 'f');      // 240 + 1 + 18 = 259
-  std::string theTooLong = std::string(19, 'g');   // 260
-  Put(theFolder + "/" + theFits, "");
-  Put(theFolder + "/" + theTooLong, "");
-  Visits theVisits;
-  EXPECT_EQ(WalkDirectory(theFolder.c_str(), NoteVisit, 1, &theVisits), 0);
-  EXPECT_EQ(Names(theVisits, theFolder + "/"), std::set<std::string>{theFits});
-
+  Put(theFolder + "/" + std::string(18, 'f'), "");
+  Put(theFolder + "/" + std::string(19, 'g'), "");
+  EXPECT_EQ(Walked(theFolder, 1, theFolder + "/"), std::set<std::string>{std::string(18, 'f')});
   // Starting paths: 257 bytes are walked, 258 are not.
-  std::string theStart257 = theFolder + "/" + std::string(16, 's');
-  std::string theStart258 = theFolder + "/" + std::string(17, 't');
+  const std::string theStart257 = theFolder + "/" + std::string(16, 's');
+  const std::string theStart258 = theFolder + "/" + std::string(17, 't');
   Put(theStart257, "");
   Put(theStart258, "");
-  Visits theStarts;
-  WalkDirectory(theStart257.c_str(), NoteVisit, 1, &theStarts);
-  WalkDirectory(theStart258.c_str(), NoteVisit, 1, &theStarts);
-  EXPECT_EQ(theStarts.mPaths, std::vector<std::string>{theStart257});
-  Visits theEmpty;
-  EXPECT_EQ(WalkDirectory("", NoteVisit, 1, &theEmpty), 0);
-  EXPECT_TRUE(theEmpty.mPaths.empty());
+  EXPECT_EQ(Walked(theStart257, 1, theFolder).size(), 1u);
+  EXPECT_EQ(Walked(theStart258, 1, theFolder).size(), 0u);
 }
 
 // ---- Temporary files
 
 class TempFiles : public ::testing::Test {
 protected:
-  void SetUp() override
-  {
-    mFolder = tltest::MakeTempFolder("tmp");
-    const char* theOld = std::getenv("TMPDIR");
-    mOld = theOld ? theOld : "";
-    mHadOld = theOld != nullptr;
-    setenv("TMPDIR", mFolder.c_str(), 1);
-  }
-  void TearDown() override
-  {
-    if (mHadOld)
-      setenv("TMPDIR", mOld.c_str(), 1);
-    else
-      unsetenv("TMPDIR");
-  }
+  void SetUp() override { setenv("TMPDIR", mFolder.c_str(), 1); }
+  void TearDown() override { unsetenv("TMPDIR"); }
 
-  std::string mFolder;
-  std::string mOld;
-  bool mHadOld = false;
+  const std::string mFolder = tltest::MakeTempFolder("tmp");
 };
 
+// First of the temporary-file tests of its process: the failure event is
+// logged only when no temporary file was attempted before.
 TEST_F(TempFiles, ExistingNamesAreNeverOpenedAndOnlyTheFirstFailureIsLogged)
 {
-  // First of the temporary-file tests: the event is logged only when no
-  // temporary file was attempted before in the process.
-  // Every name the generator can give is taken by a link to a file that must
-  // stay untouched.
-  std::string theTarget = tltest::MakeTempFolder("target") + "/precious";
+  // Every name the generator can give is taken by a link to a file that must stay untouched.
+  const std::string theTarget = tltest::MakeTempFolder("target") + "/precious";
   Put(theTarget, "precious");
   for (int theNumber = 0; theNumber <= 32767; ++theNumber)
     ASSERT_EQ(symlink(theTarget.c_str(), (mFolder + "/tl4" + std::to_string(theNumber) + ".tmp").c_str()), 0);
@@ -388,8 +304,9 @@ TEST_F(TempFiles, ExistingNamesAreNeverOpenedAndOnlyTheFirstFailureIsLogged)
       return 1;
     if (GetLastError() != ERROR_FILE_EXISTS)
       return 2;
-    std::vector<std::string> theTexts = theEvents.NewTexts();
-    if (theTexts.size() != 1 || !std::regex_match(theTexts[0], std::regex("Unable to create temporary file \".*/tl4[0-9]+\\.tmp\" \\(80\\)")))
+    const std::vector<std::string> theTexts = theEvents.NewTexts();
+    if (theTexts.size() != 1 ||
+        !std::regex_match(theTexts[0], std::regex("Unable to create temporary file \".*/tl4[0-9]+\\.tmp\" \\(80\\)")))
       return 3;
     if (CreateTempFile(false, "tmp", theFile, nullptr) || theEvents.NewTexts().size() != 1)
       return 4;
@@ -415,25 +332,15 @@ TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
   CloseHandle(theFile);
   EXPECT_EQ(Slurp(thePath), "abc") << "kept after closing";
 
-  ASSERT_TRUE(CreateTempFile(true, "jpg", theFile, &thePath));
-  EXPECT_TRUE(fs::exists(thePath));
-  CloseHandle(theFile);
-  EXPECT_FALSE(fs::exists(thePath)) << "deleted on close";
-
-  EXPECT_FALSE(CreateTempFile(false, "x/../../escape", theFile, &thePath));
-  EXPECT_EQ(theFile, INVALID_HANDLE_VALUE);
-}
-
-TEST_F(TempFiles, WriteTempFileHandsBackAnOpenWrittenFile)
-{
-  HANDLE theFile = nullptr;
-  std::string thePath;
   const std::string kData(5000, 'z');
   ASSERT_TRUE(WriteTempFile(true, "mov", kData.data(), static_cast<DWORD>(kData.size()), theFile, thePath));
   EXPECT_EQ(fs::path(thePath).extension(), ".mov");
   EXPECT_EQ(Slurp(thePath), kData);
   CloseHandle(theFile);
-  EXPECT_FALSE(fs::exists(thePath));
+  EXPECT_FALSE(fs::exists(thePath)) << "deleted on close";
+
+  EXPECT_FALSE(CreateTempFile(false, "x/../../escape", theFile, &thePath));
+  EXPECT_EQ(theFile, INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

@@ -32,28 +32,9 @@ const std::vector<std::string> kParameterCorpus = {
 };
 
 const std::vector<std::string> kValueCorpus = {
-  "#FF0000",
-  "#ff00ff80",
-  "100,0,0",
-  "150,-5,0,50",
-  "0x10,0x20,0x30",
-  "0d300,0,0",
-  "pattern",
-  "lightgray",
-  "1,2,3,4",
-  "1,2,3,4,",
-  "-2147483648",
-  "0X1f",
-  "12abc",
-  "3.4028234e38",
-  "1e-39",
-  "bold, italic",
-  "strikethru,underline",
-  "75",
-  "lossless",
-  "238",
-  "EASTEUROPE",
-  "0,0,32766.5,-32767.5",
+  "#FF0000",  "#ff00ff80", "100,0,0", "150,-5,0,50", "0x10,0x20,0x30", "0d300,0,0", "pattern", "lightgray",
+  "1,2,3,4,", "-2147483648", "0X1f", "12abc", "3.4028234e38", "1e-39", "bold, italic", "strikethru,underline",
+  "75", "lossless", "238", "EASTEUROPE", "0,0,32766.5,-32767.5",
 };
 
 // Characters that matter to the grammars, and some that do not.
@@ -91,22 +72,15 @@ public:
     const std::size_t theEdits = 1 + Below(6);
     for (std::size_t i = 0; i < theEdits; ++i) {
       const std::size_t theAt = Below(theText.size() + 1);
-      switch (Below(4)) {
-        case 0:
-          theText.insert(theAt, RandomText(4));
-          break;
-        case 1:
-          if (theAt < theText.size())
-            theText.erase(theAt, 1 + Below(8));
-          break;
-        case 2:
-          if (theAt < theText.size())
-            theText[theAt] = kAlphabet[Below(kAlphabet.size())];
-          break;
-        default:
-          theText.insert(theAt, inCorpus[Below(inCorpus.size())].substr(0, Below(20)));
-          break;
-      }
+      const std::size_t theKind = Below(4);
+      if (theKind == 0)
+        theText.insert(theAt, RandomText(4));
+      else if (theKind == 3)
+        theText.insert(theAt, inCorpus[Below(inCorpus.size())].substr(0, Below(20)));
+      else if (theAt < theText.size() && theKind == 1)
+        theText.erase(theAt, 1 + Below(8));
+      else if (theAt < theText.size())
+        theText[theAt] = kAlphabet[Below(kAlphabet.size())];
     }
     return theText;
   }
@@ -208,32 +182,31 @@ void CheckValue(const std::string& inText)
   ASSERT_LE(theItem.size(), 15u);
 }
 
-}  // namespace
-
-TEST(Fuzz, ParameterStringsFailOnlyWithDefinedMessages)
+// Runs inCheck over kCasesPerSeed texts of every seed, alternately random and
+// mutated from inCorpus; stops at the first fatal failure.
+template <typename Check>
+void RunSeeds(const std::vector<std::string>& inCorpus, std::size_t inRandomLength, Check inCheck)
 {
   for (unsigned theSeed = 1; theSeed <= kSeeds; ++theSeed) {
     Generator theGenerator(theSeed);
     for (int i = 0; i < kCasesPerSeed; ++i) {
-      const std::string theText = i % 2 ? theGenerator.Mutated(kParameterCorpus) : theGenerator.RandomText(120);
+      const std::string theText = i % 2 ? theGenerator.Mutated(inCorpus) : theGenerator.RandomText(inRandomLength);
       SCOPED_TRACE("seed " + std::to_string(theSeed) + " case " + std::to_string(i) + ": \"" + Escaped(theText) + "\"");
-      CheckParameterString(theText, theGenerator);
-      if (HasFatalFailure())
+      inCheck(theText, theGenerator);
+      if (testing::Test::HasFatalFailure())
         return;
     }
   }
 }
 
+}  // namespace
+
+TEST(Fuzz, ParameterStringsFailOnlyWithDefinedMessages)
+{
+  RunSeeds(kParameterCorpus, 120, CheckParameterString);
+}
+
 TEST(Fuzz, ValueStringsParseAndFormatConsistently)
 {
-  for (unsigned theSeed = 1; theSeed <= kSeeds; ++theSeed) {
-    Generator theGenerator(theSeed);
-    for (int i = 0; i < kCasesPerSeed; ++i) {
-      const std::string theText = i % 2 ? theGenerator.Mutated(kValueCorpus) : theGenerator.RandomText(40);
-      SCOPED_TRACE("seed " + std::to_string(theSeed) + " case " + std::to_string(i) + ": \"" + Escaped(theText) + "\"");
-      CheckValue(theText);
-      if (HasFatalFailure())
-        return;
-    }
-  }
+  RunSeeds(kValueCorpus, 40, [](const std::string& inText, Generator&) { CheckValue(inText); });
 }

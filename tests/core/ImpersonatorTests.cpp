@@ -52,46 +52,35 @@ std::string ProcessUser()
 
 }  // namespace
 
-TEST(Impersonator, StaysAsTheProcessForAnEmptyName)
-{
-  Impersonator theImpersonator;
-  EXPECT_TRUE(theImpersonator.Revert());
-  EXPECT_TRUE(theImpersonator.Impersonate("", "", "."));
-  std::string theName, theDomain;
-  bool theIsProcess = false;
-  ASSERT_TRUE(Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess));
-  EXPECT_EQ(theName, ProcessUser());
-  EXPECT_FALSE(theDomain.empty());
-  EXPECT_TRUE(theIsProcess);
-}
-
-TEST(Impersonator, ActsAsALoggedOnUserUntilItReverts)
+// The impersonation is per thread: the cases run in a child, and the test's
+// thread stays clean.
+TEST(Impersonator, ActsAsALoggedOnUserUntilItRevertsAndAsTheProcessForNoName)
 {
   if (!tltest::IsRoot())
     GTEST_SKIP() << "needs root to make a user and switch to it";
   SystemUser theUser;
   ASSERT_TRUE(theUser.mMade) << "useradd or chpasswd failed";
-  // In a child: the impersonation is per thread, and the test's thread stays clean.
   tltest::ChildResult theChild = tltest::RunInChild([&theUser] {
+    auto IsNow = [](const std::string& inName, bool inProcess) {
+      std::string theName, theDomain;
+      bool theIsProcess = !inProcess;
+      return Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) && theName == inName &&
+             !theDomain.empty() && theIsProcess == inProcess;
+    };
     Impersonator theImpersonator;
-    if (theImpersonator.Impersonate(theUser.mName.c_str(), "wrong", "."))
+    if (!theImpersonator.Revert() || !theImpersonator.Impersonate("", "", ".") || !IsNow(ProcessUser(), true))
       return 10;
-    if (GetLastError() != ERROR_LOGON_FAILURE)
+    if (theImpersonator.Impersonate(theUser.mName.c_str(), "wrong", ".") || GetLastError() != ERROR_LOGON_FAILURE)
       return 11;
-    if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), "."))
+    if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), ".") ||
+        !IsNow(theUser.mName, false))
       return 12;
-    std::string theName, theDomain;
-    bool theIsProcess = true;
-    if (!Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != theUser.mName || theIsProcess)
-      return 13;
     // Impersonating again first reverts; an empty name then stays as the process.
-    if (!theImpersonator.Impersonate("", "", ".") ||
-        !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) || theName != ProcessUser() || !theIsProcess)
-      return 14;
+    if (!theImpersonator.Impersonate("", "", ".") || !IsNow(ProcessUser(), true))
+      return 13;
     if (!theImpersonator.Impersonate(theUser.mName.c_str(), theUser.mPassword.c_str(), nullptr) ||
-        !theImpersonator.Revert() || !Impersonator::GetCurrentAccount(theName, theDomain, theIsProcess) ||
-        theName != ProcessUser())
-      return 15;
+        !theImpersonator.Revert() || !IsNow(ProcessUser(), true))
+      return 14;
     return 0;
   });
   EXPECT_TRUE(theChild.mExited);

@@ -85,41 +85,34 @@ std::vector<std::string> Record(const std::string& inLine, std::size_t inFieldCo
   return theFields;
 }
 
-TEST_F(Logs, ACanvasLineCarriesItsPeakMemory)
+TEST_F(Logs, ACanvasLineCarriesItsPeakMemoryUnderOneHeader)
 {
-  {
-    CanvasLog theLog;
-    theLog.NoteMemory(5000);
-    theLog.NoteMemory(300000);
-    theLog.NoteMemory(2048);
-    theLog.Finish();
-    std::vector<std::string> theLines = Lines("Canvas.log");
-    ASSERT_EQ(theLines.size(), 2u);
-    EXPECT_EQ(theLines[0], kCanvasHeader);
-    EXPECT_EQ(Record(theLines[1], 5, theLog.GetID())[4], "292");
-  }
+  CanvasLog theLog;
+  for (DWORD theMemory : {5000u, 300000u, 2048u})
+    theLog.NoteMemory(theMemory);
+  theLog.Finish();
   CanvasLog theSecond;
   theSecond.Finish();
-  std::vector<std::string> theLines = Lines("Canvas.log");
-  ASSERT_EQ(theLines.size(), 3u) << "no second header";
+  const std::vector<std::string> theLines = Lines("Canvas.log");
+  ASSERT_EQ(theLines.size(), 3u);
+  EXPECT_EQ(theLines[0], kCanvasHeader);
+  EXPECT_EQ(Record(theLines[1], 5, theLog.GetID())[4], "292");
   EXPECT_EQ(Record(theLines[2], 5, theSecond.GetID())[4], "0");
 }
 
 TEST_F(Logs, TheStartTimeIsTwentyEnglishCharactersWhateverTheLocale)
 {
-  std::setlocale(LC_ALL, "");
   for (const char* theLocale : {"de_DE.UTF-8", "fr_FR.UTF-8", "C.UTF-8"})
     if (std::setlocale(LC_ALL, theLocale))
       break;
-  std::time_t theBefore = std::time(nullptr);
+  const std::time_t theBefore = std::time(nullptr);
   OperationLog theLog;
-  std::time_t theAfter = std::time(nullptr);
+  const std::time_t theAfter = std::time(nullptr);
   theLog.Finish();
   std::setlocale(LC_ALL, "C");
-  std::vector<std::string> theLines = Lines("Operation.log");
+  const std::vector<std::string> theLines = Lines("Operation.log");
   ASSERT_EQ(theLines.size(), 2u);
-  std::string theStart = Record(theLines[1], 7, theLog.GetID())[2];
-  ASSERT_EQ(theStart.size(), 20u);
+  const std::string theStart = Record(theLines[1], 7, theLog.GetID())[2];
   auto theText = [](std::time_t inTime) {
     char theBuffer[32];
     std::tm theTime{};
@@ -127,72 +120,53 @@ TEST_F(Logs, TheStartTimeIsTwentyEnglishCharactersWhateverTheLocale)
     std::strftime(theBuffer, sizeof theBuffer, "%b %d %H:%M:%S %Y", &theTime);  // "C" locale
     return std::string(theBuffer);
   };
+  EXPECT_EQ(theStart.size(), 20u);
   EXPECT_TRUE(theStart == theText(theBefore) || theStart == theText(theAfter)) << theStart;
 }
 
-TEST_F(Logs, OperationLinesFollowTheirPreferences)
+TEST_F(Logs, LinesFollowTheirPreferences)
 {
   struct Case {
     const char* mName;
-    LONG mLogOperations;
-    LONG mMaxTime;
-    int mSleep;     // milliseconds the operation takes
+    LONG mLogOperations, mMaxTime;
+    int mSleep;  // milliseconds the operation takes
     const char* mPath;
-    bool mOperationLine;
-    bool mSaveLine;
-  };
-  const Case kCases[] = {
+    bool mOperationLine, mSaveLine;  // a canvas is logged as an operation without a path
+  } const kCases[] = {
     {"logging off, no path", 0, 0, 0, "", false, false},
-    {"logging off, a save", 0, 0, 0, "/srv/out/a.gif", false, true},
-    {"every operation", 1, 0, 0, "", true, false},
-    {"a slow save is in both", 1, 0, 0, "/srv/out/b.jpg", true, true},
+    {"logging off, a save", 0, 0, 0, "/srv/out/a.gif", false, true}, {"every operation", 1, 0, 0, "", true, false},
+    {"a logged save is in both", 1, 0, 0, "/srv/out/b.jpg", true, true},
     {"negative limit logs none", 1, -1, 0, "", false, false},
-    {"fast operation", 1, 100000, 0, "/srv/out/c.png", false, true},
-    {"slow operation", 1, 20, 40, "", true, false},
+    {"fast operation", 1, 100000, 0, "/srv/out/c.png", false, true}, {"slow operation", 1, 20, 40, "", true, false},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mName);
-    fs::remove(Path("Operation.log"));
-    fs::remove(Path("SaveAs.log"));
+    for (const char* theFile : {"Operation.log", "SaveAs.log", "Canvas.log"})
+      fs::remove(Path(theFile));
     SetPref("LogOperations", theCase.mLogOperations);
     SetPref("MaxOperationTime", theCase.mMaxTime);
     OperationLog theLog;
+    CanvasLog theCanvas;
     theLog.SetType("DrawGraphic");
     theLog.SetCanvasID(0x1234abcd);
     theLog.SetPath(theCase.mPath);
     std::this_thread::sleep_for(std::chrono::milliseconds(theCase.mSleep));
     theLog.Finish();
+    theCanvas.Finish();
+    EXPECT_EQ(Lines("Canvas.log").size(), theCase.mOperationLine ? 2u : 0u);
     for (const char* theFile : {"Operation.log", "SaveAs.log"}) {
-      bool theExpected = std::string(theFile) == "Operation.log" ? theCase.mOperationLine : theCase.mSaveLine;
-      std::vector<std::string> theLines = Lines(theFile);
+      const bool theExpected = std::string(theFile) == "Operation.log" ? theCase.mOperationLine : theCase.mSaveLine;
+      const std::vector<std::string> theLines = Lines(theFile);
       ASSERT_EQ(theLines.size(), theExpected ? 2u : 0u) << theFile;
       if (!theExpected)
         continue;
       EXPECT_EQ(theLines[0], kOperationHeader);
-      std::vector<std::string> theFields = Record(theLines[1], 7, theLog.GetID());
+      const std::vector<std::string> theFields = Record(theLines[1], 7, theLog.GetID());
       EXPECT_GE(std::stol(theFields[3]), theCase.mSleep);
       EXPECT_EQ(theFields[4], "DrawGraphic");
       EXPECT_EQ(theFields[5], "1234abcd");
       EXPECT_EQ(theFields[6], theCase.mPath);
     }
-  }
-}
-
-TEST_F(Logs, CanvasLinesFollowTheirPreferences)
-{
-  struct Case {
-    LONG mLogOperations;
-    LONG mMaxTime;
-    bool mLine;
-  };
-  const Case kCases[] = {{0, 0, false}, {1, 0, true}, {1, -1, false}, {1, 100000, false}};
-  for (const Case& theCase : kCases) {
-    SCOPED_TRACE(testing::Message() << theCase.mLogOperations << " " << theCase.mMaxTime);
-    fs::remove(Path("Canvas.log"));
-    SetPref("LogOperations", theCase.mLogOperations);
-    SetPref("MaxOperationTime", theCase.mMaxTime);
-    CanvasLog().Finish();
-    EXPECT_EQ(Lines("Canvas.log").size(), theCase.mLine ? 2u : 0u);
   }
 }
 
@@ -219,27 +193,19 @@ TEST_F(Logs, FieldsStayFieldsAndPathsHaveALimit)
 
 TEST_F(Logs, AFileAboveTheCapIsEmptiedFirst)
 {
-  auto theWrite = [] {
-    CanvasLog theLog;
-    theLog.Finish();
-  };
-  theWrite();
-  DWORD theSize = static_cast<DWORD>(fs::file_size(Path("Canvas.log")));
-  // Exactly at the cap: kept.
-  SetPref("LogMaxFileSize", static_cast<LONG>(theSize));
-  theWrite();
-  EXPECT_EQ(Lines("Canvas.log").size(), 3u);
-  // One byte above: emptied, then headed again.
+  CanvasLog().Finish();
+  SetPref("LogMaxFileSize", static_cast<LONG>(fs::file_size(Path("Canvas.log"))));
+  CanvasLog().Finish();
+  EXPECT_EQ(Lines("Canvas.log").size(), 3u) << "exactly at the cap: kept";
   SetPref("LogMaxFileSize", static_cast<LONG>(fs::file_size(Path("Canvas.log")) - 1));
-  theWrite();
-  std::vector<std::string> theLines = Lines("Canvas.log");
-  ASSERT_EQ(theLines.size(), 2u);
+  CanvasLog().Finish();
+  const std::vector<std::string> theLines = Lines("Canvas.log");
+  ASSERT_EQ(theLines.size(), 2u) << "one byte above: emptied, then headed again";
   EXPECT_EQ(theLines[0], kCanvasHeader);
-  // A cap of 0 keeps the header and one record.
   SetPref("LogMaxFileSize", 0);
   for (int theRound = 0; theRound < 3; ++theRound)
-    theWrite();
-  EXPECT_EQ(Lines("Canvas.log").size(), 2u);
+    CanvasLog().Finish();
+  EXPECT_EQ(Lines("Canvas.log").size(), 2u) << "a cap of 0 keeps the header and one record";
 }
 
 TEST_F(Logs, TheDirectoryIsExpandedMadeAndLimited)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,21 +11,19 @@ namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-// Records every pair; refuses the value of the name mBadValueName (code 6) and
-// does not know the name mUnknownName (code 7).
+// Records every pair; refuses the value of "bad" (code 6) and does not know
+// "colour" (code 7).
 class RecordingParser : public ParameterParser {
 public:
   Pairs mPairs;
-  std::string mBadValueName = "bad";
-  std::string mUnknownName = "colour";
 
 protected:
   void HandleParameter(const char* inName, const char* inValue) override
   {
     mPairs.emplace_back(inName, inValue);
-    if (mBadValueName == inName)
+    if (std::string(inName) == "bad")
       SetError(kBadValue, inName, "=", inValue);
-    else if (mUnknownName == inName)
+    else if (std::string(inName) == "colour")
       SetError(kUnknownName, inName);
   }
 };
@@ -52,30 +51,17 @@ void Check(const Case& inCase)
 
 }  // namespace
 
-TEST(ParameterParser, ReadsPairsOfTheGrammar)
+TEST(ParameterParser, ReadsPairsAndReportsEachFailureWithPositionAndCaret)
 {
   const Case kCases[] = {
-    {"", 0, 0, "", {}},
-    {" \t\r\n\v\f", 0, 6, "", {}},
+    {"", 0, 0, "", {}}, {" \t\r\n\v\f", 0, 6, "", {}},
     {"width=10 height=20", 0, 18, "", {{"width", "10"}, {"height", "20"}}},
-    {"width = 10", 0, 10, "", {{"width", "10"}}},
-    {"text='It''s'", 0, 12, "", {{"text", "It's"}}},
-    {"text=\"say 'hi' \"\"now\"\"\"", 0, 23, "", {{"text", "say 'hi' \"now\""}}},
-    {"a=''", 0, 4, "", {{"a", ""}}},
-    {"a=\"\"b=2", 0, 7, "", {{"a", ""}, {"b", "2"}}},
-    {"a='x'b=2", 0, 8, "", {{"a", "x"}, {"b", "2"}}},
-    {"'my name'=1", 0, 11, "", {{"my name", "1"}}},
-    {"a=it's", 0, 6, "", {{"a", "it's"}}},
+    {"width = 10", 0, 10, "", {{"width", "10"}}}, {"text='It''s'", 0, 12, "", {{"text", "It's"}}},
+    {"text=\"say 'hi' \"\"now\"\"\"", 0, 23, "", {{"text", "say 'hi' \"now\""}}}, {"a=''", 0, 4, "", {{"a", ""}}},
+    {"a=\"\"b=2", 0, 7, "", {{"a", ""}, {"b", "2"}}}, {"a='x'b=2", 0, 8, "", {{"a", "x"}, {"b", "2"}}},
+    {"'my name'=1", 0, 11, "", {{"my name", "1"}}}, {"a=it's", 0, 6, "", {{"a", "it's"}}},
     {"caf\xC3\xA9=na\xC3\xAFve", 0, 12, "", {{"caf\xC3\xA9", "na\xC3\xAFve"}}},
     {"a=\xA0\x85", 0, 4, "", {{"a", "\xA0\x85"}}},
-  };
-  for (const Case& theCase : kCases)
-    Check(theCase);
-}
-
-TEST(ParameterParser, ReportsEachFailureWithPositionAndCaret)
-{
-  const Case kCases[] = {
     {"text=\"abc", 5, 9, "Gave up looking for end quote of quoted string at character 9 \"text=\"abc^\"", {}},
     {"a='It''", 5, 7, "Gave up looking for end quote of quoted string at character 7 \"a='It''^\"", {}},
     {"abc", 2, 3, "Could not find equals sign expected at character 3 \"abc^\"", {}},
@@ -91,90 +77,57 @@ TEST(ParameterParser, ReportsEachFailureWithPositionAndCaret)
     {"colour=red x=1", 7, 10, "Do not recognise parameter \"colour\"", {{"colour", "red"}}},
     // Thirty bytes either side of the caret.
     {"first=0123456789012345678901234567890123456789 second 0123456789012345678901234567890123456789",
-     2,
-     54,
-     "Could not find equals sign expected at character 54 \"8901234567890123456789 second "
-     "^012345678901234567890123456789\"",
-     {{"first", "0123456789012345678901234567890123456789"}}},
+     2, 54, "Could not find equals sign expected at character 54 \"8901234567890123456789 second "
+     "^012345678901234567890123456789\"", {{"first", "0123456789012345678901234567890123456789"}}},
   };
   for (const Case& theCase : kCases)
     Check(theCase);
 }
 
-// The caret context holds whole characters only: as many as fit in 30 bytes
-// on either side of the caret.
+// The caret context holds as many whole characters as fit in 30 bytes on
+// either side of the caret.
 TEST(ParameterParser, CaretContextNeverSplitsACharacter)
 {
   const std::string kLetters[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
-  for (unsigned theSeed = 1; theSeed <= 200; ++theSeed) {
-    std::vector<std::string> theChars;
-    unsigned theState = theSeed;
-    auto theNext = [&theState] { return theState = theState * 1103515245u + 12345u, (theState >> 16) & 3u; };
-    for (int i = 0; i < 40; ++i)
-      theChars.push_back(kLetters[theNext()]);
-    std::string theBefore, theAfter;
-    for (int i = 0; i < 20; ++i)
-      theBefore += theChars[i];
-    for (int i = 20; i < 40; ++i)
-      theAfter += theChars[i];
-    // "name=<20 chars> <20 chars>": the second token lacks its "=" at its end.
-    std::string theText = "n=" + theBefore + " " + theAfter;
+  std::mt19937 theRandom(1);
+  for (int theRound = 0; theRound < 200; ++theRound) {
+    SCOPED_TRACE(theRound);
+    std::vector<std::string> theChars = {"n", "="};  // then 20 letters, a blank and 20 letters lacking their "="
+    for (int i = 0; i < 41; ++i)
+      theChars.push_back(i == 20 ? " " : kLetters[theRandom() % 4]);
+    std::string theText, theLeft, theRight = "=";
+    for (const std::string& theChar : theChars)
+      theText += theChar;
+    for (auto theIt = theChars.rbegin(); theIt != theChars.rend() && theLeft.size() + theIt->size() <= 30; ++theIt)
+      theLeft = *theIt + theLeft;
     RecordingParser theParser;
-    ASSERT_EQ(theParser.Parse(theText), ParameterParser::kNoEquals) << "seed " << theSeed;
-    const std::string& theContext = theParser.GetErrorContext();
-    std::size_t theCaret = theContext.find('^');
-    ASSERT_NE(theCaret, std::string::npos) << "seed " << theSeed;
-    std::string theLeft = theContext.substr(0, theCaret);
-    // Left: the longest run of whole characters before the end that fits in 30 bytes.
-    std::string theExpected;
-    std::vector<std::string> theAll = {
-      "n",
-      "=",
-    };
-    for (int i = 0; i < 20; ++i)
-      theAll.push_back(theChars[i]);
-    theAll.push_back(" ");
-    for (int i = 20; i < 40; ++i)
-      theAll.push_back(theChars[i]);
-    for (auto theIt = theAll.rbegin(); theIt != theAll.rend() && theExpected.size() + theIt->size() <= 30; ++theIt)
-      theExpected = *theIt + theExpected;
-    EXPECT_EQ(theLeft, theExpected) << "seed " << theSeed;
-    EXPECT_EQ(theContext.substr(theCaret + 1), "") << "seed " << theSeed;
+    ASSERT_EQ(theParser.Parse(theText), ParameterParser::kNoEquals);
+    EXPECT_EQ(theParser.GetErrorContext(), theLeft + "^");
 
-    // Right: "=" at the start leaves the caret first.
-    RecordingParser theRight;
-    ASSERT_EQ(theRight.Parse("=" + theBefore), ParameterParser::kNoParameter) << "seed " << theSeed;
-    theExpected = "^=";
-    for (int i = 0; i < 20 && theExpected.size() - 1 + theChars[i].size() <= 30; ++i)
-      theExpected += theChars[i];
-    EXPECT_EQ(theRight.GetErrorContext(), theExpected) << "seed " << theSeed;
+    std::string theLetters;
+    bool theFull = false;
+    for (std::size_t i = 2; i < 22; ++i) {
+      theLetters += theChars[i];
+      theFull = theFull || theRight.size() + theChars[i].size() > 30;
+      if (!theFull)
+        theRight += theChars[i];
+    }
+    RecordingParser theLeading;
+    ASSERT_EQ(theLeading.Parse("=" + theLetters), ParameterParser::kNoParameter);
+    EXPECT_EQ(theLeading.GetErrorContext(), "^" + theRight);
   }
 }
 
 TEST(ParameterParser, LimitsTokensToTheirLengths)
 {
-  RecordingParser theOk;
-  EXPECT_EQ(theOk.Parse("a=" + std::string(4095, 'v')), 0);
-  EXPECT_EQ(theOk.mPairs.at(0).second.size(), 4095u);
-  RecordingParser theQuotedOk;
-  EXPECT_EQ(theQuotedOk.Parse("a='" + std::string(4095, 'v') + "'"), 0);
-
-  std::string theTooLong = "a=" + std::string(4096, 'v');
-  Check({theTooLong,
-         4,
-         4097,
-         "Gave up getting value at character 4097 because token was too long  \"" + std::string(30, 'v') + "^v\"",
-         {}});
-  RecordingParser theQuoted;
-  EXPECT_EQ(theQuoted.Parse("a=\"" + std::string(4096, 'v') + "\""), ParameterParser::kTokenTooLong);
-
-  RecordingParser theName;
-  EXPECT_EQ(theName.Parse(std::string(255, 'n') + "=1"), 0);
-  Check({std::string(256, 'n') + "=1",
-         4,
-         255,
-         "Gave up getting value at character 255 because token was too long  \"" + std::string(30, 'n') + "^n=1\"",
-         {}});
+  for (const std::string& theText : {"a=" + std::string(4095, 'v'), "a='" + std::string(4095, 'v') + "'",
+                                     std::string(255, 'n') + "=1"})
+    EXPECT_EQ(RecordingParser().Parse(theText), 0) << theText.size();
+  EXPECT_EQ(RecordingParser().Parse("a=\"" + std::string(4096, 'v') + "\""), ParameterParser::kTokenTooLong);
+  Check({"a=" + std::string(4096, 'v'), 4, 4097,
+         "Gave up getting value at character 4097 because token was too long  \"" + std::string(30, 'v') + "^v\"", {}});
+  Check({std::string(256, 'n') + "=1", 4, 255,
+         "Gave up getting value at character 255 because token was too long  \"" + std::string(30, 'n') + "^n=1\"", {}});
 }
 
 TEST(ParameterParser, KeepsTheFirstError)
@@ -199,10 +152,8 @@ TEST(ParameterParser, WordsEveryCode)
     {3, "Could not find a parameter expected at character 0 \"ctx\""},
     {4, "Gave up getting value at character 0 because token was too long  \"ctx\""},
     {5, "Gave up looking for end quote of quoted string at character 0 \"ctx\""},
-    {6, "Could not understand value of parameter \"ctx\""},
-    {7, "Do not recognise parameter \"ctx\""},
-    {8, "Unknown parsing error at character 0 \"ctx\""},
-    {-1, "Unknown parsing error at character 0 \"ctx\""},
+    {6, "Could not understand value of parameter \"ctx\""}, {7, "Do not recognise parameter \"ctx\""},
+    {8, "Unknown parsing error at character 0 \"ctx\""}, {-1, "Unknown parsing error at character 0 \"ctx\""},
   };
   for (const Worded& theCase : kCases) {
     RecordingParser theParser;

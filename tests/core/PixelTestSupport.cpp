@@ -1,49 +1,14 @@
 #include "tests/core/PixelTestSupport.h"
 
-#include "tests/support/TestSupport.h"
+#include "tests/core/EventWatcher.h"
 
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace pixeltest {
 
-namespace {
-
-std::string EventLogText()
-{
-  std::ifstream theFile(tltest::TestHome() + "/events.log");
-  std::stringstream theText;
-  theText << theFile.rdbuf();
-  return theText.str();
-}
-
-}  // namespace
-
 bool AssertionLogged(const std::string& inUnit, const std::string& inExpression)
 {
-  const std::string theText = EventLogText();
-  const std::string theHead = "Assertion Failed in " + inUnit + " line ";
-  const std::string theTail = " (" + inExpression + ")";
-  for (std::size_t theAt = theText.find(theHead); theAt != std::string::npos;
-       theAt = theText.find(theHead, theAt + 1)) {
-    const std::size_t theEnd = theText.find('\n', theAt);
-    const std::string theLine = theText.substr(theAt, theEnd == std::string::npos ? std::string::npos : theEnd - theAt);
-    if (theLine.size() >= theTail.size() && theLine.compare(theLine.size() - theTail.size(), theTail.size(), theTail) == 0)
-      return true;
-  }
-  return false;
-}
-
-int AssertionCount()
-{
-  const std::string theText = EventLogText();
-  int theCount = 0;
-  for (std::size_t theAt = theText.find("Assertion Failed in "); theAt != std::string::npos;
-       theAt = theText.find("Assertion Failed in ", theAt + 1))
-    ++theCount;
-  return theCount;
+  return tltest::EventWatcher(true).Asserted(inUnit, inExpression);
 }
 
 std::string ToString(const Rgb& inColor)
@@ -52,59 +17,23 @@ std::string ToString(const Rgb& inColor)
          std::to_string(inColor.mBlue) + ")";
 }
 
-COLORREF ToColorRef(const Rgb& inColor)
+Rgb ToRgb(const RGBQUAD& inEntry)
 {
-  return RGB(inColor.mRed, inColor.mGreen, inColor.mBlue);
-}
-
-TestDib::TestDib(LONG inWidth, LONG inHeight, bool inBottomUp) : mWidth(inWidth), mHeight(inHeight), mBottomUp(inBottomUp)
-{
-  BITMAPINFO theInfo{};
-  theInfo.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  theInfo.bmiHeader.biWidth = inWidth;
-  theInfo.bmiHeader.biHeight = inBottomUp ? inHeight : -inHeight;
-  theInfo.bmiHeader.biPlanes = 1;
-  theInfo.bmiHeader.biBitCount = 32;
-  mDC = CreateCompatibleDC(nullptr);
-  void* theBits = nullptr;
-  mBitmap = CreateDIBSection(mDC, &theInfo, DIB_RGB_COLORS, &theBits, nullptr, 0);
-  mOld = SelectObject(mDC, mBitmap);
-  mBits = static_cast<std::uint8_t*>(theBits);
-}
-
-TestDib::~TestDib()
-{
-  SelectObject(mDC, mOld);
-  DeleteObject(mBitmap);
-  DeleteDC(mDC);
-}
-
-std::uint32_t TestDib::Get(LONG inX, LONG inY) const
-{
-  const LONG theRow = mBottomUp ? mHeight - 1 - inY : inY;
-  std::uint32_t theWord;
-  std::memcpy(&theWord, mBits + (static_cast<std::size_t>(theRow) * mWidth + inX) * 4, 4);
-  return theWord;
-}
-
-void TestDib::Put(LONG inX, LONG inY, std::uint32_t inWord)
-{
-  const LONG theRow = mBottomUp ? mHeight - 1 - inY : inY;
-  std::memcpy(mBits + (static_cast<std::size_t>(theRow) * mWidth + inX) * 4, &inWord, 4);
-}
-
-void TestDib::Fill(const RECT& inRect, const Rgb& inColor) const
-{
-  HBRUSH theBrush = CreateSolidBrush(ToColorRef(inColor));
-  FillRect(mDC, &inRect, theBrush);
-  DeleteObject(theBrush);
+  return Rgb{inEntry.rgbRed, inEntry.rgbGreen, inEntry.rgbBlue};
 }
 
 DIBSECTION TestDib::Section() const
 {
   DIBSECTION theSection{};
-  GetObjectA(mBitmap, sizeof theSection, &theSection);
+  GetObjectA(Bitmap(), sizeof theSection, &theSection);
   return theSection;
+}
+
+void Fill(HDC inDC, const RECT& inRect, const Rgb& inColor)
+{
+  HBRUSH theBrush = CreateSolidBrush(RGB(inColor.mRed, inColor.mGreen, inColor.mBlue));
+  FillRect(inDC, &inRect, theBrush);
+  DeleteObject(theBrush);
 }
 
 Rgb QuadrantColor(LONG inX, LONG inY, LONG inWidth, LONG inHeight)
@@ -145,22 +74,6 @@ void PaintPhoto(TestDib& ioDib)
       };
       ioDib.Put(x, y, Clamp(r) << 16 | Clamp(g) << 8 | Clamp(b));
     }
-}
-
-int NearestEntry(const RGBQUAD* inTable, int inCount, const Rgb& inColor)
-{
-  int theBest = 0;
-  long theBestDistance = -1;
-  for (int i = 0; i < inCount; ++i) {
-    const long dr = inTable[i].rgbRed - inColor.mRed, dg = inTable[i].rgbGreen - inColor.mGreen,
-               db = inTable[i].rgbBlue - inColor.mBlue;
-    const long theDistance = dr * dr + dg * dg + db * db;
-    if (theBestDistance < 0 || theDistance < theBestDistance) {
-      theBest = i;
-      theBestDistance = theDistance;
-    }
-  }
-  return theBest;
 }
 
 }  // namespace pixeltest

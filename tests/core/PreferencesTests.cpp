@@ -83,10 +83,8 @@ TEST(Preferences, ReplaceOnlyTheBytesAValueHas)
   };
   const LONG kDefault = 0x11223344;
   const Case kCases[] = {
-    {std::string("\xAA", 1), 3, 0x112233AA},
-    {std::string("\xAA\xBB", 2), 3, 0x1122BBAA},
-    {std::string("\xAA\xBB\xCC", 3), 3, 0x11CCBBAA},
-    {std::string("\x01\x00\x00\x00", 4), 3, 1},
+    {std::string("\xAA", 1), 3, 0x112233AA}, {std::string("\xAA\xBB", 2), 3, 0x1122BBAA},
+    {std::string("\xAA\xBB\xCC", 3), 3, 0x11CCBBAA}, {std::string("\x01\x00\x00\x00", 4), 3, 1},
     {std::string("\x01\x02\x03\x04\x05", 5), 3, kDefault},
     {std::string("12\0", 3), 1, 0x11003231},  // any type is read as bytes
   };
@@ -131,10 +129,8 @@ TEST(Preferences, ExpandDirectoriesAndEndThemWithASeparator)
     const char* mExpected;
   };
   const Case kCases[] = {
-    {"%TL_PREF_TEST_ROOT%/icc", 260, "/data/images/icc/"},
-    {"%TL_PREF_TEST_ROOT%/icc/", 260, "/data/images/icc/"},
-    {"%TL_PREF_NOT_SET%/icc", 260, "%TL_PREF_NOT_SET%/icc/"},
-    {"/a/b", 6, "/a/b/"},
+    {"%TL_PREF_TEST_ROOT%/icc", 260, "/data/images/icc/"}, {"%TL_PREF_TEST_ROOT%/icc/", 260, "/data/images/icc/"},
+    {"%TL_PREF_NOT_SET%/icc", 260, "%TL_PREF_NOT_SET%/icc/"}, {"/a/b", 6, "/a/b/"},
     {"/a/b", 5, "/a/b"},              // no room for the separator
     {"%TL_PREF_TEST_ROOT%", 10, ""},  // the expansion does not fit
     {nullptr, 260, "/default/dir/"},

@@ -52,26 +52,20 @@ std::uintptr_t ThisModule()
   return reinterpret_cast<std::uintptr_t>(theModule);
 }
 
-constexpr const char* kHex = "0x[0-9a-f]{8,16}";
-
 TEST(SException, FaultsBecomeTheirOneSentence)
 {
   struct Case {
     const char* mName;
     SException mFault;
-    DWORD mCode;
-    DWORD mRead;
-    DWORD mWrite;
+    DWORD mCode, mRead, mWrite;
     std::uintptr_t mTarget;
-    std::string mPattern;
-  };
-  const Case kCases[] = {
+    std::string mSentence;  // after "Code at <address> "
+  } const kCases[] = {
     {"null read", Catch([] { gSink = ReadAt(gNullAddress); }), 0xC0000005u, 1, 0, 0,
-     std::string("^Code at ") + kHex + " attempted to read from 0x00000000\\. $"},
-    {"low write", Catch([] { WriteAt(gLowAddress); }), 0xC0000005u, 0, 1, 0x10,
-     std::string("^Code at ") + kHex + " attempted to write to 0x00000010\\. $"},
+     "attempted to read from 0x00000000\\. "},
+    {"low write", Catch([] { WriteAt(gLowAddress); }), 0xC0000005u, 0, 1, 0x10, "attempted to write to 0x00000010\\. "},
     {"integer divide", Catch([] { gSink = Divide(7, gZero); }), 0xC0000094u, 0, 0, 0,
-     std::string("^Code at ") + kHex + " caused a System Exception 0xc0000094\\. $"},
+     "caused a System Exception 0xc0000094\\. "},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mName);
@@ -80,9 +74,9 @@ TEST(SException, FaultsBecomeTheirOneSentence)
     EXPECT_EQ(theFault.GetReadFlag(), theCase.mRead);
     EXPECT_EQ(theFault.GetWriteFlag(), theCase.mWrite);
     EXPECT_EQ(theFault.GetTargetAddress(), theCase.mTarget);
-    EXPECT_NE(theFault.GetCodeAddress(), 0u);
     EXPECT_EQ(theFault.GetModuleBase(), ThisModule());
-    EXPECT_TRUE(std::regex_match(theFault.Describe(), std::regex(theCase.mPattern))) << theFault.Describe();
+    EXPECT_TRUE(std::regex_match(theFault.Describe(), std::regex("Code at 0x[0-9a-f]{8,16} " + theCase.mSentence)))
+      << theFault.Describe();
   }
 }
 
@@ -90,31 +84,17 @@ TEST(SException, GetMessageAddsWhereOnlyWithin255Characters)
 {
   SException theFault = Catch([] { gSink = ReadAt(gNullAddress); });
   const std::string theDescription = theFault.Describe();
-  const std::string theBase = [&] {
-    char theText[32];
-    std::snprintf(theText, sizeof theText, "0x%08jx", static_cast<std::uintmax_t>(theFault.GetModuleBase()));
-    return std::string(theText);
-  }();
+  char theBase[32];
+  std::snprintf(theBase, sizeof theBase, "0x%08jx", static_cast<std::uintmax_t>(theFault.GetModuleBase()));
   auto theSuffix = [&](const std::string& inFile) {
     return "System Error caught at line 123 of " + inFile + ". Base at " + theBase + ".";
   };
-  // The longest file name that still fits.
-  const std::size_t theRoom = 255 - theDescription.size() - theSuffix("").size();
-  struct Case {
-    std::string mFile;
-    bool mAppended;
-  };
-  const Case kCases[] = {
-    {"Canvas.cpp", true},
-    {std::string(theRoom, 'f'), true},
-    {std::string(theRoom + 1, 'f'), false},
-    {std::string(230, 'f'), false},
-  };
-  for (const Case& theCase : kCases) {
-    SCOPED_TRACE(theCase.mFile.size());
-    std::string theMessage = theFault.GetMessage(theCase.mFile.c_str(), 123);
-    EXPECT_LE(theMessage.size(), 255u);
-    EXPECT_EQ(theMessage, theCase.mAppended ? theDescription + theSuffix(theCase.mFile) : theDescription);
+  const std::size_t theRoom = 255 - theDescription.size() - theSuffix("").size();  // the longest name that fits
+  for (const auto& [theFile, theAppended] : {std::pair{std::string("Canvas.cpp"), true},
+                                             std::pair{std::string(theRoom, 'f'), true},
+                                             std::pair{std::string(theRoom + 1, 'f'), false}}) {
+    SCOPED_TRACE(theFile.size());
+    EXPECT_EQ(theFault.GetMessage(theFile.c_str(), 123), theAppended ? theDescription + theSuffix(theFile) : theDescription);
   }
 }
 

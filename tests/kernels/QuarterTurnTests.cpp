@@ -14,15 +14,6 @@ using kerneltest::MakeImage;
 using kerneltest::ReportRecorder;
 using namespace kernels;
 
-HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
-                      unsigned inSeed)
-{
-  HeaderPtr theImage = MakeImage(inWidth, inHeight, inDepth, inChannels, inAlpha, inOrder);
-  std::mt19937 theRandom(inSeed);
-  kerneltest::FillRandom(theImage.get(), theRandom);
-  return theImage;
-}
-
 // The source pixel the exact turn puts at (x, y), or false outside the
 // turned source rectangle.
 bool TurnSource(int inAngle, int inXs, int inYs, int inX, int inY, const IplRect& inSource, int& outX, int& outY)
@@ -35,17 +26,13 @@ bool TurnSource(int inAngle, int inXs, int inYs, int inX, int inY, const IplRect
   return outX >= inSource.x1 && outX <= inSource.x2 && outY >= inSource.y1 && outY <= inSource.y2;
 }
 
-struct TurnLayout {
-  int mDepth;
-  int mChannels;
-  int mAlpha;
-  int mOrder;
-  int mCoi;
-};
-
+// Quarter turns are exact copies: of the turned pixel inside both regions,
+// only in the processed channels.
 TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
 {
-  const TurnLayout theLayouts[] = {
+  const struct {
+    int mDepth, mChannels, mAlpha, mOrder, mCoi;
+  } theLayouts[] = {
     {IPL_DEPTH_1U, 1, 0, IPL_DATA_ORDER_PIXEL, 0},  {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},  {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PLANE, 0},  {IPL_DEPTH_8U, 4, 0, IPL_DATA_ORDER_PIXEL, 3},
@@ -55,19 +42,17 @@ TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
   };
   const double kAngles[] = {90, 180, 270, -90, -270, 450, 720 + 180};
   for (unsigned theSeed = 1; theSeed <= 84; ++theSeed) {
-    const TurnLayout& theLayout = theLayouts[theSeed % std::size(theLayouts)];
+    const auto& theLayout = theLayouts[theSeed % std::size(theLayouts)];
     const double theAngle = kAngles[(theSeed / std::size(theLayouts)) % std::size(kAngles)];
     const int theTurn = (static_cast<int>(theAngle) % 360 + 360) % 360;
     std::mt19937 theRandom(theSeed);
     std::uniform_int_distribution<int> theSize(1, 30);
     std::uniform_int_distribution<int> theShift(-10, 40);
-    HeaderPtr theSource = RandomImage(theSize(theRandom), theSize(theRandom), theLayout.mDepth, theLayout.mChannels,
+    HeaderPtr theSource = kerneltest::RandomImage(theSize(theRandom), theSize(theRandom), theLayout.mDepth, theLayout.mChannels,
                                       theLayout.mAlpha, theLayout.mOrder, theSeed);
-    HeaderPtr theDestination = RandomImage(theSize(theRandom) + 5, theSize(theRandom) + 5, theLayout.mDepth,
+    HeaderPtr theDestination = kerneltest::RandomImage(theSize(theRandom) + 5, theSize(theRandom) + 5, theLayout.mDepth,
                                            theLayout.mChannels, theLayout.mAlpha, theLayout.mOrder, theSeed + 500);
-    HeaderPtr theOriginal = MakeImage(theDestination->width, theDestination->height, theLayout.mDepth,
-                                      theLayout.mChannels, theLayout.mAlpha, theLayout.mOrder);
-    std::copy(theDestination->imageData, theDestination->imageData + theDestination->imageSize, theOriginal->imageData);
+    HeaderPtr theOriginal = kerneltest::CopyOf(theDestination.get());
     RoiRecord theSourceRoi{theLayout.mCoi, 1, 0, theSource->width, std::max(theSource->height - 1, 1)};
     RoiRecord theDestinationRoi{theLayout.mCoi, 0, 2, theDestination->width - 1, theDestination->height};
     if (theSeed % 3 == 0 || theLayout.mCoi) {
@@ -95,12 +80,6 @@ TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
         const bool theTaken = x >= theDestinationRect.x1 && x <= theDestinationRect.x2 && y >= theDestinationRect.y1 &&
                               y <= theDestinationRect.y2 &&
                               TurnSource(theTurn, theXs, theYs, x, y, theSourceRect, theSX, theSY);
-        if (theLayout.mDepth == IPL_DEPTH_1U) {
-          const bool theExpected = theTaken ? kerneltest::BitAtPixel(theSource.get(), theSX, theSY)
-                                            : kerneltest::BitAtPixel(theOriginal.get(), x, y);
-          ASSERT_EQ(kerneltest::BitAtPixel(theDestination.get(), x, y), theExpected) << theCase.str() << " at " << x << "," << y;
-          continue;
-        }
         for (int c = 0; c < theLayout.mChannels; ++c) {
           const bool theCopied = theTaken && c >= theFirst && c <= theLast;
           const double theExpected = theCopied ? kerneltest::SampleAt(theSource.get(), theSX, theSY, c)
@@ -115,25 +94,10 @@ TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
   }
 }
 
-TEST(QuarterTurn, HalfTurnReversesRowsAndColumns)
-{
-  ReportRecorder theRecorder;
-  HeaderPtr theSource = MakeImage(4, 3, IPL_DEPTH_8U, 1);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x)
-      kerneltest::SetSampleAt(theSource.get(), x, y, 0, 10 * y + x);
-  HeaderPtr theDestination = MakeImage(4, 3, IPL_DEPTH_8U, 1);
-  iplRotate(theSource.get(), theDestination.get(), 180, 3, 2, IPL_INTER_LINEAR);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x)
-      EXPECT_EQ(kerneltest::SampleAt(theDestination.get(), x, y, 0), 10 * (2 - y) + (3 - x)) << x << "," << y;
-  EXPECT_TRUE(theRecorder.Reports().empty());
-}
-
 TEST(QuarterTurn, SameAsTheWarpWithTheExactMatrix)
 {
   ReportRecorder theRecorder;
-  HeaderPtr theSource = RandomImage(13, 9, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
+  HeaderPtr theSource = kerneltest::RandomImage(13, 9, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
   const struct {
     int mAngle;
     double mMatrix[2][3];
@@ -151,7 +115,7 @@ TEST(QuarterTurn, SameAsTheWarpWithTheExactMatrix)
 TEST(QuarterTurn, ChecksAndEmptyResults)
 {
   ReportRecorder theRecorder;
-  HeaderPtr theSource = RandomImage(8, 6, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
+  HeaderPtr theSource = kerneltest::RandomImage(8, 6, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
   HeaderPtr theDestination = MakeImage(8, 8, IPL_DEPTH_8U, 3);
   const std::vector<std::uint8_t> theBlank = kerneltest::StorageOf(theDestination.get());
   iplRotate(theSource.get(), theDestination.get(), 90, 100, 0, 1);

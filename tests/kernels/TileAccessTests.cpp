@@ -240,7 +240,6 @@ TEST(PixelAccess, PlainAndTiledImages)
     PixelSet(theTarget, 9, 17, 0, -3.0f);
     EXPECT_EQ(PixelGet(theTarget, 9, 17, 0), 0.0f);
   }
-  EXPECT_EQ(theTiled.Held(), 0);
   theTiled.Refuse(0, 0);
   PixelSet(theTiled.Header(), 1, 1, 0, 77.0f);
   EXPECT_EQ(PixelGet(theTiled.Header(), 1, 1, 0), 0.0f);
@@ -249,23 +248,6 @@ TEST(PixelAccess, PlainAndTiledImages)
   HeaderPtr theShorts = MakeImage(4, 4, IPL_DEPTH_16U, 2, 0, IPL_DATA_ORDER_PLANE);
   PixelSet(theShorts.get(), 3, 3, 1, 70000.0f);
   EXPECT_EQ(kerneltest::SampleAt(theShorts.get(), 3, 3, 1), 65535.0);
-  HeaderPtr theFloats = MakeImage(4, 4, IPL_DEPTH_32F, 1);
-  PixelSet(theFloats.get(), 2, 1, 0, -1.25f);
-  EXPECT_EQ(PixelGet(theFloats.get(), 2, 1, 0), -1.25f);
-}
-
-TEST(TileAccess, TileWidthStepRefusesBadTiles)
-{
-  ReportRecorder theRecorder;
-  HeaderPtr theImage = MakeImage(40, 30, IPL_DEPTH_16U, 3, 0, IPL_DATA_ORDER_PIXEL, 8);
-  EXPECT_EQ(TileWidthStep(nullptr), 0);
-  EXPECT_EQ(TileWidthStep(theImage.get()), 0);
-  TiledImage theTiled(theImage.get(), 24, 8);
-  EXPECT_EQ(TileWidthStep(theTiled.Header()), 144);
-  theTiled.Header()->tileInfo->width = 12;
-  EXPECT_EQ(TileWidthStep(theTiled.Header()), 0);
-  EXPECT_EQ(iplStatusGet(), IPL_STATUS_BAD_TILE_SIZE);
-  theTiled.Header()->tileInfo->width = 24;
 }
 
 }  // namespace

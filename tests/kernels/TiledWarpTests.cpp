@@ -13,26 +13,18 @@ namespace {
 using kerneltest::HeaderPtr;
 using kerneltest::MakeImage;
 using kerneltest::ReportRecorder;
-using kerneltest::TiledImage;
-
 using kerneltest::RandomImage;
-
-struct TiledCase {
-  int mDepth;
-  int mChannels;
-  int mAlpha;
-  int mOrder;
-  int mInterpolate;
-  bool mTiledSource;
-  bool mTiledDestination;
-};
+using kerneltest::TiledImage;
 
 // A tiled warp gives what the plain warp gives: the same pixels up to one
 // unit (the blocks form their own inverse mapping), except on the
 // quadrangle's edges, and every tile it asks for is handed back.
 TEST(TiledWarp, MatchesThePlainWarp)
 {
-  const TiledCase theCases[] = {
+  const struct {
+    int mDepth, mChannels, mAlpha, mOrder, mInterpolate;
+    bool mTiledSource, mTiledDestination;
+  } theCases[] = {
     {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 1, true, false},
     {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 17, false, true},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 18, true, true},
@@ -42,7 +34,7 @@ TEST(TiledWarp, MatchesThePlainWarp)
     {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 16, true, false},
   };
   unsigned theSeed = 0;
-  for (const TiledCase& theCase : theCases) {
+  for (const auto& theCase : theCases) {
     ++theSeed;
     std::mt19937 theRandom(theSeed);
     std::uniform_real_distribution<double> theUnit(0.0, 1.0);
@@ -111,10 +103,7 @@ TEST(TiledWarp, ARefusedTileForWritingEndsTheWarp)
   const double theCoeffs[2][3] = {{1.2, 0.1, 5}, {-0.1, 1.2, 20}};
   ReportRecorder theRecorder;
   iplWarpAffine(theSource.get(), theDestination.Header(), theCoeffs, 17);
-  ASSERT_EQ(theRecorder.Reports().size(), 1u) << theRecorder.Describe();
-  EXPECT_EQ(theRecorder.Reports()[0].mStatus, IPL_STATUS_ERROR);
-  EXPECT_EQ(theRecorder.Reports()[0].mFunction, "iplWarpAffine");
-  EXPECT_EQ(theRecorder.Reports()[0].mMessage, "Error get tile to write");
+  kerneltest::ExpectReports(theRecorder, {{-2, "iplWarpAffine", "Error get tile to write", "iplwarp"}}, "refused");
   EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
   EXPECT_EQ(theDestination.Held(), 0);
   EXPECT_TRUE(theDestination.Faults().empty());
@@ -126,12 +115,8 @@ TEST(TiledWarp, ARefusedTileForWritingEndsTheWarp)
           return true;
     return false;
   };
-  EXPECT_TRUE(Drawn(0, 0));
-  EXPECT_TRUE(Drawn(3, 0));
-  EXPECT_TRUE(Drawn(0, 1));
-  EXPECT_FALSE(Drawn(1, 1));
-  EXPECT_FALSE(Drawn(2, 1));
-  EXPECT_FALSE(Drawn(0, 2));
+  EXPECT_TRUE(Drawn(0, 0) && Drawn(3, 0) && Drawn(0, 1));
+  EXPECT_FALSE(Drawn(1, 1) || Drawn(2, 1) || Drawn(0, 2));
 }
 
 // A missing source tile stores a status first, so the failure is seen.
@@ -145,9 +130,7 @@ TEST(TiledWarp, AMissingSourceTileIsSeen)
   ReportRecorder theRecorder;
   iplWarpAffine(theSource.Header(), theDestination.get(), theCoeffs, 17);
   EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
-  ASSERT_EQ(theRecorder.Reports().size(), 1u) << theRecorder.Describe();
-  EXPECT_EQ(theRecorder.Reports()[0].mStatus, IPL_STATUS_BACKTRACE);
-  EXPECT_EQ(theRecorder.Reports()[0].mFunction, "iplWarpAffine");
+  kerneltest::ExpectReports(theRecorder, {{-1, "iplWarpAffine", "", "iplwarp"}}, "missing");
   EXPECT_EQ(theSource.Held(), 0);
   EXPECT_TRUE(theSource.Faults().empty());
 }

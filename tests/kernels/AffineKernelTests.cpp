@@ -2,7 +2,6 @@
 #include "kernels/AffineWarp.h"
 #include "kernels/FastAffine.h"
 #include "kernels/ImageLayout.h"
-#include "kernels/SampleAccess.h"
 #include "tests/kernels/KernelTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +43,6 @@ double KernelAt(const ImageHeader* inSource, int inIndex, double inSX, double in
   theArgs.mXLimit = inSource->width - 1;
   theArgs.mYLimit = inSource->height - 1;
   PlainAffineRows(inIndex)(theArgs, 0, 0, inSX, inSY);
-  if (inSource->depth == IPL_DEPTH_1U)
-    return BitAt(theOut->imageData, 0);
   return kerneltest::SampleAt(theOut.get(), 0, 0, 0);
 }
 
@@ -64,12 +61,9 @@ constexpr int kU16Linear = 7, kU16Cubic = 8, kF32Linear = 13, kF32Cubic = 14;
 
 struct PointCase {
   const char* mName;
-  int mIndex;
-  int mDepth;
+  int mIndex, mDepth;
   std::vector<double> mRow;
-  double mSX;
-  double mSY;
-  double mExpected;
+  double mSX, mSY, mExpected;
 };
 
 TEST(AffineKernels, WorkedValues)

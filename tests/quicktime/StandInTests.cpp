@@ -324,18 +324,51 @@ TEST_F(StandInImages, UpdateGWorldKeepsTheOldPixelsAtTheTopLeft)
   EXPECT_EQ(Q().QDError(), kQTParamErr);
 }
 
-// The JPEG importer keeps colours and orientation, from a file (chosen by
-// its content) or from a handle, through a scaling matrix.
-TEST_F(StandInImages, JpegDrawsInItsColoursAndOrientation)
+// The quadrant picture as a 24-bit bitmap file, rows bottom-up.
+std::string QuadrantBmp()
+{
+  const std::size_t theRowBytes = (3 * kWidth + 3) / 4 * 4;
+  std::string theBytes(54 + theRowBytes * kHeight, '\0');
+  const auto Put = [&theBytes](std::size_t inAt, std::size_t inValue, int inSize) {
+    for (int i = 0; i < inSize; ++i)
+      theBytes[inAt + static_cast<std::size_t>(i)] = static_cast<char>(inValue >> (8 * i));
+  };
+  theBytes[0] = 'B';
+  theBytes[1] = 'M';
+  Put(2, theBytes.size(), 4);
+  Put(10, 54, 4);
+  Put(14, 40, 4);
+  Put(18, kWidth, 4);
+  Put(22, kHeight, 4);
+  Put(26, 1, 2);
+  Put(28, 24, 2);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const Colour theColour = qttest::QuadrantColour(x, y, kWidth, kHeight);
+      const std::size_t theAt = 54 + (kHeight - 1 - y) * theRowBytes + 3 * x;
+      Put(theAt, theColour.mBlue | theColour.mGreen << 8 | theColour.mRed << 16, 3);
+    }
+  return theBytes;
+}
+
+// The importers keep colours and orientation: JPEG from a file (its importer
+// chosen by content) or a handle through a scaling matrix, BMP from a file.
+TEST_F(StandInImages, ImportersDrawInTheirColoursAndOrientation)
 {
   const std::string theJpeg = qttest::WriteJpeg(kWidth, kHeight, 3, qttest::QuadrantPixels(kWidth, kHeight));
-  const std::string thePath = qttest::WriteFile("quadrants.jpg", theJpeg);
   Handle theData = NewHandleOf(theJpeg);
-  for (bool theFromFile : {true, false}) {
-    SCOPED_TRACE(theFromFile ? "file" : "handle");
+  const struct {
+    const char* mFile;  // null: the JPEG from a handle
+    std::string mBytes;
+    int mScale;
+    int mTolerance;
+  } kCases[] = {{"quadrants.jpg", theJpeg, 1, 8}, {nullptr, theJpeg, 2, 8}, {"quadrants.bmp", QuadrantBmp(), 1, 0}};
+  for (const auto& theCase : kCases) {
+    SCOPED_TRACE(theCase.mFile ? theCase.mFile : "handle");
     ComponentInstance theImporter = nullptr;
-    if (theFromFile) {
+    if (theCase.mFile) {
       FSSpec theSpec{};
+      const std::string thePath = qttest::WriteFile(theCase.mFile, theCase.mBytes);
       ASSERT_EQ(Q().NativePathNameToFSSpec(thePath.c_str(), &theSpec, 0), kQTNoErr);
       ASSERT_EQ(Q().GetGraphicsImporterForFile(&theSpec, &theImporter), kQTNoErr);
     } else {
@@ -344,7 +377,7 @@ TEST_F(StandInImages, JpegDrawsInItsColoursAndOrientation)
     Boolean theValid = false;
     EXPECT_EQ(Q().GraphicsImportValidate(theImporter, &theValid), kQTNoErr);
     EXPECT_TRUE(theValid);
-    const int theScale = theFromFile ? 1 : 2;
+    const int theScale = theCase.mScale;
     GWorldPtr theWorld = NewWorld(theScale * kWidth, theScale * kHeight);
     Rect theNatural{0, 0, kHeight, kWidth};
     Rect theScaled{0, 0, static_cast<SInt16>(theScale * kHeight), static_cast<SInt16>(theScale * kWidth)};
@@ -357,7 +390,7 @@ TEST_F(StandInImages, JpegDrawsInItsColoursAndOrientation)
     for (int y = 0; y < theScale * kHeight; ++y)
       for (int x = 0; x < theScale * kWidth; ++x)
         ASSERT_TRUE(Near(PixelAt(Q(), thePixMap, x, y),
-                         qttest::QuadrantColour(x / theScale, y / theScale, kWidth, kHeight), 8))
+                         qttest::QuadrantColour(x / theScale, y / theScale, kWidth, kHeight), theCase.mTolerance))
           << x << ", " << y;
     EXPECT_EQ(Q().CloseComponent(theImporter), kQTNoErr);
   }

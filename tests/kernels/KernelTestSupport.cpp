@@ -5,7 +5,10 @@
 #include "kernels/SampleAccess.h"
 #include "kernels/TileAccess.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 
@@ -15,24 +18,29 @@ namespace {
 
 std::vector<Report> gReports;
 
-int RecordReport(int inStatus, const char* inFunction, const char* inMessage, const char* inModule,
-                 int)
+int RecordReport(int inStatus, const char* inFunction, const char* inMessage, const char* inModule, int)
 {
-  gReports.push_back({inStatus, inFunction ? inFunction : "", inMessage ? inMessage : "",
-                      inModule ? inModule : ""});
+  gReports.push_back({inStatus, inFunction ? inFunction : "", inMessage ? inMessage : "", inModule ? inModule : ""});
   return inStatus;
+}
+
+// Sample (x, y, c) of storage laid out as inLayout with its own row step and
+// row count (a picture or one of its tiles).
+std::uint8_t* SampleIn(std::uint8_t* inBase, const ImageHeader* inLayout, std::int64_t inStep, int inRows, int inX,
+                       int inY, int inChannel)
+{
+  const int theBytes = kernels::BytesPerSample(inLayout->depth);
+  std::int64_t theOffset = inY * inStep;
+  if (inLayout->dataOrder == IPL_DATA_ORDER_PLANE)
+    theOffset += static_cast<std::int64_t>(inX) * theBytes + inChannel * inStep * inRows;
+  else
+    theOffset += (static_cast<std::int64_t>(inX) * inLayout->channelCount + inChannel) * theBytes;
+  return inBase + theOffset;
 }
 
 std::uint8_t* SampleAddress(const ImageHeader* inImage, int inX, int inY, int inChannel)
 {
-  const int theBytes = kernels::BytesPerSample(inImage->depth);
-  std::int64_t theOffset = static_cast<std::int64_t>(inY) * inImage->widthStep;
-  if (inImage->dataOrder == IPL_DATA_ORDER_PIXEL)
-    theOffset += (static_cast<std::int64_t>(inX) * inImage->channelCount + inChannel) * theBytes;
-  else
-    theOffset += static_cast<std::int64_t>(inX) * theBytes +
-                 static_cast<std::int64_t>(inChannel) * inImage->widthStep * inImage->height;
-  return inImage->imageData + theOffset;
+  return SampleIn(inImage->imageData, inImage, inImage->widthStep, inImage->height, inX, inY, inChannel);
 }
 
 }  // namespace
@@ -72,31 +80,57 @@ std::string ReportRecorder::Describe() const
   return theText.str();
 }
 
+void ExpectReports(const ReportRecorder& inRecorder, const std::vector<Report>& inExpected, const std::string& inCase)
+{
+  ASSERT_EQ(inRecorder.Reports().size(), inExpected.size()) << inCase << "\n" << inRecorder.Describe();
+  for (std::size_t i = 0; i < inExpected.size(); ++i) {
+    const Report& theReport = inRecorder.Reports()[i];
+    EXPECT_EQ(theReport.mStatus, inExpected[i].mStatus) << inCase << " report " << i;
+    EXPECT_EQ(theReport.mFunction, inExpected[i].mFunction) << inCase << " report " << i;
+    EXPECT_EQ(theReport.mMessage, inExpected[i].mMessage) << inCase << " report " << i;
+    EXPECT_EQ(theReport.mModule, inExpected[i].mModule) << inCase << " report " << i;
+  }
+}
+
 void HeaderDeleter::operator()(ImageHeader* inImage) const
 {
   iplImageRelease(inImage, IPL_IMAGE_HEADER | IPL_IMAGE_DATA);
 }
 
-HeaderPtr MakeImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
-                    int inAlign)
+HeaderPtr MakeImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder, int inAlign)
 {
   const char* theModel = inChannels == 1 ? "GRAY" : (inChannels == 3 ? "RGB" : "RGBA");
-  HeaderPtr theImage(iplCreateImageHeader(inChannels, inAlpha, inDepth, theModel, theModel, inOrder,
-                                          IPL_ORIGIN_TL, inAlign, inWidth, inHeight, nullptr, nullptr,
-                                          nullptr, nullptr));
-  if (!theImage)
-    return theImage;
-  if (inDepth == IPL_DEPTH_32F)
+  HeaderPtr theImage(iplCreateImageHeader(inChannels, inAlpha, inDepth, theModel, theModel, inOrder, IPL_ORIGIN_TL,
+                                          inAlign, inWidth, inHeight, nullptr, nullptr, nullptr, nullptr));
+  if (theImage && inDepth == IPL_DEPTH_32F)
     iplAllocateImageFP(theImage.get(), 1, 0.0f);
-  else
+  else if (theImage)
     iplAllocateImage(theImage.get(), 1, 0);
   return theImage;
+}
+
+HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
+                      unsigned inSeed)
+{
+  HeaderPtr theImage = MakeImage(inWidth, inHeight, inDepth, inChannels, inAlpha, inOrder);
+  std::mt19937 theRandom(inSeed);
+  FillRandom(theImage.get(), theRandom);
+  return theImage;
+}
+
+HeaderPtr CopyOf(const ImageHeader* inImage)
+{
+  HeaderPtr theCopy = MakeImage(inImage->width, inImage->height, inImage->depth, inImage->channelCount,
+                                inImage->alphaChannel, inImage->dataOrder);
+  std::memcpy(theCopy->imageData, inImage->imageData, inImage->imageSize);
+  return theCopy;
 }
 
 double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel)
 {
   const std::uint8_t* theSample = SampleAddress(inImage, inX, inY, inChannel);
   switch (inImage->depth) {
+    case IPL_DEPTH_1U: return BitAtPixel(inImage, inX, inY);
     case IPL_DEPTH_8U: return *theSample;
     case IPL_DEPTH_16U: return kernels::LoadSample<std::uint16_t>(theSample);
     case IPL_DEPTH_32F: return kernels::LoadSample<float>(theSample);
@@ -108,6 +142,7 @@ void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double i
 {
   std::uint8_t* theSample = SampleAddress(inImage, inX, inY, inChannel);
   switch (inImage->depth) {
+    case IPL_DEPTH_1U: SetBitAtPixel(inImage, inX, inY, inValue != 0); break;
     case IPL_DEPTH_8U: *theSample = static_cast<std::uint8_t>(inValue); break;
     case IPL_DEPTH_16U: kernels::StoreSample(theSample, static_cast<std::uint16_t>(inValue)); break;
     case IPL_DEPTH_32F: kernels::StoreSample(theSample, static_cast<float>(inValue)); break;
@@ -147,6 +182,21 @@ std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage)
   return std::vector<std::uint8_t>(inImage->imageData, inImage->imageData + inImage->imageSize);
 }
 
+double EdgeDistance(const double inQuad[4][2], double inX, double inY)
+{
+  double theNearest = HUGE_VAL;
+  for (int i = 0; i < 4; ++i) {
+    const double* p = inQuad[i];
+    const double* q = inQuad[(i + 1) % 4];
+    const double theDx = q[0] - p[0];
+    const double theDy = q[1] - p[1];
+    const double theT =
+      std::clamp(((inX - p[0]) * theDx + (inY - p[1]) * theDy) / (theDx * theDx + theDy * theDy), 0.0, 1.0);
+    theNearest = std::min(theNearest, std::hypot(inX - p[0] - theT * theDx, inY - p[1] - theT * theDy));
+  }
+  return theNearest;
+}
+
 FastLayerSwitch::FastLayerSwitch(bool inEnabled, int inThreads, kernels::VectorLevel inVectors)
     : mWasEnabled(kernels::FastLayerEnabled())
 {
@@ -158,19 +208,15 @@ FastLayerSwitch::~FastLayerSwitch()
   kernels::SetFastLayer(mWasEnabled, 0);
 }
 
-TiledImage::TiledImage(ImageHeader* inPicture, int inTileWidth, int inTileHeight)
-    : mPicture(inPicture)
+TiledImage::TiledImage(ImageHeader* inPicture, int inTileWidth, int inTileHeight) : mPicture(inPicture)
 {
   mTileInfo = iplTileInfoCreate(&TiledImage::Callback, this, inTileWidth, inTileHeight);
   mHeader = iplCreateImageHeader(inPicture->channelCount, inPicture->alphaChannel, inPicture->depth,
-                                 inPicture->colorModel, inPicture->channelSequence,
-                                 inPicture->dataOrder, inPicture->origin, inPicture->align,
-                                 inPicture->width, inPicture->height, nullptr, nullptr, nullptr,
-                                 mTileInfo);
+                                 inPicture->colorModel, inPicture->channelSequence, inPicture->dataOrder,
+                                 inPicture->origin, inPicture->align, inPicture->width, inPicture->height, nullptr,
+                                 nullptr, nullptr, mTileInfo);
   mTileStep = kernels::WidthStepFor(inPicture->dataOrder, inPicture->depth, inPicture->align,
                                     inPicture->channelCount, inTileWidth);
-  const int thePlanes = inPicture->dataOrder == IPL_DATA_ORDER_PLANE ? inPicture->channelCount : 1;
-  mTileBytes = mTileStep * inTileHeight * thePlanes;
 }
 
 TiledImage::~TiledImage()
@@ -183,59 +229,28 @@ void TiledImage::Callback(const ImageHeader* inImage, int inColumn, int inRow, i
   static_cast<TiledImage*>(inImage->tileInfo->id)->Handle(inColumn, inRow, inMode);
 }
 
-std::uint8_t* TiledImage::TileStorage(int inColumn, int inRow)
-{
-  auto theFound = mTiles.find({inColumn, inRow});
-  if (theFound == mTiles.end()) {
-    theFound = mTiles.emplace(std::make_pair(inColumn, inRow), std::vector<std::uint8_t>(mTileBytes)).first;
-    CopyTile(inColumn, inRow, false);
-  }
-  return theFound->second.data();
-}
-
-// Copies between a tile and the picture, pixel by pixel and sample by sample.
 void TiledImage::CopyTile(int inColumn, int inRow, bool inToPicture)
 {
   std::uint8_t* theTile = mTiles[{inColumn, inRow}].data();
   const int theTw = mTileInfo->width;
   const int theTh = mTileInfo->height;
   const int theBytes = kernels::BytesPerSample(mPicture->depth);
-  const bool thePlane = mPicture->dataOrder == IPL_DATA_ORDER_PLANE;
-  const std::int64_t thePicturePlane = static_cast<std::int64_t>(mPicture->widthStep) * mPicture->height;
-  for (int ty = 0; ty < theTh; ++ty) {
-    const int theY = inRow * theTh + ty;
-    if (theY >= mPicture->height)
-      break;
-    for (int tx = 0; tx < theTw; ++tx) {
+  for (int ty = 0; ty < theTh && inRow * theTh + ty < mPicture->height; ++ty) {
+    for (int tx = 0; tx < theTw && inColumn * theTw + tx < mPicture->width; ++tx) {
       const int theX = inColumn * theTw + tx;
-      if (theX >= mPicture->width)
-        break;
-      std::uint8_t* theTileRow = theTile + ty * mTileStep;
-      std::uint8_t* thePictureRow = mPicture->imageData + static_cast<std::int64_t>(theY) * mPicture->widthStep;
+      const int theY = inRow * theTh + ty;
       if (theBytes == 0) {
-        std::uint8_t* theFrom = inToPicture ? theTileRow : thePictureRow;
-        std::uint8_t* theTo = inToPicture ? thePictureRow : theTileRow;
-        const bool theBit = kernels::BitAt(theFrom, inToPicture ? tx : theX);
-        if (theBit)
-          kernels::SetBit(theTo, inToPicture ? theX : tx);
-        else
-          kernels::ClearBit(theTo, inToPicture ? theX : tx);
+        std::uint8_t* theTileRow = theTile + ty * mTileStep;
+        if (inToPicture)
+          SetBitAtPixel(mPicture, theX, theY, kernels::BitAt(theTileRow, tx));
+        else if (BitAtPixel(mPicture, theX, theY))
+          kernels::SetBit(theTileRow, tx);
         continue;
       }
       for (int c = 0; c < mPicture->channelCount; ++c) {
-        std::int64_t theTileOffset = ty * mTileStep;
-        std::int64_t thePictureOffset = static_cast<std::int64_t>(theY) * mPicture->widthStep;
-        if (thePlane) {
-          theTileOffset += static_cast<std::int64_t>(tx) * theBytes + c * mTileStep * theTh;
-          thePictureOffset += static_cast<std::int64_t>(theX) * theBytes + c * thePicturePlane;
-        } else {
-          theTileOffset += (static_cast<std::int64_t>(tx) * mPicture->channelCount + c) * theBytes;
-          thePictureOffset += (static_cast<std::int64_t>(theX) * mPicture->channelCount + c) * theBytes;
-        }
-        if (inToPicture)
-          std::memcpy(mPicture->imageData + thePictureOffset, theTile + theTileOffset, theBytes);
-        else
-          std::memcpy(theTile + theTileOffset, mPicture->imageData + thePictureOffset, theBytes);
+        std::uint8_t* theInTile = SampleIn(theTile, mPicture, mTileStep, theTh, tx, ty, c);
+        std::uint8_t* theInPicture = SampleAddress(mPicture, theX, theY, c);
+        std::memcpy(inToPicture ? theInPicture : theInTile, inToPicture ? theInTile : theInPicture, theBytes);
       }
     }
   }
@@ -245,39 +260,36 @@ void TiledImage::Handle(int inColumn, int inRow, int inMode)
 {
   mCalls.push_back({inColumn, inRow, inMode});
   const std::pair<int, int> theKey{inColumn, inRow};
-  std::ostringstream theFault;
+  std::ostringstream theTile;
+  theTile << "tile (" << inColumn << ", " << inRow << ")";
   if (inMode == IPL_GET_TILE_TO_READ || inMode == IPL_GET_TILE_TO_WRITE) {
     const bool theOutside = inColumn < 0 || inRow < 0 ||
                             static_cast<std::int64_t>(inColumn) * mTileInfo->width >= mPicture->width ||
                             static_cast<std::int64_t>(inRow) * mTileInfo->height >= mPicture->height;
-    if (theOutside) {
-      theFault << "tile (" << inColumn << ", " << inRow << ") is outside the image";
-      mFaults.push_back(theFault.str());
-    }
-    if (mHeld.count(theKey)) {
-      theFault << "tile (" << inColumn << ", " << inRow << ") asked for while held";
-      mFaults.push_back(theFault.str());
-    }
-    if (theOutside || mRefused.count(theKey)) {
-      mTileInfo->tileData = nullptr;
+    if (theOutside)
+      mFaults.push_back(theTile.str() + " is outside the image");
+    if (mHeld.count(theKey))
+      mFaults.push_back(theTile.str() + " asked for while held");
+    mTileInfo->tileData = nullptr;
+    if (theOutside || mRefused.count(theKey))
       return;
+    if (!mTiles.count(theKey)) {
+      const int thePlanes = mPicture->dataOrder == IPL_DATA_ORDER_PLANE ? mPicture->channelCount : 1;
+      mTiles[theKey].resize(mTileStep * mTileInfo->height * thePlanes);
+      CopyTile(inColumn, inRow, false);
     }
-    mTileInfo->tileData = TileStorage(inColumn, inRow);
+    mTileInfo->tileData = mTiles[theKey].data();
     mHeld[theKey] = inMode;
     mMaxHeld = std::max(mMaxHeld, Held());
     return;
   }
   auto theHeld = mHeld.find(theKey);
   if (inMode != IPL_RELEASE_TILE || theHeld == mHeld.end()) {
-    theFault << "tile (" << inColumn << ", " << inRow << ") released with mode " << inMode
-             << " without being held";
-    mFaults.push_back(theFault.str());
+    mFaults.push_back(theTile.str() + " released with mode " + std::to_string(inMode) + " without being held");
     return;
   }
-  if (mTileInfo->tileData != mTiles[theKey].data()) {
-    theFault << "tile (" << inColumn << ", " << inRow << ") released with a wrong tileData";
-    mFaults.push_back(theFault.str());
-  }
+  if (mTileInfo->tileData != mTiles[theKey].data())
+    mFaults.push_back(theTile.str() + " released with a wrong tileData");
   if (theHeld->second == IPL_GET_TILE_TO_WRITE)
     CopyTile(inColumn, inRow, true);
   mHeld.erase(theHeld);

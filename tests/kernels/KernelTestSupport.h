@@ -26,7 +26,7 @@ struct Report {
 };
 
 // While it lives: error mode 2, status 0, and a handler that records every
-// report (and returns its status). Restores the default handler and mode 0.
+// report. Restores the default handler and mode 0.
 class ReportRecorder {
  public:
   ReportRecorder();
@@ -40,8 +40,9 @@ class ReportRecorder {
   std::string Describe() const;
 };
 
-// Owns a header made by iplCreateImageHeader and its storage; its ROI, mask
-// and tile records are the test's own.
+// Checks the recorded reports against inExpected, in order.
+void ExpectReports(const ReportRecorder& inRecorder, const std::vector<Report>& inExpected, const std::string& inCase);
+
 struct HeaderDeleter {
   void operator()(ImageHeader* inImage) const;
 };
@@ -50,17 +51,22 @@ using HeaderPtr = std::unique_ptr<ImageHeader, HeaderDeleter>;
 // A header with owned storage (filled with 0) of the given layout.
 HeaderPtr MakeImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha = 0,
                     int inOrder = IPL_DATA_ORDER_PIXEL, int inAlign = IPL_ALIGN_4BYTES);
+// The same filled with random samples (floats in 0 .. 1000).
+HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, int inAlpha, int inOrder,
+                      unsigned inSeed);
+HeaderPtr CopyOf(const ImageHeader* inImage);
 
-// A sample of an 8-, 16- or 32-bit (float) image, in memory coordinates.
+// A sample of an 8-, 16- or 32-bit (float) image, or a bit of a 1-bit one.
 double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
 void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);
 bool BitAtPixel(const ImageHeader* inImage, int inX, int inY);
 void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue);
 
-// Fills every sample with random values (floats in 0 .. 1000).
 void FillRandom(ImageHeader* inImage, std::mt19937& inRandom);
-// A copy of the image's storage.
 std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage);
+
+// Distance from a point to the nearest edge of a quadrangle.
+double EdgeDistance(const double inQuad[4][2], double inX, double inY);
 
 // While it lives the fast layer is switched as asked; afterwards it is as the
 // environment set it.
@@ -76,11 +82,11 @@ class FastLayerSwitch {
   bool mWasEnabled;
 };
 
-// A tiled image: every tile is kept here, made on first request and filled
-// from a plain image of the same layout (the "picture"), and written back to
-// that picture when a tile handed out for writing is released. The callback
-// records every call and checks the contract (a tile is released only after
-// it was obtained, with tileData holding its pointer).
+// A tiled image over a plain one of the same layout (the "picture"): a tile
+// is filled from the picture when first asked for and written back when a
+// tile handed out for writing is released. The callback records every call
+// and checks the contract (a tile is released only after it was obtained,
+// with tileData holding its pointer).
 class TiledImage {
  public:
   struct Call {
@@ -96,26 +102,21 @@ class TiledImage {
 
   ImageHeader* Header() { return mHeader; }
   const std::vector<Call>& Calls() const { return mCalls; }
-  // Tiles handed out and not yet released.
   int Held() const { return static_cast<int>(mHeld.size()); }
   int MaxHeld() const { return mMaxHeld; }
-  // Contract faults the callback saw (empty when none).
   const std::vector<std::string>& Faults() const { return mFaults; }
-  // Tiles that the callback refuses (tileData left null).
-  void Refuse(int inColumn, int inRow) { mRefused.insert({{inColumn, inRow}, true}); }
-  void ClearCalls() { mCalls.clear(); }
+  // A tile the callback refuses (tileData left null).
+  void Refuse(int inColumn, int inRow) { mRefused[{inColumn, inRow}] = true; }
 
  private:
   static void Callback(const ImageHeader* inImage, int inColumn, int inRow, int inMode);
   void Handle(int inColumn, int inRow, int inMode);
-  std::uint8_t* TileStorage(int inColumn, int inRow);
   void CopyTile(int inColumn, int inRow, bool inToPicture);
 
   ImageHeader* mPicture;
   ImageHeader* mHeader = nullptr;
   TileInfoRecord* mTileInfo = nullptr;
   std::int64_t mTileStep = 0;
-  std::int64_t mTileBytes = 0;
   std::map<std::pair<int, int>, std::vector<std::uint8_t>> mTiles;
   std::map<std::pair<int, int>, int> mHeld;  // tile -> mode it was handed out with
   std::map<std::pair<int, int>, bool> mRefused;

@@ -1,4 +1,4 @@
-// Bitmap file reading and writing.
+// Bitmap file reading.
 
 #include "tests/quicktime/standin/BmpCodec.h"
 
@@ -28,18 +28,6 @@ std::uint16_t Read16(std::string_view inBytes, std::size_t inOffset)
 {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(inBytes[inOffset]) |
                                     (static_cast<unsigned char>(inBytes[inOffset + 1]) << 8));
-}
-
-void Write32(std::string& ioBytes, std::uint32_t inValue)
-{
-  for (int i = 0; i < 4; ++i)
-    ioBytes.push_back(static_cast<char>((inValue >> (8 * i)) & 0xFF));
-}
-
-void Write16(std::string& ioBytes, std::uint16_t inValue)
-{
-  ioBytes.push_back(static_cast<char>(inValue & 0xFF));
-  ioBytes.push_back(static_cast<char>(inValue >> 8));
 }
 
 // The checked fields of a bitmap file.
@@ -157,51 +145,4 @@ OSErr BmpCodec::Decode(std::string_view inBytes, DecodedImage& outImage)
   if (theErr == kQTNoErr)
     outImage = std::move(theImage);
   return theErr;
-}
-
-bool BmpCodec::Encode(const PixelView& inPixels, int inDepth, double inResolution, std::string& outBytes)
-{
-  std::int64_t theRowBytes = PaddedRowBytes(inPixels.mWidth, inDepth);
-  std::int64_t thePixelBytes = theRowBytes * inPixels.mHeight;
-  if (thePixelBytes > kMaxImageBytes)
-    return false;
-  auto thePelsPerMeter = static_cast<std::uint32_t>(std::lround(std::max(inResolution, 0.0) / kMetresPerInch));
-  std::string theBytes;
-  try {
-    theBytes.reserve(kFileHeaderBytes + kInfoHeaderBytes + static_cast<std::size_t>(thePixelBytes));
-    theBytes += "BM";
-    Write32(theBytes, static_cast<std::uint32_t>(kFileHeaderBytes + kInfoHeaderBytes + static_cast<std::size_t>(thePixelBytes)));
-    Write32(theBytes, 0);
-    Write32(theBytes, kFileHeaderBytes + kInfoHeaderBytes);
-    Write32(theBytes, kInfoHeaderBytes);
-    Write32(theBytes, static_cast<std::uint32_t>(inPixels.mWidth));
-    Write32(theBytes, static_cast<std::uint32_t>(inPixels.mHeight));  // bottom-up
-    Write16(theBytes, 1);
-    Write16(theBytes, static_cast<std::uint16_t>(inDepth));
-    Write32(theBytes, 0);  // uncompressed
-    Write32(theBytes, static_cast<std::uint32_t>(thePixelBytes));
-    Write32(theBytes, thePelsPerMeter);
-    Write32(theBytes, thePelsPerMeter);
-    Write32(theBytes, 0);
-    Write32(theBytes, 0);
-    std::size_t thePixelOffset = theBytes.size();
-    theBytes.resize(thePixelOffset + static_cast<std::size_t>(thePixelBytes));
-
-    PixelView theTo;
-    theTo.mBase = reinterpret_cast<unsigned char*>(theBytes.data()) + thePixelOffset +
-                  static_cast<std::size_t>(theRowBytes) * static_cast<std::size_t>(inPixels.mHeight - 1);
-    theTo.mRowBytes = -theRowBytes;
-    theTo.mWidth = inPixels.mWidth;
-    theTo.mHeight = inPixels.mHeight;
-    theTo.mFormat = static_cast<OSType>(inDepth);
-    theTo.mOrigin = inPixels.mOrigin;
-    Rect theAll{inPixels.mOrigin.v, inPixels.mOrigin.h, static_cast<SInt16>(inPixels.mOrigin.v + inPixels.mHeight),
-                static_cast<SInt16>(inPixels.mOrigin.h + inPixels.mWidth)};
-    if (DrawPixels(inPixels, theAll, IdentityMatrix(), theTo) != kQTNoErr)
-      return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  outBytes = std::move(theBytes);
-  return true;
 }

@@ -14,9 +14,4 @@ namespace BmpCodec {
 bool Validate(std::string_view inBytes);
 OSErr ReadInfo(std::string_view inBytes, ImageInfo& outInfo);
 OSErr Decode(std::string_view inBytes, DecodedImage& outImage);
-
-// A bitmap file of the pixels at 24 or 32 bits (B, G, R, A kept) and a
-// resolution in dots per inch; false when out of memory.
-bool Encode(const PixelView& inPixels, int inDepth, double inResolution, std::string& outBytes);
-
 }  // namespace BmpCodec

@@ -1,8 +1,7 @@
 #pragma once
 // The stand-in's components: graphics importers ('grip') for JPEG and BMP
-// files, graphics exporters ('grex': one that writes BMP files, then
-// exporters that only list a format, and one hidden base exporter), and
-// their instances.
+// files, graphics exporters ('grex': exporters that list a format, the first
+// of them BMP, and one hidden base exporter), and their instances.
 
 #include "platform/quicktime/QTServices.h"
 
@@ -11,7 +10,6 @@
 enum class ComponentKind {
   kJpegImporter,
   kBmpImporter,
-  kBmpExporter,
   kListedExporter,  // listed with a name and format information; writes nothing
   kBaseExporter,    // flagged kQTBaseExporterFlag, so exporter walks skip it
 };
@@ -37,7 +35,7 @@ struct ComponentInstanceRecord {
 void AddComponentServices(QTServices& ioTable);
 
 // Makes the components anew: the importers, then the base exporter, then
-// inExporterCount listed exporters of which the first writes BMP files.
+// inExporterCount listed exporters of which the first is BMP.
 void BuildComponents(int inExporterCount);
 
 // The component after inPrevious (null: the first) that matches inLooking.

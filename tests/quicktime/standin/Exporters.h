@@ -1,8 +1,7 @@
 #pragma once
-// Graphics exporters. The BMP exporter writes a GWorld's pixels as a 24-bit
-// (the default) or 32-bit bitmap file into a handle or a file; quality is
-// accepted and has no effect, interlacing is not an option it has. Listed
-// and base exporters answer kQTBadComponentSelector to an export.
+// Graphics exporters: components that list a format (the first of them BMP)
+// and the hidden base exporter. None writes: export calls answer
+// kQTBadComponentSelector.
 
 #include "platform/quicktime/QTServices.h"
 #include "tests/quicktime/standin/Components.h"

@@ -65,31 +65,6 @@ OSErr ReadWholeFile(const std::string& inPath, std::string& outBytes)
   return theErr;
 }
 
-OSErr WriteWholeFile(const std::string& inPath, std::string_view inBytes)
-{
-  int theFile = open(inPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (theFile < 0)
-    return kQTIOErr;
-  std::size_t theDone = 0;
-  bool theFailed = false;
-  while (!theFailed && theDone < inBytes.size()) {
-    ssize_t theWritten = write(theFile, inBytes.data() + theDone, inBytes.size() - theDone);
-    if (theWritten < 0 && errno == EINTR)
-      continue;
-    if (theWritten <= 0)
-      theFailed = true;
-    else
-      theDone += static_cast<std::size_t>(theWritten);
-  }
-  if (close(theFile) != 0)
-    theFailed = true;
-  if (theFailed) {
-    unlink(inPath.c_str());
-    return kQTIOErr;
-  }
-  return kQTNoErr;
-}
-
 void AddFileSpecServices(QTServices& ioTable)
 {
   ioTable.NativePathNameToFSSpec = NativePathNameToFSSpec;

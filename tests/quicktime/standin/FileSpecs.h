@@ -1,6 +1,5 @@
 #pragma once
-// File specifications, and whole-file reads and writes for importers and
-// exporters.
+// File specifications, and whole-file reads for importers.
 
 #include "platform/quicktime/QTServices.h"
 
@@ -12,5 +11,3 @@ void AddFileSpecServices(QTServices& ioTable);
 // The whole file: kQTFileNotFoundErr when it does not exist, kQTIOErr when
 // it cannot be read, kQTMemFullErr when it is too large.
 OSErr ReadWholeFile(const std::string& inPath, std::string& outBytes);
-// Makes or replaces the file; on failure (kQTIOErr) no partial file stays.
-OSErr WriteWholeFile(const std::string& inPath, std::string_view inBytes);

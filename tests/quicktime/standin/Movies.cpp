@@ -25,11 +25,6 @@ OSErr OpenMovieFile(const FSSpec* inFile, SInt16* outRefNum, SInt8)
   return Fail(kQTNoMovieFoundErr);
 }
 
-OSErr CloseMovieFile(SInt16)
-{
-  return Fail(kQTParamErr);
-}
-
 OSErr NewMovieFromFile(Movie* outMovie, SInt16, SInt16*, StringPtr, SInt16, Boolean* outDataRefWasChanged)
 {
   if (outMovie)
@@ -46,22 +41,6 @@ OSErr NewMovieFromDataRef(Movie* outMovie, SInt16, SInt16*, Handle, OSType)
   return Fail(kQTNoMovieFoundErr);
 }
 
-void DisposeMovie(Movie)
-{
-  Fail(kQTInvalidMovieErr);
-}
-
-TimeValue GetMovieDuration(Movie)
-{
-  Fail(kQTInvalidMovieErr);
-  return 0;
-}
-
-void SetMovieTimeValue(Movie, TimeValue)
-{
-  Fail(kQTInvalidMovieErr);
-}
-
 void GetMovieBox(Movie, Rect* outBox)
 {
   if (outBox)
@@ -69,58 +48,9 @@ void GetMovieBox(Movie, Rect* outBox)
   Fail(kQTInvalidMovieErr);
 }
 
-void SetMovieGWorld(Movie, CGrafPtr, GDHandle)
+void NoMovie()
 {
   Fail(kQTInvalidMovieErr);
-}
-
-void SetMovieMatrix(Movie, const MatrixRecord*)
-{
-  Fail(kQTInvalidMovieErr);
-}
-
-void SetMovieClipRgn(Movie, RgnHandle)
-{
-  Fail(kQTInvalidMovieErr);
-}
-
-SInt32 GetMovieTrackCount(Movie)
-{
-  Fail(kQTInvalidMovieErr);
-  return 0;
-}
-
-Track GetMovieIndTrack(Movie, SInt32)
-{
-  Fail(kQTInvalidMovieErr);
-  return nullptr;
-}
-
-Media GetTrackMedia(Track)
-{
-  Fail(kQTInvalidMovieErr);
-  return nullptr;
-}
-
-MediaHandler GetMediaHandler(Media)
-{
-  Fail(kQTInvalidMovieErr);
-  return nullptr;
-}
-
-ComponentResult MediaSetGraphicsMode(MediaHandler, SInt32, const RGBColor*)
-{
-  return Fail(kQTInvalidMovieErr);
-}
-
-void MoviesTask(Movie, SInt32)
-{
-  Fail(kQTInvalidMovieErr);
-}
-
-OSErr GetMoviesError()
-{
-  return gMoviesError;
 }
 
 }  // namespace
@@ -133,21 +63,23 @@ void SetMoviesError(OSErr inErr)
 void AddMovieServices(QTServices& ioTable)
 {
   ioTable.OpenMovieFile = OpenMovieFile;
-  ioTable.CloseMovieFile = CloseMovieFile;
+  ioTable.CloseMovieFile = [](SInt16) { return Fail(kQTParamErr); };
   ioTable.NewMovieFromFile = NewMovieFromFile;
   ioTable.NewMovieFromDataRef = NewMovieFromDataRef;
-  ioTable.DisposeMovie = DisposeMovie;
-  ioTable.GetMovieDuration = GetMovieDuration;
-  ioTable.SetMovieTimeValue = SetMovieTimeValue;
+  ioTable.DisposeMovie = [](Movie) { NoMovie(); };
+  ioTable.GetMovieDuration = [](Movie) -> TimeValue { NoMovie(); return 0; };
+  ioTable.SetMovieTimeValue = [](Movie, TimeValue) { NoMovie(); };
   ioTable.GetMovieBox = GetMovieBox;
-  ioTable.SetMovieGWorld = SetMovieGWorld;
-  ioTable.SetMovieMatrix = SetMovieMatrix;
-  ioTable.SetMovieClipRgn = SetMovieClipRgn;
-  ioTable.GetMovieTrackCount = GetMovieTrackCount;
-  ioTable.GetMovieIndTrack = GetMovieIndTrack;
-  ioTable.GetTrackMedia = GetTrackMedia;
-  ioTable.GetMediaHandler = GetMediaHandler;
-  ioTable.MediaSetGraphicsMode = MediaSetGraphicsMode;
-  ioTable.MoviesTask = MoviesTask;
-  ioTable.GetMoviesError = GetMoviesError;
+  ioTable.SetMovieGWorld = [](Movie, CGrafPtr, GDHandle) { NoMovie(); };
+  ioTable.SetMovieMatrix = [](Movie, const MatrixRecord*) { NoMovie(); };
+  ioTable.SetMovieClipRgn = [](Movie, RgnHandle) { NoMovie(); };
+  ioTable.GetMovieTrackCount = [](Movie) -> SInt32 { NoMovie(); return 0; };
+  ioTable.GetMovieIndTrack = [](Movie, SInt32) -> Track { NoMovie(); return nullptr; };
+  ioTable.GetTrackMedia = [](Track) -> Media { NoMovie(); return nullptr; };
+  ioTable.GetMediaHandler = [](Media) -> MediaHandler { NoMovie(); return nullptr; };
+  ioTable.MediaSetGraphicsMode = [](MediaHandler, SInt32, const RGBColor*) -> ComponentResult {
+    return Fail(kQTInvalidMovieErr);
+  };
+  ioTable.MoviesTask = [](Movie, SInt32) { NoMovie(); };
+  ioTable.GetMoviesError = [] { return gMoviesError; };
 }

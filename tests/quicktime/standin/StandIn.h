@@ -4,9 +4,9 @@
 //
 // What it has: start and stop; the 'qtim' version; components (graphics
 // importers for JPEG and BMP, flagged kQTHasFormatInfoFlag; a hidden base
-// exporter; a BMP exporter and exporters that only list a format); GWorlds
-// over memory whose ports draw through DIB sections over the same pixels;
-// handles; file specifications; fixed point, matrices and regions. It has no
+// exporter and exporters that list a format, BMP first, and write nothing);
+// GWorlds over memory whose ports draw through DIB sections over the same
+// pixels; handles; file specifications; fixed point, matrices and regions. It has no
 // movies: every existing file or data reference answers kQTNoMovieFoundErr.
 // Drawing maps each destination pixel to its nearest source pixel through
 // the matrix, and draws every transfer mode as copy.
@@ -16,8 +16,7 @@
 //                                (default "6.0"); anything else makes the
 //                                start fail with kQTParamErr
 //   TL_TEST_QUICKTIME_EXPORTERS  the number of listed exporters, 0 to 99
-//                                (default 6): the BMP exporter, then
-//                                "Exporter 02", "Exporter 03", ...
+//                                (default 6): "BMP", "Exporter 02", ...
 
 #include <cstdint>
 

@@ -4,6 +4,7 @@
 #include "platform/gdi/Gdi.h"
 
 #include "platform/base/AsciiCase.h"
+#include "platform/base/HandleNumbers.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 #include "platform/gdi/BitmapObject.h"
@@ -35,7 +36,7 @@ constexpr UINT kGdiError = 0xFFFFFFFFu;
 template <typename T = GdiObject>
 std::shared_ptr<T> Find(const void* inHandle, std::initializer_list<ObjectKind> inKinds)
 {
-  std::shared_ptr<GdiObject> theObject = HandleTable::Get().Find(HandleToNumber(inHandle));
+  std::shared_ptr<GdiObject> theObject = HandleTable::Get().Find(TableNumber(inHandle));
   if (theObject)
     for (ObjectKind theKind : inKinds)
       if (theObject->Kind() == theKind)
@@ -155,7 +156,7 @@ BOOL Blit(HDC inDest, const BlitRect& inDestRect, HDC inSource, const BlitRect& 
 
 DWORD GetObjectType(HGDIOBJ inObject)
 {
-  std::shared_ptr<GdiObject> theObject = HandleTable::Get().Find(HandleToNumber(inObject));
+  std::shared_ptr<GdiObject> theObject = HandleTable::Get().Find(TableNumber(inObject));
   if (!theObject) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
@@ -268,7 +269,7 @@ BOOL DeleteObject(HGDIOBJ inObject)
     SetLastError(ERROR_BUSY);
     return FALSE;
   }
-  if (!HandleTable::Get().Remove(HandleToNumber(inObject))) {
+  if (!HandleTable::Get().Remove(TableNumber(inObject))) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -316,7 +317,7 @@ BOOL DeleteDC(HDC inDC)
   std::shared_ptr<DeviceContext> theDC = FindDC(inDC);
   if (!theDC)
     return FALSE;
-  if (!HandleTable::Get().Remove(HandleToNumber(inDC))) {
+  if (!HandleTable::Get().Remove(TableNumber(inDC))) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

@@ -9,7 +9,7 @@
 // another type is refused (last error ERROR_INVALID_HANDLE) and is never
 // dereferenced. Scripts pass handles as numbers: NumberToHandle and
 // HandleToNumber (WinTypes.h) convert, and every handle fits a positive
-// signed 32-bit number.
+// signed 32-bit number; a value wider than 32 bits names no object.
 //
 // Threads. A lookup takes the table's lock only for as long as it takes to
 // copy out a reference to the object; a device context has a lock of its own

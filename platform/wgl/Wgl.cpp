@@ -3,6 +3,7 @@
 
 #include "platform/wgl/Wgl.h"
 
+#include "platform/base/HandleNumbers.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 #include "platform/gdi/Gdi.h"
@@ -113,7 +114,7 @@ std::uint32_t gNextContext = 1;
 std::shared_ptr<GLContext> FindContext(HGLRC inContext)
 {
   std::lock_guard theGuard(gLock);
-  auto theFound = gContexts.find(HandleToNumber(inContext));
+  auto theFound = gContexts.find(TableNumber(inContext));
   return theFound == gContexts.end() ? nullptr : theFound->second;
 }
 
@@ -262,7 +263,7 @@ BOOL wglDeleteContext(HGLRC inContext)
   std::shared_ptr<GLContext> theContext;
   {
     std::lock_guard theGuard(gLock);
-    auto theFound = gContexts.find(HandleToNumber(inContext));
+    auto theFound = gContexts.find(TableNumber(inContext));
     if (theFound == gContexts.end())
       return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (theFound->second->mThread != std::thread::id())

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -283,9 +284,17 @@ TEST(WalkDirectory, HonoursItsPathLimits)
 class TempFiles : public ::testing::Test {
 protected:
   void SetUp() override { setenv("TMPDIR", mFolder.c_str(), 1); }
-  void TearDown() override { unsetenv("TMPDIR"); }
+  void TearDown() override
+  {
+    if (mSaved)
+      setenv("TMPDIR", mSaved->c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+  }
 
   const std::string mFolder = tltest::MakeTempFolder("tmp");
+  const std::optional<std::string> mSaved =
+    std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
 };
 
 // First of the temporary-file tests of its process: the failure event is

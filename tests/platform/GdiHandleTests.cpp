@@ -174,6 +174,13 @@ TEST(GdiHandles, BadHandlesAreRefusedByEveryFunction)
       EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << theName << " " << Hex(theNumber);
     }
   }
+  // A pointer-wide value whose low half is a live handle names nothing.
+  const auto Widened = [](std::uint32_t inNumber) {
+    return reinterpret_cast<HGDIOBJ>((std::uintptr_t{1} << 32) | inNumber);
+  };
+  EXPECT_EQ(GetObjectType(Widened(theDC)), 0u);
+  EXPECT_FALSE(DeleteObject(Widened(HandleToNumber(theGoodBrush))));
+  EXPECT_FALSE(DeleteDC(static_cast<HDC>(Widened(theDC))));
   // Nothing was harmed: the good objects still work.
   EXPECT_EQ(GetObjectType(theGood.DC()), OBJ_MEMDC);
   EXPECT_EQ(GetObjectType(theGoodBrush), OBJ_BRUSH);

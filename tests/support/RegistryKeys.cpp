@@ -1,6 +1,7 @@
 #include "tests/support/RegistryKeys.h"
 
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryKey.h"
 
 #include <vector>
 

@@ -118,8 +118,6 @@ TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)
       {"unknown-progid.js", "", "Server.CreateObject: Cannot create 'TLTest.Nothing': the ProgID is not registered\n",
        nullptr},
       {"unknown-member.js", "", "tlscript: 'Frobnicate' is not a property or method of TLTest.Thing\n", nullptr},
-      {"script-object-argument.js", "",
-       "tlscript: Type mismatch: a script object cannot be passed as argument 1 of 'Describe'\n", nullptr},
       {"syntax-error.js", "", "syntax-error.js line 2: SyntaxError", ""},
       {"script-error.js", "", "script-error.js line 1: ReferenceError", "undefinedFunction"},
       {"wrong-type.js", "", "tlscript: ", "('Width' of TLTest.Thing)"},

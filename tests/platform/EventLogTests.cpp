@@ -21,7 +21,6 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -151,34 +150,6 @@ TEST(EventLog, BadCallsAreRefused)
   EXPECT_FALSE(std::filesystem::exists(LogPath()));
   EXPECT_EQ(RegisterEventSourceA("\\\\elsewhere-host", "Tessaline"), nullptr);
   EXPECT_EQ(RegisterEventSourceA(nullptr, ""), nullptr);
-}
-
-// Eight threads log at once: every line arrives whole, none mixed with
-// another.
-TEST(EventLog, ThreadsNeverInterleave)
-{
-  constexpr int kThreads = 8;
-  constexpr int kEvents = 200;
-  constexpr std::size_t kTextSize = 3000;
-  std::vector<std::thread> theThreads;
-  for (int t = 0; t < kThreads; ++t)
-    theThreads.emplace_back([t] {
-      Source theSource(("Thread" + std::to_string(t)).c_str());
-      for (int i = 0; i < kEvents; ++i)
-        EXPECT_TRUE(Report(theSource, EVENTLOG_INFORMATION_TYPE, std::string(kTextSize, static_cast<char>('A' + t))));
-    });
-  for (std::thread& theThread : theThreads)
-    theThread.join();
-  std::map<std::string, int> theCounts;
-  for (const std::string& theLine : ReadLines(LogPath())) {
-    std::vector<std::string> theFields = Fields(theLine);
-    ASSERT_EQ(theFields.size(), 6u);
-    ASSERT_EQ(theFields[5], std::string(kTextSize, static_cast<char>('A' + std::stoi(theFields[2].substr(6)))));
-    ++theCounts[theFields[2]];
-  }
-  ASSERT_EQ(theCounts.size(), std::size_t{kThreads});
-  for (const auto& [theSource, theCount] : theCounts)
-    EXPECT_EQ(theCount, kEvents) << theSource;
 }
 
 // Four processes log across the 16 MiB mark at once: the log is rotated once

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -246,40 +245,6 @@ TEST(Files, LocksExcludeOtherHandles)
   EXPECT_EQ(WriteAt(theReader, 0, "x"), ERROR_LOCK_VIOLATION) << "a write under it";
   CloseHandle(theReader);
   EXPECT_TRUE(CloseHandle(theWriter));
-}
-
-TEST(Files, AppendsFromManyThreadsNeverInterleave)
-{
-  std::string thePath = tltest::MakeTempFolder("append") + "/Operation.log";
-  constexpr int kThreads = 8;
-  constexpr int kLines = 400;
-  auto theLine = [](int inThread, int inLine) {
-    return "thread " + std::to_string(inThread) + " line " + std::to_string(inLine) + " " +
-           std::string(static_cast<std::size_t>(40 + (inLine * 7 + inThread) % 200), char('a' + inThread));
-  };
-  std::vector<std::thread> theThreads;
-  std::atomic<int> theFailures{0};
-  for (int t = 0; t < kThreads; ++t)
-    theThreads.emplace_back([&, t] {
-      HANDLE theLog = Open(thePath, FILE_APPEND_DATA, OPEN_ALWAYS);
-      for (int i = 0; i < kLines; ++i) {
-        const std::string theText = theLine(t, i) + "\r\n";
-        DWORD theWritten = 0;
-        theFailures += !WriteFile(theLog, theText.data(), static_cast<DWORD>(theText.size()), &theWritten, nullptr);
-      }
-      CloseHandle(theLog);
-    });
-  for (std::thread& theThread : theThreads)
-    theThread.join();
-  EXPECT_EQ(theFailures, 0);
-  std::multiset<std::string> theExpected, theSeen;
-  for (int t = 0; t < kThreads; ++t)
-    for (int i = 0; i < kLines; ++i)
-      theExpected.insert(theLine(t, i) + "\r");
-  std::istringstream theText(tltest::ReadFile(thePath));
-  for (std::string theRead; std::getline(theText, theRead);)
-    theSeen.insert(theRead);
-  EXPECT_TRUE(theSeen == theExpected) << "every line whole, once";
 }
 
 TEST(Files, TemporaryFilesArePrivateAndDeletedOnClose)

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -374,37 +373,6 @@ TEST(Registry, ConcurrentProcessesLoseNothing)
   };
   for (const tltest::ChildResult& theChild : tltest::RunChildrenTogether({theWriterOf(0), theWriterOf(1), theReader}))
     EXPECT_TRUE(tltest::Succeeded(theChild));
-
-  Key theKey;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &theKey), ERROR_SUCCESS);
-  for (int w = 0; w < 2; ++w)
-    for (int i = 0; i < kValues; ++i) {
-      std::vector<BYTE> theBytes;
-      ASSERT_EQ(Query(theKey, theNameOf(w, i).c_str(), theBytes), ERROR_SUCCESS) << theNameOf(w, i);
-      ASSERT_EQ(theBytes, Pattern(w, i)) << theNameOf(w, i);
-    }
-}
-
-TEST(Registry, ThreadsShareTheRegistrySafely)
-{
-  constexpr int kThreads = 8;
-  std::vector<std::thread> theThreads;
-  std::vector<int> theFailures(kThreads, 0);
-  for (int t = 0; t < kThreads; ++t) {
-    theThreads.emplace_back([t, &theFailures] {
-      std::string thePath = std::string(kTestKey) + "\\Thread" + std::to_string(t);
-      for (int i = 0; i < 100; ++i) {
-        Key theKey;
-        std::vector<BYTE> theBytes;
-        if (Create(thePath.c_str(), &theKey) != ERROR_SUCCESS || SetBytes(theKey, "V", Pattern(t, i)) != 0 ||
-            Query(theKey, "V", theBytes) != ERROR_SUCCESS || theBytes != Pattern(t, i))
-          ++theFailures[t];
-      }
-    });
-  }
-  for (std::thread& theThread : theThreads)
-    theThread.join();
-  EXPECT_EQ(theFailures, std::vector<int>(kThreads, 0));
 }
 
 // A child forked after the parent used the registry opens its own

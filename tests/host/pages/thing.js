@@ -59,14 +59,4 @@ try {
 } catch (theError) {
   line("caught " + (theError.number >>> 0).toString(16) + " [" + theError.description + "] [" + theError.source + "]");
 }
-try {
-  thing.Width = "wide";
-} catch (theError) {
-  line("caught " + (theError.number >>> 0).toString(16) + " " + theError.source);
-}
-try {
-  thing.Frobnicate();
-} catch (theError) {
-  line("caught " + (theError.number >>> 0).toString(16) + " " + theError.description);
-}
 line("done");

@@ -1,2 +1,0 @@
-var thing = Server.CreateObject("TLTest.Thing");
-thing.Describe({ a: 1 });

@@ -95,18 +95,11 @@ TEST(Error, WordsWindowsAndOpenGLCodes)
 {
   const std::tuple<LONG Error::*, LONG, const char*> kCases[] = {
     {&Error::mWindowsCode, 2, "A Windows error occurred that indicates that a file could not be found (2).\n"},
-    {&Error::mWindowsCode, 3, "A Windows error occurred that indicates that a file path could not be found (3).\n"},
-    {&Error::mWindowsCode, 8, "A Windows error occurred that indicates that there was not enough memory (8).\n"},
     {&Error::mWindowsCode, 14, "A Windows error occurred that indicates that there was not enough memory (14).\n"},
-    {&Error::mWindowsCode, 15, "A Windows error occurred that indicates that the drive did not exist (15).\n"},
     {&Error::mWindowsCode, 87, "Windows error 87. The parameter is incorrect.\r\n"},
     // No system text: the sentence still ends, so the next does not run on.
     {&Error::mHResultCode, 987654, "Windows error 987654.\n"},
     {&Error::mOpenGLCode, 1280, "An OpenGL error occurred that indicates that an incorrect value was given (1280).\n"},
-    {&Error::mOpenGLCode, 1281, "An OpenGL error occurred that indicates that a value was too big or too small (1281).\n"},
-    {&Error::mOpenGLCode, 1283, "An OpenGL error occurred that indicates that too many operations were requested (1283).\n"},
-    {&Error::mOpenGLCode, 1284,
-     "An OpenGL error occurred that indicates that an internal error caused a stack underflow (1284).\n"},
     {&Error::mOpenGLCode, 1285,
      "An OpenGL error occurred that indicates that there was not enough memory to complete the operation (1285).\n"},
     {&Error::mOpenGLCode, 100900, "An OpenGL error - invalid enumerant - (100900) occurred.\n"},

@@ -120,17 +120,12 @@ TEST(Error, WordsWindowsAndOpenGLCodes)
 
 TEST(Error, ReportsPropertyAndMethodFailures)
 {
-  Error theSet, theSetCoded, theGet, theGetPlain, theMethod;
+  Error theSet, theGet, theMethod;
   theSet.SetPropertyFailed("Canvas Width", "abc", 0, 0);
-  theSetCoded.SetPropertyFailed("Canvas Width", "abc", 0, 2);
   theGet.GetPropertyFailed("Canvas Image", -108, 0);
-  theGetPlain.GetPropertyFailed("Canvas Image", 0, 0);
   theMethod.MethodFailed("SaveAs", "x.gif", 0, 0);
   EXPECT_EQ(theSet.GetText(), "Unable to set property\n\n\nSet Canvas Width  =  abc");
-  EXPECT_EQ(theSetCoded.GetText(),
-            "A Windows error occurred that indicates that a file could not be found (2).\n\n\nSet Canvas Width  =  abc");
   EXPECT_EQ(theGet.GetText(),
             "A QuickTime error occurred indicating that there was not enough memory (-108).\n\n\nGet Canvas Image");
-  EXPECT_EQ(theGetPlain.GetText(), "Unable to get property\n\n\nGet Canvas Image");
   EXPECT_EQ(theMethod.GetText(), "Unable to complete the operation\n\n\nDo SaveAs x.gif");
 }

@@ -2,7 +2,6 @@
 // paths.
 
 #include "core/ExportOptions.h"
-#include "core/ImageInfoSource.h"
 #include "core/ImportOptions.h"
 #include "tests/core/EventWatcher.h"
 
@@ -66,28 +65,6 @@ TEST(ImportOptions, NamesAreCutAt259Bytes)
     EXPECT_EQ(theOptions.GetName(), theCase.mKept) << theCase.mName;
     EXPECT_EQ(theWatcher.NewAssertions("ImportOptions").size(), theCase.mReported ? 1u : 0u) << theCase.mName;
   }
-}
-
-class TestInfoReader : public ImageInfoSource {
-public:
-  void SetFile(const char*) override
-  {
-    Reset();
-    AddRecord(ImageInfoRecord{24, 72, 0, 0, 30, 20, 1, 0});
-    AddRecord(ImageInfoRecord{8, 96, 0, 0, 10, 10, 2, 1});
-  }
-  void SetData(const void*, LONG, const char*) override {}
-  const char* GetFormatName() override { return "Test"; }
-};
-
-TEST(ImageInfoSource, RecordsByIndex)
-{
-  TestInfoReader theReader;
-  theReader.SetFile("x");
-  ASSERT_EQ(theReader.GetCount(), 2);
-  EXPECT_EQ(theReader.GetRecord(1), (ImageInfoRecord{8, 96, 0, 0, 10, 10, 2, 1}));
-  for (LONG theIndex : {2, -1})
-    EXPECT_EQ(theReader.GetRecord(theIndex), ImageInfoRecord{}) << theIndex;
 }
 
 }  // namespace

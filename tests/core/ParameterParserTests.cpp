@@ -150,8 +150,6 @@ TEST(ParameterParser, HoldsAHookContextTo255Bytes)
   std::string theValue;
   for (int i = 0; i < 2000; ++i)
     theValue += "\xC3\xA9";
-  theParser.SetError(ParameterParser::kBadValue, "text", "=", theValue.c_str());
-  EXPECT_EQ(theParser.GetErrorContext().size(), 255u);
   theParser.SetError(ParameterParser::kBadValue, "text", "=", ("x" + theValue).c_str());
   EXPECT_EQ(theParser.GetErrorContext(), "text=x" + theValue.substr(0, 248));
   theParser.SetError(ParameterParser::kBadValue, "text", "=", theValue.c_str());

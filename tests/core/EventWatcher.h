@@ -1,10 +1,8 @@
 #pragma once
-// The events written to <TESSALINE_HOME>/events.log since a watcher was made
-// (or since the log began).
+// The events written to <TESSALINE_HOME>/events.log since a watcher was made.
 
 #include "tests/support/TestSupport.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,7 +21,7 @@ struct Event {
 
 class EventWatcher {
 public:
-  explicit EventWatcher(bool inFromTheStart = false) : mStart(inFromTheStart ? 0 : Size()) {}
+  EventWatcher() : mStart(Size()) {}
 
   std::vector<Event> NewEvents() const
   {
@@ -60,12 +58,6 @@ public:
       if (theText.rfind(theHead, 0) == 0 && theText.find(" (") != std::string::npos)
         theExpressions.push_back(theText.substr(theText.find(" (") + 1));
     return theExpressions;
-  }
-
-  bool Asserted(const std::string& inUnit, const std::string& inExpression) const
-  {
-    const std::vector<std::string> theFound = NewAssertions(inUnit);
-    return std::find(theFound.begin(), theFound.end(), "(" + inExpression + ")") != theFound.end();
   }
 
 private:

@@ -14,10 +14,8 @@
 
 namespace {
 
-std::atomic<std::int32_t> gInitialized{0};
-std::atomic<std::int32_t> gTerminated{0};
-std::atomic<std::int32_t> gEntered{0};
-std::atomic<std::int32_t> gExited{0};
+// The calls counted, in the order above.
+std::atomic<std::int32_t> gCounts[4];
 
 OSErr ErrorFromEnvironment(const char* inName)
 {
@@ -30,26 +28,26 @@ OSErr ErrorFromEnvironment(const char* inName)
 
 OSErr InitializeQTML(SInt32)
 {
-  ++gInitialized;
+  ++gCounts[0];
   return kQTNoErr;
 }
 
 void TerminateQTML()
 {
-  ++gTerminated;
+  ++gCounts[1];
 }
 
 OSErr EnterMovies()
 {
   OSErr theErr = ErrorFromEnvironment("TL_TEST_FAKE_ENTER_ERR");
   if (theErr == kQTNoErr)
-    ++gEntered;
+    ++gCounts[2];
   return theErr;
 }
 
 void ExitMovies()
 {
-  ++gExited;
+  ++gCounts[3];
 }
 
 OSErr Gestalt(OSType, SInt32* outResponse)
@@ -73,11 +71,8 @@ extern "C" __attribute__((visibility("default"))) OSErr TLQuickTimeGetServices(Q
   return kQTNoErr;
 }
 
-// The four counts, in the order above.
 extern "C" __attribute__((visibility("default"))) void TLQuickTimeFakeCounts(std::int32_t* outCounts)
 {
-  outCounts[0] = gInitialized;
-  outCounts[1] = gTerminated;
-  outCounts[2] = gEntered;
-  outCounts[3] = gExited;
+  for (int i = 0; i < 4; ++i)
+    outCounts[i] = gCounts[i];
 }

@@ -28,12 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const std::string& inPath)
-{
-  std::ifstream theFile(inPath, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(theFile)), std::istreambuf_iterator<char>());
-}
-
 void Put(const std::string& inPath, const std::string& inContent)
 {
   std::ofstream(inPath, std::ios::binary) << inContent;
@@ -49,7 +43,7 @@ TEST(WholeFiles, RoundTripCutALongerFileAndFailWhereTheyCannot)
                                         std::string(), std::string(200000, '\xAB')}) {
     SCOPED_TRACE(theContent.size());
     ASSERT_TRUE(WriteWholeFile(thePath.c_str(), theContent.data(), static_cast<DWORD>(theContent.size())));
-    EXPECT_EQ(Slurp(thePath), theContent);
+    EXPECT_EQ(tltest::ReadFile(thePath), theContent);
     std::vector<BYTE> theRead{1, 2, 3};
     ASSERT_TRUE(ReadWholeFile(thePath.c_str(), theRead));
     EXPECT_EQ(std::string(theRead.begin(), theRead.end()), theContent);
@@ -77,11 +71,11 @@ TEST(WholeFiles, AHeldFileIsRefusedToReadersAndWriters)
   EXPECT_EQ(GetLastError(), ERROR_LOCK_VIOLATION);
   EXPECT_FALSE(WriteWholeFile(thePath.c_str(), "new", 3));
   EXPECT_FALSE(SetFileLength(thePath.c_str(), 0));
-  EXPECT_EQ(Slurp(thePath), "old content") << "nothing was written";
+  EXPECT_EQ(tltest::ReadFile(thePath), "old content") << "nothing was written";
   UnlockFile(theHolder, 4, 0, 3, 0);
   CloseHandle(theHolder);
   EXPECT_TRUE(WriteWholeFile(thePath.c_str(), "new", 3));
-  EXPECT_EQ(Slurp(thePath), "new");
+  EXPECT_EQ(tltest::ReadFile(thePath), "new");
 }
 
 TEST(WholeFiles, ThreadsNeverSeeAHalfWrittenFile)
@@ -323,7 +317,7 @@ TEST_F(TempFiles, ExistingNamesAreNeverOpenedAndOnlyTheFirstFailureIsLogged)
   });
   EXPECT_TRUE(theChild.mExited);
   EXPECT_EQ(theChild.mStatus, 0) << "1: created, 2: wrong error, 3: first failure not logged, 4: second logged";
-  EXPECT_EQ(Slurp(theTarget), "precious");
+  EXPECT_EQ(tltest::ReadFile(theTarget), "precious");
 }
 
 TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
@@ -339,12 +333,12 @@ TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
   DWORD theWritten = 0;
   EXPECT_TRUE(WriteFile(theFile, "abc", 3, &theWritten, nullptr));
   CloseHandle(theFile);
-  EXPECT_EQ(Slurp(thePath), "abc") << "kept after closing";
+  EXPECT_EQ(tltest::ReadFile(thePath), "abc") << "kept after closing";
 
   const std::string kData(5000, 'z');
   ASSERT_TRUE(WriteTempFile(true, "mov", kData.data(), static_cast<DWORD>(kData.size()), theFile, thePath));
   EXPECT_EQ(fs::path(thePath).extension(), ".mov");
-  EXPECT_EQ(Slurp(thePath), kData);
+  EXPECT_EQ(tltest::ReadFile(thePath), kData);
   CloseHandle(theFile);
   EXPECT_FALSE(fs::exists(thePath)) << "deleted on close";
 

@@ -40,18 +40,6 @@ const std::vector<std::string> kValueCorpus = {
 // Characters that matter to the grammars, and some that do not.
 constexpr std::string_view kAlphabet = "=='\"\"  \t\r\n,,,,#%-+.0123456789xXdDeEabfFrRtTwWpP^\\\x01\x7F\xC3\xA9\xFF";
 
-std::string Escaped(std::string_view inText)
-{
-  std::string theResult;
-  for (unsigned char theChar : inText) {
-    if (theChar >= 32 && theChar < 127 && theChar != '\\')
-      theResult += static_cast<char>(theChar);
-    else
-      theResult += "\\x" + std::string(1, "0123456789ABCDEF"[theChar >> 4]) + "0123456789ABCDEF"[theChar & 15];
-  }
-  return theResult;
-}
-
 class Generator {
 public:
   explicit Generator(unsigned inSeed) : mRandom(inSeed) {}
@@ -120,7 +108,8 @@ void CheckParameterString(const std::string& inText, Generator& ioGenerator)
   const bool theHasMessage = theParams.GetErrorText(theMessage);
   ASSERT_EQ(theHasMessage, theCode != 0);
   if (theCode != 0) {
-    ASSERT_TRUE(IsDefinedMessage(theCode, theMessage)) << "code " << theCode << ": " << Escaped(theMessage);
+    ASSERT_TRUE(IsDefinedMessage(theCode, theMessage))
+      << "code " << theCode << ": " << testing::PrintToString(theMessage);
     ASSERT_LE(theParams.GetErrorContext().size(), ParameterParser::kMaxContext);
   }
   ASSERT_GE(theParams.GetErrorPosition(), 0);
@@ -191,7 +180,8 @@ void RunSeeds(const std::vector<std::string>& inCorpus, std::size_t inRandomLeng
     Generator theGenerator(theSeed);
     for (int i = 0; i < kCasesPerSeed; ++i) {
       const std::string theText = i % 2 ? theGenerator.Mutated(inCorpus) : theGenerator.RandomText(inRandomLength);
-      SCOPED_TRACE("seed " + std::to_string(theSeed) + " case " + std::to_string(i) + ": \"" + Escaped(theText) + "\"");
+      SCOPED_TRACE("seed " + std::to_string(theSeed) + " case " + std::to_string(i) + ": " +
+                   testing::PrintToString(theText));
       inCheck(theText, theGenerator);
       if (testing::Test::HasFatalFailure())
         return;

@@ -228,7 +228,6 @@ TEST(JPEGParser, ReadsWhatLibjpegWrites)
     {{"grey", 17, 300, 1, JCS_GRAYSCALE, std::nullopt}, true, false, 0},
     {{"cmyk", 40, 30, 4, JCS_CMYK, JCS_CMYK}, false, true, 0},
     {{"ycck with a profile", 40, 30, 4, JCS_CMYK, JCS_YCCK, false, kProfile}, false, true, 2},
-    {{"rgb with a profile", 5, 5, 3, JCS_RGB, std::nullopt, false, kProfile}, true, false, 0},
   };
   for (const Case& theCase : kCases) {
     const Picture& thePicture = theCase.mPicture;

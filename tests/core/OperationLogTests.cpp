@@ -12,7 +12,6 @@
 #include <clocale>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -56,8 +55,7 @@ protected:
   // The file's lines; every line must end in CR LF.
   std::vector<std::string> Lines(const char* inName) const
   {
-    std::ifstream theFile(Path(inName), std::ios::binary);
-    std::string theText((std::istreambuf_iterator<char>(theFile)), std::istreambuf_iterator<char>());
+    const std::string theText = tltest::ReadFile(Path(inName));
     std::vector<std::string> theLines;
     std::size_t theStart = 0;
     for (std::size_t theEnd; (theEnd = theText.find("\r\n", theStart)) != std::string::npos; theStart = theEnd + 2) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,37 +84,18 @@ TEST(ParameterParser, ReadsPairsAndReportsEachFailureWithPositionAndCaret)
 }
 
 // The caret context holds as many whole characters as fit in 30 bytes on
-// either side of the caret.
+// either side of the caret: here 14 two-byte letters and one more byte.
 TEST(ParameterParser, CaretContextNeverSplitsACharacter)
 {
-  const std::string kLetters[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
-  std::mt19937 theRandom(1);
-  for (int theRound = 0; theRound < 200; ++theRound) {
-    SCOPED_TRACE(theRound);
-    std::vector<std::string> theChars = {"n", "="};  // then 20 letters, a blank and 20 letters lacking their "="
-    for (int i = 0; i < 41; ++i)
-      theChars.push_back(i == 20 ? " " : kLetters[theRandom() % 4]);
-    std::string theText, theLeft, theRight = "=";
-    for (const std::string& theChar : theChars)
-      theText += theChar;
-    for (auto theIt = theChars.rbegin(); theIt != theChars.rend() && theLeft.size() + theIt->size() <= 30; ++theIt)
-      theLeft = *theIt + theLeft;
-    RecordingParser theParser;
-    ASSERT_EQ(theParser.Parse(theText), ParameterParser::kNoEquals);
-    EXPECT_EQ(theParser.GetErrorContext(), theLeft + "^");
-
-    std::string theLetters;
-    bool theFull = false;
-    for (std::size_t i = 2; i < 22; ++i) {
-      theLetters += theChars[i];
-      theFull = theFull || theRight.size() + theChars[i].size() > 30;
-      if (!theFull)
-        theRight += theChars[i];
-    }
-    RecordingParser theLeading;
-    ASSERT_EQ(theLeading.Parse("=" + theLetters), ParameterParser::kNoParameter);
-    EXPECT_EQ(theLeading.GetErrorContext(), "^" + theRight);
-  }
+  std::string theLetters;
+  for (int i = 0; i < 15; ++i)
+    theLetters += "\xC3\xA9";
+  RecordingParser theTrailing;
+  ASSERT_EQ(theTrailing.Parse("n=x " + theLetters + "a"), ParameterParser::kNoEquals);
+  EXPECT_EQ(theTrailing.GetErrorContext(), theLetters.substr(2) + "a^");
+  RecordingParser theLeading;
+  ASSERT_EQ(theLeading.Parse("=" + theLetters), ParameterParser::kNoParameter);
+  EXPECT_EQ(theLeading.GetErrorContext(), "^=" + theLetters.substr(2));
 }
 
 TEST(ParameterParser, LimitsTokensToTheirLengths)
@@ -170,8 +150,6 @@ TEST(ParameterParser, HoldsAHookContextTo255Bytes)
   std::string theValue;
   for (int i = 0; i < 2000; ++i)
     theValue += "\xC3\xA9";
-  theParser.SetError(ParameterParser::kBadValue, "text", "=", theValue.c_str());
-  EXPECT_EQ(theParser.GetErrorContext().size(), 255u);
   theParser.SetError(ParameterParser::kBadValue, "text", "=", ("x" + theValue).c_str());
   EXPECT_EQ(theParser.GetErrorContext(), "text=x" + theValue.substr(0, 248));
   theParser.SetError(ParameterParser::kBadValue, "text", "=", theValue.c_str());

@@ -126,7 +126,7 @@ TEST(Parameters, RefusesBadValuesAndUnknownNames)
     EXPECT_EQ(ErrorText(theParams), theMessage) << theString;
   }
 
-  // 1025 pairs: too many points, and too long for a parameter string's value.
+  // 1025 pairs, too many points, can only come through ApplyParameter.
   std::string theMany;
   for (int i = 0; i < 1025; ++i)
     theMany += "1,2,";
@@ -134,7 +134,6 @@ TEST(Parameters, RefusesBadValuesAndUnknownNames)
   theTooMany.ApplyParameter("points", theMany.c_str());
   EXPECT_EQ(theTooMany.GetErrorCode(), 6);
   EXPECT_TRUE(theTooMany.Points.empty());
-  EXPECT_EQ(Parameters().Parse("points=" + theMany), 4);
   Parameters theUser;
   EXPECT_EQ(theUser.Parse("user=" + std::string(256, 'u')), 6);
   EXPECT_EQ(theUser.Impersonate, 0);

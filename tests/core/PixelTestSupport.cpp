@@ -1,15 +1,8 @@
 #include "tests/core/PixelTestSupport.h"
 
-#include "tests/core/EventWatcher.h"
-
 #include <cmath>
 
 namespace pixeltest {
-
-bool AssertionLogged(const std::string& inUnit, const std::string& inExpression)
-{
-  return tltest::EventWatcher(true).Asserted(inUnit, inExpression);
-}
 
 std::string ToString(const Rgb& inColor)
 {

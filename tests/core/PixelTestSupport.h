@@ -1,6 +1,6 @@
 #pragma once
-// What the pixel-buffer and palette suites share: assertions logged so far,
-// colours as bytes, DIB sections in memory device contexts, and test pictures.
+// What the pixel-buffer and palette suites share: colours as bytes, DIB
+// sections in memory device contexts, and test pictures.
 
 #include "tests/platform/GdiTestDibs.h"
 
@@ -8,10 +8,6 @@
 #include <string>
 
 namespace pixeltest {
-
-// True when "Assertion Failed in <unit> line N (<expression>)" was logged in
-// this test process.
-bool AssertionLogged(const std::string& inUnit, const std::string& inExpression);
 
 struct Rgb {
   std::uint8_t mRed = 0, mGreen = 0, mBlue = 0;

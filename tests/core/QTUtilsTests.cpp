@@ -119,7 +119,6 @@ TEST(QuickTimeLifeCycle, TheFirstUserDecidesAvailabilityAndReportsOnce)
   } const kCases[] = {
     {"", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
     {"/nonexistent/quicktime.so", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
-    {"/etc/passwd", "", kQTNotInstalledErr, 0, "0.0.0", {"Warning: Unable to access QuickTime (-2096)"}},
     {nullptr, "3.0", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 3.0.0" + kTooOld}},
     {nullptr, "4.0.3", kQTNoErr, 0, "0.0.0", {"Warning: QuickTime 4.0.3" + kTooOld}},
     {nullptr, "4.1", kQTNoErr, 1, "4.1.0", {}}, {nullptr, "6.0", kQTNoErr, 1, "6.0.0", {}},

@@ -70,11 +70,8 @@ TEST(Utilities, ParsesEveryKeywordTableInAnyCase)
   CheckTable("quality", ParseQuality,
              {{"lossless", 1024}, {"max", 1023}, {"min", 0}, {"low", 256}, {"normal", 512}, {"high", 768}});
   CheckTable("colorcount", ParseColorCount, {{"millions", 16777216}, {"thousands", 65536}, {"300", 300}});
-  CheckTable("charset", ParseCharset,
-             {{"ansi", 0}, {"default", 1}, {"symbol", 2}, {"mac", 77}, {"shiftjis", 128}, {"hangeul", 129},
-              {"hangul", 129}, {"johab", 130}, {"gb2312", 134}, {"chinesebig5", 136}, {"greek", 161},
-              {"turkish", 162}, {"vietnamese", 163}, {"hebrew", 177}, {"arabic", 178}, {"baltic", 186},
-              {"russian", 204}, {"thai", 222}, {"easteurope", 238}});
+  // The other charsets are read back from their display names in FormatsKeywordsBack.
+  CheckTable("charset", ParseCharset, {{"hangeul", 129}, {"hangul", 129}, {"gb2312", 134}, {"easteurope", 238}});
   CheckTable("bool", ParseBool, {{"true", 1}, {"false", 0}, {"yes", 1}, {"no", 0}, {"7", 1}, {"0", 0}, {"0x0", 0}});
 
   LONG theValue = 0;

@@ -38,6 +38,15 @@ std::uint8_t* SampleIn(std::uint8_t* inBase, const ImageHeader* inLayout, std::i
   return inBase + theOffset;
 }
 
+std::string DescribeReports(const std::vector<Report>& inReports)
+{
+  std::ostringstream theText;
+  for (const Report& theReport : inReports)
+    theText << theReport.mStatus << " " << theReport.mFunction << ": " << theReport.mMessage << " ["
+            << theReport.mModule << "]\n";
+  return theText.str();
+}
+
 std::uint8_t* SampleAddress(const ImageHeader* inImage, int inX, int inY, int inChannel)
 {
   return SampleIn(inImage->imageData, inImage, inImage->widthStep, inImage->height, inX, inY, inChannel);
@@ -73,23 +82,12 @@ void ReportRecorder::Clear()
 
 std::string ReportRecorder::Describe() const
 {
-  std::ostringstream theText;
-  for (const Report& theReport : gReports)
-    theText << theReport.mStatus << " " << theReport.mFunction << ": " << theReport.mMessage << " ["
-            << theReport.mModule << "]\n";
-  return theText.str();
+  return DescribeReports(gReports);
 }
 
 void ExpectReports(const ReportRecorder& inRecorder, const std::vector<Report>& inExpected, const std::string& inCase)
 {
-  ASSERT_EQ(inRecorder.Reports().size(), inExpected.size()) << inCase << "\n" << inRecorder.Describe();
-  for (std::size_t i = 0; i < inExpected.size(); ++i) {
-    const Report& theReport = inRecorder.Reports()[i];
-    EXPECT_EQ(theReport.mStatus, inExpected[i].mStatus) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mFunction, inExpected[i].mFunction) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mMessage, inExpected[i].mMessage) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mModule, inExpected[i].mModule) << inCase << " report " << i;
-  }
+  EXPECT_EQ(inRecorder.Describe(), DescribeReports(inExpected)) << inCase;
 }
 
 void HeaderDeleter::operator()(ImageHeader* inImage) const
@@ -116,6 +114,19 @@ HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, in
   std::mt19937 theRandom(inSeed);
   FillRandom(theImage.get(), theRandom);
   return theImage;
+}
+
+HeaderPtr RandomImage(int inWidth, int inHeight, const Layout& inLayout, unsigned inSeed)
+{
+  return RandomImage(inWidth, inHeight, inLayout.mDepth, inLayout.mChannels, inLayout.mAlpha, inLayout.mOrder,
+                     inSeed);
+}
+
+std::pair<int, int> ProcessedChannels(const Layout& inLayout)
+{
+  if (inLayout.mCoi)
+    return {inLayout.mCoi - 1, inLayout.mCoi - 1};
+  return {0, inLayout.mChannels - 1 - (inLayout.mAlpha ? 1 : 0)};
 }
 
 HeaderPtr CopyOf(const ImageHeader* inImage)

@@ -56,6 +56,15 @@ HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, in
                       unsigned inSeed);
 HeaderPtr CopyOf(const ImageHeader* inImage);
 
+// A layout of samples; mAlpha and mCoi are 0 for none.
+struct Layout {
+  int mDepth, mChannels, mAlpha, mOrder, mCoi;
+};
+HeaderPtr RandomImage(int inWidth, int inHeight, const Layout& inLayout, unsigned inSeed);
+// The first and last channel a kernel processes: the channel of interest,
+// else every channel but alpha.
+std::pair<int, int> ProcessedChannels(const Layout& inLayout);
+
 // A sample of an 8-, 16- or 32-bit (float) image, or a bit of a 1-bit one.
 double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
 void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);

@@ -1,6 +1,5 @@
 // Graphics exporter instances: they give their public format information and
-// default file type; none of them writes, so every export call answers
-// kQTBadComponentSelector.
+// default file type; none of them writes, so no export call is offered.
 
 #include "tests/quicktime/standin/Exporters.h"
 
@@ -46,11 +45,6 @@ ComponentResult GraphicsExportGetDefaultFileTypeAndCreator(GraphicsExportCompone
   return kQTNoErr;
 }
 
-ComponentResult NotAnOption(GraphicsExportComponent inExporter)
-{
-  return AsExporter(inExporter) ? kQTBadComponentSelector : kQTBadComponentInstance;
-}
-
 }  // namespace
 
 ComponentInstanceRecord* NewExporter(const ComponentRecord& inComponent)
@@ -60,20 +54,6 @@ ComponentInstanceRecord* NewExporter(const ComponentRecord& inComponent)
 
 void AddExporterServices(QTServices& ioTable)
 {
-  using Exporter = GraphicsExportComponent;
   ioTable.GraphicsExportGetMIMETypeList = GraphicsExportGetMIMETypeList;
   ioTable.GraphicsExportGetDefaultFileTypeAndCreator = GraphicsExportGetDefaultFileTypeAndCreator;
-  ioTable.GraphicsExportSetInputGWorld = [](Exporter inExporter, GWorldPtr) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetOutputHandle = [](Exporter inExporter, Handle) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetOutputFile = [](Exporter inExporter, const FSSpec*) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetCompressionQuality = [](Exporter inExporter, CodecQ) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetInterlaceStyle = [](Exporter inExporter, UInt32) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetDepth = [](Exporter inExporter, SInt32) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportGetResolution = [](Exporter inExporter, Fixed*, Fixed*) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportSetResolution = [](Exporter inExporter, Fixed, Fixed) { return NotAnOption(inExporter); };
-  ioTable.GraphicsExportDoExport = [](Exporter inExporter, UInt32* outSizeWritten) {
-    if (outSizeWritten)
-      *outSizeWritten = 0;
-    return NotAnOption(inExporter);
-  };
 }

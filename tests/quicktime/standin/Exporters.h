@@ -1,7 +1,6 @@
 #pragma once
 // Graphics exporters: components that list a format (the first of them BMP)
-// and the hidden base exporter. None writes: export calls answer
-// kQTBadComponentSelector.
+// and the hidden base exporter. None writes.
 
 #include "platform/quicktime/QTServices.h"
 #include "tests/quicktime/standin/Components.h"

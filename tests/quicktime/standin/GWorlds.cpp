@@ -162,10 +162,8 @@ bool MakeDevice(WorldPixels& ioPixels)
   return ioPixels.mOldBitmap != nullptr;
 }
 
-// New pixels of a format and size: over inBuffer with inRowBytes when given,
-// else over memory of their own (zeroed).
-QDErr MakePixels(OSType inFormat, const Rect& inBounds, CTabHandle inTable, Ptr inBuffer, SInt32 inRowBytes,
-                 std::unique_ptr<WorldPixels>& outPixels)
+// New pixels of a format and size over memory of their own (zeroed).
+QDErr MakePixels(OSType inFormat, const Rect& inBounds, CTabHandle inTable, std::unique_ptr<WorldPixels>& outPixels)
 {
   int theBits = BitsPerPixel(inFormat);
   if (theBits == 0 || theBits == 2 || IsEmptyRect(inBounds))
@@ -174,23 +172,14 @@ QDErr MakePixels(OSType inFormat, const Rect& inBounds, CTabHandle inTable, Ptr 
   thePixels->mFormat = inFormat;
   thePixels->mWidth = inBounds.right - inBounds.left;
   thePixels->mHeight = inBounds.bottom - inBounds.top;
-  std::int64_t theRowBytes = PaddedRowBytes(thePixels->mWidth, theBits);
-  if (inBuffer) {
-    if (inRowBytes < theRowBytes || inRowBytes % 4 != 0)
-      return kQTParamErr;
-    theRowBytes = inRowBytes;
-  }
+  const std::int64_t theRowBytes = PaddedRowBytes(thePixels->mWidth, theBits);
   if (theRowBytes * thePixels->mHeight > kMaxPixelBytes)
     return kQTMemFullErr;
   thePixels->mRowBytes = static_cast<std::ptrdiff_t>(theRowBytes);
-  if (inBuffer) {
-    thePixels->mBase = reinterpret_cast<unsigned char*>(inBuffer);
-  } else {
-    thePixels->mOwnedMemory.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(theRowBytes * thePixels->mHeight)]());
-    if (!thePixels->mOwnedMemory)
-      return kQTMemFullErr;
-    thePixels->mBase = thePixels->mOwnedMemory.get();
-  }
+  thePixels->mOwnedMemory.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(theRowBytes * thePixels->mHeight)]());
+  if (!thePixels->mOwnedMemory)
+    return kQTMemFullErr;
+  thePixels->mBase = thePixels->mOwnedMemory.get();
   if (IsIndexedFormat(inFormat)) {
     thePixels->mTable = inTable ? ColorsOfTable(inTable) : std::vector<RGBColor>{};
     if (thePixels->mTable.empty() || thePixels->mTable.size() > (1u << theBits))
@@ -223,14 +212,13 @@ QDErr AddWorld(GWorldPtr* outWorld, const Rect& inBounds, std::unique_ptr<WorldP
 }
 
 // A new GWorld over new pixels (see MakePixels).
-QDErr MakeWorld(GWorldPtr* outWorld, OSType inFormat, const Rect* inBounds, CTabHandle inTable, Ptr inBuffer,
-                SInt32 inRowBytes)
+QDErr MakeWorld(GWorldPtr* outWorld, OSType inFormat, const Rect* inBounds, CTabHandle inTable)
 {
   if (!outWorld || !inBounds)
     return SetQDError(kQTParamErr);
   *outWorld = nullptr;
   std::unique_ptr<WorldPixels> thePixels;
-  QDErr theErr = MakePixels(inFormat, *inBounds, inTable, inBuffer, inRowBytes, thePixels);
+  QDErr theErr = MakePixels(inFormat, *inBounds, inTable, thePixels);
   if (theErr != kQTNoErr)
     return SetQDError(theErr);
   return AddWorld(outWorld, *inBounds, std::move(thePixels));
@@ -239,18 +227,7 @@ QDErr MakeWorld(GWorldPtr* outWorld, OSType inFormat, const Rect* inBounds, CTab
 QDErr NewGWorld(GWorldPtr* outWorld, SInt32 inDepth, const Rect* inBounds, CTabHandle inTable, GDHandle,
                 GWorldFlags)
 {
-  return MakeWorld(outWorld, static_cast<OSType>(inDepth), inBounds, inTable, nullptr, 0);
-}
-
-QDErr NewGWorldFromPtr(GWorldPtr* outWorld, OSType inPixelFormat, const Rect* inBounds, CTabHandle inTable,
-                       GDHandle, GWorldFlags, Ptr inBuffer, SInt32 inRowBytes)
-{
-  if (!inBuffer) {
-    if (outWorld)
-      *outWorld = nullptr;
-    return SetQDError(kQTParamErr);
-  }
-  return MakeWorld(outWorld, inPixelFormat, inBounds, inTable, inBuffer, inRowBytes);
+  return MakeWorld(outWorld, static_cast<OSType>(inDepth), inBounds, inTable);
 }
 
 QDErr NewGWorldFromHBITMAP(GWorldPtr* outWorld, CTabHandle, GDHandle, GWorldFlags, HBITMAP inBitmap, HDC inDC)
@@ -332,7 +309,7 @@ GWorldFlags UpdateGWorld(GWorldPtr* ioWorld, SInt32 inDepth, const Rect* inBound
   OSType theFormat = inDepth == 0 ? theWorld->mPixels->mFormat : static_cast<OSType>(inDepth);
   Rect theBounds = inBounds ? *inBounds : theWorld->mPortRect;
   std::unique_ptr<WorldPixels> thePixels;
-  QDErr theErr = MakePixels(theFormat, theBounds, inTable, nullptr, 0, thePixels);
+  QDErr theErr = MakePixels(theFormat, theBounds, inTable, thePixels);
   if (theErr != kQTNoErr) {
     SetQDError(theErr);
     return -1;
@@ -532,7 +509,6 @@ PixMapHandle PixMapOfWorld(GWorldPtr inWorld)
 void AddGWorldServices(QTServices& ioTable)
 {
   ioTable.NewGWorld = NewGWorld;
-  ioTable.NewGWorldFromPtr = NewGWorldFromPtr;
   ioTable.NewGWorldFromHBITMAP = NewGWorldFromHBITMAP;
   ioTable.UpdateGWorld = UpdateGWorld;
   ioTable.DisposeGWorld = DisposeGWorld;

@@ -1,23 +1,15 @@
-// Fixed point, matrices, TransformRect and rectangle regions.
+// Fixed point and matrices.
 
 #include "tests/quicktime/standin/Geometry.h"
-
-#include "tests/quicktime/standin/LiveSet.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
-struct RegionRecord {
-  Rect mBounds{};
-};
-
 namespace {
 
 constexpr double kFixedOne = 65536.0;
 constexpr Fixed kFractOne = 0x40000000;  // 1.0 in 2.30
-
-LiveSet<RegionRecord> gRegions;
 
 Fixed Long2Fix(SInt32 inValue)
 {
@@ -50,53 +42,6 @@ void RectMatrix(MatrixRecord* outMatrix, const Rect* inSource, const Rect* inDes
   outMatrix->matrix[1][1] = DoubleToFixed(theScaleY);
   outMatrix->matrix[2][0] = DoubleToFixed(inDestination->left - inSource->left * theScaleX);
   outMatrix->matrix[2][1] = DoubleToFixed(inDestination->top - inSource->top * theScaleY);
-}
-
-SInt16 ToCoordinate(double inValue)
-{
-  return static_cast<SInt16>(std::clamp(std::round(inValue), -32768.0, 32767.0));
-}
-
-Boolean TransformRect(const MatrixRecord* inMatrix, Rect* ioRect, FixedPoint* outCorners)
-{
-  if (!inMatrix || !ioRect)
-    return false;
-  Affine theAffine = AffineFromMatrix(*inMatrix);
-  const double theX[4] = {double(ioRect->left), double(ioRect->right), double(ioRect->right), double(ioRect->left)};
-  const double theY[4] = {double(ioRect->top), double(ioRect->top), double(ioRect->bottom), double(ioRect->bottom)};
-  double theLeft = HUGE_VAL, theTop = HUGE_VAL, theRight = -HUGE_VAL, theBottom = -HUGE_VAL;
-  for (int i = 0; i < 4; ++i) {
-    double theMappedX = theAffine.mA * theX[i] + theAffine.mC * theY[i] + theAffine.mTx;
-    double theMappedY = theAffine.mB * theX[i] + theAffine.mD * theY[i] + theAffine.mTy;
-    if (outCorners)
-      outCorners[i] = {DoubleToFixed(theMappedX), DoubleToFixed(theMappedY)};
-    theLeft = std::min(theLeft, theMappedX);
-    theRight = std::max(theRight, theMappedX);
-    theTop = std::min(theTop, theMappedY);
-    theBottom = std::max(theBottom, theMappedY);
-  }
-  *ioRect = {ToCoordinate(theTop), ToCoordinate(theLeft), ToCoordinate(theBottom), ToCoordinate(theRight)};
-  return theAffine.mB == 0 && theAffine.mC == 0;
-}
-
-RgnHandle NewRgn()
-{
-  auto* theRegion = new (std::nothrow) RegionRecord;
-  if (theRegion)
-    gRegions.Add(theRegion);
-  return theRegion;
-}
-
-void RectRgn(RgnHandle inRegion, const Rect* inRect)
-{
-  if (inRect && gRegions.Contains(inRegion))
-    inRegion->mBounds = *inRect;
-}
-
-void DisposeRgn(RgnHandle inRegion)
-{
-  if (gRegions.Remove(inRegion))
-    delete inRegion;
 }
 
 }  // namespace
@@ -153,8 +98,4 @@ void AddGeometryServices(QTServices& ioTable)
   ioTable.Fix2Long = Fix2Long;
   ioTable.SetIdentityMatrix = SetIdentityMatrix;
   ioTable.RectMatrix = RectMatrix;
-  ioTable.TransformRect = TransformRect;
-  ioTable.NewRgn = NewRgn;
-  ioTable.RectRgn = RectRgn;
-  ioTable.DisposeRgn = DisposeRgn;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Fixed-point numbers, matrices and rectangle regions.
+// Fixed-point numbers and matrices.
 
 #include "platform/quicktime/QTServices.h"
 

@@ -78,19 +78,6 @@ OSErr SetImageDescriptionCTable(ImageDescriptionHandle inDescription, CTabHandle
   return AddExtension(inDescription, kQTColorTableExtension, theTable);
 }
 
-OSErr GetImageDescriptionExtension(ImageDescriptionHandle inDescription, Handle* outExtension, OSType inType,
-                                   SInt32 inIndex)
-{
-  if (!outExtension)
-    return kQTParamErr;
-  *outExtension = nullptr;
-  std::string_view theData;
-  if (!FindExtension(inDescription, inType, inIndex, theData))
-    return kQTExtensionNotFoundErr;
-  *outExtension = NewHandleWithBytes(theData);
-  return *outExtension ? kQTNoErr : kQTMemFullErr;
-}
-
 // The entries of a stored colour table.
 std::vector<RGBColor> ColorsOf(std::string_view inTable)
 {
@@ -175,5 +162,4 @@ void AddImageDescriptionServices(QTServices& ioTable)
 {
   ioTable.FDecompressImage = FDecompressImage;
   ioTable.SetImageDescriptionCTable = SetImageDescriptionCTable;
-  ioTable.GetImageDescriptionExtension = GetImageDescriptionExtension;
 }

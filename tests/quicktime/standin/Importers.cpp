@@ -49,8 +49,6 @@ struct GraphicsImporter : ComponentInstanceRecord {
   OSType mDataRefType = 0;
 
   GWorldPtr mWorld = nullptr;
-  bool mHasSourceRect = false;
-  Rect mSourceRect{};
   MatrixRecord mMatrix = IdentityMatrix();
 };
 
@@ -230,52 +228,6 @@ ComponentResult GraphicsImportValidate(GraphicsImportComponent inImporter, Boole
   return kQTNoErr;
 }
 
-ComponentResult GraphicsImportGetImageCount(GraphicsImportComponent inImporter, UInt32* outCount)
-{
-  GraphicsImporter* theImporter = AsImporter(inImporter);
-  if (!theImporter)
-    return kQTBadComponentInstance;
-  if (!outCount)
-    return kQTParamErr;
-  ImageInfo theInfo;
-  OSErr theErr = ReadInfo(*theImporter, theInfo);
-  *outCount = theErr == kQTNoErr ? 1 : 0;
-  return theErr;
-}
-
-ComponentResult GraphicsImportSetImageIndex(GraphicsImportComponent inImporter, UInt32 inIndex)
-{
-  GraphicsImporter* theImporter = AsImporter(inImporter);
-  if (!theImporter)
-    return kQTBadComponentInstance;
-  return inIndex == 1 ? kQTNoErr : kQTParamErr;
-}
-
-ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent inImporter, Rect* outBounds)
-{
-  GraphicsImporter* theImporter = AsImporter(inImporter);
-  if (!theImporter)
-    return kQTBadComponentInstance;
-  if (!outBounds)
-    return kQTParamErr;
-  *outBounds = {};
-  ImageInfo theInfo;
-  OSErr theErr = ReadInfo(*theImporter, theInfo);
-  if (theErr == kQTNoErr)
-    *outBounds = {0, 0, static_cast<SInt16>(theInfo.mHeight), static_cast<SInt16>(theInfo.mWidth)};
-  return theErr;
-}
-
-ComponentResult GraphicsImportGetDefaultMatrix(GraphicsImportComponent inImporter, MatrixRecord* outMatrix)
-{
-  if (!AsImporter(inImporter))
-    return kQTBadComponentInstance;
-  if (!outMatrix)
-    return kQTParamErr;
-  *outMatrix = IdentityMatrix();
-  return kQTNoErr;
-}
-
 ComponentResult GraphicsImportGetImageDescription(GraphicsImportComponent inImporter,
                                                   ImageDescriptionHandle* outDescription)
 {
@@ -293,16 +245,6 @@ ComponentResult GraphicsImportGetImageDescription(GraphicsImportComponent inImpo
   return *outDescription ? kQTNoErr : kQTMemFullErr;
 }
 
-ComponentResult GraphicsImportGetColorSyncProfile(GraphicsImportComponent inImporter, Handle* outProfile)
-{
-  if (!AsImporter(inImporter))
-    return kQTBadComponentInstance;
-  if (!outProfile)
-    return kQTParamErr;
-  *outProfile = nullptr;
-  return kQTNoErr;
-}
-
 ComponentResult GraphicsImportGetMIMETypeList(GraphicsImportComponent inImporter, QTAtomContainer* outList)
 {
   GraphicsImporter* theImporter = AsImporter(inImporter);
@@ -313,16 +255,6 @@ ComponentResult GraphicsImportGetMIMETypeList(GraphicsImportComponent inImporter
   const ComponentRecord& theComponent = theImporter->mComponent;
   *outList = NewFormatInfo(theComponent.mExtensions, theComponent.mMIME, theComponent.mFormatDescription);
   return *outList ? kQTNoErr : kQTMemFullErr;
-}
-
-ComponentResult GraphicsImportDoesDrawAllPixels(GraphicsImportComponent inImporter, SInt16* outDrawsAllPixels)
-{
-  if (!AsImporter(inImporter))
-    return kQTBadComponentInstance;
-  if (!outDrawsAllPixels)
-    return kQTParamErr;
-  *outDrawsAllPixels = 1;
-  return kQTNoErr;
 }
 
 ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent inImporter, CGrafPtr inPort, GDHandle)
@@ -336,17 +268,6 @@ ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent inImporter, CGra
   return kQTNoErr;
 }
 
-ComponentResult GraphicsImportSetSourceRect(GraphicsImportComponent inImporter, const Rect* inSource)
-{
-  GraphicsImporter* theImporter = AsImporter(inImporter);
-  if (!theImporter)
-    return kQTBadComponentInstance;
-  theImporter->mHasSourceRect = inSource != nullptr;
-  if (inSource)
-    theImporter->mSourceRect = *inSource;
-  return kQTNoErr;
-}
-
 ComponentResult GraphicsImportSetMatrix(GraphicsImportComponent inImporter, const MatrixRecord* inMatrix)
 {
   GraphicsImporter* theImporter = AsImporter(inImporter);
@@ -354,12 +275,6 @@ ComponentResult GraphicsImportSetMatrix(GraphicsImportComponent inImporter, cons
     return kQTBadComponentInstance;
   theImporter->mMatrix = inMatrix ? *inMatrix : IdentityMatrix();
   return kQTNoErr;
-}
-
-// Every transfer mode draws as copy.
-ComponentResult GraphicsImportSetGraphicsMode(GraphicsImportComponent inImporter, SInt32, const RGBColor*)
-{
-  return AsImporter(inImporter) ? kQTNoErr : kQTBadComponentInstance;
 }
 
 ComponentResult GraphicsImportDraw(GraphicsImportComponent inImporter)
@@ -383,9 +298,7 @@ ComponentResult GraphicsImportDraw(GraphicsImportComponent inImporter)
   theFrom.mWidth = theImage.mWidth;
   theFrom.mHeight = theImage.mHeight;
   theFrom.mFormat = theImage.mFormat;
-  Rect theSource = theImporter->mHasSourceRect
-                       ? theImporter->mSourceRect
-                       : Rect{0, 0, static_cast<SInt16>(theImage.mHeight), static_cast<SInt16>(theImage.mWidth)};
+  const Rect theSource{0, 0, static_cast<SInt16>(theImage.mHeight), static_cast<SInt16>(theImage.mWidth)};
   return DrawPixels(theFrom, theSource, theImporter->mMatrix, theTo);
 }
 
@@ -405,17 +318,9 @@ void AddImporterServices(QTServices& ioTable)
   ioTable.GraphicsImportGetDataHandle = GraphicsImportGetDataHandle;
   ioTable.GraphicsImportGetDataReference = GraphicsImportGetDataReference;
   ioTable.GraphicsImportValidate = GraphicsImportValidate;
-  ioTable.GraphicsImportGetImageCount = GraphicsImportGetImageCount;
-  ioTable.GraphicsImportSetImageIndex = GraphicsImportSetImageIndex;
-  ioTable.GraphicsImportGetNaturalBounds = GraphicsImportGetNaturalBounds;
-  ioTable.GraphicsImportGetDefaultMatrix = GraphicsImportGetDefaultMatrix;
   ioTable.GraphicsImportGetImageDescription = GraphicsImportGetImageDescription;
-  ioTable.GraphicsImportGetColorSyncProfile = GraphicsImportGetColorSyncProfile;
   ioTable.GraphicsImportGetMIMETypeList = GraphicsImportGetMIMETypeList;
-  ioTable.GraphicsImportDoesDrawAllPixels = GraphicsImportDoesDrawAllPixels;
   ioTable.GraphicsImportSetGWorld = GraphicsImportSetGWorld;
-  ioTable.GraphicsImportSetSourceRect = GraphicsImportSetSourceRect;
   ioTable.GraphicsImportSetMatrix = GraphicsImportSetMatrix;
-  ioTable.GraphicsImportSetGraphicsMode = GraphicsImportSetGraphicsMode;
   ioTable.GraphicsImportDraw = GraphicsImportDraw;
 }

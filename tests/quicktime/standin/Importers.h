@@ -1,7 +1,6 @@
 #pragma once
 // Graphics importers for JPEG and BMP data from a file, a handle or a
-// pointer reference. Each image file holds one image; nothing carries a
-// default matrix or an embedded colour profile.
+// pointer reference; they draw the whole image through their matrix.
 
 #include "platform/quicktime/QTServices.h"
 #include "tests/quicktime/standin/Components.h"

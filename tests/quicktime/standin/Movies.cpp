@@ -1,5 +1,5 @@
-// Movie calls: nothing is ever a movie. Calls on a movie, track or media
-// (which no call hands out) set kQTInvalidMovieErr.
+// Movie calls: nothing is ever a movie, so no call on a movie, track or
+// media is offered.
 
 #include "tests/quicktime/standin/Movies.h"
 
@@ -41,18 +41,6 @@ OSErr NewMovieFromDataRef(Movie* outMovie, SInt16, SInt16*, Handle, OSType)
   return Fail(kQTNoMovieFoundErr);
 }
 
-void GetMovieBox(Movie, Rect* outBox)
-{
-  if (outBox)
-    *outBox = {};
-  Fail(kQTInvalidMovieErr);
-}
-
-void NoMovie()
-{
-  Fail(kQTInvalidMovieErr);
-}
-
 }  // namespace
 
 void SetMoviesError(OSErr inErr)
@@ -66,20 +54,5 @@ void AddMovieServices(QTServices& ioTable)
   ioTable.CloseMovieFile = [](SInt16) { return Fail(kQTParamErr); };
   ioTable.NewMovieFromFile = NewMovieFromFile;
   ioTable.NewMovieFromDataRef = NewMovieFromDataRef;
-  ioTable.DisposeMovie = [](Movie) { NoMovie(); };
-  ioTable.GetMovieDuration = [](Movie) -> TimeValue { NoMovie(); return 0; };
-  ioTable.SetMovieTimeValue = [](Movie, TimeValue) { NoMovie(); };
-  ioTable.GetMovieBox = GetMovieBox;
-  ioTable.SetMovieGWorld = [](Movie, CGrafPtr, GDHandle) { NoMovie(); };
-  ioTable.SetMovieMatrix = [](Movie, const MatrixRecord*) { NoMovie(); };
-  ioTable.SetMovieClipRgn = [](Movie, RgnHandle) { NoMovie(); };
-  ioTable.GetMovieTrackCount = [](Movie) -> SInt32 { NoMovie(); return 0; };
-  ioTable.GetMovieIndTrack = [](Movie, SInt32) -> Track { NoMovie(); return nullptr; };
-  ioTable.GetTrackMedia = [](Track) -> Media { NoMovie(); return nullptr; };
-  ioTable.GetMediaHandler = [](Media) -> MediaHandler { NoMovie(); return nullptr; };
-  ioTable.MediaSetGraphicsMode = [](MediaHandler, SInt32, const RGBColor*) -> ComponentResult {
-    return Fail(kQTInvalidMovieErr);
-  };
-  ioTable.MoviesTask = [](Movie, SInt32) { NoMovie(); };
   ioTable.GetMoviesError = [] { return gMoviesError; };
 }

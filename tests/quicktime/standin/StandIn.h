@@ -6,7 +6,7 @@
 // importers for JPEG and BMP, flagged kQTHasFormatInfoFlag; a hidden base
 // exporter and exporters that list a format, BMP first, and write nothing);
 // GWorlds over memory whose ports draw through DIB sections over the same
-// pixels; handles; file specifications; fixed point, matrices and regions. It has no
+// pixels; handles; file specifications; fixed point and matrices. It has no
 // movies: every existing file or data reference answers kQTNoMovieFoundErr.
 // Drawing maps each destination pixel to its nearest source pixel through
 // the matrix, and draws every transfer mode as copy.

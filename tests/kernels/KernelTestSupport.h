@@ -4,14 +4,12 @@
 // tiles live in the test and whose callback keeps a log.
 
 #include "kernels/ErrorStatus.h"
-#include "kernels/FastAffine.h"
 #include "kernels/ImageHeader.h"
 #include "kernels/IplTypes.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,31 +54,19 @@ HeaderPtr RandomImage(int inWidth, int inHeight, int inDepth, int inChannels, in
                       unsigned inSeed);
 HeaderPtr CopyOf(const ImageHeader* inImage);
 
+// A layout of samples; mAlpha and mCoi are 0 for none.
+struct Layout {
+  int mDepth, mChannels, mAlpha, mOrder, mCoi;
+};
+HeaderPtr RandomImage(int inWidth, int inHeight, const Layout& inLayout, unsigned inSeed);
+// The first and last channel a kernel processes: the channel of interest,
+// else every channel but alpha.
+std::pair<int, int> ProcessedChannels(const Layout& inLayout);
+
 // A sample of an 8-, 16- or 32-bit (float) image, or a bit of a 1-bit one.
 double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
 void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);
-bool BitAtPixel(const ImageHeader* inImage, int inX, int inY);
-void SetBitAtPixel(ImageHeader* inImage, int inX, int inY, bool inValue);
-
-void FillRandom(ImageHeader* inImage, std::mt19937& inRandom);
 std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage);
-
-// Distance from a point to the nearest edge of a quadrangle.
-double EdgeDistance(const double inQuad[4][2], double inX, double inY);
-
-// While it lives the fast layer is switched as asked; afterwards it is as the
-// environment set it.
-class FastLayerSwitch {
- public:
-  FastLayerSwitch(bool inEnabled, int inThreads = 0,
-                  kernels::VectorLevel inVectors = kernels::VectorLevel::kAvx512);
-  ~FastLayerSwitch();
-  FastLayerSwitch(const FastLayerSwitch&) = delete;
-  FastLayerSwitch& operator=(const FastLayerSwitch&) = delete;
-
- private:
-  bool mWasEnabled;
-};
 
 // A tiled image over a plain one of the same layout (the "picture"): a tile
 // is filled from the picture when first asked for and written back when a

@@ -16,9 +16,7 @@ using kerneltest::ReportRecorder;
 // inside both regions and in the processed channels only.
 TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
 {
-  const struct {
-    int mDepth, mChannels, mAlpha, mOrder, mCoi;
-  } kLayouts[] = {
+  const kerneltest::Layout kLayouts[] = {
     {IPL_DEPTH_1U, 1, 0, IPL_DATA_ORDER_PIXEL, 0},  {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},  {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0},
     {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PLANE, 0},  {IPL_DEPTH_8U, 4, 0, IPL_DATA_ORDER_PIXEL, 3},
@@ -34,11 +32,9 @@ TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
     std::mt19937 theRandom(theSeed);
     std::uniform_int_distribution<int> theSize(1, 30);
     std::uniform_int_distribution<int> theShift(-10, 40);
-    HeaderPtr theSource = kerneltest::RandomImage(theSize(theRandom), theSize(theRandom), theLayout.mDepth,
-                                                  theLayout.mChannels, theLayout.mAlpha, theLayout.mOrder, theSeed);
+    HeaderPtr theSource = kerneltest::RandomImage(theSize(theRandom), theSize(theRandom), theLayout, theSeed);
     HeaderPtr theDestination =
-      kerneltest::RandomImage(theSize(theRandom) + 5, theSize(theRandom) + 5, theLayout.mDepth, theLayout.mChannels,
-                              theLayout.mAlpha, theLayout.mOrder, theSeed + 500);
+      kerneltest::RandomImage(theSize(theRandom) + 5, theSize(theRandom) + 5, theLayout, theSeed + 500);
     HeaderPtr theOriginal = kerneltest::CopyOf(theDestination.get());
     RoiRecord theSourceRoi{theLayout.mCoi, 1, 0, theSource->width, std::max(theSource->height - 1, 1)};
     RoiRecord theDestinationRoi{theLayout.mCoi, 0, 2, theDestination->width - 1, theDestination->height};
@@ -54,8 +50,7 @@ TEST(QuarterTurn, EveryDepthAndLayoutIsAnExactCopy)
     kernels::IplRect theFrom, theTo;
     if (!kernels::RoiRect(theSource.get(), true, theFrom) || !kernels::RoiRect(theDestination.get(), true, theTo))
       continue;
-    const int theFirst = theLayout.mCoi ? theLayout.mCoi - 1 : 0;
-    const int theLast = theLayout.mCoi ? theLayout.mCoi - 1 : theLayout.mChannels - 1 - (theLayout.mAlpha ? 1 : 0);
+    const auto [theFirst, theLast] = kerneltest::ProcessedChannels(theLayout);
     for (int y = 0; y < theDestination->height; ++y) {
       for (int x = 0; x < theDestination->width; ++x) {
         // The source pixel the exact turn puts at (x, y).

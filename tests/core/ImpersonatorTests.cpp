@@ -1,6 +1,7 @@
 #include "core/Impersonator.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
+#include "tests/support/SystemUser.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,41 +9,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <random>
 #include <string>
 
 namespace {
 
-bool Run(const std::string& inCommand)
-{
-  return std::system((inCommand + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string RandomHex(int inDigits)
-{
-  std::random_device theSource;
-  std::string theText;
-  for (int i = 0; i < inDigits; ++i)
-    theText += "0123456789abcdef"[theSource() % 16];
-  return theText;
-}
-
-// A user with a password, made for one test and removed whatever happens.
-class SystemUser {
-public:
-  SystemUser() : mName("tl4c" + RandomHex(8)), mPassword("Pw-" + RandomHex(16))
-  {
-    mMade = Run("useradd -M -s /usr/sbin/nologin " + mName) && Run("echo '" + mName + ":" + mPassword + "' | chpasswd");
-  }
-  ~SystemUser() { Run("userdel " + mName); }
-  SystemUser(const SystemUser&) = delete;
-  SystemUser& operator=(const SystemUser&) = delete;
-
-  bool mMade = false;
-  std::string mName;
-  std::string mPassword;
-};
+using tltest::SystemUser;
 
 std::string ProcessUser()
 {

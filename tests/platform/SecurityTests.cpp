@@ -4,12 +4,12 @@
 #include "platform/kernel/Handles.h"
 #include "platform/security/Security.h"
 #include "platform/threads/Threads.h"
+#include "tests/support/SystemUser.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/capability.h>
 #include <pwd.h>
 #include <sys/fsuid.h>
@@ -20,54 +20,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-bool Run(const std::string& inCommand)
-{
-  return std::system((inCommand + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string RandomHex(int inDigits)
-{
-  std::random_device theSource;
-  std::string theText;
-  for (int i = 0; i < inDigits; ++i)
-    theText += "0123456789abcdef"[theSource() % 16];
-  return theText;
-}
-
-// A user with a password and an extra group, made for one test and removed
-// whatever happens to it (the checks themselves run in a child process).
-struct SystemUser {
-  SystemUser()
-  {
-    mMade = Run("groupadd " + mExtraGroup) && Run("useradd -M -s /usr/sbin/nologin -G " + mExtraGroup + " " + mName) &&
-            Run("echo '" + mName + ":" + mPassword + "' | chpasswd");
-    const group* theGroup = getgrnam(mExtraGroup.c_str());
-    const passwd* theUser = getpwnam(mName.c_str());
-    mExtraGid = theGroup ? theGroup->gr_gid : 0;
-    mUid = theUser ? theUser->pw_uid : 0;
-  }
-  ~SystemUser()
-  {
-    Run("userdel " + mName);
-    Run("groupdel " + mExtraGroup);
-  }
-
-  std::string mName = "tl4u" + RandomHex(8);
-  std::string mExtraGroup = "tl4g" + RandomHex(8);
-  std::string mPassword = "Pw-" + RandomHex(16);
-  bool mMade = false;
-  uid_t mUid = 0;
-  gid_t mExtraGid = 0;
-};
+using tltest::SystemUser;
 
 // Root without the capabilities that override file permissions, so that
 // what a file's mode allows is what counts, also after reverting.

@@ -1,0 +1,27 @@
+#pragma once
+// A throw-away system account for the impersonation tests. Needs root.
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace tltest {
+
+// A user with a password and an extra group, made for one test and removed
+// whatever happens to it.
+class SystemUser {
+public:
+  SystemUser();
+  ~SystemUser();
+  SystemUser(const SystemUser&) = delete;
+  SystemUser& operator=(const SystemUser&) = delete;
+
+  const std::string mName;
+  const std::string mExtraGroup;
+  const std::string mPassword;
+  bool mMade = false;  // useradd, groupadd and chpasswd all succeeded
+  uid_t mUid = 0;
+  gid_t mExtraGid = 0;
+};
+
+}  // namespace tltest

@@ -604,8 +604,7 @@ int EnumFontFamiliesExA(HDC inDC, LOGFONTA* inFilter, FONTENUMPROCA inCallback, 
     NEWTEXTMETRICEXA theMetrics{};
     theMetrics.ntmTm.tmWeight = FW_NORMAL;
     theMetrics.ntmTm.tmCharSet = theFont.lfCharSet;
-    theResult = inCallback(&theEntry.elfLogFont, reinterpret_cast<const TEXTMETRICA*>(&theMetrics),
-                           TRUETYPE_FONTTYPE, inParam);
+    theResult = inCallback(&theEntry.elfLogFont, &theMetrics.ntmTm, TRUETYPE_FONTTYPE, inParam);
     if (theResult == 0)
       break;
   }

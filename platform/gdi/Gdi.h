@@ -274,27 +274,9 @@ struct TEXTMETRICA {
   BYTE tmCharSet;
 };
 
-struct NEWTEXTMETRICA {
-  LONG tmHeight;
-  LONG tmAscent;
-  LONG tmDescent;
-  LONG tmInternalLeading;
-  LONG tmExternalLeading;
-  LONG tmAveCharWidth;
-  LONG tmMaxCharWidth;
-  LONG tmWeight;
-  LONG tmOverhang;
-  LONG tmDigitizedAspectX;
-  LONG tmDigitizedAspectY;
-  BYTE tmFirstChar;
-  BYTE tmLastChar;
-  BYTE tmDefaultChar;
-  BYTE tmBreakChar;
-  BYTE tmItalic;
-  BYTE tmUnderlined;
-  BYTE tmStruckOut;
-  BYTE tmPitchAndFamily;
-  BYTE tmCharSet;
+// The metrics of a font family as enumeration gives them: TEXTMETRICA and four
+// more fields, in this order.
+struct NEWTEXTMETRICA : TEXTMETRICA {
   DWORD ntmFlags;
   UINT ntmSizeEM;
   UINT ntmCellHeight;

@@ -2,12 +2,12 @@
 #include "core/Preferences.h"
 #include "platform/base/WinError.h"
 #include "tests/core/EventWatcher.h"
+#include "tests/core/TestProfiles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,20 +16,10 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 using Pixel = std::array<int, 4>;
-
-struct ProfileCloser {
-  void operator()(void* inProfile) const { cmsCloseProfile(inProfile); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-
-Bytes SaveProfile(cmsHPROFILE inProfile)
-{
-  cmsUInt32Number theSize = 0;
-  cmsSaveProfileToMem(inProfile, nullptr, &theSize);
-  Bytes theBytes(theSize);
-  cmsSaveProfileToMem(inProfile, theBytes.data(), &theSize);
-  return theBytes;
-}
+using profiletest::Describe;
+using profiletest::LightCMYKProfile;
+using profiletest::Profile;
+using profiletest::SaveProfile;
 
 std::string Description(cmsHPROFILE inProfile)
 {
@@ -38,47 +28,12 @@ std::string Description(cmsHPROFILE inProfile)
   return theText;
 }
 
-void Describe(cmsHPROFILE ioProfile, const char* inDescription)
-{
-  cmsMLU* theText = cmsMLUalloc(nullptr, 1);
-  cmsMLUsetASCII(theText, "en", "US", inDescription);
-  cmsWriteTag(ioProfile, cmsSigProfileDescriptionTag, theText);
-  cmsMLUfree(theText);
-}
-
 // An sRGB profile of the given description and device class.
 Profile RGBProfile(const char* inDescription, cmsProfileClassSignature inClass = cmsSigDisplayClass)
 {
   Profile theProfile(cmsCreate_sRGBProfile());
   Describe(theProfile.get(), inDescription);
   cmsSetDeviceClass(theProfile.get(), inClass);
-  return theProfile;
-}
-
-// A CMYK input profile of our own that prints much lighter than the built-in one.
-Profile LightCMYKProfile()
-{
-  Profile theProfile(cmsCreateProfilePlaceholder(nullptr));
-  cmsSetDeviceClass(theProfile.get(), cmsSigOutputClass);
-  cmsSetColorSpace(theProfile.get(), cmsSigCmykData);
-  cmsSetPCS(theProfile.get(), cmsSigLabData);
-  Describe(theProfile.get(), "Light CMYK");
-  cmsPipeline* thePipeline = cmsPipelineAlloc(nullptr, 4, 3);
-  cmsStage* theTable = cmsStageAllocCLut16bit(nullptr, 2, 4, 3, nullptr);
-  cmsStageSampleCLut16bit(
-    theTable,
-    [](const cmsUInt16Number inCMYK[], cmsUInt16Number outLab[], void*) {
-      cmsCIELab theLab{100 - 20.0 * inCMYK[3] / 65535, 40.0 * (inCMYK[1] - inCMYK[0]) / 65535,
-                       40.0 * (inCMYK[2] - inCMYK[0]) / 65535};
-      cmsFloat2LabEncoded(outLab, &theLab);
-      return TRUE;
-    },
-    nullptr, 0);
-  cmsPipelineInsertStage(thePipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
-  cmsPipelineInsertStage(thePipeline, cmsAT_END, theTable);
-  cmsPipelineInsertStage(thePipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-  cmsWriteTag(theProfile.get(), cmsSigAToB0Tag, thePipeline);
-  cmsPipelineFree(thePipeline);
   return theProfile;
 }
 

@@ -69,8 +69,12 @@ Bytes MakeJpeg(const JpegSpec& inSpec, const Image& inPicture)
   jpeg_set_colorspace(&theInfo, inSpec.mFileSpace);
   theInfo.write_Adobe_marker = theInfo.write_Adobe_marker && inSpec.mAdobe;
   jpeg_set_quality(&theInfo, inSpec.mQuality, TRUE);
-  theInfo.comp_info[0].h_samp_factor = inSpec.mHSampling;
-  theInfo.comp_info[0].v_samp_factor = inSpec.mVSampling;
+  // The first channel, and black, which YCCK samples as it samples Y.
+  for (int theIndex : {0, 3})
+    if (theIndex < theInfo.num_components) {
+      theInfo.comp_info[theIndex].h_samp_factor = inSpec.mHSampling;
+      theInfo.comp_info[theIndex].v_samp_factor = inSpec.mVSampling;
+    }
   if (inSpec.mProgressive)
     jpeg_simple_progression(&theInfo);
   jpeg_start_compress(&theInfo, TRUE);

@@ -38,7 +38,7 @@ struct JpegSpec {
   int mChannels = 3;                   // of the picture: 3, 1, 4, or 2 (raw samples)
   J_COLOR_SPACE mFileSpace = JCS_YCbCr;  // JCS_GRAYSCALE, JCS_CMYK, JCS_YCCK, JCS_UNKNOWN ...
   bool mAdobe = true;                  // 4 channels: an Adobe marker, and the inks stored inverted as Adobe's are
-  int mHSampling = 2;                  // of the first channel
+  int mHSampling = 2;                  // of the first channel (and black)
   int mVSampling = 2;
   int mQuality = 90;
   bool mProgressive = false;

@@ -1,6 +1,7 @@
 #include "core/ColorSpace.h"
 #include "objects/IJLTempFileReader.h"
 #include "platform/gdi/Gdi.h"
+#include "tests/core/EventWatcher.h"
 #include "tests/core/TestProfiles.h"
 #include "tests/platform/JpegTestImages.h"
 #include "tests/support/TestSupport.h"
@@ -176,7 +177,17 @@ TEST_F(IJLReaderTest, ReadsBlocks255MoreThanAMultipleOf256WideThroughATemporaryF
     EXPECT_NEAR(theSection.Pixel(3, 1)[2], 254, 8);  // red, top left
     EXPECT_NEAR(theSection.Pixel(3, 1)[0], 1, 8);
   }
-  // Gone too when the reader ends after its header.
+  // Gone too when the image cannot be read, or the reader ends after its header.
+  {
+    const Bytes theHostile = jpegtest::WithRepeatedScan(jpegtest::MakeJpeg({.mWidth = 767, .mHeight = 9, .mProgressive = true}), 600);
+    IJLTempFileReader theReader;
+    theReader.SetData(theHostile.data(), static_cast<LONG>(theHostile.size()));
+    theReader.ReadHeader();
+    EXPECT_EQ(TempFiles().size(), 1u);
+    EXPECT_EQ(theReader.GetHBITMAP(), nullptr);
+    EXPECT_STREQ(theReader.GetErrorText(), "JPEG image too large.");
+    EXPECT_TRUE(TempFiles().empty());
+  }
   {
     IJLTempFileReader theReader;
     theReader.SetData(theWide.data(), static_cast<LONG>(theWide.size()));
@@ -184,6 +195,18 @@ TEST_F(IJLReaderTest, ReadsBlocks255MoreThanAMultipleOf256WideThroughATemporaryF
     EXPECT_EQ(TempFiles().size(), 1u);
   }
   EXPECT_TRUE(TempFiles().empty());
+
+  // A file that someone else removed cannot be deleted: an error event says so.
+  {
+    tltest::EventWatcher theWatcher;
+    IJLTempFileReader theReader;
+    theReader.SetData(theWide.data(), static_cast<LONG>(theWide.size()));
+    theReader.ReadHeader();
+    std::filesystem::remove(std::string(std::getenv("TMPDIR")) + "/" + TempFiles().at(0));
+    theReader.DeleteTempFile();
+    EXPECT_STREQ(theReader.GetErrorText(), "IJL unable to delete temporary file.");
+    EXPECT_EQ(theWatcher.NewTexts(), std::vector<std::string>{"IJL unable to delete temporary file"});
+  }
 
   setenv("TMPDIR", (std::string(std::getenv("TMPDIR")) + "/missing").c_str(), 1);
   IJLTempFileReader theReader;

@@ -110,6 +110,20 @@ Bytes WithFrameSize(Bytes inJpeg, int inWidth, int inHeight)
   throw std::runtime_error("no frame header");
 }
 
+Bytes WithRepeatedScan(const Bytes& inJpeg, int inCopies)
+{
+  std::vector<std::size_t> theScans;
+  for (std::size_t theIndex = 0; theIndex + 1 < inJpeg.size(); ++theIndex)
+    if (inJpeg[theIndex] == 0xFF && inJpeg[theIndex + 1] == 0xDA)
+      theScans.push_back(theIndex);
+  Bytes theScan(inJpeg.begin() + static_cast<long>(theScans[1]), inJpeg.begin() + static_cast<long>(theScans[2]));
+  Bytes theStream(inJpeg.begin(), inJpeg.end() - 2);
+  for (int theCopy = 0; theCopy < inCopies; ++theCopy)
+    theStream.insert(theStream.end(), theScan.begin(), theScan.end());
+  theStream.insert(theStream.end(), {0xFF, 0xD9});
+  return theStream;
+}
+
 std::string WriteTempFile(const Bytes& inBytes, const std::string& inName)
 {
   const std::string thePath = tltest::MakeTempFolder("jpeg") + "/" + inName;

@@ -52,6 +52,10 @@ Bytes MakeJpeg(const JpegSpec& inSpec, const Image& inPicture);
 // The stream with the frame header's height and width replaced.
 Bytes WithFrameSize(Bytes inJpeg, int inWidth, int inHeight);
 
+// A progressive stream with inCopies more copies of its second scan before
+// its end: libjpeg warns of each and goes on.
+Bytes WithRepeatedScan(const Bytes& inJpeg, int inCopies);
+
 // inBytes written to a new file in a fresh folder of the test home.
 std::string WriteTempFile(const Bytes& inBytes, const std::string& inName);
 

@@ -159,21 +159,6 @@ TEST(JpegLibrary, HeaderReadsGiveSizeChannelsAndAdobeTransform)
   }
 }
 
-// The stream with inCopies more copies of its second scan before the end.
-Bytes WithRepeatedScan(const Bytes& inJpeg, int inCopies)
-{
-  std::vector<std::size_t> theScans;
-  for (std::size_t theIndex = 0; theIndex + 1 < inJpeg.size(); ++theIndex)
-    if (inJpeg[theIndex] == 0xFF && inJpeg[theIndex + 1] == 0xDA)
-      theScans.push_back(theIndex);
-  Bytes theScan(inJpeg.begin() + static_cast<long>(theScans[1]), inJpeg.begin() + static_cast<long>(theScans[2]));
-  Bytes theStream(inJpeg.begin(), inJpeg.end() - 2);
-  for (int theCopy = 0; theCopy < inCopies; ++theCopy)
-    theStream.insert(theStream.end(), theScan.begin(), theScan.end());
-  theStream.insert(theStream.end(), {0xFF, 0xD9});
-  return theStream;
-}
-
 TEST(JpegLibrary, RefusesHostileStreamsWithClearCodesAndKeepsTheFrameSize)
 {
   const Bytes theJpeg = jpegtest::MakeJpeg({});
@@ -212,7 +197,7 @@ TEST(JpegLibrary, RefusesHostileStreamsWithClearCodesAndKeepsTheFrameSize)
      IJL_TOO_LARGE, 30000, 3},
     {"65535 wide", jpegtest::WithFrameSize(theJpeg, 65535, 48), "", false, IJL_TOO_LARGE, 65535, 3},
     {"12 bits a sample", theTwelveBit, "", false, IJL_UNSUPPORTED_JPEG, 64, 3},
-    {"600 scans more", WithRepeatedScan(theProgressive, 600), "", true, IJL_TOO_LARGE, 64, 3},
+    {"600 scans more", jpegtest::WithRepeatedScan(theProgressive, 600), "", true, IJL_TOO_LARGE, 64, 3},
     {"an empty file", {}, jpegtest::WriteTempFile({}, "empty.jpg"), false, IJL_EMPTY_INPUT, 0, 0},
     {"a missing file", {}, theFolder + "/missing.jpg", false, IJL_CANNOT_OPEN_FILE, 0, 0},
     {"a folder", {}, theFolder, false, IJL_CANNOT_OPEN_FILE, 0, 0},

@@ -4,6 +4,7 @@
 #include "core/FileUtilities.h"
 #include "core/NamedMutex.h"
 #include "core/Preferences.h"
+#include "platform/faults/Faults.h"
 #include "resources/Resources.h"
 
 #include <algorithm>
@@ -191,7 +192,7 @@ bool ConvertCMYKToRGBWithICC(BYTE* ioPixels, LONG inWidth, LONG inHeight, LONG i
   NamedMutex theLock("LittleCMSMutex", kLockTimeout);
   if (!theLock.Acquire())
     ReportAssertion(__FILE__, __LINE__, "theLock");
-  std::lock_guard theProcessLock(gLock);
+  FaultSafeLock theProcessLock(gLock);
   QuietLittleCMS();
 
   Profile theSource;
@@ -266,13 +267,13 @@ void ConvertRGBXToBGRA(BYTE* ioPixels, LONG inWidth, LONG inHeight, LONG inRowBy
 
 cmsHPROFILE FindRGBProfile()
 {
-  std::lock_guard theProcessLock(gLock);
+  FaultSafeLock theProcessLock(gLock);
   return SearchProfile(gRGB);
 }
 
 cmsHPROFILE FindCMYKProfile()
 {
-  std::lock_guard theProcessLock(gLock);
+  FaultSafeLock theProcessLock(gLock);
   return SearchProfile(gCMYK);
 }
 

@@ -25,7 +25,8 @@
 // Threads and processes. Each ICC transform runs under the system-wide named
 // mutex "LittleCMSMutex" (600000 ms; not obtained: the assertion "theLock",
 // and the transform goes on) and a lock of the process, which also guards the
-// searches' memory.
+// searches' memory. A fault that skips a transform on its way to a guarded
+// call gives both back.
 
 #include "platform/base/WinTypes.h"
 

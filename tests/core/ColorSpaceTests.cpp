@@ -1,11 +1,15 @@
 #include "core/ColorSpace.h"
 #include "core/Preferences.h"
+#include "core/SException.h"
 #include "platform/base/WinError.h"
 #include "tests/core/EventWatcher.h"
 #include "tests/core/TestProfiles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <array>
 #include <string>
@@ -291,4 +295,26 @@ TEST(ColorSpace, ReportsAProfileOnTheStandardErrorStream)
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             thePath + "\nCoated press CMYK (built in)\nCoated press CMYK (built in)\n"
                       "PCS = Lab  ColorSpace = CMYK DeviceClass = prtr\n\n");
+}
+
+// A fault inside a transform (its pixels unreadable) reaches the guarding
+// frame; the locks the transform held are given back, so the next one runs
+// (a wait on a lock still held ends the child by its alarm).
+TEST(ColorSpace, AFaultInsideATransformGivesBackItsLocks)
+{
+  UseProfileDirectory("");
+  tltest::ChildResult theResult = tltest::RunInChild([] {
+    alarm(20);
+    BYTE* const theUnreadable = static_cast<BYTE*>(
+      mmap(nullptr, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    try {
+      GuardedCall(TranslateSystemException, [&] { ConvertCMYKToRGBWithICC(theUnreadable, 4, 1, 16, nullptr, 0); });
+      return 10;
+    } catch (SException&) {
+    }
+    bool theConverted = false;
+    std::thread([&] { theConverted = Converted({}) == LittleCMSResult(Profile(OpenResourceProfile("CMYK", "ICC")).get()); }).join();
+    return theConverted ? 0 : 11;
+  });
+  EXPECT_TRUE(tltest::Succeeded(theResult));
 }

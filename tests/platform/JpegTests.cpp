@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -175,6 +177,12 @@ TEST(JpegLibrary, RefusesHostileStreamsWithClearCodesAndKeepsTheFrameSize)
   Bytes theLongFrame = theJpeg;
   ++theLongFrame[theFrame + 3];
   const std::string theFolder = tltest::MakeTempFolder("hostile");
+  // A picture whose path is longer than Windows allows.
+  const std::string theDeepFolder = theFolder + "/" + std::string(120, 'a') + "/" + std::string(120, 'b');
+  std::filesystem::create_directories(theDeepFolder);
+  const std::string theLongPath = theDeepFolder + "/" + std::string(40, 'c') + ".jpg";
+  std::ofstream(theLongPath, std::ios::binary).write(reinterpret_cast<const char*>(theJpeg.data()),
+                                                     static_cast<std::streamsize>(theJpeg.size()));
   const struct {
     const char* mName;
     Bytes mBytes;  // empty: read mPath
@@ -201,7 +209,7 @@ TEST(JpegLibrary, RefusesHostileStreamsWithClearCodesAndKeepsTheFrameSize)
     {"an empty file", {}, jpegtest::WriteTempFile({}, "empty.jpg"), false, IJL_EMPTY_INPUT, 0, 0},
     {"a missing file", {}, theFolder + "/missing.jpg", false, IJL_CANNOT_OPEN_FILE, 0, 0},
     {"a folder", {}, theFolder, false, IJL_CANNOT_OPEN_FILE, 0, 0},
-    {"a path of 300 bytes", {}, theFolder + "/" + std::string(300, 'a'), false, IJL_CANNOT_OPEN_FILE, 0, 0},
+    {"a path of 300 bytes", {}, theLongPath, false, IJL_CANNOT_OPEN_FILE, 0, 0},
   };
   for (const auto& theCase : kCases) {
     Reader theReader = theCase.mPath.empty() ? Reader(theCase.mBytes) : Reader(theCase.mPath);

@@ -27,19 +27,18 @@ struct Indexed {
 };
 
 // Entry i has red i, so that every entry is a colour of its own.
-std::vector<RGBQUAD> DistinctPalette()
-{
+const std::vector<RGBQUAD> kPalette = [] {
   std::vector<RGBQUAD> thePalette(256);
   for (int i = 0; i < 256; ++i)
     thePalette[i] = {static_cast<BYTE>(i * 37), static_cast<BYTE>(255 - i), static_cast<BYTE>(i), 0};
   return thePalette;
-}
+}();
 
 Bytes Encode(const Indexed& inPicture, LONG inTransparent, bool inInterlace, bool inUseLZW)
 {
   std::size_t theSize = 7;
   std::unique_ptr<BYTE[]> theFile =
-    GifEncode(inPicture.mWidth, inPicture.mHeight, inPicture.mColors, DistinctPalette().data(), inTransparent,
+    GifEncode(inPicture.mWidth, inPicture.mHeight, inPicture.mColors, kPalette.data(), inTransparent,
               inInterlace, inUseLZW, inPicture.mRowBytes, inPicture.mPixels.data(), theSize);
   if (!theFile) {
     EXPECT_EQ(theSize, 0u);
@@ -131,7 +130,6 @@ TEST(GifEncode, OnePixelFileIsExact)
 
 TEST(GifEncode, ColourCountSetsTableSizeAndCodeSize)
 {
-  const std::vector<RGBQUAD> thePalette = DistinctPalette();
   for (auto [theColors, theBits] : {std::pair{1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 3}, {17, 5}, {256, 8}}) {
     SCOPED_TRACE("colours " + std::to_string(theColors));
     const Indexed thePicture = MakePicture(4, 2, theColors, 0, [&](LONG x, LONG y) { return (x + 4 * y) % theColors; });
@@ -139,7 +137,7 @@ TEST(GifEncode, ColourCountSetsTableSizeAndCodeSize)
     ASSERT_FALSE(theFile.empty());
     EXPECT_EQ(theFile[10], 0x80 | (theBits - 1) << 4 | (theBits - 1));
     for (int i = 0; i < 1 << theBits; ++i) {
-      const RGBQUAD theEntry = i < theColors ? thePalette[i] : RGBQUAD{};
+      const RGBQUAD theEntry = i < theColors ? kPalette[i] : RGBQUAD{};
       EXPECT_EQ(Bytes(theFile.begin() + 13 + 3 * i, theFile.begin() + 16 + 3 * i),
                 (Bytes{theEntry.rgbRed, theEntry.rgbGreen, theEntry.rgbBlue}))
         << "entry " << i;
@@ -186,11 +184,8 @@ TEST(GifEncode, UncompressedStreamsHoldOneCodePerPixel)
   const Bytes theInterlaced = Encode(MakePicture(1, 20, 32, 2, [](LONG, LONG y) { return y; }), -1, true, false);
   ASSERT_FALSE(theInterlaced.empty());
   EXPECT_EQ(theInterlaced[ImageDataOffset(theInterlaced, 5) - 1], 0x40);
-  theExpected = {32};
-  for (int theRow : {0, 8, 16, 4, 12, 2, 6, 10, 14, 18, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19})
-    theExpected.push_back(theRow);
-  theExpected.push_back(33);
-  EXPECT_EQ(FixedSizeCodes(theInterlaced, 5), theExpected);
+  EXPECT_EQ(FixedSizeCodes(theInterlaced, 5),
+            (std::vector<int>{32, 0, 8, 16, 4, 12, 2, 6, 10, 14, 18, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 33}));
 }
 
 TEST(GifEncode, RefusesWhatItCannotWrite)
@@ -234,7 +229,7 @@ TEST(GifEncode, RefusesWhatItCannotWrite)
   for (const Case& theCase : kCases) {
     std::size_t theSize = 9;
     std::unique_ptr<BYTE[]> theFile =
-      GifEncode(theCase.mWidth, theCase.mHeight, theCase.mColors, DistinctPalette().data(), theCase.mTransparent, false,
+      GifEncode(theCase.mWidth, theCase.mHeight, theCase.mColors, kPalette.data(), theCase.mTransparent, false,
                 true, theCase.mWidth, theCase.mPixels, theSize);
     EXPECT_EQ(theFile != nullptr, theCase.mWritten) << theCase.mWhat;
     EXPECT_EQ(theSize != 0, theCase.mWritten) << theCase.mWhat;
@@ -260,7 +255,6 @@ TEST(GifEncode, ImageMagickDecodesTheSameIndices)
     {"flat 640 x 480, 2 colours", MakePicture(640, 480, 2, 0, theFlat(2))},
     {"flat 33 x 300, 16 colours", MakePicture(33, 300, 16, 2, theFlat(16))},
   };
-  const std::vector<RGBQUAD> thePalette = DistinctPalette();
   for (const auto& [theName, thePicture] : kPictures) {
     for (bool theUseLZW : {true, false}) {
       for (bool theInterlace : {false, true}) {
@@ -273,7 +267,7 @@ TEST(GifEncode, ImageMagickDecodesTheSameIndices)
         for (LONG theY = 0; theY < thePicture.mHeight; ++theY) {
           for (LONG theX = 0; theX < thePicture.mWidth; ++theX) {
             const BYTE theIndex = thePicture.mPixels[theY * thePicture.mRowBytes + theX];
-            const RGBQUAD theEntry = thePalette[theIndex];
+            const RGBQUAD theEntry = kPalette[theIndex];
             const Bytes theExpected = {theEntry.rgbRed, theEntry.rgbGreen, theEntry.rgbBlue,
                                        static_cast<BYTE>(theIndex == theTransparent ? 0 : 255)};
             const auto thePixel = theDecoded.begin() + (theY * thePicture.mWidth + theX) * 4;

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,6 +96,14 @@ Found Find(const Bytes& inBytes, LONG inID)
   ByteSource theData(inBytes.data(), 1);
   const LONG theCount = FindImageResource(theSource, inID, theData);
   return {theCount, Bytes(theData.GetCurrentPtr(), theData.GetCurrentPtr() + theData.GetLength())};
+}
+
+std::pair<double, double> ReadResolution(const Bytes& inBytes)
+{
+  ByteSource theSource(inBytes.data(), static_cast<DWORD>(inBytes.size()));
+  std::pair<double, double> theResolution;
+  ReadResolutionInfo(theSource, theResolution.first, theResolution.second);
+  return theResolution;
 }
 
 TEST(IPTCUtils, FindImageResourcePassesPadsAndStopsAtTheEnd)
@@ -203,14 +212,9 @@ TEST(IPTCUtils, ReadResolutionInfoReadsFixedPointAndDefaults)
     {Resolution(300 << 16 | 0x8000, 150 << 16), 300 + 0x8000 / 65535.0, 150.0},
     {Bytes(15, 1), 72.0, 72.0},
   };
-  for (const Case& theCase : kCases) {
-    ByteSource theSource(theCase.mBytes.data(), static_cast<DWORD>(theCase.mBytes.size()));
-    double theHorizontal = 0;
-    double theVertical = 0;
-    ReadResolutionInfo(theSource, theHorizontal, theVertical);
-    EXPECT_EQ(theHorizontal, theCase.mHorizontal) << theCase.mBytes.size() << " bytes";
-    EXPECT_EQ(theVertical, theCase.mVertical) << theCase.mBytes.size() << " bytes";
-  }
+  for (const Case& theCase : kCases)
+    EXPECT_EQ(ReadResolution(theCase.mBytes), std::pair(theCase.mHorizontal, theCase.mVertical))
+      << theCase.mBytes.size() << " bytes";
 }
 
 // ImageMagick writes the image resources it is given into a Photoshop file's
@@ -248,8 +252,8 @@ Bytes WriteWithMagick(const char* inFormat, const Bytes& inResources)
 
 TEST(IPTCUtils, FindsResourcesInFilesWrittenByImageMagick)
 {
-  const Bytes theIPTC = {0x1C, 2, 120, 0, 9, 'A', ' ', 'c', 'a', 'p', 't', 'i', 'o', 'n', 0x1C, 2, 25, 0, 3,
-                         'o',  'n', 'e', 0x1C, 2, 25,  0,   3,   't', 'w', 'o'};
+  const Bytes theIPTC =
+    Join({{0x1C, 2, 120, 0, 9}, Text("A caption"), {0x1C, 2, 25, 0, 3}, Text("one"), {0x1C, 2, 25, 0, 3}, Text("two")});
   const Bytes theResources = Join({Resource(kResolutionResourceID, "", Resolution(96 << 16, 96 << 16)),
                                    Resource(kIPTCResourceID, "", theIPTC)});
   const std::vector<DataSet> theExpected = {
@@ -269,11 +273,7 @@ TEST(IPTCUtils, FindsResourcesInFilesWrittenByImageMagick)
     EXPECT_EQ(theWalk.mAnswer, 3);
     EXPECT_EQ(theWalk.mDataSets, theExpected);
 
-    const Found theResolution = Find(theFile, kResolutionResourceID);
-    ByteSource theSource(theResolution.mData.data(), static_cast<DWORD>(theResolution.mData.size()));
-    double theHorizontal = 0;
-    double theVertical = 0;
-    ReadResolutionInfo(theSource, theHorizontal, theVertical);
+    const auto [theHorizontal, theVertical] = ReadResolution(Find(theFile, kResolutionResourceID).mData);
     EXPECT_NEAR(theHorizontal, 300.0, 1e-4);
     EXPECT_NEAR(theVertical, 150.0, 1e-4);
   }

@@ -93,7 +93,7 @@ struct Found {
 Found Find(const Bytes& inBytes, LONG inID)
 {
   ByteSource theSource(inBytes.data(), static_cast<DWORD>(inBytes.size()));
-  ByteSource theData(inBytes.data(), 1);
+  ByteSource theData(inBytes.data(), 1);  // not empty: the search must empty it
   const LONG theCount = FindImageResource(theSource, inID, theData);
   return {theCount, Bytes(theData.GetCurrentPtr(), theData.GetCurrentPtr() + theData.GetLength())};
 }

@@ -432,7 +432,7 @@ TEST(SettingsWindowWithoutComponent, ShowsOneMessageBox)
       if (auto* theTimer = theWidget->findChild<QTimer*>("Timer1"))
         theTimer->setInterval(100);
   });
-  QTimer::singleShot(5000, [] {
+  QTimer::singleShot(5000, Qt::PreciseTimer, [] {
     for (QWidget* theWidget : QApplication::topLevelWidgets())
       if (auto* theBox = qobject_cast<QMessageBox*>(theWidget); theBox && theBox->isVisible())
         theBox->done(QMessageBox::Ok);

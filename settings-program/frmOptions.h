@@ -4,7 +4,8 @@
 //
 // Tabs 1 to 3 follow "SaveAs.log", "Operation.log" and "Canvas.log" in the
 // log directory: each visit and each tick of the timer (every 3000 ms) reads
-// only what the library appended since the last look. Tabs 4 to 7 edit the
+// only what the library appended since the last look, and a list keeps its
+// newest row in view while it shows its end. Tabs 4 to 7 edit the
 // preferences; they are read once, at the first visit of any of them, so
 // edits survive tab changes, and OK or Apply write them back only after that
 // read. Every read and write goes through a fresh object of the settings

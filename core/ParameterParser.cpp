@@ -54,6 +54,7 @@ ParameterParser::Ranges ParameterParser::FindValueRanges(std::string_view inText
   std::string theName;
   std::string theValue;
   for (;;) {
+    SkipWhiteSpace(theCursor);
     const std::size_t thePairStart = theCursor.mAt;
     std::size_t theValueStart = 0;
     LONG theCode = ReadPair(theCursor, theName, theValue, theValueStart);

@@ -202,10 +202,12 @@ public:
   HRESULT GetInfo(VARIANT* inType, VARIANT* outInfo) override;
   HRESULT get_Image(LONG* outValue) override;
 
-private:
-  // The canvas defaults into the operation's parameters record; the font
-  // list is cut to the record's 255 bytes.
+  // The canvas defaults into the operation's parameters record, before its
+  // setters and its parameter string; the font list is cut to the record's
+  // 255 bytes.
   void SetupOp(Operation& ioOp);
+
+private:
   // Runs the operation on the canvas; S_OK, or its error text through the
   // reporter.
   HRESULT RunAndReport(Operation& ioOp);

@@ -17,8 +17,10 @@
 //     });
 //   }
 //
-// Inside the frame a hardware fault becomes an SException and the
-// conversions below throw _com_error; the frame ends the member with:
+// Inside the frame a hardware fault, in C library routines too, becomes an
+// SException (the frames it skips run no destructors, but give back their
+// locks and impersonations), and the conversions below throw _com_error; the
+// frame ends the member with:
 // - _com_error: its message through the reporter, E_FAIL;
 // - SException: its message, naming the member's file and line, goes to the
 //   event log as a fatal event (the process ends there unless the preference
@@ -64,8 +66,7 @@ HRESULT MethodFrame(const ErrorReporter& inReporter, Body&& inBody,
                     const std::source_location& inWhere = std::source_location::current())
 {
   try {
-    ScopedFaultTranslator theGuard(TranslateSystemException);
-    return inBody();
+    return GuardedCall(TranslateSystemException, inBody);
   } catch (...) {
     return inReporter.ReportException(inWhere);
   }

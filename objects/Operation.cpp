@@ -91,9 +91,8 @@ void Operation::Run(Bitmap& inWorld, CanvasLog* inLog)
     ~RevertOnExit() { mOperation.Revert(); }
   };
   try {
-    ScopedFaultTranslator theGuard(TranslateSystemException);
     RevertOnExit theRevert{*this};
-    RunGuarded(inWorld, inLog);
+    GuardedCall(TranslateSystemException, [&] { RunGuarded(inWorld, inLog); });
   } catch (const _com_error& theError) {
     mError->mHResultCode = theError.Error();
   } catch (SException& theFault) {
@@ -108,10 +107,12 @@ void Operation::Run(Bitmap& inWorld, CanvasLog* inLog)
 
 void Operation::RunGuarded(Bitmap& inWorld, CanvasLog* inLog)
 {
-  const std::string theCanvas =
-      FormatC("Width=%" PRId32 " Height=%" PRId32 " Depth=%" PRId32 " Buffer=%" PRIu32, inWorld.GetWidth(),
-              inWorld.GetHeight(), inWorld.GetDepth(), HandleToNumber(inWorld.GetHBITMAP()));
-  AddLogParam("Canvas", theCanvas.c_str());
+  // A fault in the work skips this frame: nothing it owns may live across
+  // the work.
+  AddLogParam("Canvas", FormatC("Width=%" PRId32 " Height=%" PRId32 " Depth=%" PRId32 " Buffer=%" PRIu32,
+                                inWorld.GetWidth(), inWorld.GetHeight(), inWorld.GetDepth(),
+                                HandleToNumber(inWorld.GetHBITMAP()))
+                            .c_str());
   mError->AddContext(mDescription);
   if (!mParams) {
     mError->mWindowsCode = ERROR_NOT_ENOUGH_MEMORY;

@@ -102,34 +102,39 @@ TEST_F(Frame, EveryThrowEndsAsEFailWithItsText)
   EXPECT_FALSE(thePointer.mHasInfo) << "a null pointer is answered without error info";
 }
 
-// A fault outside any operation: logged as a fatal event, reported as E_FAIL
-// with the fault's message naming this file and the frame's line, and the
-// thread goes on.
+// A fault outside any operation, in our code or inside a C library routine:
+// logged as a fatal event, reported as E_FAIL with the fault's message naming
+// this file and the frame's line, and the thread goes on.
 TEST_F(Frame, AFaultReachesTheFrameAndTheNextCallWorks)
 {
   ASSERT_EQ(SetPrefLong("LogErrors", 0), ERROR_SUCCESS);
-  tltest::EventWatcher theEvents;
-  const Outcome theOutcome = RunFramed([] {
-    tltest::WriteToBadAddress();
-    return S_OK;
-  });
-  EXPECT_EQ(theOutcome.mResult, E_FAIL);
-  const std::string theExpected = FormatC("Code at 0x[0-9a-f]{8,16} attempted to write to 0x%08" PRIxPTR
-                                          "\\. System Error caught at line %d of FrameTests\\.cpp\\. "
-                                          "Base at 0x[0-9a-f]{8,16}\\.",
-                                          tltest::BadAddress(), kFrameLine);
-  EXPECT_TRUE(std::regex_match(theOutcome.mDescription, std::regex(theExpected))) << theOutcome.mDescription;
-  const std::vector<tltest::Event> theNew = theEvents.NewEvents();
-  ASSERT_EQ(theNew.size(), 1u);
-  EXPECT_EQ(theNew[0].mType, "Error");
-  EXPECT_EQ(theNew[0].mText, theOutcome.mDescription);
-
-  EXPECT_EQ(RunFramed([] { return S_OK; }).mResult, S_OK);
-  const Outcome theAgain = RunFramed([] {
-    tltest::WriteToBadAddress();
-    return S_OK;
-  });
-  EXPECT_EQ(theAgain.mResult, E_FAIL) << "a second fault on the thread is caught too";
+  struct Case {
+    const char* mName;
+    void (*mFault)();
+    std::string mAccess;
+  };
+  const Case kCases[] = {
+      {"our own code", &tltest::WriteToBadAddress, FormatC("write to 0x%08" PRIxPTR, tltest::BadAddress())},
+      {"memcpy", &tltest::CopyFromBadPage, FormatC("read from 0x%08" PRIxPTR, tltest::BadPage())},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    tltest::EventWatcher theEvents;
+    const Outcome theOutcome = RunFramed([&] {
+      theCase.mFault();
+      return S_OK;
+    });
+    EXPECT_EQ(theOutcome.mResult, E_FAIL);
+    const std::string theExpected = FormatC("Code at 0x[0-9a-f]{8,16} attempted to %s\\. System Error caught at "
+                                            "line %d of FrameTests\\.cpp\\. Base at 0x[0-9a-f]{8,16}\\.",
+                                            theCase.mAccess.c_str(), kFrameLine);
+    EXPECT_TRUE(std::regex_match(theOutcome.mDescription, std::regex(theExpected))) << theOutcome.mDescription;
+    const std::vector<tltest::Event> theNew = theEvents.NewEvents();
+    ASSERT_EQ(theNew.size(), 1u);
+    EXPECT_EQ(theNew[0].mType, "Error");
+    EXPECT_EQ(theNew[0].mText, theOutcome.mDescription);
+    EXPECT_EQ(RunFramed([] { return S_OK; }).mResult, S_OK) << "the next call works";
+  }
 }
 
 TEST_F(Frame, AFaultEndsTheProcessWithoutAutoRecover)

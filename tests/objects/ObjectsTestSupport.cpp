@@ -5,12 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+
 namespace tltest {
 
 namespace {
 
-// Out of the compiler's sight, so the write really happens.
+// Out of the compiler's sight, so the faults really happen.
 volatile std::uintptr_t gBadAddress = 0x10;
+volatile std::size_t gCopyLength = 64;
+char gCopy[64];
 
 }  // namespace
 
@@ -42,6 +49,23 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void WriteToBadAd
 std::uintptr_t BadAddress()
 {
   return gBadAddress;
+}
+
+void CopyFromBadPage()
+{
+  // A frame with something to destroy: an exception thrown at the fault
+  // could not unwind it (memcpy is declared not to throw).
+  struct Witness {
+    ~Witness() { gCopy[0] = 0; }
+  } theWitness;
+  std::memcpy(gCopy, reinterpret_cast<const void*>(BadPage()), gCopyLength);
+}
+
+std::uintptr_t BadPage()
+{
+  static void* const sPage = mmap(nullptr, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return reinterpret_cast<std::uintptr_t>(sPage);
 }
 
 }  // namespace tltest

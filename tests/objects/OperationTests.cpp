@@ -226,6 +226,8 @@ TEST_F(Operations, WhatTheWorkThrowsEndsInTheErrorObject)
       {"other exception", [] { throw std::runtime_error("boom"); }, "Unknown exception thrown", 0},
       {"hardware fault", [] { tltest::WriteToBadAddress(); },
        FormatC("attempted to write to 0x%08" PRIxPTR ". ", tltest::BadAddress()), 0},
+      {"hardware fault in memcpy", [] { tltest::CopyFromBadPage(); },
+       FormatC("attempted to read from 0x%08" PRIxPTR ". ", tltest::BadPage()), 0},
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mName);
@@ -238,7 +240,7 @@ TEST_F(Operations, WhatTheWorkThrowsEndsInTheErrorObject)
     EXPECT_EQ(theError->mHResultCode, theCase.mHResult);
     const std::string theText = theError->GetText();
     EXPECT_TRUE(theText.substr(0, theText.find('\n')).ends_with(theCase.mFirstLine)) << theText;
-    const bool theFault = std::string_view(theCase.mName) == "hardware fault";
+    const bool theFault = std::string_view(theCase.mName).starts_with("hardware fault");
     const std::vector<std::string> theNew = theEvents.NewTexts();
     EXPECT_EQ(theNew.size(), theFault ? 1u : 0u);
     if (theFault && !theNew.empty()) {

@@ -30,7 +30,7 @@ std::string HideRanges(std::string_view inText, const ParameterParser::Ranges& i
     theShown += kHiddenValue;
     theNext = theEnd;
   }
-  theShown.append(inText.substr(std::min(theNext, inText.size())));
+  theShown.append(inText.substr(theNext));
   return theShown;
 }
 

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <functional>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -210,6 +211,27 @@ TEST_F(Operations, ThePasswordLeavesNoTrace)
   TestOperation theGood;
   theGood.SetParameters("user=x password=\"s3 cret\"");
   EXPECT_EQ(theGood.GetParams()->Password, "s3 cret");
+}
+
+// The masked copy that a parse error is worded from fails as the original
+// does, at the same character, whatever the string.
+TEST(PasswordMask, TheMaskedCopyParsesLikeTheOriginal)
+{
+  const char* const kPieces[] = {"password", "PassWord", "user", "=", "=", " ", "  ", "\"", "'", "s3cret", "x",
+                                 "''", "\"\"", "\t", "rect=1,2,3,4 "};
+  for (unsigned theSeed = 1; theSeed <= 2000; ++theSeed) {
+    std::mt19937 theRandom(theSeed);
+    std::string theText;
+    for (std::size_t i = theRandom() % 12; i > 0; --i)
+      theText += kPieces[theRandom() % std::size(kPieces)];
+    const std::string theMasked =
+        ParameterParser::MaskRanges(theText, ParameterParser::FindValueRanges(theText, "password"));
+    Parameters theOriginal, theCopy;
+    theOriginal.Parse(theText);
+    theCopy.Parse(theMasked);
+    ASSERT_EQ(theCopy.GetErrorCode(), theOriginal.GetErrorCode()) << "seed " << theSeed << ": " << theText;
+    ASSERT_EQ(theCopy.GetErrorPosition(), theOriginal.GetErrorPosition()) << "seed " << theSeed << ": " << theText;
+  }
 }
 
 TEST_F(Operations, WhatTheWorkThrowsEndsInTheErrorObject)

@@ -8,6 +8,7 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiObject.h"
+#include "platform/gdi/PixelFormat.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,9 +33,7 @@ public:
   void Span(std::int32_t inX, std::int32_t inY, int inCount, std::uint32_t* outPixels) const
   {
     if (!IsPattern()) {
-      const std::uint32_t thePixel = (static_cast<std::uint32_t>(GetRValue(mColor)) << 16) |
-                                     (GetGValue(mColor) << 8) | GetBValue(mColor);
-      std::fill_n(outPixels, inCount, thePixel);
+      std::fill_n(outPixels, inCount, PixelFromColorRef(mColor));
       return;
     }
     const std::uint32_t* theRow = mPattern.data() + static_cast<std::size_t>(Wrap(inY, mPatternHeight)) * mPatternWidth;

@@ -32,12 +32,6 @@ constexpr int kPixelsPerInch = 96;
 constexpr WORD kPaletteVersion = 0x300;
 constexpr UINT kGdiError = 0xFFFFFFFFu;
 
-// A COLORREF (0x00BBGGRR) as a pixel 0x00RRGGBB with alpha 0.
-std::uint32_t PixelFromColorRef(COLORREF inColor)
-{
-  return (static_cast<std::uint32_t>(GetRValue(inColor)) << 16) | (GetGValue(inColor) << 8) | GetBValue(inColor);
-}
-
 bool IsInvertible(const XFORM& inXform)
 {
   const double theValues[] = {inXform.eM11, inXform.eM12, inXform.eM21, inXform.eM22, inXform.eDx, inXform.eDy};

@@ -1,6 +1,7 @@
 #pragma once
 // The graphics device interface of our platform layer: Win32-shaped objects,
-// device contexts, DIB sections, blits, palettes and font enumeration.
+// device contexts, DIB sections, blits, palettes, fonts, shapes, paths and
+// text.
 //
 // Handles. Every GDI handle is a 32-bit number looked up in one process-wide
 // table: the low 16 bits pick a slot, the next 4 bits repeat the object type
@@ -13,9 +14,10 @@
 //
 // Threads. A lookup takes the table's lock only for as long as it takes to
 // copy out a reference to the object; a device context has a lock of its own
-// for its selections and modes. Pixels are drawn with no lock held, so many
-// threads can draw on their own bitmaps at once. Drawing on one bitmap from
-// two threads at once is the caller's race, as on Windows.
+// for its selections, modes and path. Pixels are drawn with no lock held, so
+// many threads can draw on their own bitmaps at once (each thread has its own
+// FreeType objects). Drawing on one bitmap from two threads at once is the
+// caller's race, as on Windows.
 //
 // Pixels. 32-bit pixels are the bytes B, G, R, A in memory (a little-endian
 // word 0xAARRGGBB), 24-bit pixels B, G, R. GDI writes 0 into the alpha byte of
@@ -36,11 +38,13 @@
 // one on a right or bottom edge as outside. A pen is its width in logical
 // units wide, centred on the outline, with round ends and joins, and is
 // mapped by the transform with the outline; a pen of width 0, or one the
-// transform makes thinner than a pixel, draws one pixel wide. Nothing is antialiased. Shapes are drawn (brush
-// inside, then pen outline) unless a path is open, in which case they only
-// add their outline to it. Pens wider than 4,194,304 device pixels draw that
-// wide; parts of a shape far outside the bitmap are cut off before they are
-// rasterised, so any 32-bit coordinate is drawn correctly where it shows.
+// transform makes thinner than a pixel, draws one pixel wide. Nothing is
+// antialiased. Shapes are drawn (brush inside, then pen outline) unless a
+// path is open, in which case they only add their outline to it. Pens wider
+// than 4,194,304 device pixels draw that wide; parts of a shape far outside
+// the bitmap are cut off before they are rasterised, so any 32-bit
+// coordinate is drawn correctly where it shows. A drawing call whose
+// rasteriser runs out of memory fails with ERROR_NOT_ENOUGH_MEMORY.
 //
 // Text. Fonts are found through fontconfig when first drawn with (an empty or
 // unknown face name gives its best match); glyphs are FreeType outlines drawn

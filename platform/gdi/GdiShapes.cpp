@@ -18,18 +18,21 @@ using namespace tlgdi;
 
 namespace {
 
-// Fills inPath with the state's brush and strokes it with its pen, as asked.
-void Render(const DeviceContext::DrawState& inState, const Path& inPath, bool inFill, bool inStroke)
+// Fills inPath with the state's brush and strokes it with its pen, as asked;
+// FALSE (ERROR_NOT_ENOUGH_MEMORY) when the rasteriser failed.
+BOOL Render(const DeviceContext::DrawState& inState, const Path& inPath, bool inFill, bool inStroke)
 {
   if (!inState.mBitmap || StockObjects::Get().IsPlaceholder(inState.mBitmap.get()) || inPath.IsEmpty())
-    return;
+    return TRUE;
   Painter thePainter(inState.mBitmap->View(), inState.mBitmap->Colors());
   const auto& theBrush = static_cast<const BrushObject&>(*inState.mBrush);
   const auto& thePen = static_cast<const PenObject&>(*inState.mPen);
-  if (inFill && !theBrush.IsNull())
-    thePainter.Fill(inPath, theBrush);
-  if (inStroke && thePen.Style() != PS_NULL)
-    thePainter.Stroke(inPath, thePen.Width(), Affine::From(inState.mTransform).Linear(), thePen.Color());
+  if (inFill && !theBrush.IsNull() && !thePainter.Fill(inPath, theBrush))
+    return Fail<BOOL>(ERROR_NOT_ENOUGH_MEMORY);
+  if (inStroke && thePen.Style() != PS_NULL &&
+      !thePainter.Stroke(inPath, thePen.Width(), Affine::From(inState.mTransform).Linear(), thePen.Color()))
+    return Fail<BOOL>(ERROR_NOT_ENOUGH_MEMORY);
+  return TRUE;
 }
 
 // A shape: its outline goes into the open path, or is drawn at once.
@@ -43,9 +46,7 @@ BOOL Shape(HDC inDC, bool inFilled, F&& inBuild)
     const DeviceContext::DrawState theState = theDC->ForDrawing();
     Path thePath;
     inBuild(thePath, Affine::From(theState.mTransform), theState.mGraphicsMode == GM_ADVANCED);
-    if (!theDC->AddToPath(thePath))
-      Render(theState, thePath, inFilled, true);
-    return TRUE;
+    return theDC->AddToPath(thePath) ? TRUE : Render(theState, thePath, inFilled, true);
   });
 }
 
@@ -83,8 +84,7 @@ BOOL RenderPath(HDC inDC, bool inFill, bool inStroke)
     Path thePath;
     if (!theDC->TakePath(thePath))
       return Fail<BOOL>(ERROR_INVALID_PARAMETER);
-    Render(theDC->ForDrawing(), thePath, inFill, inStroke);
-    return TRUE;
+    return Render(theDC->ForDrawing(), thePath, inFill, inStroke);
   });
 }
 

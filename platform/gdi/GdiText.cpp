@@ -170,8 +170,8 @@ int DrawTextWith(HDC inDC, const Characters& inText, RECT* ioRect, UINT inFormat
       std::u32string_view(inText.mText).substr(theLine.mStart, theLine.mEnd - theLine.mStart);
     if (theRecording)
       theDrawer.AddToPath(thePath, theCharacters, double(x), y);
-    else
-      theDrawer.Draw(*thePainter, theCharacters, double(x), y);
+    else if (!theDrawer.Draw(*thePainter, theCharacters, double(x), y))
+      return Fail<int>(ERROR_NOT_ENOUGH_MEMORY);
   }
   if (theRecording)
     theDC->AddToPath(thePath);
@@ -271,7 +271,8 @@ BOOL TextOutW(HDC inDC, int inX, int inY, LPCWSTR inText, int inCount)
       theDC->AddToPath(thePath);
     } else if (HasPixels(theState)) {
       Painter thePainter(theState.mBitmap->View(), theState.mBitmap->Colors());
-      theDrawer.Draw(thePainter, theText.mText, inX, inY);
+      if (!theDrawer.Draw(thePainter, theText.mText, inX, inY))
+        return Fail<BOOL>(ERROR_NOT_ENOUGH_MEMORY);
     }
     return TRUE;
   });

@@ -84,6 +84,17 @@ struct Affine {
 
   Affine Linear() const { return Affine{m11, m12, m21, m22, 0, 0}; }
 
+  // The map back; the map must be invertible.
+  Affine Inverse() const
+  {
+    const double d = m11 * m22 - m12 * m21;
+    Affine theInverse{m22 / d, -m12 / d, -m21 / d, m11 / d, 0, 0};
+    const Point theShift = theInverse.Apply({-dx, -dy});
+    theInverse.dx = theShift.mX;
+    theInverse.dy = theShift.mY;
+    return theInverse;
+  }
+
   // The least and the most the linear part stretches a length (its
   // singular values).
   double LeastStretch() const { return std::sqrt(std::fmax(0, StretchSquares(-1))); }

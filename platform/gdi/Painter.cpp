@@ -10,11 +10,6 @@ namespace tlgdi {
 
 namespace {
 
-std::uint32_t PixelOf(COLORREF inColor)
-{
-  return (static_cast<std::uint32_t>(GetRValue(inColor)) << 16) | (GetGValue(inColor) << 8) | GetBValue(inColor);
-}
-
 // A device coordinate as a pixel index clamped to 0..inLimit.
 std::int32_t PixelIndex(double inValue, std::int32_t inLimit)
 {
@@ -42,13 +37,7 @@ Painter::Painter(const PixelView& inView, const std::vector<std::uint32_t>& inCo
 
 void Painter::SetClip(const Box& inLogical, const Affine& inWorld)
 {
-  const double theDeterminant = inWorld.m11 * inWorld.m22 - inWorld.m12 * inWorld.m21;
-  Affine theInverse{inWorld.m22 / theDeterminant, -inWorld.m12 / theDeterminant, -inWorld.m21 / theDeterminant,
-                    inWorld.m11 / theDeterminant, 0, 0};
-  const Point theShift = theInverse.Apply({-inWorld.dx, -inWorld.dy});
-  theInverse.dx = theShift.mX;
-  theInverse.dy = theShift.mY;
-  mClip = Clip{theInverse, inLogical};
+  mClip = Clip{inWorld.Inverse(), inLogical};
 }
 
 Box Painter::Area() const
@@ -66,10 +55,10 @@ bool Painter::Inside(std::int32_t inX, std::int32_t inY) const
 }
 
 template <typename F>
-void Painter::ForEachTile(const Box& inBounds, F&& inDraw)
+bool Painter::ForEachTile(const Box& inBounds, F&& inDraw)
 {
   if (!(inBounds.mLeft <= inBounds.mRight && inBounds.mTop <= inBounds.mBottom))
-    return;
+    return true;
   // Pixels whose squares the bounds can touch, inside the bitmap.
   const std::int32_t theLeft = PixelIndex(std::floor(inBounds.mLeft + 0.5), mView.mWidth);
   const std::int32_t theRight = PixelIndex(std::floor(inBounds.mRight + 0.5) + 1, mView.mWidth);
@@ -78,22 +67,26 @@ void Painter::ForEachTile(const Box& inBounds, F&& inDraw)
   for (std::int32_t y = theTop; y < theBottom; y += kTileSide)
     for (std::int32_t x = theLeft; x < theRight; x += kTileSide) {
       mMask.Reset(x, y, std::min(kTileSide, theRight - x), std::min(kTileSide, theBottom - y));
-      inDraw(mMask);
+      if (!inDraw(mMask))
+        return false;
     }
+  return true;
 }
 
-void Painter::Fill(const Path& inPath, const BrushObject& inBrush)
+bool Painter::Fill(const Path& inPath, const BrushObject& inBrush)
 {
-  ForEachTile(inPath.Bounds(), [&](CoverageMask& ioMask) {
+  return ForEachTile(inPath.Bounds(), [&](CoverageMask& ioMask) {
     const std::vector<Polyline> theFigures = PathClipper::ForFill(inPath, Region(ioMask, 1));
     if (theFigures.empty())
-      return;
-    Rasterizer::Fill(theFigures, ioMask);
+      return true;
+    if (!Rasterizer::Fill(theFigures, ioMask))
+      return false;
     Put(ioMask, inBrush);
+    return true;
   });
 }
 
-void Painter::Stroke(const Path& inPath, double inWidth, const Affine& inPen, COLORREF inColor)
+bool Painter::Stroke(const Path& inPath, double inWidth, const Affine& inPen, COLORREF inColor)
 {
   Affine thePen = inPen;
   double theWidth = inWidth;
@@ -107,23 +100,27 @@ void Painter::Stroke(const Path& inPath, double inWidth, const Affine& inPen, CO
     theHalf = kMaxHalfPen;
   }
   const BrushObject theInk(false, inColor);
-  ForEachTile(inPath.Bounds().Grown(theHalf + 1), [&](CoverageMask& ioMask) {
+  return ForEachTile(inPath.Bounds().Grown(theHalf + 1), [&](CoverageMask& ioMask) {
     const std::vector<Polyline> theFigures = PathClipper::ForStroke(inPath, Region(ioMask, theHalf + 2));
     if (theFigures.empty())
-      return;
-    Rasterizer::Stroke(theFigures, theWidth, thePen, ioMask);
+      return true;
+    if (!Rasterizer::Stroke(theFigures, theWidth, thePen, ioMask))
+      return false;
     Put(ioMask, theInk);
+    return true;
   });
 }
 
-void Painter::FillSmooth(const Path& inPath, COLORREF inColor)
+bool Painter::FillSmooth(const Path& inPath, COLORREF inColor)
 {
-  ForEachTile(inPath.Bounds(), [&](CoverageMask& ioMask) {
+  return ForEachTile(inPath.Bounds(), [&](CoverageMask& ioMask) {
     const std::vector<Polyline> theFigures = PathClipper::ForFill(inPath, Region(ioMask, 1));
     if (theFigures.empty())
-      return;
-    Rasterizer::FillSmooth(theFigures, ioMask);
+      return true;
+    if (!Rasterizer::FillSmooth(theFigures, ioMask))
+      return false;
     Blend(ioMask, 0, 0, inColor);
+    return true;
   });
 }
 
@@ -158,7 +155,7 @@ void Painter::Blend(const CoverageMask& inMask, std::int32_t inDX, std::int32_t 
   const std::int64_t theBottom = std::min<std::int64_t>(mView.mHeight, std::int64_t(inMask.mTop) + inDY + inMask.mHeight);
   if (theLeft >= theRight || theTop >= theBottom)
     return;
-  const std::uint32_t theInk = PixelOf(inColor);
+  const std::uint32_t theInk = PixelFromColorRef(inColor);
   const int theWidth = static_cast<int>(theRight - theLeft);
   mPixels.resize(theWidth);
   mColumns.resize(theWidth);

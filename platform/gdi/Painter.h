@@ -38,13 +38,16 @@ public:
 
   void SetClip(const Box& inLogical, const Affine& inWorld);
 
+  // Each drawing answers false when the rasteriser failed (out of memory);
+  // tiles drawn before stay drawn.
+
   // Even-odd fill with the brush, no antialiasing.
-  void Fill(const Path& inPath, const BrushObject& inBrush);
+  [[nodiscard]] bool Fill(const Path& inPath, const BrushObject& inBrush);
   // A pen inWidth units wide that inPen maps to device pixels; one pixel
   // wide (whatever the map) where it would be thinner than that.
-  void Stroke(const Path& inPath, double inWidth, const Affine& inPen, COLORREF inColor);
+  [[nodiscard]] bool Stroke(const Path& inPath, double inWidth, const Affine& inPen, COLORREF inColor);
   // Non-zero fill blended by its antialiased coverage.
-  void FillSmooth(const Path& inPath, COLORREF inColor);
+  [[nodiscard]] bool FillSmooth(const Path& inPath, COLORREF inColor);
 
   // Blends inColor by the mask's coverage, the mask moved by inDX, inDY pixels.
   void Blend(const CoverageMask& inMask, std::int32_t inDX, std::int32_t inDY, COLORREF inColor);
@@ -59,9 +62,9 @@ private:
   };
 
   // Calls inDraw(mask) for each tile of the bitmap that inBounds meets, the
-  // mask reset to that tile.
+  // mask reset to that tile, until one answers false.
   template <typename F>
-  void ForEachTile(const Box& inBounds, F&& inDraw);
+  bool ForEachTile(const Box& inBounds, F&& inDraw);
 
   bool Inside(std::int32_t inX, std::int32_t inY) const;
   // Writes whole pixels from inSource where the mask covers them.

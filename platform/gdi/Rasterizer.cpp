@@ -26,6 +26,7 @@ public:
   ~MaskContext() { cairo_surface_flush(mSurface.get()); }
 
   cairo_t* Get() const { return mContext.get(); }
+  bool Succeeded() const { return cairo_status(Get()) == CAIRO_STATUS_SUCCESS; }
 
   void AddFigures(const std::vector<Polyline>& inFigures) const
   {
@@ -45,7 +46,7 @@ private:
   std::unique_ptr<cairo_t, CairoDeleter> mContext;
 };
 
-void FillFigures(const std::vector<Polyline>& inFigures, cairo_antialias_t inAntialias, cairo_fill_rule_t inRule,
+bool FillFigures(const std::vector<Polyline>& inFigures, cairo_antialias_t inAntialias, cairo_fill_rule_t inRule,
                  CoverageMask& ioMask)
 {
   MaskContext theContext(ioMask);
@@ -53,16 +54,17 @@ void FillFigures(const std::vector<Polyline>& inFigures, cairo_antialias_t inAnt
   cairo_set_fill_rule(theContext.Get(), inRule);
   theContext.AddFigures(inFigures);
   cairo_fill(theContext.Get());
+  return theContext.Succeeded();
 }
 
 }  // namespace
 
-void Rasterizer::Fill(const std::vector<Polyline>& inFigures, CoverageMask& ioMask)
+bool Rasterizer::Fill(const std::vector<Polyline>& inFigures, CoverageMask& ioMask)
 {
-  FillFigures(inFigures, CAIRO_ANTIALIAS_NONE, CAIRO_FILL_RULE_EVEN_ODD, ioMask);
+  return FillFigures(inFigures, CAIRO_ANTIALIAS_NONE, CAIRO_FILL_RULE_EVEN_ODD, ioMask);
 }
 
-void Rasterizer::Stroke(const std::vector<Polyline>& inFigures, double inWidth, const Affine& inPen,
+bool Rasterizer::Stroke(const std::vector<Polyline>& inFigures, double inWidth, const Affine& inPen,
                         CoverageMask& ioMask)
 {
   MaskContext theContext(ioMask);
@@ -76,11 +78,12 @@ void Rasterizer::Stroke(const std::vector<Polyline>& inFigures, double inWidth, 
   cairo_set_matrix(c, &thePen);
   cairo_set_line_width(c, inWidth);
   cairo_stroke(c);
+  return theContext.Succeeded();
 }
 
-void Rasterizer::FillSmooth(const std::vector<Polyline>& inFigures, CoverageMask& ioMask)
+bool Rasterizer::FillSmooth(const std::vector<Polyline>& inFigures, CoverageMask& ioMask)
 {
-  FillFigures(inFigures, CAIRO_ANTIALIAS_GRAY, CAIRO_FILL_RULE_WINDING, ioMask);
+  return FillFigures(inFigures, CAIRO_ANTIALIAS_GRAY, CAIRO_FILL_RULE_WINDING, ioMask);
 }
 
 }  // namespace tlgdi

@@ -7,7 +7,7 @@
 // on a left or top edge counting as inside and one on a right or bottom edge
 // as outside (Cairo samples pixel centres that way); device coordinates put
 // pixel centres on whole numbers, so figures move by half a pixel on their
-// way into Cairo.
+// way into Cairo. Each answers false when Cairo failed (it ran out of memory).
 
 #include "platform/gdi/CoverageMask.h"
 #include "platform/gdi/Geometry.h"
@@ -20,15 +20,15 @@ namespace tlgdi {
 class Rasterizer {
 public:
   // Even-odd fill, no antialiasing.
-  static void Fill(const std::vector<Polyline>& inFigures, CoverageMask& ioMask);
+  [[nodiscard]] static bool Fill(const std::vector<Polyline>& inFigures, CoverageMask& ioMask);
 
   // Round ends and joins, no antialiasing: inWidth in pen units, which
   // inPen (linear) maps to device pixels.
-  static void Stroke(const std::vector<Polyline>& inFigures, double inWidth, const Affine& inPen,
-                     CoverageMask& ioMask);
+  [[nodiscard]] static bool Stroke(const std::vector<Polyline>& inFigures, double inWidth, const Affine& inPen,
+                                   CoverageMask& ioMask);
 
   // Non-zero fill with greyscale antialiasing (glyphs too large to render whole).
-  static void FillSmooth(const std::vector<Polyline>& inFigures, CoverageMask& ioMask);
+  [[nodiscard]] static bool FillSmooth(const std::vector<Polyline>& inFigures, CoverageMask& ioMask);
 };
 
 }  // namespace tlgdi

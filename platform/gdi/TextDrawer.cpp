@@ -108,16 +108,17 @@ Path TextDrawer::Bars(double inX, double inY, std::int64_t inLength) const
   return thePath;
 }
 
-void TextDrawer::Draw(Painter& ioPainter, std::u32string_view inText, double inX, double inY) const
+bool TextDrawer::Draw(Painter& ioPainter, std::u32string_view inText, double inX, double inY) const
 {
   const Box theArea = ioPainter.Area();
+  bool theDrawn = true;
   if (mState.mBkMode == OPAQUE) {
     std::int64_t theLength = 0;
     for (char32_t theCharacter : inText)
       theLength += Advance(theCharacter);
     Path theCells;
     AddBand(theCells, inX, inY, theLength, -mMetrics.tmAscent, mMetrics.tmDescent);
-    ioPainter.Fill(theCells, BrushObject(false, RGB(255, 255, 255)));
+    theDrawn = ioPainter.Fill(theCells, BrushObject(false, RGB(255, 255, 255)));
   }
   FreeTypeThread& theCache = FreeTypeThread::Get();
   FreeTypeThread::GlyphKey theKey{mFace->Face(), 0, mMatch->mEmbolden,
@@ -143,11 +144,12 @@ void TextDrawer::Draw(Painter& ioPainter, std::u32string_view inText, double inX
     theMap.dx = inOrigin.mX;
     theMap.dy = inOrigin.mY;
     mFace->AddOutline(inGlyph, theMap, theOutline);
-    ioPainter.FillSmooth(theOutline, mState.mTextColor);
+    theDrawn = ioPainter.FillSmooth(theOutline, mState.mTextColor) && theDrawn;
   });
   const Path theBars = Bars(inX, inY, theLength);
   if (!theBars.IsEmpty())
-    ioPainter.Fill(theBars, BrushObject(false, mState.mTextColor));
+    theDrawn = ioPainter.Fill(theBars, BrushObject(false, mState.mTextColor)) && theDrawn;
+  return theDrawn;
 }
 
 void TextDrawer::AddToPath(Path& ioPath, std::u32string_view inText, double inX, double inY) const

@@ -44,7 +44,8 @@ public:
   const TEXTMETRICW& Metrics() const { return mMetrics; }
   std::int64_t Advance(char32_t inCharacter) const;
 
-  void Draw(Painter& ioPainter, std::u32string_view inText, double inX, double inY) const;
+  // False when the rasteriser failed (out of memory).
+  [[nodiscard]] bool Draw(Painter& ioPainter, std::u32string_view inText, double inX, double inY) const;
   // The glyph outlines, underline and strikeout, as figures of a path.
   void AddToPath(Path& ioPath, std::u32string_view inText, double inX, double inY) const;
 

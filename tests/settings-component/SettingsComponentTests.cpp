@@ -358,6 +358,9 @@ TEST_F(SettingsPages, QuickTimeReport)
       {{theStandIn, "TL_TEST_QUICKTIME_EXPORTERS=40", "TL_TEST_QUICKTIME_VERSION=6.5.2"},
        "QuickTime 6.5.2 Full Installation"},
       {{theStandIn, "TL_TEST_QUICKTIME_VERSION=six"}, "QuickTime Not Installed (-50)"},
+      // A library without every entry the core calls is no QuickTime.
+      {{std::string("TESSALINE_QUICKTIME=") + TL_QUICKTIME_FAKE, "TL_TEST_FAKE_PARTIAL=1"},
+       "QuickTime Not Installed (-2096)"},
   };
   for (const auto& [theEnvironment, theReport] : kCases) {
     SCOPED_TRACE(testing::PrintToString(theEnvironment));

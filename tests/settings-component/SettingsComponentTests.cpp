@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -319,6 +321,33 @@ TEST_F(SettingsPages, TheExamplePageSetsOnePreferenceOrExplainsTheMistake)
     EXPECT_EQ(theResult.mOut, "");
     EXPECT_EQ(theResult.mErr.rfind(theCase.mTail, 0), 0u) << theResult.mErr;
     EXPECT_EQ(std::count(theResult.mErr.begin(), theResult.mErr.end(), '\n'), 1) << theResult.mErr;
+  }
+}
+
+// The component's puts always succeed; the page reads each value back, so a
+// store its user may only read fails the page instead of reporting a change.
+TEST_F(SettingsPages, TheExamplePageFailsWhenTheValueDoesNotTake)
+{
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to run the page as nobody";
+  ASSERT_EQ(chmod((tltest::TestHome() + "/registry.db").c_str(), 0644), 0);
+  std::vector<std::string> theCommand = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  for (const std::string& thePart : PageCommand(kExamplePage, {"MaxSize", "99"}))
+    theCommand.push_back(thePart);
+  RunResult theResult = RunProgram(theCommand);
+  EXPECT_EQ(theResult.mStatus, 1);
+  const std::string theKept = std::to_string(GetPrefLong("MaxSize", 2000));
+  EXPECT_EQ(theResult.mErr,
+            "preferences.js: MaxSize was not stored: it still reads \"" + theKept + "\" (is the store read-only?)\n");
+  EXPECT_EQ(theResult.mOut.find("Set MaxSize"), std::string::npos) << theResult.mOut;
+}
+
+// A folder reads back expanded and with its final "/": that is the value set.
+TEST_F(SettingsPages, TheExamplePageTakesFoldersAsTheyReadBack)
+{
+  for (const char* theFolder : {"%TL_TEST_FOLDER%/logs", "/srv/a.b (c)/", ""}) {
+    RunResult theResult = RunProgram(PageCommand(kExamplePage, {"LogDirectory", theFolder}), {"TL_TEST_FOLDER=/srv"});
+    EXPECT_EQ(theResult.mStatus, 0) << theFolder << ": " << theResult.mErr;
   }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project builds, tests and benchmarks with,
 # the PAM service the impersonation code logs users on through, and the
-# decimal-comma locale the locale tests switch to.
+# decimal-comma locale the locale tests switch to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
 set -euo pipefail
 
@@ -15,6 +15,10 @@ packages=(
   fonts-dejavu-core fonts-liberation2
   passwd login locales
 )
+# scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

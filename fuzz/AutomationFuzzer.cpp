@@ -10,23 +10,11 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/automation/SafeArray.h"
 #include "platform/automation/Variant.h"
-#include "platform/base/Utf8.h"
 
 #include <cmath>
 #include <string>
 
 namespace {
-
-bool IsValidUtf8(std::string_view inText)
-{
-  while (!inText.empty()) {
-    const utf8::Decoded theChar = utf8::Decode(inText);
-    if (!theChar.mValid || utf8::IsSurrogate(theChar.mCode))
-      return false;
-    inText.remove_prefix(theChar.mUsed);
-  }
-  return true;
-}
 
 void CheckText(std::string_view inText)
 {

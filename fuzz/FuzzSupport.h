@@ -3,6 +3,8 @@
 // input, a check that stops the run naming what failed (libFuzzer then keeps
 // the input as a crash file to replay), and a store of its own.
 
+#include "platform/base/Utf8.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +35,18 @@ inline void UseScratchHome()
   if (!mkdtemp(theFolder.data()))
     FuzzFail("mkdtemp", __FILE__, __LINE__);
   setenv("TESSALINE_HOME", theFolder.c_str(), 1);
+}
+
+// Text that is well-formed UTF-8 of characters outside the surrogates.
+inline bool IsValidUtf8(std::string_view inText)
+{
+  while (!inText.empty()) {
+    const utf8::Decoded theChar = utf8::Decode(inText);
+    if (!theChar.mValid || utf8::IsSurrogate(theChar.mCode))
+      return false;
+    inText.remove_prefix(theChar.mUsed);
+  }
+  return true;
 }
 
 // Past the end of the input every number is 0 and every text empty.

@@ -6,24 +6,12 @@
 
 #include "core/Parameters.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/base/Utf8.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 namespace {
-
-bool IsValidUtf8(std::string_view inText)
-{
-  while (!inText.empty()) {
-    const utf8::Decoded theChar = utf8::Decode(inText);
-    if (!theChar.mValid)
-      return false;
-    inText.remove_prefix(theChar.mUsed);
-  }
-  return true;
-}
 
 bool IsDefinedMessage(LONG inCode, const std::string& inMessage)
 {

@@ -4,6 +4,7 @@
 #include "platform/base/WinError.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,9 @@ PendingDeletes& ThePendingDeletes()
     };
     std::atexit(theRemoveAll);
     std::at_quick_exit(theRemoveAll);
+    // A fork while another thread holds the lock must not leave the child's exit waiting for ever.
+    pthread_atfork([] { ThePendingDeletes().mLock.lock(); }, [] { ThePendingDeletes().mLock.unlock(); },
+                   [] { ThePendingDeletes().mLock.unlock(); });
     return thePending;
   }();
   return *gPending;

@@ -84,7 +84,8 @@ std::string ParameterParser::MaskRanges(std::string_view inText, const Ranges& i
   std::string theMasked(inText);
   for (const auto& [theFirst, theEnd] : inRanges)
     for (std::size_t i = theFirst; i < theEnd && i < theMasked.size(); ++i)
-      if (!IsWhiteSpace(theMasked[i]) && theMasked[i] != '=' && theMasked[i] != '"' && theMasked[i] != '\'')
+      if (!IsWhiteSpace(theMasked[i]) && theMasked[i] != '=' && theMasked[i] != '"' && theMasked[i] != '\'' &&
+          theMasked[i] != '\0')
         theMasked[i] = '*';
   return theMasked;
 }

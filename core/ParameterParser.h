@@ -57,7 +57,7 @@ public:
   // readable and the rest still holds inName, that rest is one more range.
   static Ranges FindValueRanges(std::string_view inText, std::string_view inName);
   // inText with every byte of inRanges written as '*' except white space,
-  // '=' and quotes: Parse reads the copy as it reads inText (the same pairs,
+  // '=', quotes and NUL: Parse reads the copy as it reads inText (the same pairs,
   // the same error at the same place) without seeing those bytes.
   static std::string MaskRanges(std::string_view inText, const Ranges& inRanges);
 

@@ -10,8 +10,11 @@ build=${1:-$root/build-bench}
 echo "== $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg);" \
   "$(date -u '+%Y-%m-%d %H:%M UTC')"
 "$root/bench/kernels/run.sh" "$build"
-cmake --build "$build" --target tl_bench_reduce_colors >/dev/null
+cmake --build "$build" --target tl_bench_reduce_colors tl_bench_gdi >/dev/null
 echo
 echo "== colour reduction against ImageMagick"
 "$build/bin/tl_bench_reduce_colors"
+echo
+echo "== GDI text and ellipses against MagickCore"
+"$build/bin/tl_bench_gdi"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -3,6 +3,7 @@
 #include "core/Bitmap.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
+#include "core/IPTCUtils.h"
 #include "core/MappedFileSource.h"
 #include "core/SystemUtilities.h"
 #include "core/Utilities.h"
@@ -347,6 +348,7 @@ void MagickReader::ReadBlob(const void* inData, std::size_t inLength, const char
     mImages.reset(BlobToImage(theInfo.get(), inData, inLength, mException.get()));
     if (HasEmptyImage(mImages.get()))
       mImages.reset();
+    ReadPSDResolution(mImages.get());
   }
   if (!mImages && !GetError())
     ThrowException(mException.get(), BlobWarning, "Unable to detect image type", theName);
@@ -581,6 +583,27 @@ MagickImagePtr BitmapToMagickImage(Bitmap* inBM, ExceptionInfo* ioException)
                           inBM->IsRGBA() ? kTL32RGBAPixelFormat : thePixels.mFormat, ioException);
   inBM->UnlockPixels();
   return theImage;
+}
+
+void ReadPSDResolution(Image* ioImages)
+{
+  const StringInfo* theProfile =
+      ioImages && std::strcmp(ioImages->magick, "PSD") == 0 ? GetImageProfile(ioImages, "8bim") : nullptr;
+  if (!theProfile || GetStringInfoLength(theProfile) > UINT32_MAX)
+    return;
+  ByteSource theResources(GetStringInfoDatum(theProfile), static_cast<DWORD>(GetStringInfoLength(theProfile)));
+  ByteSource theResolution;
+  FindImageResource(theResources, kResolutionResourceID, theResolution);
+  if (!theResolution.GetCurrentPtr())
+    return;
+  double theHorizontal = 0;
+  double theVertical = 0;
+  ReadResolutionInfo(theResolution, theHorizontal, theVertical);
+  for (Image* theImage = ioImages; theImage; theImage = GetNextImageInList(theImage)) {
+    theImage->units = PixelsPerInchResolution;
+    theImage->x_resolution = theHorizontal;
+    theImage->y_resolution = theVertical;
+  }
 }
 
 RECT MagickImageBounds(const Image* inImage)

@@ -205,3 +205,6 @@ RECT MagickImagePageRect(const Image* inImage);
 // taken off for images after the first of a list, and the aspect ratio
 // taken out of left and right.
 RECT MagickImageToPageRect(const Image* inImage, RECT inRect);
+// For a PSD list with image resources (its "8bim" profile): the resolution
+// of resource 1005, in pixels per inch, into every image of the list.
+void ReadPSDResolution(Image* ioImages);

@@ -4,6 +4,7 @@
 
 #include "core/Bitmap.h"
 #include "core/ImageMagick.h"
+#include "core/MappedFileSource.h"
 #include "core/Preferences.h"
 #include "core/Utilities.h"
 #include "tests/core/EventWatcher.h"
@@ -43,7 +44,9 @@ Pixel PatternPixel(LONG x, LONG y)
 // ---- Fixtures written by MagickCore
 
 // Starts ImageMagick the codec's way (with the project's policy) for the
-// fixtures' own calls.
+// fixtures' own calls. Listing the formats also loads every coder, which
+// ImageMagick otherwise does the first time it meets bytes it cannot tell:
+// timed reads start after it.
 void StartMagick()
 {
   MagickFormatList theStart;
@@ -193,6 +196,8 @@ TEST(MagickInfoReader, DescribesEveryFormatFromMemoryAndFiles)
      {Record(32, 72, kPattern)}},
     {"PNG at 28.35 px/cm", [] { return WithResolution("PNG", PixelsPerCentimeterResolution, 28.35); }, "PNG",
      {Record(5, 72, kPattern)}},
+    {"PSD at 300 dpi", [] { return WithResolution("PSD", PixelsPerInchResolution, 300); }, "PSD",
+     {Record(24, 300, kPattern), Record(24, 300, kPattern)}},
     {"JPEG at 300 dpi", [] { return WithResolution("JPEG", PixelsPerInchResolution, 300); }, "JPEG",
      {Record(32, 300, kPattern)}},
   };
@@ -212,9 +217,30 @@ TEST(MagickInfoReader, DescribesEveryFormatFromMemoryAndFiles)
         ASSERT_EQ(theReader.GetCount(), static_cast<LONG>(theCase.mRecords.size()));
         for (LONG i = 0; i < theReader.GetCount(); ++i)
           EXPECT_EQ(theReader.GetRecord(i), theCase.mRecords[static_cast<std::size_t>(i)]) << "record " << i;
-        EXPECT_EQ(theReader.GetIPTCData(), nullptr);
+        // Photoshop's image resources come as the IPTC block, when read.
+        EXPECT_EQ(theReader.GetIPTCLength() > 0, !thePing && std::strcmp(theCase.mFormat, "PSD") == 0);
       }
     }
+  }
+}
+
+TEST(ReadPSDResolution, TakesResource1005WithItsFraction)
+{
+  // All ones in both fractions (16.16 numbers at bytes 0 and 8 of the
+  // resource's data): 301 dpi, where ImageMagick itself reads the whole part.
+  Bytes thePSD = WithResolution("PSD", PixelsPerInchResolution, 300);
+  const Bytes theTag = {'8', 'B', 'I', 'M', 0x03, 0xED, 0, 0};
+  const auto theResource = std::search(thePSD.begin(), thePSD.end(), theTag.begin(), theTag.end());
+  ASSERT_NE(theResource, thePSD.end());
+  for (std::size_t theByte : {14, 15, 22, 23})
+    theResource[static_cast<std::ptrdiff_t>(theByte)] = 0xFF;
+  MagickReader theReader;
+  theReader.ReadBlob(thePSD.data(), thePSD.size(), "photo.psd");
+  ASSERT_EQ(theReader.GetImageCount(), 2);
+  for (LONG i = 1; i <= 2; ++i) {
+    EXPECT_EQ(theReader.GetImage(i)->x_resolution, 301.0);
+    EXPECT_EQ(theReader.GetImage(i)->y_resolution, 301.0);
+    EXPECT_EQ(theReader.GetImage(i)->units, PixelsPerInchResolution);
   }
 }
 
@@ -285,6 +311,17 @@ TEST(MagickImageToBitmap, KeepsColoursAndTopRowInBothLayoutsAndBack)
     ASSERT_EQ(MagickImageToBitmap(theAgain.GetImage(1), &theCopy), 0);
     ExpectPattern(theCopy, true);
   }
+}
+
+TEST(MagickImageToBitmap, ReadsALargeFileThroughItsMapping)
+{
+  const std::string thePath = WriteTemp("large.png", Encode(MakeImage(kWidth, kHeight, true).get(), "PNG"));
+  std::filesystem::resize_file(thePath, MappedFileSource::kReadInLimit + 1);
+  MagickReader theReader;
+  theReader.ReadFile(thePath.c_str(), nullptr);
+  Bitmap theBitmap;
+  ASSERT_EQ(MagickImageToBitmap(theReader.GetImage(1), &theBitmap), 0) << ErrorOf(theReader);
+  ExpectPattern(theBitmap, true);
 }
 
 TEST(MagickImageToBitmap, ConvertsOtherColourSpacesAndNeedsPixels)
@@ -528,6 +565,7 @@ Bytes PNGHeader(DWORD inWidth, DWORD inHeight)
 
 TEST(MagickReader, RefusesHostileInputQuicklyAndOffline)
 {
+  StartMagick();
   Listener theListener;
   const std::string theURL = theListener.URL();
   const std::vector<std::pair<const char*, Bytes>> theCases = {
@@ -560,6 +598,7 @@ TEST(MagickReader, RefusesHostileInputQuicklyAndOffline)
 
 TEST(MagickReader, SurvivesEveryCutOfEveryFormat)
 {
+  StartMagick();
   const std::vector<std::pair<const char*, Bytes>> theFiles = {
     {"PNG", Encode(MakeImage(kWidth, kHeight, true).get(), "PNG")}, {"GIF", ThreeFrameGIF()},
     {"TIFF", ThreePageTIFF()}, {"BMP", Encode(MakeImage(kWidth, kHeight, false).get(), "BMP")},
@@ -578,6 +617,33 @@ TEST(MagickReader, SurvivesEveryCutOfEveryFormat)
       EXPECT_GT(theReader.GetArea(), 0) << theName << " cut at " << theCut;
     }
   }
+}
+
+TEST(MagickReader, AWarningDoesNotFailWhatDecoded)
+{
+  // The TIFF's directory moved to the end with one more entry, of a tag that
+  // libtiff does not know and warns about.
+  Bytes theTIFF = Encode(MakeImage(kWidth, kHeight, false).get(), "TIFF");
+  ASSERT_EQ(theTIFF[0], 'I');
+  const auto theWord = [&theTIFF](std::size_t inAt) { return DWORD{theTIFF[inAt]} | DWORD{theTIFF[inAt + 1]} << 8; };
+  const DWORD theDirectory = theWord(4) | theWord(6) << 16;
+  const DWORD theCount = theWord(theDirectory);
+  Bytes theMoved = {static_cast<BYTE>(theCount + 1), 0};
+  for (DWORD i = 0; i < 12 * theCount; ++i)
+    theMoved.push_back(theTIFF[theDirectory + 2 + i]);
+  for (BYTE theByte : {0xE8, 0xFD, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0})
+    theMoved.push_back(theByte);
+  const auto theEnd = static_cast<DWORD>(theTIFF.size());
+  for (int i = 0; i < 4; ++i)
+    theTIFF[4 + static_cast<std::size_t>(i)] = static_cast<BYTE>(theEnd >> (8 * i));
+  theTIFF.insert(theTIFF.end(), theMoved.begin(), theMoved.end());
+
+  MagickReader theReader;
+  theReader.ReadBlob(theTIFF.data(), theTIFF.size(), "tagged.tif");
+  EXPECT_EQ(ErrorOf(theReader), "(none)");
+  Bitmap theBitmap;
+  EXPECT_EQ(MagickImageToBitmap(theReader.GetImage(1), &theBitmap), 0);
+  ExpectPattern(theBitmap, false);
 }
 
 TEST(MagickPolicy, RefusesTheHostileCodersAndBoundsResources)

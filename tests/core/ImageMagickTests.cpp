@@ -378,30 +378,34 @@ Bytes Written(const std::function<void(MagickWriter&)>& inSettings)
 
 TEST(MagickWriter, MapsQualityResolutionAndFormat)
 {
-  for (const auto& [theQuality, theWanted] :
-       std::vector<std::pair<LONG, std::size_t>>{{512, 50}, {1024, 100}, {1100, 100}, {-5, 100}, {0, 1}}) {
-    MagickImagePtr theImage = Decode(Written([=](MagickWriter& w) { w.SetType("JPEG"), w.SetQuality(theQuality); }));
+  for (const auto& theCase : std::vector<std::pair<LONG, std::size_t>>{{512, 50}, {1024, 100}, {1100, 100}, {-5, 100}, {0, 1}}) {
+    MagickImagePtr theImage = Decode(Written([&](MagickWriter& w) { w.SetType("JPEG"), w.SetQuality(theCase.first); }));
     ASSERT_TRUE(theImage);
-    EXPECT_EQ(theImage->quality, theWanted) << "quality " << theQuality;
+    EXPECT_EQ(theImage->quality, theCase.second) << "quality " << theCase.first;
   }
   EXPECT_EQ(Decode(Written([](MagickWriter& w) { w.SetType("MIFF"); }))->depth, 8u);
   // 300 x 0 writes no resolution at all.
-  for (const auto& [theV, theWanted] : std::vector<std::pair<LONG, double>>{{0, 0}, {300, 300}}) {
-    MagickImagePtr theImage = Decode(Written([=](MagickWriter& w) { w.SetType("MIFF"), w.SetResolution(300, theV); }));
+  for (LONG theVertical : {0, 300}) {
+    MagickImagePtr theImage = Decode(Written([&](MagickWriter& w) { w.SetType("MIFF"), w.SetResolution(300, theVertical); }));
     ASSERT_TRUE(theImage);
-    EXPECT_EQ(theImage->x_resolution, theWanted) << "300 x " << theV;
-    EXPECT_EQ(theImage->y_resolution, theWanted) << "300 x " << theV;
+    EXPECT_EQ(theImage->x_resolution, theVertical) << "300 x " << theVertical;
+    EXPECT_EQ(theImage->y_resolution, theVertical) << "300 x " << theVertical;
   }
+  struct Named {
+    std::string mPath;
+    const char* mType;
+    const char* mFormat;
+  };
   const std::string theFolder = tltest::MakeTempFolder("written");
-  for (const auto& [thePath, theType, theFormat] : std::vector<std::tuple<std::string, const char*, const char*>>{
-         {theFolder + "/a.png", "GIF", "PNG"}, {theFolder + "/a", "GIF", "GIF"}, {"", "BMP", "BMP"}}) {
+  for (const Named& theCase : {Named{theFolder + "/a.png", "GIF", "PNG"}, Named{theFolder + "/a", "GIF", "GIF"},
+                               Named{"", "BMP", "BMP"}}) {
     MagickImagePtr theImage = Decode(Written([&](MagickWriter& w) {
-      w.SetType(theType);
-      if (!thePath.empty())
-        w.SetPath(thePath);
+      w.SetType(theCase.mType);
+      if (!theCase.mPath.empty())
+        w.SetPath(theCase.mPath);
     }));
-    ASSERT_TRUE(theImage) << thePath;
-    EXPECT_STREQ(theImage->magick, theFormat) << thePath << " as " << theType;
+    ASSERT_TRUE(theImage) << theCase.mPath;
+    EXPECT_STREQ(theImage->magick, theCase.mFormat) << theCase.mPath << " as " << theCase.mType;
   }
 }
 

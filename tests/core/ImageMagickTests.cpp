@@ -620,7 +620,7 @@ TEST(MagickReader, AWarningDoesNotFailWhatDecoded)
 TEST(MagickPolicy, RefusesTheHostileCodersAndBoundsResources)
 {
   StartMagick();
-  for (const char* theCoder : {"URL", "HTTP", "HTTPS", "FTP", "MSL", "MVG", "SVG", "MSVG", "TEXT", "TXT", "LABEL",
+  for (const char* theCoder : {"URL", "HTTP", "HTTPS", "FTP", "X", "MSL", "MVG", "SVG", "MSVG", "TEXT", "TXT", "LABEL",
                                "PS", "PS2", "PS3", "EPS", "EPSF", "EPSI", "EPI", "EPT", "PDF", "PDFA", "AI", "XPS"}) {
     EXPECT_FALSE(IsRightsAuthorized(CoderPolicyDomain, ReadPolicyRights, theCoder)) << theCoder;
     EXPECT_FALSE(IsRightsAuthorized(CoderPolicyDomain, WritePolicyRights, theCoder)) << theCoder;

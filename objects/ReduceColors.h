@@ -14,9 +14,11 @@
 // (g / s) x s, s = 256 / levels, the levels held to 1..256; on 8 bits and
 // fewer the colour table's entries are quantised alike.
 //
-// A palette of no entries fails with "Unable to understand palette" before
-// the canvas is touched. Should a step fail after the canvas was cleared for
-// its 8-bit pixels, the picture comes back from the copy at its former depth.
+// A canvas without pixels fails with "Unable to reduce colors." (the grey
+// levels in place just find nothing to do), a palette of no entries with
+// "Unable to understand palette", both before the canvas is touched. Should a
+// step fail after the canvas was cleared for its 8-bit pixels, the picture
+// comes back from the copy at its former depth.
 
 #include "objects/Operation.h"
 

@@ -508,7 +508,7 @@ HRESULT Canvas::Select(VARIANT* inType, VARIANT* inParams)
     ::Select theOp;  // the operation, not this method
     SetupOp(theOp);
     theOp.SetSelectionType(VariantText(*inType).c_str());
-    theOp.SetParameters(VariantText(*inParams).c_str());
+    theOp.SetParameters(VariantText(*inParams));
     return RunAndReport(theOp);
   });
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The fast layer of the affine kernels: the rows of a kernel are split into
-// bands run on threads of their own, and the system's own kernel (8-bit, pixel
+// bands shared out among the threads of the worker pool (WorkerPool.h), and the system's own kernel (8-bit, pixel
 // order, linear) has vector bodies (LinearU8Vector.h). Every band starts from
 // the row terms the plain kernel would have accumulated to it and every vector
 // lane does the plain kernel's double arithmetic, so the output is the plain

@@ -31,6 +31,8 @@ constexpr int kSharedRows = 8;
 // double precision (the rounding contracts are stated with the bodies).
 constexpr int kWideGroup = 16;
 constexpr float kNearWhole = 1.0f / 2048;
+// Fractions from this up need no clamp before truncation (see ShrinkChannel).
+constexpr double kLeastUnheld = -1e-3;
 
 // How the samples of a pixel are loaded. Two or more processed channels start
 // at the pixel's first sample (only a channel of interest starts later, and it
@@ -653,14 +655,17 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
 // fraction (double, and as a float), and per eight pixels the offset their
 // loads start at, the word masks that keep the two 64-byte loads to the
 // pixels and their right neighbours, and the word permutation that takes the
-// eight pixels' words (lanes 0..7) and their neighbours' (lanes 8..15).
+// eight pixels' words (lanes 0..7) and their neighbours' (lanes 8..15); room
+// for a row's near-whole masks besides.
 class ShrinkWalk {
  public:
   explicit ShrinkWalk(int inWidest)
   {
     mCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
     const std::int64_t theEights = mCapacity / 8;
-    const std::int64_t theBytes = mCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4);
+    // Per pixel: offset, fraction, float fraction; per eight pixels: the
+    // permutation, the start, two masks; per sixteen: the near-whole mask.
+    const std::int64_t theBytes = mCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + mCapacity / kWideGroup * 2;
     if (theBytes <= INT32_MAX)
       mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
     if (!mBlock)
@@ -671,6 +676,7 @@ class ShrinkWalk {
     mStart = mWalk.mOffsets + mCapacity;
     mFloatFx = reinterpret_cast<float*>(mStart + theEights);
     mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + mCapacity);
+    mNear = mMasks + 2 * theEights;
   }
   ~ShrinkWalk() { iplAlignedFree(mBlock); }
   ShrinkWalk(const ShrinkWalk&) = delete;
@@ -693,6 +699,7 @@ class ShrinkWalk {
     }
     for (int k = 0; k < theFull; ++k)
       mFloatFx[k] = static_cast<float>(mWalk.mFx[k]);
+    mLeastFx = *std::min_element(mWalk.mFx, mWalk.mFx + theFull);
     mReach = 0;
     for (int h = 0; h < theFull / 8; ++h) {
       const std::int64_t* theOffsets = mWalk.mOffsets + 8 * h;
@@ -721,6 +728,9 @@ class ShrinkWalk {
   const float* FloatFx() const { return mFloatFx; }
   // The farthest byte from a row's start that a row's loads reach.
   std::int64_t Reach() const { return mReach; }
+  double LeastFx() const { return mLeastFx; }
+  // Room for one 16-bit mask per sixteen pixels of a row.
+  std::uint16_t* NearMasks() const { return mNear; }
   const std::uint32_t* Index(int inEight) const { return mIndex + 16 * inEight; }
   std::int64_t Start(int inEight) const { return mStart[inEight]; }
   __mmask16 LowMask(int inEight) const { return mMasks[2 * inEight]; }
@@ -734,7 +744,9 @@ class ShrinkWalk {
   std::int64_t* mStart = nullptr;
   float* mFloatFx = nullptr;
   std::uint16_t* mMasks = nullptr;
+  std::uint16_t* mNear = nullptr;
   std::int64_t mReach = 0;
+  double mLeastFx = 0;
   int mFirst = 0;
   int mLast = -1;
   double mRowX = 0;
@@ -793,8 +805,10 @@ TL_AVX512 inline __m512 SampleFloats(__m512i inWords)
 
 // Channel C of sixteen pixels from their words and their right neighbours'
 // in the top and the bottom source row, as bytes in place C of their words;
-// lanes whose result is near a whole number are added to ioNear.
-template <int C>
+// lanes whose result is near a whole number are added to ioNear. Without
+// kHeld the fractions are known to lie in -1e-3 .. 1, so v lies in -1 .. 256
+// and truncation alone gives the byte that clamping first would.
+template <int C, bool kHeld>
 TL_AVX512 inline __m512i ShrinkChannel(const __m512i inTop[2], const __m512i inBottom[2], __m512 inFx, __m512 inFy,
                                        __mmask16& ioNear)
 {
@@ -806,11 +820,13 @@ TL_AVX512 inline __m512i ShrinkChannel(const __m512i inTop[2], const __m512i inB
     theUpper, _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(theLower, theUpper), inFy), _mm512_set1_ps(0.5f)));
   const __m512 theOff = _mm512_abs_ps(_mm512_reduce_ps(v, _MM_FROUND_TO_NEAREST_INT));
   ioNear |= _mm512_cmp_ps_mask(theOff, _mm512_set1_ps(kNearWhole), _CMP_LT_OQ);
+  if constexpr (!kHeld)
+    return _mm512_slli_epi32(_mm512_cvttps_epi32(v), 8 * C);
   const __m512 theHeld = _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(255.0f));
   return _mm512_slli_epi32(_mm512_cvttps_epi32(theHeld), 8 * C);
 }
 
-template <int N, bool kWhole>
+template <int N, bool kWhole, bool kHeld>
 TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWalk, int inIy, double inFy,
                          int inCount, std::uint8_t* outRow)
 {
@@ -818,23 +834,30 @@ TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWal
   const std::uint8_t* theBottom = theTop + inArgs.mSourceRowStep;
   const __m512 theFy = _mm512_set1_ps(static_cast<float>(inFy));
   constexpr std::uint64_t kChannels = N == 4 ? ~std::uint64_t{0} : 0x7777777777777777u;
-  const ColumnWalk& theColumns = inWalk.Columns();
-  for (int g = 0; g * kWideGroup < inCount; ++g) {
+  // Pixels near a rounding boundary, sixteen bits a group, made again after
+  // the row.
+  std::uint16_t* theNear = inWalk.NearMasks();
+  const int theGroups = (inCount + kWideGroup - 1) / kWideGroup;
+  for (int g = 0; g < theGroups; ++g) {
     __m512i theUpper[2], theLower[2];
     SixteenPixels<kWhole>(inWalk, g, theTop, theUpper);
     SixteenPixels<kWhole>(inWalk, g, theBottom, theLower);
     const __m512 theFx = _mm512_loadu_ps(inWalk.FloatFx() + kWideGroup * g);
-    __mmask16 theNear = 0;
-    __m512i thePixels = _mm512_or_si512(ShrinkChannel<0>(theUpper, theLower, theFx, theFy, theNear),
-                                        ShrinkChannel<1>(theUpper, theLower, theFx, theFy, theNear));
-    thePixels = _mm512_or_si512(thePixels, ShrinkChannel<2>(theUpper, theLower, theFx, theFy, theNear));
+    __mmask16 theGroupNear = 0;
+    __m512i thePixels = _mm512_or_si512(ShrinkChannel<0, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear),
+                                        ShrinkChannel<1, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+    thePixels = _mm512_or_si512(thePixels, ShrinkChannel<2, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
     if constexpr (N == 4)
-      thePixels = _mm512_or_si512(thePixels, ShrinkChannel<3>(theUpper, theLower, theFx, theFy, theNear));
+      thePixels = _mm512_or_si512(thePixels, ShrinkChannel<3, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
     const int theValid = std::min(kWideGroup, inCount - kWideGroup * g);
     const std::uint64_t theBytes =
       theValid == kWideGroup ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * theValid)) - 1;
     _mm512_mask_storeu_epi8(outRow + 4 * kWideGroup * g, kChannels & theBytes, thePixels);
-    for (unsigned theLeft = theNear & ((1u << theValid) - 1); theLeft; theLeft &= theLeft - 1) {
+    theNear[g] = static_cast<std::uint16_t>(theGroupNear & ((1u << theValid) - 1));
+  }
+  const ColumnWalk& theColumns = inWalk.Columns();
+  for (int g = 0; g < theGroups; ++g) {
+    for (unsigned theLeft = theNear[g]; theLeft; theLeft &= theLeft - 1) {
       const int k = kWideGroup * g + __builtin_ctz(theLeft);
       const std::int64_t theOffset = theColumns.mOffsets[k];
       RemakePixel<N>(theTop + theOffset, theBottom + theOffset, theColumns.mFx[k], inFy, outRow + 4 * k);
@@ -868,10 +891,14 @@ TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inY
     const int theCount = theLast - theFirst + 1;
     const std::int64_t theEnd =
       inArgs.mYLimit * inArgs.mSourceRowStep + 4 * (static_cast<std::int64_t>(inArgs.mXLimit) + 1);
-    if ((theIy + 1) * inArgs.mSourceRowStep + theWalk.Reach() <= theEnd)
-      ShrinkRow<N, true>(inArgs, theWalk, theIy, theFy, theCount, theOut);
+    const bool theWhole = (theIy + 1) * inArgs.mSourceRowStep + theWalk.Reach() <= theEnd;
+    const bool theHeld = theWalk.LeastFx() < kLeastUnheld || theFy < kLeastUnheld;
+    if (theWhole)
+      theHeld ? ShrinkRow<N, true, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
+              : ShrinkRow<N, true, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
     else
-      ShrinkRow<N, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
+      theHeld ? ShrinkRow<N, false, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
+              : ShrinkRow<N, false, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
   }
 }
 

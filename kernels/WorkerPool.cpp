@@ -117,8 +117,8 @@ void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<voi
     s.mFinished = 0;
     s.mNext = static_cast<std::uint64_t>(theGeneration) << 32;
   }
-  for (int i = 1; i < inThreads; ++i)
-    s.mWake.notify_one();
+  // One wake for all: the workers beyond those wanted go back to waiting.
+  s.mWake.notify_all();
   s.TakeParts(theGeneration, inCount, inPart);
   std::unique_lock<std::mutex> theLock(s.mMutex);
   s.mFinishedAll.wait(theLock, [&] { return s.mFinished.load() == inCount; });

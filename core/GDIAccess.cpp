@@ -17,6 +17,11 @@ HBITMAP MakePlaceholder()
 
 }  // namespace
 
+void GDIAccess::ReleaseOnFault(void* inAccess)
+{
+  static_cast<GDIAccess*>(inAccess)->Release();
+}
+
 GDIAccess::GDIAccess(HGDIOBJ inObject)
 {
   Set(inObject);
@@ -53,6 +58,7 @@ HBITMAP GDIAccess::TakeHBITMAP()
   if (!mLocked) {
     gGDILock.lock();
     mLocked = true;
+    mUndo.Enter(&ReleaseOnFault, this);
   }
   mTempHBM = MakePlaceholder();
   HGDIOBJ theSelected = mTempHBM ? SelectObject(mHDC, mTempHBM) : nullptr;
@@ -70,7 +76,7 @@ HBITMAP GDIAccess::GetHBITMAP()
 {
   if (mType != OBJ_MEMDC || mHBM)
     return mHBM;
-  std::lock_guard theLock(gGDILock);
+  FaultSafeLock theLock(gGDILock);
   HBITMAP thePlaceholder = MakePlaceholder();
   if (!thePlaceholder)
     return nullptr;
@@ -118,6 +124,7 @@ void GDIAccess::Release()
   mMadeHDC = false;
   if (mLocked) {
     mLocked = false;
+    mUndo.Leave();
     gGDILock.unlock();
   }
 }

@@ -5,9 +5,11 @@
 // in a device context, as needed. What it makes it undoes in Release (run by
 // the destructor too). Swaps of the bitmap selected in a device context happen
 // under one process-wide lock, so threads that share a device context never
-// see its placeholder.
+// see its placeholder. A fault that skips the object on its way to a guarded
+// call (platform/faults/Faults.h) releases it too.
 
 #include "platform/base/WinTypes.h"
+#include "platform/faults/Faults.h"
 
 class GDIAccess {
 public:
@@ -33,6 +35,8 @@ public:
   virtual void Release();
 
 private:
+  static void ReleaseOnFault(void* inAccess);
+
   DWORD mType = 0;
   HBITMAP mHBM = nullptr;
   HBITMAP mTempHBM = nullptr;  // a 1x1 monochrome placeholder
@@ -40,4 +44,5 @@ private:
   HBITMAP mOldHBM = nullptr;  // selected in the device context this object made
   bool mMadeHDC = false;
   bool mLocked = false;  // holds the process-wide GDI lock
+  FaultUndo mUndo;       // entered while it holds the lock
 };

@@ -46,6 +46,7 @@ bool Impersonator::Impersonate(const char* inName, const char* inPass, const cha
     mToken = nullptr;
     return false;
   }
+  mUndo.Enter(&RevertOnFault, this);
   return true;
 }
 
@@ -53,10 +54,16 @@ bool Impersonator::Revert()
 {
   if (!mToken)
     return true;
+  mUndo.Leave();
   BOOL theResult = RevertToSelf();
   CloseHandle(mToken);
   mToken = nullptr;
   return theResult != FALSE;
+}
+
+void Impersonator::RevertOnFault(void* inImpersonator)
+{
+  static_cast<Impersonator*>(inImpersonator)->Revert();
 }
 
 bool Impersonator::GetCurrentAccount(std::string& outName, std::string& outDomain, bool& outIsProcess)

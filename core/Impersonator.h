@@ -1,9 +1,11 @@
 #pragma once
 // Acting as another user for the length of an operation: a batch logon and
-// the impersonation of the logged-on user by the calling thread, until Revert
-// or the end of the Impersonator.
+// the impersonation of the logged-on user by the calling thread, until Revert,
+// the end of the Impersonator, or a fault that skips it on its way to a
+// guarded call (platform/faults/Faults.h).
 
 #include "platform/base/WinTypes.h"
+#include "platform/faults/Faults.h"
 
 #include <string>
 
@@ -26,5 +28,8 @@ public:
   static bool GetCurrentAccount(std::string& outName, std::string& outDomain, bool& outIsProcess);
 
 private:
+  static void RevertOnFault(void* inImpersonator);
+
   HANDLE mToken = nullptr;
+  FaultUndo mUndo;  // entered while impersonating
 };

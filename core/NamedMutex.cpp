@@ -33,6 +33,11 @@ bool IsTransient(DWORD inError)
 
 }  // namespace
 
+void NamedMutex::CloseOnFault(void* inMutex)
+{
+  static_cast<NamedMutex*>(inMutex)->Close();
+}
+
 NamedMutex::NamedMutex(const char* inName, DWORD inTimeout) : mTimeout(inTimeout), mName(inName ? inName : "") {}
 
 NamedMutex::~NamedMutex()
@@ -52,6 +57,7 @@ bool NamedMutex::Create()
       if (mExisted)
         return false;
       mCount = 1;
+      mUndo.Enter(&CloseOnFault, this);
       return true;
     }
     DWORD theError = GetLastError();
@@ -80,21 +86,23 @@ bool NamedMutex::Acquire()
   }
   switch (WaitForSingleObject(mHandle, mTimeout)) {
     case WAIT_OBJECT_0:
-      ++mCount;
-      return true;
+      break;
     case WAIT_ABANDONED:
       LogEvent("Abandoned mutex detected", EVENTLOG_WARNING_TYPE);
-      ++mCount;
-      return true;
+      break;
     default:
       return false;
   }
+  mCount = 1;
+  mUndo.Enter(&CloseOnFault, this);
+  return true;
 }
 
 void NamedMutex::Close()
 {
   if (!mHandle)
     return;
+  mUndo.Leave();
   if (mCount > 0)
     ReleaseMutex(mHandle);
   mCount = 0;

@@ -10,9 +10,11 @@
 //
 // An object belongs to one thread; its nesting count is its own, and the
 // system mutex is owned once however deep the nesting. Closing (or the end of
-// the scope) releases it.
+// the scope) releases it; so does a fault that skips the scope on its way to
+// a guarded call (platform/faults/Faults.h).
 
 #include "platform/base/WinTypes.h"
+#include "platform/faults/Faults.h"
 
 #include <string>
 
@@ -42,9 +44,12 @@ public:
   bool Existed() const { return mExisted; }
 
 private:
+  static void CloseOnFault(void* inMutex);
+
   HANDLE mHandle = nullptr;
   bool mExisted = false;
   LONG mCount = 0;
   DWORD mTimeout;
   std::string mName;
+  FaultUndo mUndo;  // entered while held
 };

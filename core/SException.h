@@ -1,19 +1,32 @@
 #pragma once
 // The exception a hardware fault becomes inside a guarded call.
 //
-// A method frame installs TranslateSystemException for its thread with a
-// ScopedFaultTranslator (platform/faults/Faults.h); an access violation, an
-// integer division by zero or an illegal instruction inside the call is then
-// thrown as an SException, which the frame catches and reports in one
+// A method frame runs its body with GuardedCall (platform/faults/Faults.h)
+// and TranslateSystemException as the translator; an access violation, an
+// integer division by zero or an illegal instruction anywhere inside the
+// body, inside C library routines and C dependencies too, is then thrown out
+// of GuardedCall as an SException, which the frame catches and reports in one
 // sentence with the faulting address, the address used and this library's
 // load address:
 //
 //   try {
-//     ScopedFaultTranslator theGuard(TranslateSystemException);
-//     ...
+//     return GuardedCall(TranslateSystemException, [&] {
+//       ...
+//       return S_OK;
+//     });
 //   } catch (SException& theFault) {
 //     return LogFatalEvent(theFault.GetMessage(__FILE__, __LINE__).c_str(), EVENTLOG_ERROR_TYPE);
 //   }
+//
+// An operation's Run, called inside such a body, guards its work the same
+// way and so gets the faults of that work: the innermost guarded call catches.
+// The frames a fault skips run no destructors (their memory leaks); the
+// named mutexes, impersonations and GDI locks they held are given back.
+//
+// The older shape, a ScopedFaultTranslator inside the try block, still
+// translates, but only faults whose every frame up to the catch can unwind:
+// a fault inside memcpy or strlen called from a frame with destructors or a
+// try block ends the process instead.
 //
 // Addresses print with at least eight hexadecimal digits ("0x%08lx" of a
 // 32-bit address); a 64-bit address prints in full.

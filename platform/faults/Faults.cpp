@@ -1,6 +1,8 @@
 #include "platform/faults/Faults.h"
 
+#include <cxxabi.h>
 #include <dlfcn.h>
+#include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <ucontext.h>
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
 #include <mutex>
 
 #if !defined(__x86_64__)
@@ -22,9 +25,96 @@ constexpr std::size_t kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 // The actions that were in place before ours, to pass untranslated faults on to.
 struct sigaction gPrevious[kSignalCount];
 
-// The calling thread's translator. Initial-exec TLS needs no allocation on
-// first use, so the signal handler may read it.
+// The calling thread's translator, innermost recovery point and undo list.
+// Initial-exec TLS needs no allocation on first use, so the signal handler
+// may read it.
 __attribute__((tls_model("initial-exec"))) thread_local FaultTranslator tTranslator = nullptr;
+struct RecoveryPoint;
+__attribute__((tls_model("initial-exec"))) thread_local RecoveryPoint* tRecovery = nullptr;
+__attribute__((tls_model("initial-exec"))) thread_local FaultUndo* tNewestUndo = nullptr;
+__attribute__((tls_model("initial-exec"))) thread_local unsigned long tUndoSerial = 0;
+
+// The C++ runtime's per-thread record of exceptions (the Itanium C++ ABI's
+// __cxa_eh_globals): those being handled, newest first, and the number
+// thrown and not yet caught. Frames a jump skips may have changed both.
+struct ExceptionsInFlight {
+  void* mCaught;
+  unsigned int mUncaught;
+};
+
+ExceptionsInFlight& TheExceptionsInFlight()
+{
+  return *reinterpret_cast<ExceptionsInFlight*>(abi::__cxa_get_globals());
+}
+
+// Where a fault inside a guarded call comes back to, in that call's frame.
+struct RecoveryPoint {
+  explicit RecoveryPoint(FaultTranslator inTranslator)
+      : mOuter(tRecovery), mTranslatorBefore(tTranslator), mUndoMark(tUndoSerial), mExceptions(TheExceptionsInFlight())
+  {
+    tRecovery = this;
+    tTranslator = inTranslator;
+  }
+  ~RecoveryPoint()
+  {
+    tRecovery = mOuter;
+    tTranslator = mTranslatorBefore;
+  }
+  RecoveryPoint(const RecoveryPoint&) = delete;
+  RecoveryPoint& operator=(const RecoveryPoint&) = delete;
+
+  sigjmp_buf mJump;
+  RecoveryPoint* const mOuter;
+  const FaultTranslator mTranslatorBefore;
+  const unsigned long mUndoMark;  // undo entries entered later belong to the guarded call
+  const ExceptionsInFlight mExceptions;
+  std::exception_ptr mFault;      // the translator's exception, set before the jump
+};
+
+}  // namespace
+
+// The calling thread's undo list, newest entry first.
+struct FaultUndoList {
+  // Runs and takes out the entries entered after inMark, newest first. Runs
+  // in the signal handler: the skipped frames that hold the entries are
+  // still intact below it (or on the other side of the alternate stack).
+  static void UndoSince(unsigned long inMark)
+  {
+    while (tNewestUndo && tNewestUndo->mSerial > inMark) {
+      FaultUndo& theEntry = *tNewestUndo;
+      theEntry.Leave();
+      theEntry.mUndo(theEntry.mOwner);
+    }
+  }
+};
+
+void FaultUndo::Enter(Action inUndo, void* inOwner)
+{
+  Leave();
+  mUndo = inUndo;
+  mOwner = inOwner;
+  mSerial = ++tUndoSerial;
+  mOlder = tNewestUndo;
+  if (mOlder)
+    mOlder->mNewer = this;
+  tNewestUndo = this;
+}
+
+void FaultUndo::Leave()
+{
+  if (!mSerial)
+    return;
+  if (mNewer)
+    mNewer->mOlder = mOlder;
+  else
+    tNewestUndo = mOlder;
+  if (mOlder)
+    mOlder->mNewer = mNewer;
+  mOlder = mNewer = nullptr;
+  mSerial = 0;
+}
+
+namespace {
 
 // The alternate signal stack of one thread, made at its first guard and freed
 // when the thread ends. A thread that already has an alternate stack keeps it.
@@ -161,14 +251,38 @@ class TranslatorInUse {
   FaultTranslator mTranslator;
 };
 
+// Translates the fault for the innermost recovery point, gives back what the
+// skipped frames hold and jumps there. Returns only when the translator did.
+void JumpToRecoveryPoint(FaultTranslator inTranslator, const FaultRecord& inFault)
+{
+  RecoveryPoint& thePoint = *tRecovery;
+  {
+    TranslatorInUse theInUse(inTranslator);
+    try {
+      inTranslator(inFault);
+    } catch (...) {
+      thePoint.mFault = std::current_exception();
+    }
+  }
+  if (!thePoint.mFault)
+    return;
+  tTranslator = nullptr;  // a fault while giving back takes the default course
+  FaultUndoList::UndoSince(thePoint.mUndoMark);
+  siglongjmp(thePoint.mJump, 1);
+}
+
 void OnFault(int inSignal, siginfo_t* inInfo, void* inContext)
 {
   int theErrno = errno;
   FaultTranslator theTranslator = tTranslator;
   if (theTranslator && inInfo->si_code > 0) {
-    TranslatorInUse theInUse(theTranslator);
     FaultRecord theFault = MakeRecord(inSignal, *inInfo, *static_cast<const ucontext_t*>(inContext));
-    theTranslator(theFault);
+    if (tRecovery) {
+      JumpToRecoveryPoint(theTranslator, theFault);
+    } else {
+      TranslatorInUse theInUse(theTranslator);
+      theTranslator(theFault);
+    }
   }
   PassOn(inSignal, inInfo, inContext);
   errno = theErrno;
@@ -187,12 +301,32 @@ void InstallHandlers()
   });
 }
 
-}  // namespace
-
-ScopedFaultTranslator::ScopedFaultTranslator(FaultTranslator inTranslator) : mPrevious(tTranslator)
+// The handlers, and the calling thread's alternate stack.
+void PrepareThread()
 {
   InstallHandlers();
   static thread_local AlternateStack tStack;
+}
+
+}  // namespace
+
+void RunGuarded(FaultTranslator inTranslator, void (*inBody)(void*), void* inContext)
+{
+  PrepareThread();
+  RecoveryPoint thePoint(inTranslator);
+  // The signal mask is saved too: the jump may leave a handler of another
+  // signal that the fault interrupted.
+  if (sigsetjmp(thePoint.mJump, 1) == 0) {
+    inBody(inContext);
+    return;
+  }
+  TheExceptionsInFlight() = thePoint.mExceptions;
+  std::rethrow_exception(thePoint.mFault);
+}
+
+ScopedFaultTranslator::ScopedFaultTranslator(FaultTranslator inTranslator) : mPrevious(tTranslator)
+{
+  PrepareThread();
   tTranslator = inTranslator;
 }
 

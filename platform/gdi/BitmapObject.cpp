@@ -1,6 +1,7 @@
 #include "platform/gdi/BitmapObject.h"
 
 #include "platform/base/WinError.h"
+#include "platform/faults/Faults.h"
 
 #include <sys/mman.h>
 
@@ -136,7 +137,7 @@ std::vector<std::uint32_t> BitmapObject::Colors() const
 
 UINT BitmapObject::GetColors(UINT inStart, UINT inCount, RGBQUAD* outColors) const
 {
-  std::lock_guard theGuard(mColorLock);
+  FaultSafeLock theGuard(mColorLock);
   if (inStart >= mColors.size())
     return 0;
   const UINT theCount = std::min<UINT>(inCount, static_cast<UINT>(mColors.size()) - inStart);
@@ -146,7 +147,7 @@ UINT BitmapObject::GetColors(UINT inStart, UINT inCount, RGBQUAD* outColors) con
 
 UINT BitmapObject::SetColors(UINT inStart, UINT inCount, const RGBQUAD* inColors)
 {
-  std::lock_guard theGuard(mColorLock);
+  FaultSafeLock theGuard(mColorLock);
   if (inStart >= mColors.size())
     return 0;
   const UINT theCount = std::min<UINT>(inCount, static_cast<UINT>(mColors.size()) - inStart);

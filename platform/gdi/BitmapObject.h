@@ -65,7 +65,7 @@ private:
   std::uint8_t* mBits = nullptr;
   std::size_t mMappedSize = 0;  // 0 when the memory is the caller's
 
-  mutable std::mutex mColorLock;
+  mutable std::mutex mColorLock;  // held across copies to and from callers' memory: a FaultSafeLock
   std::vector<RGBQUAD> mColors;
 };
 

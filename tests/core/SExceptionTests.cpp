@@ -1,12 +1,26 @@
+#include "core/GDIAccess.h"
+#include "core/NamedMutex.h"
 #include "core/SException.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/kernel/Modules.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
 
 namespace {
 
@@ -43,6 +57,29 @@ SException Catch(F inBody)
   }
   ADD_FAILURE() << "no SException was thrown";
   return SException(0, 0, 0, 0, 0);
+}
+
+// A page no one may touch, for faults inside library routines.
+const char* NoAccessPage()
+{
+  static void* const gPage = mmap(nullptr, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return static_cast<const char*>(gPage);
+}
+
+volatile std::size_t gLength = 64;  // so that the compiler calls the routines
+
+// A method frame as core/SException.h shows it: the text of the fault that
+// inBody raised, or "" when nothing was caught.
+template <typename Body>
+std::string MethodFrame(Body inBody)
+{
+  try {
+    GuardedCall(TranslateSystemException, inBody);
+  } catch (SException& theFault) {
+    return theFault.GetMessage("Canvas.cpp", 123);
+  }
+  return "";
 }
 
 std::uintptr_t ThisModule()
@@ -96,6 +133,98 @@ TEST(SException, GetMessageAddsWhereOnlyWithin255Characters)
     SCOPED_TRACE(theFile.size());
     EXPECT_EQ(theFault.GetMessage(theFile.c_str(), 123), theAppended ? theDescription + theSuffix(theFile) : theDescription);
   }
+}
+
+// The bodies keep a vector alive across the faulting call; the cases run in
+// children, where the skipped vectors may leak.
+TEST(SException, AFaultInsideALibraryReachesTheMethodFrameAsItsTextOnEveryThread)
+{
+  struct Case {
+    const char* mWhat;
+    void (*mBody)();
+  };
+  const Case kCases[] = {
+    {"memcpy",
+     [] {
+       std::vector<char> theCopy(gLength);
+       std::memcpy(theCopy.data(), NoAccessPage(), theCopy.size());
+     }},
+    {"strlen",
+     [] {
+       std::vector<char> theAlive(gLength);
+       gSink = static_cast<int>(std::strlen(NoAccessPage()) + theAlive.size());
+     }},
+    {"libjpeg reading a header from a bad buffer",
+     [] {
+       std::vector<char> theAlive(gLength);
+       jpeg_decompress_struct theDecoder{};
+       jpeg_error_mgr theErrors{};
+       theDecoder.err = jpeg_std_error(&theErrors);
+       jpeg_create_decompress(&theDecoder);
+       jpeg_mem_src(&theDecoder, reinterpret_cast<const unsigned char*>(NoAccessPage()), theAlive.size());
+       gSink = jpeg_read_header(&theDecoder, TRUE);
+     }},
+  };
+  char theTarget[32];
+  std::snprintf(theTarget, sizeof theTarget, "0x%08" PRIxPTR, reinterpret_cast<std::uintptr_t>(NoAccessPage()));
+  const std::regex theText("Code at 0x[0-9a-f]{8,16} attempted to read from " + std::string(theTarget) +
+                           "\\. System Error caught at line 123 of Canvas\\.cpp\\. Base at 0x[0-9a-f]{8,16}\\.");
+  for (const Case& theCase : kCases) {
+    tltest::ChildResult theResult = tltest::RunInChild([&] {
+      if (!std::regex_match(MethodFrame(theCase.mBody), theText))
+        return 10;
+      bool theOtherCaught = false;
+      std::thread([&] { theOtherCaught = std::regex_match(MethodFrame(theCase.mBody), theText); }).join();
+      if (!theOtherCaught)
+        return 11;
+      return MethodFrame([] {}).empty() && std::regex_match(MethodFrame(theCase.mBody), theText) ? 0 : 12;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat << ", expecting " << theTarget;
+  }
+}
+
+// After the fault, another thread takes the named mutex (held twice) and the GDI lock
+// that the skipped frames held, and the colour table that the faulting copy
+// had locked answers; a wait on something still held ends the child by its
+// alarm.
+TEST(SException, AFaultGivesBackTheLocksTakenUnderTheGuard)
+{
+  tltest::ChildResult theResult = tltest::RunInChild([] {
+    alarm(20);
+    struct {
+      BITMAPINFOHEADER mHeader;
+      RGBQUAD mColors[256];
+    } theInfo{{sizeof(BITMAPINFOHEADER), 4, 4, 1, 8, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    const BITMAPINFO* theDescription = reinterpret_cast<const BITMAPINFO*>(&theInfo);
+    void* theBits = nullptr;
+    HBITMAP theTaken = CreateDIBSection(nullptr, theDescription, DIB_RGB_COLORS, &theBits, nullptr, 0);
+    HBITMAP theIndexed = CreateDIBSection(nullptr, theDescription, DIB_RGB_COLORS, &theBits, nullptr, 0);
+    HDC theTakenDC = CreateCompatibleDC(nullptr);
+    HDC theIndexedDC = CreateCompatibleDC(nullptr);
+    if (!SelectObject(theTakenDC, theTaken) || !SelectObject(theIndexedDC, theIndexed))
+      return 9;
+    if (MethodFrame([&] {
+          NamedMutex theCreator("FaultTest", 1000);  // makes the mutex
+          NamedMutex theWaiter("FaultTest", 1000);   // waits for it (this thread holds it already)
+          GDIAccess theAccess(theTakenDC);
+          if (theCreator.Acquire() && theWaiter.Acquire() && theAccess.TakeHBITMAP())
+            SetDIBColorTable(theIndexedDC, 0, 4, reinterpret_cast<const RGBQUAD*>(NoAccessPage()));
+        }).empty())
+      return 10;
+    int theOther = 0;
+    std::thread([&] {
+      RGBQUAD theTable[4];
+      NamedMutex theLock("FaultTest", 100);
+      if (!theLock.Acquire())
+        theOther = 11;
+      else if (GDIAccess(theTakenDC).GetHBITMAP() != theTaken)
+        theOther = 12;
+      else if (GetDIBColorTable(theIndexedDC, 0, 4, theTable) != 4)
+        theOther = 13;
+    }).join();
+    return theOther;
+  });
+  EXPECT_TRUE(tltest::Succeeded(theResult));
 }
 
 }  // namespace

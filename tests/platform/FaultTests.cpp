@@ -13,9 +13,14 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -95,6 +100,38 @@ void NoCoreDumps()
 {
   rlimit theNone{0, 0};
   setrlimit(RLIMIT_CORE, &theNone);
+}
+
+// A page no one may touch, for faults inside library routines.
+const char* NoAccessPage()
+{
+  static void* const gPage = mmap(nullptr, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return static_cast<const char*>(gPage);
+}
+
+volatile std::size_t gLength = 64;  // so that the compiler calls the routines
+char gCopy[64];
+
+// A method frame: inBody guarded, with a try block; the fault it raised
+// (code 0 when none).
+TestFault GuardedFaultOf(int (*inBody)())
+{
+  try {
+    GuardedCall(ThrowFromFirst, inBody);
+  } catch (const TestFault& inFault) {
+    return inFault;
+  }
+  return TestFault{{}, 0};
+}
+
+// The fault is a read of the inaccessible page, translated by the frame's translator.
+bool IsReadOfThePage(const TestFault& inFault)
+{
+  const std::uintptr_t thePage = reinterpret_cast<std::uintptr_t>(NoAccessPage());
+  return inFault.mTranslator == 1 && inFault.mRecord.mCode == EXCEPTION_ACCESS_VIOLATION &&
+         inFault.mRecord.mAccess == kFaultAccessRead && inFault.mRecord.mTargetAddress >= thePage &&
+         inFault.mRecord.mTargetAddress < thePage + static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
 }
 
 }  // namespace
@@ -215,6 +252,9 @@ TEST(Faults, UntranslatedFaultsEndTheProcessAsUsual)
        return ReadAt(kBadAddress);
      },
      "signal 11"},
+    {"a fault in a guarded call whose translator returns",
+     [] { return GuardedCall([](const FaultRecord&) {}, [] { return ReadAt(kBadAddress); }); },
+     "signal 11"},
     {"a signal sent rather than raised by the hardware",
      [] {
        ScopedFaultTranslator theGuard(ThrowFromFirst);
@@ -245,5 +285,139 @@ TEST(Faults, UntranslatedFaultsEndTheProcessAsUsual)
     EXPECT_EQ((theResult.mExited ? "exit " : "signal ") + std::to_string(theResult.mExited ? theResult.mStatus : theResult.mSignal),
               theCase.mEnd)
       << theCase.mWhat;
+  }
+}
+
+// Each body keeps an object with a destructor alive across a call that
+// faults, so that a throw from the signal handler would have to pass a frame
+// without an unwind entry for the routine (declared not to throw) and end
+// the process. The skipped vectors leak: the cases run in children.
+TEST(Faults, AFaultInsideALibraryRoutineReachesTheGuardedCallOnEveryThread)
+{
+  struct Case {
+    const char* mWhat;
+    int (*mBody)();
+  };
+  const Case kCases[] = {
+    {"memcpy",
+     [] {
+       std::vector<char> theCopy(gLength);
+       std::memcpy(theCopy.data(), NoAccessPage(), theCopy.size());
+       return static_cast<int>(theCopy.size());
+     }},
+    {"strlen",
+     [] {
+       std::vector<char> theAlive(gLength);
+       return static_cast<int>(std::strlen(NoAccessPage()) + theAlive.size());
+     }},
+    {"memchr",
+     [] {
+       std::vector<char> theAlive(gLength);
+       return std::memchr(NoAccessPage(), 1, theAlive.size()) ? 1 : 0;
+     }},
+    {"qsort with a comparator that faults",
+     [] {
+       std::vector<int> theItems = {3, 1, 2};
+       std::qsort(theItems.data(), theItems.size(), sizeof(int), [](const void* inLeft, const void* inRight) {
+         return *static_cast<const int*>(inLeft) - *static_cast<const int*>(inRight) + NoAccessPage()[0];
+       });
+       return theItems[0];
+     }},
+  };
+  for (const Case& theCase : kCases) {
+    tltest::ChildResult theResult = tltest::RunInChild([&] {
+      NoCoreDumps();
+      if (!IsReadOfThePage(GuardedFaultOf(theCase.mBody)))
+        return 10;
+      int theOther = 0;
+      std::thread([&] { theOther = IsReadOfThePage(GuardedFaultOf(theCase.mBody)) ? 0 : 11; }).join();
+      if (theOther != 0)
+        return theOther;
+      // The process goes on: the next guarded calls work, and so does a second fault.
+      if (GuardedCall(ThrowFromFirst, [] { return 7; }) != 7)
+        return 12;
+      return IsReadOfThePage(GuardedFaultOf(theCase.mBody)) ? 0 : 13;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat;
+  }
+}
+
+// What a fault skips inside guarded calls: the innermost gets it, with the
+// translator of the moment; a lock held in a skipped frame is released, a
+// translator set there is gone; what was held outside stays held.
+TEST(Faults, AGuardedCallGetsItsFaultWithTheThreadAsItWasAtItsStart)
+{
+  ScopedFaultTranslator theOutside(ThrowFromSecond);
+  std::mutex theLock;
+  bool theOutsideUndone = false;
+  FaultUndo theOutsideHold;
+  theOutsideHold.Enter([](void* inUndone) { *static_cast<bool*>(inUndone) = true; }, &theOutsideUndone);
+  int theInner = 0;
+  int theOuter = 0;
+  try {
+    GuardedCall(ThrowFromFirst, [&] {
+      try {
+        GuardedCall(ThrowFromFirst, [&] {
+          FaultSafeLock theHeld(theLock);
+          ScopedFaultTranslator theSkipped(ThrowFromSecond);
+          std::memcpy(gCopy, NoAccessPage(), gLength);
+        });
+      } catch (const TestFault& inFault) {
+        theInner = inFault.mTranslator;
+      }
+      EXPECT_TRUE(theLock.try_lock()) << "the lock of the skipped frame is free";
+      theLock.unlock();
+      ReadAt(kBadAddress);
+    });
+  } catch (const TestFault& inFault) {
+    theOuter = inFault.mTranslator;
+  }
+  EXPECT_EQ(theInner, 2) << "the translator set where the fault happened";
+  EXPECT_EQ(theOuter, 1) << "the inner call's skipped translator is gone";
+  EXPECT_EQ(TranslatorOfBadRead(), 2) << "the translator outside the guarded calls is back";
+  EXPECT_FALSE(theOutsideUndone) << "a hold taken outside the guarded calls is still held";
+}
+
+// Faults while exceptions are being handled in the skipped frames: none of
+// them is left behind as thrown or caught. The skipped exceptions leak: the
+// cases run in children.
+TEST(Faults, AFaultAmidExceptionHandlingLeavesNoExceptionInFlight)
+{
+  struct Case {
+    const char* mWhat;
+    void (*mBody)();
+  };
+  struct ReadsOnDestruction {
+    ~ReadsOnDestruction() { ReadAt(kBadAddress); }
+  };
+  const Case kCases[] = {
+    {"in a destructor while an exception unwinds",
+     [] {
+       ReadsOnDestruction theReader;
+       throw std::runtime_error("unwinding");
+     }},
+    {"in a catch block",
+     [] {
+       try {
+         throw std::runtime_error("caught");
+       } catch (const std::runtime_error&) {
+         ReadAt(kBadAddress);
+       }
+     }},
+  };
+  for (const Case& theCase : kCases) {
+    tltest::ChildResult theResult = tltest::RunInChild([&] {
+      NoCoreDumps();
+      try {
+        GuardedCall(ThrowFromFirst, theCase.mBody);
+      } catch (const TestFault&) {
+        if (std::uncaught_exceptions() != 0)
+          return 10;
+      } catch (...) {
+        return 11;
+      }
+      return std::current_exception() == nullptr ? 0 : 12;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat;
   }
 }

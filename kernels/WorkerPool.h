@@ -4,9 +4,9 @@
 // still use several cores.
 //
 // A job is a count of parts and a function of the part's index. The caller
-// takes parts too and returns when all are done; workers take the parts in
-// turn, so one the system holds back holds up no other. While a job runs,
-// another caller's job runs on that caller's thread alone.
+// takes parts too and returns when all are done; workers take one part at a
+// time, so the caller waits only on parts a worker has begun. While a job
+// runs, another caller's job runs on that caller's thread alone.
 //
 // Workers are started when a job first asks for them and wait on a condition
 // variable between jobs. A child process after fork() has none of its
@@ -36,7 +36,6 @@ class WorkerPool {
   struct State;
   State* mState;
   WorkerPool* mParents = nullptr;  // the pool a forked child inherited, kept reachable
-
 };
 
 }  // namespace kernels

@@ -94,8 +94,8 @@ struct Outcome {
 // One DrawData (or DrawFile, with a path) of the bytes onto inWorld.
 Outcome Draw(Bitmap& inWorld, const Bytes& inBytes, const std::string& inParams, const char* inPath = nullptr)
 {
+  Variant theData;  // outlives the operation, which holds its array locked
   DrawGraphic theOp(inPath ? "Draw File:" : "Draw Data:");
-  Variant theData;
   if (inPath) {
     theOp.SetFile(inPath);
   } else {

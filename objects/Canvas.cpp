@@ -451,9 +451,15 @@ HRESULT Canvas::GetColor(VARIANT* inLoc, VARIANT* outColor)
 
 // ---- Methods that come with their operations
 
-HRESULT Canvas::SetChannel(VARIANT, LONG)
+HRESULT Canvas::SetChannel(VARIANT inChannel, LONG inImage)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    ::SetChannel theOp;  // the operation, not this method
+    SetupOp(theOp);
+    theOp.SetImage(NumberToHandle<HGDIOBJ>(static_cast<std::uint32_t>(inImage)));
+    theOp.SetChannelIndex(VariantText(inChannel).c_str());
+    return RunAndReport(theOp);
+  });
 }
 
 HRESULT Canvas::DrawFile(VARIANT* inSrc, VARIANT* inParams, VARIANT* outRect)
@@ -499,9 +505,20 @@ HRESULT Canvas::DrawText(VARIANT*, VARIANT*, VARIANT*)
   return NotBuilt();
 }
 
-HRESULT Canvas::DrawCanvas(LONG, VARIANT*, VARIANT*)
+HRESULT Canvas::DrawCanvas(LONG inImage, VARIANT* inParams, VARIANT* outRect)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inParams || !outRect)
+      return E_POINTER;
+    ::DrawCanvas theOp;  // the operation, not this method
+    SetupOp(theOp);
+    theOp.SetImage(NumberToHandle<HGDIOBJ>(static_cast<std::uint32_t>(inImage)));
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outRect, FormatRect(theOp.GetRect()));
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::TextArea(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*)

@@ -1,5 +1,10 @@
 // WGL over OSMesa: contexts render into scratch buffers that are seeded from
 // and copied back into the DIB section of a device context (see Wgl.h).
+//
+// OSMesa (and the LLVM it pulls in) costs a page that never draws through
+// OpenGL more than the rest of its start, so it is loaded by the first
+// context made, never at link time: every OSMesa and GL call of this file
+// goes through gMesa.
 
 #include "platform/wgl/Wgl.h"
 
@@ -13,6 +18,8 @@
 #include <GL/glext.h>
 #include <GL/osmesa.h>
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -22,6 +29,46 @@
 #include <vector>
 
 namespace {
+
+// The entry points of OSMesa's library that this file calls.
+#define TL_MESA_CALLS(X)                                                                                         \
+  X(OSMesaCreateContextExt) X(OSMesaDestroyContext) X(OSMesaMakeCurrent) X(glClear) X(glColorMask)             \
+  X(glDepthMask) X(glDisable) X(glDrawPixels) X(glFinish) X(glPixelStorei) X(glPixelZoom) X(glPopAttrib)       \
+  X(glPopClientAttrib) X(glPushAttrib) X(glPushClientAttrib) X(glWindowPos2i)
+
+struct MesaCalls {
+#define TL_MESA_FIELD(inName) decltype(&::inName) inName = nullptr;
+  TL_MESA_CALLS(TL_MESA_FIELD)
+#undef TL_MESA_FIELD
+};
+
+// Loaded by the first call, once per process. Global, so that code calling
+// GL directly gets these same entry points. Null when the library or one of
+// its entry points is missing.
+const MesaCalls* LoadMesa()
+{
+  static const MesaCalls* const gLoaded = [] () -> const MesaCalls* {
+    void* theLibrary = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_GLOBAL);
+    if (!theLibrary)
+      return nullptr;
+    static MesaCalls gCalls;
+    bool theComplete = true;
+#define TL_MESA_LOAD(inName)                                                              \
+  gCalls.inName = reinterpret_cast<decltype(gCalls.inName)>(dlsym(theLibrary, #inName)); \
+  theComplete = theComplete && gCalls.inName;
+    TL_MESA_CALLS(TL_MESA_LOAD)
+#undef TL_MESA_LOAD
+    return theComplete ? &gCalls : nullptr;
+  }();
+  return gLoaded;
+}
+
+// The loaded entry points; only for code that runs with a context, which
+// LoadMesa made.
+const MesaCalls& Mesa()
+{
+  return *LoadMesa();
+}
 
 constexpr int kFormatCount = 2;
 constexpr int kFormatWithAlpha = 2;
@@ -102,7 +149,7 @@ struct GLContext {
   ~GLContext()
   {
     if (mMesa)
-      OSMesaDestroyContext(mMesa);
+      Mesa().OSMesaDestroyContext(mMesa);
   }
 };
 
@@ -137,25 +184,26 @@ void CopyBack(const GLContext& inContext)
 // state is left as it was.
 void SeedFramebuffer(const GLContext& inContext)
 {
-  glPushAttrib(GL_ALL_ATTRIB_BITS);
-  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  const MesaCalls& theGL = Mesa();
+  theGL.glPushAttrib(GL_ALL_ATTRIB_BITS);
+  theGL.glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   for (GLenum theCapability : {GL_ALPHA_TEST, GL_BLEND, GL_COLOR_LOGIC_OP, GL_DEPTH_TEST, GL_DITHER, GL_FOG,
                                GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
-    glDisable(theCapability);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glPixelZoom(1, 1);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-  glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-  glWindowPos2i(0, 0);
-  glDrawPixels(inContext.mWidth, inContext.mHeight, GL_BGRA, GL_UNSIGNED_BYTE, inContext.mScratch.data());
-  glClear(GL_DEPTH_BUFFER_BIT);
-  glPopClientAttrib();
-  glPopAttrib();
+    theGL.glDisable(theCapability);
+  theGL.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  theGL.glDepthMask(GL_TRUE);
+  theGL.glPixelZoom(1, 1);
+  theGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  theGL.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  theGL.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  theGL.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  theGL.glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+  theGL.glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+  theGL.glWindowPos2i(0, 0);
+  theGL.glDrawPixels(inContext.mWidth, inContext.mHeight, GL_BGRA, GL_UNSIGNED_BYTE, inContext.mScratch.data());
+  theGL.glClear(GL_DEPTH_BUFFER_BIT);
+  theGL.glPopClientAttrib();
+  theGL.glPopAttrib();
 }
 
 // The calling thread's current context; released when the thread ends.
@@ -167,9 +215,9 @@ struct CurrentBinding {
   {
     if (!mContext)
       return;
-    glFinish();
+    Mesa().glFinish();
     CopyBack(*mContext);
-    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    Mesa().OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
     {
       std::lock_guard theGuard(gLock);
       mContext->mThread = std::thread::id();
@@ -243,9 +291,14 @@ HGLRC wglCreateContext(HDC inDC)
   int theFormat = GetPixelFormat(inDC);
   if (theFormat == 0)
     return nullptr;
+  const MesaCalls* theMesa = LoadMesa();
+  if (!theMesa) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   auto theContext = std::make_shared<GLContext>();
   theContext->mFormat = theFormat;
-  theContext->mMesa = OSMesaCreateContextExt(OSMESA_BGRA, kDepthBits, 0, 0, nullptr);
+  theContext->mMesa = theMesa->OSMesaCreateContextExt(OSMESA_BGRA, kDepthBits, 0, 0, nullptr);
   if (!theContext->mMesa) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -303,7 +356,7 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
   }
   for (LONG y = 0; y < theCanvas.mHeight; ++y)
     std::memcpy(theContext->mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theCanvas.Row(y), theRowBytes);
-  if (!OSMesaMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theCanvas.mWidth,
+  if (!Mesa().OSMesaMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theCanvas.mWidth,
                          theCanvas.mHeight)) {
     theContext->mScratch = std::vector<BYTE>();
     std::lock_guard theGuard(gLock);

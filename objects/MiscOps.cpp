@@ -64,64 +64,74 @@ void DrawCanvas::SetImage(HGDIOBJ inImage)
 
 LONG DrawCanvas::DoIt(Bitmap& inWorld)
 {
-  NativeBitmap& theBacking = *inWorld.GetNativeBitmap();
-  const LONG theDither = theBacking.GetDither();
-  const WORD theMode = theBacking.GetGraphicsMode();
-  const RGBColor theOpColor = theBacking.GetOpColor();
   GDIAccess theAccess(mImage);
   SetLastError(0);
-
-  LONG theWindowsCode = inWorld.Update();
-  HDC theDC = theWindowsCode == 0 ? theAccess.GetHDC() : nullptr;
+  const auto theFail = [&](LONG inCode) {
+    mError->mWindowsCode = inCode;
+    return 0;
+  };
+  if (const LONG theStatus = inWorld.Update(); theStatus != 0)
+    return theFail(theStatus);
+  HDC theDC = theAccess.GetHDC();
   HBITMAP theHBM = theDC ? theAccess.GetHBITMAP() : nullptr;
   BITMAP theInfo{};
-  if (theWindowsCode == 0 && (!theHBM || GetObjectA(theHBM, sizeof(theInfo), &theInfo) != sizeof(theInfo)))
-    theWindowsCode = static_cast<LONG>(GetLastError());
-  const RECT theImageRect{0, 0, theInfo.bmWidth, theInfo.bmHeight};
-  if (theWindowsCode == 0 && !inWorld.GetHDC())
-    theWindowsCode = inWorld.Create(theInfo.bmWidth, theInfo.bmHeight, -1, nullptr);
-
-  if (theWindowsCode == 0) {
-    mRect = mParams->GetPlacement(theImageRect, inWorld.GetBounds());
-    const RECT theSource = mParams->GetSourceRect(theImageRect);
-    const Transform theTransform = mParams->GetDestTransform(mRect, theSource);
-    theBacking.SetDither(mParams->Dither);
-    const ColorValue& theColor = mParams->ModeColor;
-    theBacking.SetGraphicsMode(mParams->Mode, RGBColor{theColor.mRed, theColor.mGreen, theColor.mBlue});
-
-    // The kernels refuse a source narrower or shorter than 2 pixels.
-    if (mParams->Mode == 0 && theInfo.bmBitsPixel == 32 && GetPrefLong("IPLTransform", 1) != 0 &&
-        !theTransform.LeavesRectUnchanged(theImageRect) && RectWidth(theSource) >= 2 && RectHeight(theSource) >= 2) {
-      // The warp writes the memory it would read when the image is the
-      // canvas's own: then it reads a copy.
-      Bitmap theCopy;
-      HBITMAP theSourceHBM = theHBM;
-      if (theHBM == inWorld.GetHBITMAP()) {
-        theWindowsCode = theCopy.Create(theInfo.bmWidth, theInfo.bmHeight, 32, nullptr);
-        if (theWindowsCode == 0)
-          theWindowsCode = theCopy.CopyAllFromDC(theDC);
-        theSourceHBM = theCopy.GetHBITMAP();
-      }
-      if (theWindowsCode == 0) {
-        IPLBridge theBridge;
-        theBridge.SetSource(theSourceHBM, IPLBridge::Order::kDIB);
-        theBridge.SetDestination(&inWorld);
-        theBridge.SetTransform(theTransform);
-        theBridge.SetClip(theSource);
-        if (const char* theText = IPLStatusText(theBridge.Run())) {
-          mError->AddMessage("IPL Error - ");
-          mError->AddMessage(theText);
-        }
-      }
-    } else {
-      theWindowsCode = inWorld.CopyFromDCTransformed(theDC, theSource, theTransform);
-    }
+  if (!theHBM || GetObjectA(theHBM, sizeof(theInfo), &theInfo) != sizeof(theInfo))
+    return theFail(static_cast<LONG>(GetLastError()));
+  if (!inWorld.GetHDC()) {
+    if (const LONG theStatus = inWorld.Create(theInfo.bmWidth, theInfo.bmHeight, -1, nullptr); theStatus != 0)
+      return theFail(theStatus);
+  }
+  // Either road would read pixels it has already written when the image is
+  // the canvas's own (and GDI refuses a rotated source then): it reads a copy.
+  Bitmap theCopy;
+  if (theHBM == inWorld.GetHBITMAP()) {
+    LONG theStatus = theCopy.Create(theInfo.bmWidth, theInfo.bmHeight, inWorld.GetDepth(), nullptr);
+    if (theStatus == 0)
+      theStatus = theCopy.CopyAllFromDC(theDC);
+    if (theStatus != 0)
+      return theFail(theStatus);
+    theDC = theCopy.GetHDC();
+    theHBM = theCopy.GetHBITMAP();
   }
 
-  theBacking.SetDither(theDither);
-  theBacking.SetGraphicsMode(theMode, theOpColor);
-  if (theWindowsCode != 0)
-    mError->mWindowsCode = theWindowsCode;
+  const RECT theImageRect{0, 0, theInfo.bmWidth, theInfo.bmHeight};
+  mRect = mParams->GetPlacement(theImageRect, inWorld.GetBounds());
+  const RECT theSource = mParams->GetSourceRect(theImageRect);
+  const Transform theTransform = mParams->GetDestTransform(mRect, theSource);
+  // The kernels refuse a source narrower or shorter than 2 pixels.
+  const bool theKernel = mParams->Mode == 0 && theInfo.bmBitsPixel == 32 && GetPrefLong("IPLTransform", 1) != 0 &&
+                         !theTransform.LeavesRectUnchanged(theImageRect) && RectWidth(theSource) >= 2 &&
+                         RectHeight(theSource) >= 2;
+
+  // The canvas's own dither flag and transfer mode come back on every way out.
+  struct DrawingState {
+    NativeBitmap& mBacking;
+    LONG mDither = mBacking.GetDither();
+    WORD mMode = mBacking.GetGraphicsMode();
+    RGBColor mOpColor = mBacking.GetOpColor();
+    ~DrawingState()
+    {
+      mBacking.SetDither(mDither);
+      mBacking.SetGraphicsMode(mMode, mOpColor);
+    }
+  } theSaved{*inWorld.GetNativeBitmap()};
+  const ColorValue& theColor = mParams->ModeColor;
+  theSaved.mBacking.SetDither(mParams->Dither);
+  theSaved.mBacking.SetGraphicsMode(mParams->Mode, RGBColor{theColor.mRed, theColor.mGreen, theColor.mBlue});
+  if (!theKernel) {
+    if (const LONG theStatus = inWorld.CopyFromDCTransformed(theDC, theSource, theTransform); theStatus != 0)
+      return theFail(theStatus);
+    return 0;
+  }
+  IPLBridge theBridge;
+  theBridge.SetSource(theHBM, IPLBridge::Order::kDIB);
+  theBridge.SetDestination(&inWorld);
+  theBridge.SetTransform(theTransform);
+  theBridge.SetClip(theSource);
+  if (const char* theText = IPLStatusText(theBridge.Run())) {
+    mError->AddMessage("IPL Error - ");
+    mError->AddMessage(theText);
+  }
   return 0;
 }
 

@@ -244,6 +244,16 @@ TEST_F(Pages, WithQuickTimeTheDitherFlagSurvivesAResize)
   EXPECT_EQ(theResult.mOut, theExpected);
 }
 
+// DrawCanvas and SetChannel with other canvases' Image, and with handles
+// that are none.
+TEST_F(Pages, CanvasesDrawOntoAndMapIntoOneAnotherAndRefuseOtherHandles)
+{
+  RunResult theResult = RunPage("canvases.js");
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, Expected("canvases.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
+}
+
 // The palette file is the page's argument.
 TEST_F(Pages, SelectionReductionAndInformationAnswerInTheScriptsTypes)
 {

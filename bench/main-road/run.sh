@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The main road, whole processes side by side: a 400 x 300 thumbnail of one
+# 4000 x 3000 photo-like JPEG (made here by convert) through our page
+# (DrawFile onto a new canvas, SaveAs at quality 75), djpeg at 1/8, convert
+# and gm with their size hints, and vipsthumbnail. Each is the fastest of
+# TL_BENCH_RUNS (5) runs; then ours / each, the PSNR of our thumbnail against
+# convert's, an empty page (what starting tlscript costs), and thumbnails per
+# second from 8 processes at once against one.
+#   bench/main-road/run.sh [build folder]   (build-bench/ by default)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build-bench}
+runs=${TL_BENCH_RUNS:-5}
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target tlscript tlregsvr Tessaline4 >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TESSALINE_HOME="$work/home"
+mkdir -p "$TESSALINE_HOME"
+"$build/bin/tlregsvr" "$build/lib/libTessaline4.so" >/dev/null
+page="$root/bench/main-road/thumbnail.js"
+in="$work/in.jpg"
+convert -seed 7 -size 4000x3000 plasma:fractal -blur 0x1 -quality 90 "$in"
+echo 'Response.Write("");' >"$work/empty.js"
+
+# The fastest of $runs runs of the command, in seconds.
+best() {
+  local fastest=""
+  for _ in $(seq "$runs"); do
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    fastest=$(echo "$start $end ${fastest:-1e9}" | awk '{ d = $2 - $1; print (d < $3) ? d : $3 }')
+  done
+  echo "$fastest"
+}
+
+names=(ours djpeg convert gm vipsthumbnail)
+commands=(
+  "$build/bin/tlscript $page $in $work/ours.jpg"
+  "djpeg -scale 1/8 -outfile /dev/null $in"
+  "convert -define jpeg:size=800x600 $in -thumbnail 400x300 -quality 75 $work/convert.jpg"
+  "gm convert -size 800x600 $in -thumbnail 400x300 -quality 75 $work/gm.jpg"
+  "vipsthumbnail $in -s 400x300 -o $work/vips.jpg[Q=75]"
+)
+declare -A seconds
+echo "== a 400 x 300 thumbnail of a 4000 x 3000 JPEG, fastest of $runs whole processes"
+for i in "${!names[@]}"; do
+  # shellcheck disable=SC2086
+  seconds[${names[$i]}]=$(best ${commands[$i]})
+  printf '%-14s %.3f s\n' "${names[$i]}" "${seconds[${names[$i]}]}"
+done
+for name in "${names[@]:1}"; do
+  printf 'ours / %-13s %.2f\n' "$name" "$(echo "${seconds[ours]} ${seconds[$name]}" | awk '{ print $1 / $2 }')"
+done
+identify -format 'ours: %wx%h %m\n' "$work/ours.jpg"
+psnr=$(compare -metric PSNR "$work/ours.jpg" "$work/convert.jpg" null: 2>&1 || true)
+peers=$(compare -metric PSNR "$work/gm.jpg" "$work/convert.jpg" null: 2>&1 || true)
+echo "PSNR against convert: ours $psnr dB, gm $peers dB (above 30 dB passes)"
+printf 'empty page     %.3f s\n' "$(best "$build/bin/tlscript" "$work/empty.js")"
+
+# Thumbnails per second: 8 processes, each making $runs thumbnails in turn,
+# against one process doing the same.
+rate() {
+  local processes=$1 start end
+  start=$(date +%s.%N)
+  for p in $(seq "$processes"); do
+    (for r in $(seq "$runs"); do "$build/bin/tlscript" "$page" "$in" "$work/rate-$p-$r.jpg"; done) &
+  done
+  wait
+  end=$(date +%s.%N)
+  echo "$start $end $processes $runs" | awk '{ print $3 * $4 / ($2 - $1) }'
+}
+one=$(rate 1)
+eight=$(rate 8)
+printf 'thumbnails per second: 1 process %.1f, 8 processes %.1f (%.2f x)\n' "$one" "$eight" \
+  "$(echo "$eight $one" | awk '{ print $1 / $2 }')"

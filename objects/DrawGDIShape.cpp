@@ -108,7 +108,8 @@ struct DrawGDIShape::PathRun {
       const FloatPoint thePoint = mPoints[static_cast<std::size_t>(mNext)];
       const double theDistance = Distance(mAt, thePoint);
       if (theDistance >= inDistance) {
-        outEnd = Between(thePrevious, thePoint, (inDistance - thePreviousDistance) / (theDistance - thePreviousDistance));
+        const double theFraction = (inDistance - thePreviousDistance) / (theDistance - thePreviousDistance);
+        outEnd = Between(thePrevious, thePoint, theFraction);
         return true;
       }
       thePrevious = thePoint;

@@ -2,6 +2,7 @@
 
 #include "core/Bitmap.h"
 #include "objects/DrawGDIShape.h"
+#include "objects/DrawGLPoly.h"
 
 namespace {
 
@@ -28,8 +29,17 @@ LONG DrawShape::DoIt(Bitmap& inWorld)
 {
   std::unique_ptr<Parameters> theParams = DetachParams();
   std::unique_ptr<Error> theError = DetachError();
-  ReplaceError(RunGDI(inWorld, std::move(theParams), std::move(theError)));
+  const bool theOpenGL = theParams->OpenGL != 0 && inWorld.GetDepth() == 32;
+  ReplaceError(theOpenGL ? RunGL(inWorld, std::move(theParams), std::move(theError))
+                         : RunGDI(inWorld, std::move(theParams), std::move(theError)));
   return 0;
+}
+
+std::unique_ptr<Error> DrawShape::RunGL(Bitmap& inWorld, std::unique_ptr<Parameters> inParams,
+                                        std::unique_ptr<Error> inError)
+{
+  DrawGLPoly theInner;
+  return RunInner(theInner, inWorld, std::move(inParams), std::move(inError));
 }
 
 std::unique_ptr<Error> DrawShape::RunGDI(Bitmap& inWorld, std::unique_ptr<Parameters> inParams,

@@ -17,8 +17,10 @@ public:
 
 protected:
   LONG DoIt(Bitmap& inWorld) override;
-  // Runs the inner operation with the record and error object and
+  // Each runs its inner operation with the record and error object and
   // answers the error object.
+  virtual std::unique_ptr<Error> RunGL(Bitmap& inWorld, std::unique_ptr<Parameters> inParams,
+                                       std::unique_ptr<Error> inError);
   virtual std::unique_ptr<Error> RunGDI(Bitmap& inWorld, std::unique_ptr<Parameters> inParams,
                                         std::unique_ptr<Error> inError);
 };

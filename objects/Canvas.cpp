@@ -478,7 +478,7 @@ HRESULT Canvas::DrawShape(VARIANT* inShape, VARIANT* inParams, VARIANT* outRect)
     ::DrawShape theOp;
     SetupOp(theOp);
     theOp.SetShape(VariantText(*inShape).c_str());
-    theOp.SetParameters(VariantText(*inParams).c_str());
+    theOp.SetParameters(VariantText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -494,7 +494,7 @@ HRESULT Canvas::DrawText(VARIANT* inText, VARIANT* inParams, VARIANT* outRect)
     DrawGDIShape theOp("Draw Text:", true);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams).c_str());
+    theOp.SetParameters(VariantText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -516,7 +516,7 @@ HRESULT Canvas::TextArea(VARIANT* inText, VARIANT* inParams, VARIANT* outWidth, 
     DrawGDIShape theOp("Text Area:", true);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams).c_str());
+    theOp.SetParameters(VariantText(*inParams));
     theOp.SetDrawMode(0);
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
@@ -544,7 +544,7 @@ HRESULT Canvas::TextLength(VARIANT* inText, VARIANT* inParams, VARIANT* outVal, 
     theScratch.SetHeight(4);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams).c_str());
+    theOp.SetParameters(VariantText(*inParams));
     theOp.Run(theScratch, nullptr);
     if (HRESULT theResult = ReportOutcome(theOp); FAILED(theResult))
       return theResult;

@@ -145,27 +145,3 @@ HRESULT PtrToVARIANT(const void* inPtr, DWORD inLength, VARIANT* inVar);
 // array of other than one dimension, gives E_INVALIDARG.
 HRESULT AccessVARIANT(const VARIANT& inVariant, BYTE*& outData, LONG& outLength);
 HRESULT UnaccessVARIANT(const VARIANT& inVariant);
-
-// AccessVARIANT for as long as it lives: the bytes of a byte-array VARIANT,
-// read in place, and the result of the access.
-class ByteArrayAccess {
-public:
-  explicit ByteArrayAccess(const VARIANT& inData) : mData(inData), mResult(AccessVARIANT(inData, mBytes, mLength)) {}
-  ~ByteArrayAccess()
-  {
-    if (SUCCEEDED(mResult))
-      static_cast<void>(UnaccessVARIANT(mData));
-  }
-  ByteArrayAccess(const ByteArrayAccess&) = delete;
-  ByteArrayAccess& operator=(const ByteArrayAccess&) = delete;
-
-  HRESULT Result() const { return mResult; }
-  const BYTE* Bytes() const { return mBytes; }
-  LONG Length() const { return mLength; }
-
-private:
-  const VARIANT& mData;
-  BYTE* mBytes = nullptr;
-  LONG mLength = 0;
-  HRESULT mResult;
-};

@@ -4,6 +4,7 @@
 #include "core/IPTCUtils.h"
 #include "core/MappedFileSource.h"
 #include "core/Utilities.h"
+#include "objects/ByteArrayAccess.h"
 #include "objects/ClassTable.h"
 #include "platform/base/LastError.h"
 

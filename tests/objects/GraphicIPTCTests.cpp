@@ -23,7 +23,9 @@
 
 namespace {
 
+using graphictest::ByteArray;
 using graphictest::Bytes;
+using graphictest::ErrorInfoText;
 
 struct Item {
   LONG mDataSet = -1;
@@ -94,25 +96,6 @@ std::vector<Item> Enumerate(IGraphicIPTC* inList)
       theItems.push_back(Read(theItem.Get()));
   }
   return theItems;
-}
-
-Variant ByteArray(const Bytes& inBytes)
-{
-  Variant theArray;
-  EXPECT_EQ(PtrToVARIANT(inBytes.data(), static_cast<DWORD>(inBytes.size()), theArray.Receive()), S_OK);
-  return theArray;
-}
-
-// The description and source of the thread's error info.
-std::string ErrorInfoText()
-{
-  ComPtr<IErrorInfo> theInfo;
-  if (GetErrorInfo(0, theInfo.Receive()) != S_OK)
-    return "(none)";
-  Bstr theDescription, theSource;
-  theInfo->GetDescription(theDescription.Receive());
-  theInfo->GetSource(theSource.Receive());
-  return theDescription.ToUtf8() + " / " + theSource.ToUtf8();
 }
 
 const std::vector<Item> kExpected = {

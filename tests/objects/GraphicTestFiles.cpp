@@ -1,5 +1,7 @@
 #include "tests/objects/GraphicTestFiles.h"
 
+#include "core/Utilities.h"
+#include "platform/automation/ErrorInfo.h"
 #include "tests/platform/JpegTestImages.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/TestSupport.h"
@@ -57,11 +59,24 @@ Bytes JpegWithResources(const Bytes& inResources)
 Bytes Convert(const Bytes& inResources, const std::string& inFormat)
 {
   const std::string theProfile = WriteFile(inResources, "resources.8bim");
-  const std::string theOutput = theProfile + "." + inFormat;
-  const tltest::RunResult theRun = tltest::RunProgram(
-      {"/usr/bin/convert", "-size", "8x6", "xc:blue", "-profile", theProfile, inFormat + ":" + theOutput});
+  return ReadBytes(ConvertFile({"-size", "8x6", "xc:blue", "-profile", theProfile}, "picture." + inFormat));
+}
+
+std::string ConvertFile(const std::vector<std::string>& inArguments, const std::string& inName,
+                        const std::string& inPrefix)
+{
+  const std::string thePath = tltest::MakeTempFolder("graphic") + "/" + inName;
+  std::vector<std::string> theCommand{"/usr/bin/convert"};
+  theCommand.insert(theCommand.end(), inArguments.begin(), inArguments.end());
+  theCommand.push_back(inPrefix + thePath);
+  const tltest::RunResult theRun = tltest::RunProgram(theCommand);
   EXPECT_EQ(theRun.mStatus, 0) << theRun.mErr;
-  const std::string theFile = tltest::ReadFile(theOutput);
+  return thePath;
+}
+
+Bytes ReadBytes(const std::string& inPath)
+{
+  const std::string theFile = tltest::ReadFile(inPath);
   return Bytes(theFile.begin(), theFile.end());
 }
 
@@ -71,6 +86,24 @@ std::string WriteFile(const Bytes& inBytes, const std::string& inName)
   std::ofstream(thePath, std::ios::binary)
       .write(reinterpret_cast<const char*>(inBytes.data()), static_cast<std::streamsize>(inBytes.size()));
   return thePath;
+}
+
+Variant ByteArray(const Bytes& inBytes)
+{
+  Variant theArray;
+  EXPECT_EQ(PtrToVARIANT(inBytes.data(), static_cast<DWORD>(inBytes.size()), theArray.Receive()), S_OK);
+  return theArray;
+}
+
+std::string ErrorInfoText()
+{
+  ComPtr<IErrorInfo> theInfo;
+  if (GetErrorInfo(0, theInfo.Receive()) != S_OK)
+    return "(none)";
+  Bstr theDescription, theSource;
+  theInfo->GetDescription(theDescription.Receive());
+  theInfo->GetSource(theSource.Receive());
+  return theDescription.ToUtf8() + " / " + theSource.ToUtf8();
 }
 
 }  // namespace graphictest

@@ -3,6 +3,7 @@
 // Photoshop image resources built byte by byte, a JPEG that carries them in
 // its APP13 segment, and files that ImageMagick's convert makes.
 
+#include "platform/automation/Variant.h"
 #include "platform/base/WinTypes.h"
 
 #include <initializer_list>
@@ -28,7 +29,20 @@ Bytes JpegWithResources(const Bytes& inResources);
 // "8bim" profile.
 Bytes Convert(const Bytes& inResources, const std::string& inFormat);
 
+// The file inName in a fresh folder of the test home, written by convert
+// from inArguments (in the format inPrefix names, else the extension's);
+// its path.
+std::string ConvertFile(const std::vector<std::string>& inArguments, const std::string& inName,
+                        const std::string& inPrefix = "");
+// The bytes of a file.
+Bytes ReadBytes(const std::string& inPath);
+
 // inBytes as the file inName in a fresh folder of the test home; its path.
 std::string WriteFile(const Bytes& inBytes, const std::string& inName);
+
+// The bytes as a byte-array VARIANT.
+Variant ByteArray(const Bytes& inBytes);
+// The description and source of the thread's error info, "(none)" without.
+std::string ErrorInfoText();
 
 }  // namespace graphictest

@@ -7,7 +7,9 @@
 #include "objects/ClassTable.h"
 #include "objects/Graphic.h"
 #include "platform/automation/Registration.h"
+#include "platform/base/Numbers.h"
 #include "tests/objects/GraphicTestFiles.h"
+#include "tests/objects/PageSupport.h"
 #include "tests/support/HostProcess.h"
 
 #include <gtest/gtest.h>
@@ -334,6 +336,35 @@ TEST_F(GraphicTest, FailuresReachTheScriptAndImagesLiveOn)
   EXPECT_EQ(mGraphic->get_IPTC(nullptr), E_POINTER);
   EXPECT_EQ(mGraphic->get_Format(nullptr), E_POINTER);
   EXPECT_EQ(theSecond->get_Width(nullptr), E_POINTER);
+}
+
+// Graphic as a page meets it: files and their bytes, the images by index
+// and by enumerator, the errors with their numbers and source, the flags.
+TEST(GraphicPage, DescribesFilesAndBytesAndReportsTheFailures)
+{
+  tltest::RunResult theResult = tltest::Registration(true);
+  ASSERT_EQ(theResult.mStatus, 0) << theResult.mErr;
+  const std::string kFiles[] = {
+      graphictest::ConvertFile({"-size", "20x20", "xc:white", "(", "-size", "10x10", "xc:red", "-repage", "20x20+5+5",
+                                ")", "(", "-size", "6x4", "xc:blue", "-repage", "20x20+2+3", ")"},
+                               "anim.gif"),
+      graphictest::ConvertFile({"-size", "10x6", "xc:red", "-colorspace", "CMYK"}, "cmyk.jpg"),
+      graphictest::ConvertFile({"-size", "10x6", "xc:red", "-profile", TL_SRGB_PROFILE}, "srgb.jpg"),
+      graphictest::ConvertFile({"-size", "8x8", "xc:green", "-units", "PixelsPerInch", "-density", "300"}, "dpi.psd"),
+      graphictest::WriteFile({'t', 'e', 'x', 't'}, "text.txt"),
+  };
+  std::vector<std::string> theArguments;
+  for (const std::string& thePath : kFiles) {
+    theArguments.push_back(thePath);
+    std::string theHex;
+    for (BYTE theByte : graphictest::ReadBytes(thePath))
+      theHex += FormatC("%02x", theByte);
+    theArguments.push_back(theHex);
+  }
+  theResult = tltest::RunPage("graphic.js", {}, theArguments);
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, tltest::Expected("graphic.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
 }
 
 }  // namespace

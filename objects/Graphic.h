@@ -5,17 +5,13 @@
 // one GraphicImage per image (Item counts from 1; the object enumerates them
 // in order) and the IPTC-NAA datasets of the first image (IPTC).
 //
-// The readers that the drawing operations use describe the input, tried in
-// one pass until one recognises it, each only while the format is still
-// unknown: QuickTime's graphics importers first when only images are asked
-// for (ReadImages on, ReadIPTC off), then ImageMagick (attributes only, not
-// decoded, when both flags are off), then QuickTime's importers when they
-// did not go first, then QuickTime's movies. Preferences turn the readers
-// on: "QTInfo", "IMInfo" and "QTImportMovies", the QuickTime ones only
-// while QuickTime is available. Input that no reader recognises is no
-// error: Format is "", Count 0 and Drawable false. Each SetFile or SetData
-// replaces the whole description; images and the IPTC list handed to a
-// script before stay alive.
+// The description comes from the information reader of the codec that the
+// drawing operations use: ImageMagick's, which only pings the input (reads
+// its attributes, decodes no pixels) when ReadImages and ReadIPTC are both
+// off; the preference "IMInfo" turns it on. Input that the reader does not
+// recognise is no error: Format is "", Count 0 and Drawable false. Each
+// SetFile or SetData replaces the whole description; images and the IPTC
+// list handed to a script before stay alive.
 
 #include "core/ImageInfoSource.h"
 #include "core/QTUtils.h"

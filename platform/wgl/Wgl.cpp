@@ -1,24 +1,18 @@
 // WGL over OSMesa: contexts render into scratch buffers that are seeded from
 // and copied back into the DIB section of a device context (see Wgl.h).
-//
-// OSMesa (and the LLVM it pulls in) costs a page that never draws through
-// OpenGL more than the rest of its start, so it is loaded by the first
-// context made, never at link time: every OSMesa and GL call of this file
-// goes through gMesa.
 
+// Before any GL header: the prototypes of glWindowPos2i and the like.
+#define GL_GLEXT_PROTOTYPES
 #include "platform/wgl/Wgl.h"
 
 #include "platform/base/HandleNumbers.h"
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/wgl/OpenGL.h"
 
-#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
-#include <GL/osmesa.h>
-
-#include <dlfcn.h>
 
 #include <cstring>
 #include <memory>
@@ -29,46 +23,6 @@
 #include <vector>
 
 namespace {
-
-// The entry points of OSMesa's library that this file calls.
-#define TL_MESA_CALLS(X)                                                                                         \
-  X(OSMesaCreateContextExt) X(OSMesaDestroyContext) X(OSMesaMakeCurrent) X(glClear) X(glColorMask)             \
-  X(glDepthMask) X(glDisable) X(glDrawPixels) X(glFinish) X(glPixelStorei) X(glPixelZoom) X(glPopAttrib)       \
-  X(glPopClientAttrib) X(glPushAttrib) X(glPushClientAttrib) X(glWindowPos2i)
-
-struct MesaCalls {
-#define TL_MESA_FIELD(inName) decltype(&::inName) inName = nullptr;
-  TL_MESA_CALLS(TL_MESA_FIELD)
-#undef TL_MESA_FIELD
-};
-
-// Loaded by the first call, once per process. Global, so that code calling
-// GL directly gets these same entry points. Null when the library or one of
-// its entry points is missing.
-const MesaCalls* LoadMesa()
-{
-  static const MesaCalls* const gLoaded = [] () -> const MesaCalls* {
-    void* theLibrary = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_GLOBAL);
-    if (!theLibrary)
-      return nullptr;
-    static MesaCalls gCalls;
-    bool theComplete = true;
-#define TL_MESA_LOAD(inName)                                                              \
-  gCalls.inName = reinterpret_cast<decltype(gCalls.inName)>(dlsym(theLibrary, #inName)); \
-  theComplete = theComplete && gCalls.inName;
-    TL_MESA_CALLS(TL_MESA_LOAD)
-#undef TL_MESA_LOAD
-    return theComplete ? &gCalls : nullptr;
-  }();
-  return gLoaded;
-}
-
-// The loaded entry points; only for code that runs with a context, which
-// LoadMesa made.
-const MesaCalls& Mesa()
-{
-  return *LoadMesa();
-}
 
 constexpr int kFormatCount = 2;
 constexpr int kFormatWithAlpha = 2;
@@ -149,7 +103,7 @@ struct GLContext {
   ~GLContext()
   {
     if (mMesa)
-      Mesa().OSMesaDestroyContext(mMesa);
+      LoadOSMesa()->mDestroyContext(mMesa);
   }
 };
 
@@ -184,26 +138,25 @@ void CopyBack(const GLContext& inContext)
 // state is left as it was.
 void SeedFramebuffer(const GLContext& inContext)
 {
-  const MesaCalls& theGL = Mesa();
-  theGL.glPushAttrib(GL_ALL_ATTRIB_BITS);
-  theGL.glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   for (GLenum theCapability : {GL_ALPHA_TEST, GL_BLEND, GL_COLOR_LOGIC_OP, GL_DEPTH_TEST, GL_DITHER, GL_FOG,
                                GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
-    theGL.glDisable(theCapability);
-  theGL.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  theGL.glDepthMask(GL_TRUE);
-  theGL.glPixelZoom(1, 1);
-  theGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  theGL.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  theGL.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  theGL.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  theGL.glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-  theGL.glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-  theGL.glWindowPos2i(0, 0);
-  theGL.glDrawPixels(inContext.mWidth, inContext.mHeight, GL_BGRA, GL_UNSIGNED_BYTE, inContext.mScratch.data());
-  theGL.glClear(GL_DEPTH_BUFFER_BIT);
-  theGL.glPopClientAttrib();
-  theGL.glPopAttrib();
+    glDisable(theCapability);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glPixelZoom(1, 1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+  glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+  glWindowPos2i(0, 0);
+  glDrawPixels(inContext.mWidth, inContext.mHeight, GL_BGRA, GL_UNSIGNED_BYTE, inContext.mScratch.data());
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glPopClientAttrib();
+  glPopAttrib();
 }
 
 // The calling thread's current context; released when the thread ends.
@@ -215,9 +168,9 @@ struct CurrentBinding {
   {
     if (!mContext)
       return;
-    Mesa().glFinish();
+    glFinish();
     CopyBack(*mContext);
-    Mesa().OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    LoadOSMesa()->mMakeCurrent(nullptr, nullptr, 0, 0, 0);
     {
       std::lock_guard theGuard(gLock);
       mContext->mThread = std::thread::id();
@@ -291,14 +244,14 @@ HGLRC wglCreateContext(HDC inDC)
   int theFormat = GetPixelFormat(inDC);
   if (theFormat == 0)
     return nullptr;
-  const MesaCalls* theMesa = LoadMesa();
+  const OSMesaCalls* theMesa = LoadOSMesa();
   if (!theMesa) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   auto theContext = std::make_shared<GLContext>();
   theContext->mFormat = theFormat;
-  theContext->mMesa = theMesa->OSMesaCreateContextExt(OSMESA_BGRA, kDepthBits, 0, 0, nullptr);
+  theContext->mMesa = theMesa->mCreateContextExt(OSMESA_BGRA, kDepthBits, 0, 0, nullptr);
   if (!theContext->mMesa) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -356,7 +309,7 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
   }
   for (LONG y = 0; y < theCanvas.mHeight; ++y)
     std::memcpy(theContext->mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theCanvas.Row(y), theRowBytes);
-  if (!Mesa().OSMesaMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theCanvas.mWidth,
+  if (!LoadOSMesa()->mMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theCanvas.mWidth,
                          theCanvas.mHeight)) {
     theContext->mScratch = std::vector<BYTE>();
     std::lock_guard theGuard(gLock);

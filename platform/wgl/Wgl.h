@@ -20,8 +20,10 @@
 // the DIB's rows lie in memory. With glOrtho(0, width, 0, height, -1, 1) a
 // vertex at canvas (x, y) therefore lands on the pixel GDI calls (x, y).
 //
-// Pixels are B, G, R, A in memory, as everywhere else. GL entry points come
-// from OSMesa's own library; include <GL/gl.h> to call them.
+// Pixels are B, G, R, A in memory, as everywhere else. The GL entry points
+// are this library's own (OpenGL.h); include <GL/gl.h> to call them. The
+// first context made loads OSMesa, which renders; without it (missing from
+// the system) wglCreateContext fails with ERROR_MOD_NOT_FOUND.
 //
 // Threads. A context is current on at most one thread at a time; contexts
 // and pixel formats may be made and deleted on any thread.

@@ -5,7 +5,8 @@
 # and gm with their size hints, and vipsthumbnail. Each is the fastest of
 # TL_BENCH_RUNS (5) runs; then ours / each, the PSNR of our thumbnail against
 # convert's, an empty page (what starting tlscript costs), and thumbnails per
-# second from 8 processes at once against one.
+# second from 8 processes at once and from 8 threads of one process
+# (tl_bench_main_road_threads), each against one.
 #   bench/main-road/run.sh [build folder]   (build-bench/ by default)
 set -euo pipefail
 
@@ -14,7 +15,7 @@ build=${1:-$root/build-bench}
 runs=${TL_BENCH_RUNS:-5}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tlscript tlregsvr Tessaline4 >/dev/null
+cmake --build "$build" --target tlscript tlregsvr Tessaline4 tl_bench_main_road_threads >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -79,3 +80,4 @@ one=$(rate 1)
 eight=$(rate 8)
 printf 'thumbnails per second: 1 process %.1f, 8 processes %.1f (%.2f x)\n' "$one" "$eight" \
   "$(echo "$eight $one" | awk '{ print $1 / $2 }')"
+"$build/bin/tl_bench_main_road_threads" "$in" "$work" "$runs"

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <type_traits>
 
 namespace {
 
@@ -35,20 +36,17 @@ void* MesaEntry(const char* inName)
 const OSMesaCalls* LoadOSMesa()
 {
   static const OSMesaCalls* const gCalls = []() -> const OSMesaCalls* {
+    static OSMesaCalls gFound;
     void* theLibrary = OSMesaLibrary();
-    if (!theLibrary)
-      return nullptr;
-    static OSMesaCalls gLoadedCalls;
-    gLoadedCalls.mCreateContextExt =
-        reinterpret_cast<decltype(gLoadedCalls.mCreateContextExt)>(dlsym(theLibrary, "OSMesaCreateContextExt"));
-    gLoadedCalls.mDestroyContext =
-        reinterpret_cast<decltype(gLoadedCalls.mDestroyContext)>(dlsym(theLibrary, "OSMesaDestroyContext"));
-    gLoadedCalls.mMakeCurrent =
-        reinterpret_cast<decltype(gLoadedCalls.mMakeCurrent)>(dlsym(theLibrary, "OSMesaMakeCurrent"));
-    if (!gLoadedCalls.mCreateContextExt || !gLoadedCalls.mDestroyContext || !gLoadedCalls.mMakeCurrent)
+    const auto theFind = [&](const char* inName, auto& outCall) {
+      outCall = reinterpret_cast<std::remove_reference_t<decltype(outCall)>>(dlsym(theLibrary, inName));
+      return outCall != nullptr;
+    };
+    if (!theLibrary || !theFind("OSMesaCreateContextExt", gFound.mCreateContextExt) ||
+        !theFind("OSMesaDestroyContext", gFound.mDestroyContext) || !theFind("OSMesaMakeCurrent", gFound.mMakeCurrent))
       return nullptr;
     gLoaded.store(true, std::memory_order_release);
-    return &gLoadedCalls;
+    return &gFound;
   }();
   return gCalls;
 }

@@ -309,8 +309,8 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
   }
   for (LONG y = 0; y < theCanvas.mHeight; ++y)
     std::memcpy(theContext->mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theCanvas.Row(y), theRowBytes);
-  if (!LoadOSMesa()->mMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theCanvas.mWidth,
-                         theCanvas.mHeight)) {
+  if (!LoadOSMesa()->mMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE,
+                                  theCanvas.mWidth, theCanvas.mHeight)) {
     theContext->mScratch = std::vector<BYTE>();
     std::lock_guard theGuard(gLock);
     theContext->mThread = std::thread::id();

@@ -236,10 +236,10 @@ void Export::WriteGIF(Bitmap& inWorld)
   if (mParams->HasTransparentColor) {
     ColorLookup theLookup;
     const ColorValue& theColor = mParams->TransparentColor;
-    if (theLookup.Init(theTable, theCount, Paleteer::kAdaptive, false))
-      theTransparent = theLookup.FindNearest(static_cast<BYTE>(theColor.mRed >> 8),
-                                             static_cast<BYTE>(theColor.mGreen >> 8),
-                                             static_cast<BYTE>(theColor.mBlue >> 8));
+    static_cast<void>(theLookup.Init(theTable, theCount, Paleteer::kAdaptive, false));  // true only with a cache
+    theTransparent = theLookup.FindNearest(static_cast<BYTE>(theColor.mRed >> 8),
+                                           static_cast<BYTE>(theColor.mGreen >> 8),
+                                           static_cast<BYTE>(theColor.mBlue >> 8));
   }
 
   std::size_t theSize = 0;

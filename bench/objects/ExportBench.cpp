@@ -120,7 +120,8 @@ int main(int argc, char** argv)
   if (!mkdtemp(theFolder))
     return 1;
   setenv("TESSALINE_HOME", theFolder, 1);
-  SetPrefLong("UseLZW", 1);
+  if (SetPrefLong("UseLZW", 1) != 0)
+    return 1;
 
   const std::vector<std::uint8_t> thePhoto = MakePhoto();
   const std::string theDir = theFolder;
@@ -165,6 +166,5 @@ int main(int argc, char** argv)
          CommandSeconds(theConvert + " {in} -quality 70 -sampling-factor 2x1 {out}", theDir, "convert.jpg"), theJPEG);
   Report("vips jpegsave --Q 70 (4:2:0)", CommandSeconds("vips jpegsave {in} {out} --Q 70", theDir, "vips.jpg"),
          theJPEG);
-  std::system(("rm -rf " + theDir).c_str());
-  return 0;
+  return std::system(("rm -rf " + theDir).c_str()) == 0 ? 0 : 1;
 }

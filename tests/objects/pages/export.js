@@ -7,7 +7,9 @@ function outcome(inWhat, inCall) {
     inCall();
     line(inWhat + ": done");
   } catch (e) {
-    line(inWhat + ": " + e.number + " " + e.description.split("\r\n\r\n")[0].replace(/[\r\n]+/g, " | "));
+    var theText = e.description;
+    theText = theText.substring(0, theText.search(/(Save|Get) As:/)).replace(/\s+$/, "");
+    line(inWhat + ": " + e.number + " " + theText.replace(/[\r\n]+/g, " | "));
   }
 }
 function text(inBytes, inFrom, inTo) {
@@ -16,13 +18,16 @@ function text(inBytes, inFrom, inTo) {
     theText += String.fromCharCode(inBytes[i]);
   return theText;
 }
-// Signature, table entries, interlace flag and transparent index of a GIF.
+// Signature, table entries, interlace flag and transparent index (and its
+// colour) of a GIF.
 function describeGIF(inWhat, inBytes) {
   var theEntries = 1 << ((inBytes[10] & 7) + 1);
   var theNext = 13 + 3 * theEntries;
   var theIndex = "none";
   if (inBytes[theNext] == 0x21) {
-    theIndex = inBytes[theNext + 6];
+    var theEntry = 13 + 3 * inBytes[theNext + 6];
+    theIndex = inBytes[theNext + 6] + " (" + inBytes[theEntry] + "," + inBytes[theEntry + 1] + "," +
+               inBytes[theEntry + 2] + ")";
     theNext += 8;
   }
   line(inWhat + ": " + text(inBytes, 0, 6) + " " + theEntries + " entries, interlace " +

@@ -234,18 +234,24 @@ TEST_F(Exports, JPEGQualityWordsGiveTheLibraryQualityAndTheStreamDecodesCloseToT
       << "quantisation tables and frame";
   }
 
-  const std::string theFile = mFolder + "/high.jpg";
-  ASSERT_EQ(RunExport(theWorld, "quality=high", nullptr, theFile.c_str()).mError, "");
-  const tltest::RunResult theDjpeg = tltest::RunProgram({"/usr/bin/djpeg", "-pnm", theFile});
-  ASSERT_EQ(theDjpeg.mStatus, 0) << theDjpeg.mErr;
-  const std::string kHeader = "P6\n7 5\n255\n";
-  ASSERT_EQ(theDjpeg.mOut.substr(0, kHeader.size()), kHeader);
-  double theError = 0;
-  for (LONG i = 0; i < kWidth * kHeight * 3; ++i) {
-    const DWORD theWord = PictureWord(i / 3 % kWidth, i / 3 / kWidth);
-    theError += std::abs(BYTE(theDjpeg.mOut.at(kHeader.size() + i)) - int(theWord >> (16 - 8 * (i % 3)) & 0xFF));
+  // Every depth's road to the library: packed, or through a 24-bit copy.
+  for (LONG theDepth : {32, 24, 16}) {
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theCanvas;
+    MakePicture(theCanvas, theDepth);
+    const std::string theFile = mFolder + "/high.jpg";
+    ASSERT_EQ(RunExport(theCanvas, "quality=high", nullptr, theFile.c_str()).mError, "");
+    const tltest::RunResult theDjpeg = tltest::RunProgram({"/usr/bin/djpeg", "-pnm", theFile});
+    ASSERT_EQ(theDjpeg.mStatus, 0) << theDjpeg.mErr;
+    const std::string kHeader = "P6\n7 5\n255\n";
+    ASSERT_EQ(theDjpeg.mOut.substr(0, kHeader.size()), kHeader);
+    double theError = 0;
+    for (LONG i = 0; i < kWidth * kHeight * 3; ++i) {
+      const DWORD theWord = PictureWord(i / 3 % kWidth, i / 3 / kWidth);
+      theError += std::abs(BYTE(theDjpeg.mOut.at(kHeader.size() + i)) - int(theWord >> (16 - 8 * (i % 3)) & 0xFF));
+    }
+    EXPECT_LT(theError / (kWidth * kHeight * 3), 24) << "mean error of a channel";
   }
-  EXPECT_LT(theError / (kWidth * kHeight * 3), 24) << "mean error of a channel";
 
   Bitmap theDot;
   tltest::MakePixels(theDot, 1, 1);

@@ -407,14 +407,23 @@ std::unique_ptr<BYTE[]> Export::Convert32To24(Bitmap& inWorld)
   if (!thePacked || !inWorld.GetChannelMasks(&theMasks, &theShifts) || !inWorld.LockPixels(theLocked))
     return nullptr;
   TL_ASSERT_TEXT(theLocked.mRowBytes % 4 == 0, "(rowLen % 4) == 0");
+  // The usual B, G, R, A bytes are copied as they stand.
+  const bool theBytes = theMasks[0] == 0x00FF0000 && theMasks[1] == 0x0000FF00 && theMasks[2] == 0x000000FF;
   BYTE* theOut = thePacked.get();
   for (LONG theY = 0; theY < theHeight; ++theY) {
     const BYTE* theRow = theLocked.mBase + static_cast<std::ptrdiff_t>(theY) * theLocked.mRowBytes;
-    for (LONG theX = 0; theX < theWidth; ++theX) {
+    for (LONG theX = 0; theX < theWidth; ++theX, theOut += 3) {
+      const BYTE* theIn = theRow + 4 * theX;
+      if (theBytes) {
+        theOut[0] = theIn[0];
+        theOut[1] = theIn[1];
+        theOut[2] = theIn[2];
+        continue;
+      }
       DWORD thePixel;
-      std::memcpy(&thePixel, theRow + 4 * theX, 4);
-      for (int theChannel : {2, 1, 0})  // blue, green, red
-        *theOut++ = static_cast<BYTE>((thePixel & theMasks[theChannel]) >> theShifts[theChannel]);
+      std::memcpy(&thePixel, theIn, 4);
+      for (int theChannel = 0; theChannel < 3; ++theChannel)  // red, green, blue into bytes 2, 1, 0
+        theOut[2 - theChannel] = static_cast<BYTE>((thePixel & theMasks[theChannel]) >> theShifts[theChannel]);
     }
   }
   inWorld.UnlockPixels();

@@ -72,7 +72,7 @@ void Export::SetFile(const char* inPath)
   mToFile = true;
   mPath = inPath;
   AddLogParam("File", inPath);
-  if (mPath.empty())
+  if (mPath.empty() && mError)
     mError->AddMessage("File path is blank");
   mOpLog.SetPath(inPath);
 }
@@ -80,7 +80,7 @@ void Export::SetFile(const char* inPath)
 void Export::SetType(const char* inType)
 {
   TL_ASSERT(inType);
-  if (!inType)
+  if (!inType || !mParams)
     return;
   mParams->ApplyParameter("type", inType);
   AddLogParam("Type", inType);

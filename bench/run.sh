@@ -18,6 +18,9 @@ echo
 echo "== GDI text and ellipses against MagickCore"
 "$build/bin/tl_bench_gdi"
 echo
+echo "== 200 captions from a page against convert"
+"$root/bench/canvas/run.sh" "$build"
+echo
 echo "== exporting a canvas as GIF and JPEG against convert, libvips and cjpeg"
 "$build/bin/tl_bench_export"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

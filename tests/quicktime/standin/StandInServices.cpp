@@ -67,6 +67,15 @@ bool ReadVersion(SInt32& outVersion)
   return true;
 }
 
+// Unset or "0": off; "1": on.
+bool ReadFlag(const char* inVariable, bool& outOn)
+{
+  const char* theValue = std::getenv(inVariable);
+  const std::string_view theText = theValue ? theValue : "0";
+  outOn = theText == "1";
+  return outOn || theText == "0";
+}
+
 bool ReadExporterCount(int& outCount)
 {
   const char* theValue = std::getenv(kStandInExportersVariable);
@@ -87,9 +96,12 @@ OSErr InitializeQTML(SInt32)
   std::lock_guard theGuard(gLock);
   if (gStarted == 0) {
     int theExporters = 0;
-    if (!ReadVersion(gVersion) || !ReadExporterCount(theExporters))
+    bool theUnreadableMovies = false;
+    if (!ReadVersion(gVersion) || !ReadExporterCount(theExporters) ||
+        !ReadFlag(kStandInUnreadableMoviesVariable, theUnreadableMovies))
       return kQTParamErr;
     BuildComponents(theExporters);
+    SetMovieFilesUnreadable(theUnreadableMovies);
     ++gStarts;
   }
   ++gStarted;

@@ -228,6 +228,31 @@ TEST_P(ImporterModes, InfoReaderDescribesAllImagesOrNone)
     }
 }
 
+// The stand-in draws every mode as copy, but hears the mode it is asked for.
+TEST_F(QuickTimeCodecs, ImporterDithersWhenAsked)
+{
+  Start();
+  const std::string theBmp = qttest::QuadrantBmp(kWidth, kHeight);
+  const struct {
+    WORD mMode;
+    LONG mDither;
+    std::int32_t mTransferMode;
+  } kCases[] = {{0, 0, 0}, {0, 1, 64}, {32, 0, 32}, {32, 1, 96}, {0, -1, 64}};
+  for (const auto& theCase : kCases) {
+    SCOPED_TRACE(testing::Message() << "mode " << theCase.mMode << ", dither " << theCase.mDither);
+    QTImporter theImporter;
+    theImporter.ReadData(theBmp.data(), static_cast<LONG>(theBmp.size()));
+    theImporter.SetGraphicsMode(theCase.mMode, RGBColor{0x8000, 0x8000, 0x8000});
+    theImporter.SetDither(theCase.mDither);
+    theImporter.SetClipRect(kClip);
+    Bitmap theCanvas;
+    ASSERT_EQ(theCanvas.Create(kWidth, kHeight, 32, nullptr), 0);
+    theImporter.Draw(&theCanvas);
+    ASSERT_EQ(theImporter.GetQTError(), 0);
+    EXPECT_EQ(qttest::StandInLastTransferMode(), theCase.mTransferMode);
+  }
+}
+
 // --- The exporter ---------------------------------------------------------------------
 
 // The quadrant picture with an alpha that grows to the right.

@@ -27,6 +27,19 @@ void StandInCounts(std::int32_t& outStarts, std::int32_t& outStops)
   dlclose(theLibrary);
 }
 
+std::int32_t StandInLastTransferMode()
+{
+  void* theLibrary = dlopen(TL_QUICKTIME_STANDIN, RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(theLibrary, nullptr) << "the stand-in is not loaded";
+  if (!theLibrary)
+    return -1;
+  auto theMode = reinterpret_cast<std::int32_t (*)()>(dlsym(theLibrary, kStandInLastTransferModeName));
+  EXPECT_NE(theMode, nullptr);
+  const std::int32_t theLast = theMode ? theMode() : -1;
+  dlclose(theLibrary);
+  return theLast;
+}
+
 void StandInTest::SetUp()
 {
   UseStandIn();

@@ -17,6 +17,8 @@ void UseStandIn();
 
 // The stand-in's start and stop counts (see standin/StandIn.h).
 void StandInCounts(std::int32_t& outStarts, std::int32_t& outStops);
+// The transfer mode the stand-in was last asked to draw in (-1: none).
+std::int32_t StandInLastTransferMode();
 
 // Starts the stand-in for each test and stops it after.
 class StandInTest : public testing::Test {

@@ -373,9 +373,12 @@ ComponentResult GraphicsImportSetMatrix(GraphicsImportComponent inImporter, cons
 }
 
 // Every transfer mode draws as copy.
-ComponentResult GraphicsImportSetGraphicsMode(GraphicsImportComponent inImporter, SInt32, const RGBColor*)
+ComponentResult GraphicsImportSetGraphicsMode(GraphicsImportComponent inImporter, SInt32 inMode, const RGBColor*)
 {
-  return AsImporter(inImporter) ? kQTNoErr : kQTBadComponentInstance;
+  if (!AsImporter(inImporter))
+    return kQTBadComponentInstance;
+  NoteTransferMode(inMode);
+  return kQTNoErr;
 }
 
 ComponentResult GraphicsImportDraw(GraphicsImportComponent inImporter)

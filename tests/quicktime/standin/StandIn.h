@@ -34,3 +34,7 @@ constexpr const char* kStandInUnreadableMoviesVariable = "TL_TEST_QUICKTIME_UNRE
 // (TerminateQTML of the last start) in this process.
 extern "C" void TLQuickTimeStandInCounts(std::int32_t* outStarts, std::int32_t* outStops);
 constexpr const char* kStandInCountsName = "TLQuickTimeStandInCounts";
+// The transfer mode of the last importer's graphics mode or FDecompressImage
+// (-1 before any).
+extern "C" std::int32_t TLQuickTimeStandInLastTransferMode();
+constexpr const char* kStandInLastTransferModeName = "TLQuickTimeStandInLastTransferMode";

@@ -15,6 +15,7 @@
 #include "tests/quicktime/standin/ImageDescriptions.h"
 #include "tests/quicktime/standin/Importers.h"
 #include "tests/quicktime/standin/Movies.h"
+#include "tests/quicktime/standin/Pixels.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -180,4 +181,9 @@ extern "C" __attribute__((visibility("default"))) void TLQuickTimeStandInCounts(
     *outStarts = gStarts;
   if (outStops)
     *outStops = gStops;
+}
+
+extern "C" __attribute__((visibility("default"))) std::int32_t TLQuickTimeStandInLastTransferMode()
+{
+  return LastTransferMode();
 }

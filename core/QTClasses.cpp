@@ -289,6 +289,8 @@ void QTImporter::ReadFile(const char* inPath)
   mPath = inPath;
   if (mMemoryMode) {
     TL_ASSERT(!mStream);
+    if (mStream)
+      return;
     auto theFile = std::make_unique<MappedFileSource>();
     if (theFile->Open(inPath)) {
       KeepLastError(ERROR_FILE_NOT_FOUND);
@@ -309,7 +311,8 @@ void QTImporter::ReadData(const void* inData, LONG inLength)
     return;
   if (mMemoryMode) {
     TL_ASSERT(!mStream);
-    mStream = std::make_unique<ByteSource>(inData, static_cast<DWORD>(inLength));
+    if (!mStream)
+      mStream = std::make_unique<ByteSource>(inData, static_cast<DWORD>(inLength));
     return;
   }
   TL_ASSERT(!mDataHand);

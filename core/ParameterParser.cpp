@@ -1,5 +1,6 @@
 #include "core/ParameterParser.h"
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/Utf8.h"
 
@@ -14,6 +15,14 @@ bool IsWhiteSpace(char inChar)
 
 constexpr std::size_t kContextSide = 30;
 
+bool ContainsIgnoringCase(std::string_view inText, std::string_view inPart)
+{
+  for (std::size_t i = 0; i < inText.size(); ++i)
+    if (StartsWithIgnoringCase(inText.substr(i), inPart))
+      return true;
+  return false;
+}
+
 }  // namespace
 
 LONG ParameterParser::Parse(std::string_view inText)
@@ -24,27 +33,9 @@ LONG ParameterParser::Parse(std::string_view inText)
   Cursor theCursor{inText, 0};
   std::string theName;
   std::string theValue;
+  std::size_t theValueStart = 0;
   while (mErrorCode == kNoError) {
-    theName.clear();
-    theValue.clear();
-    if (LONG theCode = SkipWhiteSpace(theCursor); theCode != kNoError) {
-      mErrorCode = theCode;
-      break;
-    }
-    LONG theCode = ReadToken(theCursor, theName, kMaxName + 1);
-    if (theName.empty())
-      theCode = kNoParameter;
-    if (theCode != kNoError) {
-      mErrorCode = theCode;
-      break;
-    }
-    SkipWhiteSpace(theCursor);
-    if (theCode = ExpectEquals(theCursor); theCode != kNoError) {
-      mErrorCode = theCode;
-      break;
-    }
-    SkipWhiteSpace(theCursor);
-    if (theCode = ReadToken(theCursor, theValue, kMaxValue + 1); theCode != kNoError) {
+    if (LONG theCode = ReadPair(theCursor, theName, theValue, theValueStart); theCode != kNoError) {
       mErrorCode = theCode;
       break;
     }
@@ -54,6 +45,40 @@ LONG ParameterParser::Parse(std::string_view inText)
     mErrorCode = kNoError;
   SetErrorContext(inText, theCursor.mAt);
   return mErrorCode;
+}
+
+ParameterParser::Ranges ParameterParser::FindValueRanges(std::string_view inText, std::string_view inName)
+{
+  Ranges theRanges;
+  Cursor theCursor{inText, 0};
+  std::string theName;
+  std::string theValue;
+  for (;;) {
+    SkipWhiteSpace(theCursor);
+    const std::size_t thePairStart = theCursor.mAt;
+    std::size_t theValueStart = 0;
+    LONG theCode = ReadPair(theCursor, theName, theValue, theValueStart);
+    if (theCode == kEndOfText)
+      break;
+    if (theCode != kNoError) {
+      if (ContainsIgnoringCase(inText.substr(thePairStart), inName))
+        theRanges.emplace_back(thePairStart, inText.size());
+      break;
+    }
+    if (EqualsIgnoringCase(theName, inName))
+      theRanges.emplace_back(theValueStart, theCursor.mAt);
+  }
+  return theRanges;
+}
+
+std::string ParameterParser::MaskRanges(std::string_view inText, const Ranges& inRanges)
+{
+  std::string theMasked(inText);
+  for (const auto& [theFirst, theEnd] : inRanges)
+    for (std::size_t i = theFirst; i < theEnd && i < theMasked.size(); ++i)
+      if (!IsWhiteSpace(theMasked[i]) && theMasked[i] != '=' && theMasked[i] != '"' && theMasked[i] != '\'')
+        theMasked[i] = '*';
+  return theMasked;
 }
 
 void ParameterParser::SetError(LONG inCode, const char* inName, const char* inSeparator, const char* inValue)
@@ -111,6 +136,26 @@ bool ParameterParser::GetErrorText(std::string& outText) const
   }
   outText = FormatC(theFormat, static_cast<int>(mErrorPosition), mErrorContext.c_str());
   return true;
+}
+
+LONG ParameterParser::ReadPair(Cursor& ioCursor, std::string& outName, std::string& outValue,
+                               std::size_t& outValueStart)
+{
+  outName.clear();
+  outValue.clear();
+  if (LONG theCode = SkipWhiteSpace(ioCursor); theCode != kNoError)
+    return theCode;
+  LONG theCode = ReadToken(ioCursor, outName, kMaxName + 1);
+  if (outName.empty())
+    theCode = kNoParameter;
+  if (theCode != kNoError)
+    return theCode;
+  SkipWhiteSpace(ioCursor);
+  if (theCode = ExpectEquals(ioCursor); theCode != kNoError)
+    return theCode;
+  SkipWhiteSpace(ioCursor);
+  outValueStart = ioCursor.mAt;
+  return ReadToken(ioCursor, outValue, kMaxValue + 1);
 }
 
 LONG ParameterParser::SkipWhiteSpace(Cursor& ioCursor)

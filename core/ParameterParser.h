@@ -11,6 +11,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class ParameterParser {
 public:
@@ -46,6 +48,17 @@ public:
   // The message of the error; false (and an empty text) when there is none.
   bool GetErrorText(std::string& outText) const;
 
+  // Byte ranges [first, second) of a text.
+  using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+  // The value tokens, quotes included, of the pairs named inName (without
+  // regard to case), read as Parse reads inText. Where the text stops being
+  // readable and the rest still holds inName, that rest is one more range.
+  static Ranges FindValueRanges(std::string_view inText, std::string_view inName);
+  // inText with every byte of inRanges written as '*' except white space,
+  // '=' and quotes: Parse reads the copy as it reads inText (the same pairs,
+  // the same error at the same place) without seeing those bytes.
+  static std::string MaskRanges(std::string_view inText, const Ranges& inRanges);
+
   LONG GetErrorCode() const { return mErrorCode; }
   LONG GetErrorPosition() const { return mErrorPosition; }
   const std::string& GetErrorContext() const { return mErrorContext; }
@@ -67,6 +80,9 @@ private:
   // around it: up to 30 bytes before, "^", up to 30 bytes after.
   void SetErrorContext(std::string_view inText, std::size_t inAt);
 
+  // One name=value pair; kEndOfText when only white space is left, else the
+  // error code. outValueStart is where the value token begins.
+  static LONG ReadPair(Cursor& ioCursor, std::string& outName, std::string& outValue, std::size_t& outValueStart);
   static LONG SkipWhiteSpace(Cursor& ioCursor);
   static LONG ExpectEquals(Cursor& ioCursor);
   static LONG ReadToken(Cursor& ioCursor, std::string& outToken, std::size_t inLimit);

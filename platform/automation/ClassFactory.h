@@ -45,6 +45,9 @@ struct ServerClass {
   int mVersion;               // the versioned ProgID is mProgId + "." + mVersion
   const char* mDescription;   // "Canvas Class"
   CreateFunction mCreate;     // null: not creatable (handed out by other objects)
+  // The class id as the class's keys spell it ("{CBF60B0F-D3A1-46f8-...}");
+  // null: in capitals.
+  const char* mClassIdText = nullptr;
 };
 
 // The type library a server registers.
@@ -55,6 +58,8 @@ struct TypeLibrary {
   WORD mMajor;
   WORD mMinor;
   std::span<const DispatchTable* const> mInterfaces;  // registered under Interface\{IID}
+  // The library id as the classes' TypeLib keys spell it; null: in capitals.
+  const char* mLibraryIdText = nullptr;
 };
 
 class ServerModule : public ModuleLockCount {

@@ -100,10 +100,11 @@ std::string ModulePathOf(const void* inAddress)
 HRESULT RegisterServerClass(const ServerClass& inClass, const TypeLibrary& inLibrary, ThreadingModel inModel,
                             const std::string& inModulePath)
 {
-  const std::string theClassId = GuidToString(*inClass.mClassId);
+  const std::string theClassId = inClass.mClassIdText ? inClass.mClassIdText : GuidToString(*inClass.mClassId);
   const std::string theVersioned = VersionedProgId(inClass);
   const std::string theClassKey = "CLSID\\" + theClassId;
-  const std::string theLibraryId = GuidToString(*inLibrary.mLibraryId);
+  const std::string theLibraryId =
+      inLibrary.mLibraryIdText ? inLibrary.mLibraryIdText : GuidToString(*inLibrary.mLibraryId);
 
   HRESULT theResult = WriteKey(theVersioned, inClass.mDescription);
   if (SUCCEEDED(theResult))

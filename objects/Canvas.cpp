@@ -1,0 +1,512 @@
+#include "objects/Canvas.h"
+
+#include "core/FontNames.h"
+#include "core/QTUtils.h"
+#include "objects/MiscOps.h"
+#include "platform/base/SystemText.h"
+#include "platform/base/Utf8.h"
+
+#include <algorithm>
+
+namespace {
+
+// The room of the parameters record's font field, without its NUL.
+constexpr std::size_t kMaxFontList = 255;
+
+}  // namespace
+
+Canvas::Canvas()
+{
+  AcquireQuickTime(mQTErr, mQTAvailable);
+}
+
+Canvas::~Canvas()
+{
+  static_cast<void>(mWorld.Update());
+  ReleaseQuickTime(mQTErr);
+  mCanvasLog.Finish();
+}
+
+// ---- Helpers
+
+void Canvas::SetupOp(Operation& ioOp)
+{
+  Parameters* theParams = ioOp.GetParams();
+  if (!theParams)
+    return;
+  theParams->PenSize = mPenSize;
+  theParams->PaintColor = mPaintColor;
+  theParams->PenColor = mPenColor;
+  theParams->TextColor = mTextColor;
+  theParams->Font = utf8::Cut(mTextFont, kMaxFontList);
+  theParams->TextSize = mTextSize;
+  theParams->TextStyle = mTextStyle;
+  theParams->Charset = mTextCharset;
+  theParams->Pattern = NumberToHandle<HBITMAP>(static_cast<std::uint32_t>(mPattern));
+  theParams->HAlign = mHAlign;
+  theParams->VAlign = mVAlign;
+  theParams->Dither = mWorld.GetNativeBitmap()->GetDither();
+  theParams->Mode = mWorld.GetNativeBitmap()->GetGraphicsMode();
+  theParams->Depth = ColorCountForDepth(mWorld.GetDepth());
+}
+
+HRESULT Canvas::RunAndReport(Operation& ioOp)
+{
+  ioOp.Run(mWorld, &mCanvasLog);
+  Error* theError = ioOp.GetError();
+  if (!theError || !theError->HasError())
+    return S_OK;
+  return kCanvasReporter.ReportError(theError->GetText(), E_FAIL);
+}
+
+void Canvas::NoteMemory()
+{
+  mCanvasLog.NoteMemory(static_cast<DWORD>(std::min<LONGLONG>(mWorld.GetDataSize(), 0xFFFFFFFF)));
+}
+
+HRESULT Canvas::UpdateWorld(const char* inLabel, const VARIANT& inValue)
+{
+  const LONG theStatus = mWorld.Update();
+  NoteMemory();
+  if (theStatus != 0)
+    return kCanvasReporter.ReportSetPropertyError(inLabel, inValue, 0, theStatus);
+  return S_OK;
+}
+
+HRESULT Canvas::PutColor(const char* inLabel, const VARIANT& inValue, ColorValue& ioColor)
+{
+  if (!ParseColor(VariantText(inValue), ioColor))
+    return kCanvasReporter.ReportSetPropertyError(inLabel, inValue, 0, 0);
+  return S_OK;
+}
+
+HRESULT Canvas::PutSize(const char* inLabel, const VARIANT& inValue, LONG& ioSize)
+{
+  const LONG theSize = VariantLong(inValue);
+  if (theSize < 0)
+    return kCanvasReporter.ReportSetPropertyError(inLabel, inValue, 0, 0);
+  ioSize = theSize;
+  return S_OK;
+}
+
+HRESULT Canvas::NotBuilt()
+{
+  return kCanvasReporter.ReportError(GetSystemWording(static_cast<DWORD>(E_NOTIMPL)), E_NOTIMPL);
+}
+
+// ---- Size and depth
+
+HRESULT Canvas::get_Depth(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatDepth(mWorld.GetDepth()));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Depth(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    LONG theDepth = 32;
+    if (!ParseDepth(VariantText(inValue), theDepth))
+      return kCanvasReporter.ReportSetPropertyError("Canvas Depth", inValue, 0, 0);
+    mWorld.SetDepth(theDepth);
+    return UpdateWorld("Canvas Depth", inValue);
+  });
+}
+
+HRESULT Canvas::get_Width(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetLongResult(outValue, mWorld.GetWidth());
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Width(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    mWorld.SetWidth(VariantLong(inValue));
+    return UpdateWorld("Canvas Width", inValue);
+  });
+}
+
+HRESULT Canvas::get_Height(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetLongResult(outValue, mWorld.GetHeight());
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Height(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    mWorld.SetHeight(VariantLong(inValue));
+    return UpdateWorld("Canvas Height", inValue);
+  });
+}
+
+// ---- Colours
+
+HRESULT Canvas::get_Color(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatColor(mWorld.GetColor()));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Color(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    ColorValue theColor;
+    if (HRESULT theResult = PutColor("Canvas Color", inValue, theColor); FAILED(theResult))
+      return theResult;
+    mWorld.SetColor(theColor);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_PaintColor(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatColor(mPaintColor));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_PaintColor(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] { return PutColor("Canvas PaintColor", inValue, mPaintColor); });
+}
+
+HRESULT Canvas::get_PenColor(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatColor(mPenColor));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_PenColor(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] { return PutColor("Canvas PenColor", inValue, mPenColor); });
+}
+
+HRESULT Canvas::get_TextColor(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatColor(mTextColor));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_TextColor(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] { return PutColor("Canvas TextColor", inValue, mTextColor); });
+}
+
+// ---- Pen and text
+
+HRESULT Canvas::get_PenSize(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetLongResult(outValue, mPenSize);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_PenSize(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] { return PutSize("Canvas PenSize", inValue, mPenSize); });
+}
+
+HRESULT Canvas::get_TextFont(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    std::string theFace;
+    PickInstalledFont(mTextCharset, mTextFont, theFace);
+    SetTextResult(outValue, theFace);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_TextFont(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    mTextFont = VariantText(inValue);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_TextSize(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetLongResult(outValue, mTextSize);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_TextSize(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] { return PutSize("Canvas TextSize", inValue, mTextSize); });
+}
+
+HRESULT Canvas::get_TextStyle(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatTextStyle(mTextStyle));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_TextStyle(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!ParseTextStyle(VariantText(inValue), mTextStyle))
+      return kCanvasReporter.ReportSetPropertyError("Canvas TextStyle", inValue, 0, 0);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_TextCharset(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatCharset(mTextCharset));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_TextCharset(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    LONG theCharset = 0;
+    static_cast<void>(ParseCharset(VariantText(inValue), theCharset));
+    mTextCharset = theCharset;
+    return S_OK;
+  });
+}
+
+// ---- Alignment, dither and pattern
+
+HRESULT Canvas::get_HAlign(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatHAlign(mHAlign));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_HAlign(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!ParseHAlign(VariantText(inValue), mHAlign))
+      return kCanvasReporter.ReportSetPropertyError("Canvas HAlign", inValue, 0, 0);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_VAlign(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetTextResult(outValue, FormatVAlign(mVAlign));
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_VAlign(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!ParseVAlign(VariantText(inValue), mVAlign))
+      return kCanvasReporter.ReportSetPropertyError("Canvas VAlign", inValue, 0, 0);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_Dither(VARIANT* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    SetBoolResult(outValue, mWorld.GetNativeBitmap()->GetDither() == 1);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Dither(VARIANT inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    LONG theDither = 0;
+    if (!ParseBool(VariantText(inValue), theDither))
+      return kCanvasReporter.ReportSetPropertyError("Canvas Dither", inValue, 0, 0);
+    mWorld.GetNativeBitmap()->SetDither(theDither);
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_Pattern(LONG* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    *outValue = mPattern;
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::put_Pattern(LONG inValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    mPattern = inValue;
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::get_Image(LONG* outValue)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!outValue)
+      return E_POINTER;
+    *outValue = static_cast<LONG>(HandleToNumber(mWorld.GetHDC()));
+    return S_OK;
+  });
+}
+
+// ---- Methods on the whole canvas
+
+HRESULT Canvas::Erase()
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    EraseCanvas theOp;
+    SetupOp(theOp);
+    return RunAndReport(theOp);
+  });
+}
+
+HRESULT Canvas::Invert()
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    InvertCanvas theOp;
+    SetupOp(theOp);
+    return RunAndReport(theOp);
+  });
+}
+
+HRESULT Canvas::Clear()
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    mWorld.Clear();
+    return S_OK;
+  });
+}
+
+HRESULT Canvas::GetColor(VARIANT* inLoc, VARIANT* outColor)
+{
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inLoc || !outColor)
+      return E_POINTER;
+    POINT theLocation{0, 0};
+    if (!ParsePoint(VariantText(*inLoc), theLocation))
+      return kCanvasReporter.ReportError("Unable to understand location for color", E_FAIL);
+    ColorValue theColor;
+    mWorld.GetPixel(theLocation.x, theLocation.y, theColor);
+    SetTextResult(outColor, FormatColor(theColor));
+    return S_OK;
+  });
+}
+
+// ---- Methods that come with their operations
+
+HRESULT Canvas::SetChannel(VARIANT, LONG)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::DrawFile(VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::DrawData(VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::DrawShape(VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::DrawText(VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::DrawCanvas(LONG, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::TextArea(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::TextLength(VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::SaveAs(VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::GetAs(VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::Select(VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::ReduceColors(VARIANT*, VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}
+
+HRESULT Canvas::GetInfo(VARIANT*, VARIANT*)
+{
+  return NotBuilt();
+}

@@ -1,0 +1,149 @@
+// The Canvas object in-process, called by name as a script calls it: what
+// the pages cannot reach (null pointers, the defaults an operation gets, the
+// pixels' depth, a failing resize).
+
+#include "objects/Canvas.h"
+#include "objects/Operation.h"
+#include "objects/SelfRegistration.h"
+#include "platform/base/WinError.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An operation that only holds the record SetupOp fills.
+class RecordOnly : public Operation {
+public:
+  RecordOnly() : Operation("Record:") {}
+
+protected:
+  LONG DoIt(Bitmap&) override { return 0; }
+};
+
+class CanvasObject : public testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_EQ(RegisterModule(), S_OK) << "the error source is the registered ProgID";
+    ASSERT_EQ(ComObject<Canvas>::Create(nullptr, mCanvas), S_OK);
+  }
+
+  // A property get or put, or a method call, by name through IDispatch; a
+  // failure answers the member's own HRESULT and leaves its description.
+  HRESULT Call(const char* inName, WORD inFlags, std::vector<Variant> inArgs, Variant* outResult = nullptr)
+  {
+    std::u16string theName = Utf8ToUtf16(inName);
+    LPOLESTR theNames[] = {theName.data()};
+    DISPID theId = DISPID_UNKNOWN;
+    DISPID thePut = DISPID_PROPERTYPUT;
+    if (HRESULT theResult = mCanvas->GetIDsOfNames(IID_NULL, theNames, 1, 0, &theId); FAILED(theResult))
+      return theResult;
+    std::vector<VARIANT> theArgs;
+    for (auto theArg = inArgs.rbegin(); theArg != inArgs.rend(); ++theArg)
+      theArgs.push_back(*theArg->Get());
+    const bool theIsPut = inFlags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS theParams{theArgs.data(), theIsPut ? &thePut : nullptr, static_cast<UINT>(theArgs.size()),
+                         theIsPut ? 1u : 0u};
+    Variant theIgnored;
+    EXCEPINFO theException{};
+    HRESULT theResult = mCanvas->Invoke(theId, IID_NULL, 0, inFlags, &theParams,
+                                        (outResult ? outResult : &theIgnored)->Receive(), &theException, nullptr);
+    mDescription = BstrToUtf8(theException.bstrDescription);
+    if (theResult == DISP_E_EXCEPTION)
+      theResult = theException.scode;
+    ClearExcepInfo(&theException);
+    return theResult;
+  }
+  HRESULT Put(const char* inName, Variant inValue) { return Call(inName, DISPATCH_PROPERTYPUT, {inValue}); }
+  std::string GetText(const char* inName)
+  {
+    Variant theValue;
+    EXPECT_EQ(Call(inName, DISPATCH_PROPERTYGET, {}, &theValue), S_OK) << inName;
+    return VariantText(*theValue.Get());
+  }
+
+  ObjectPtr<Canvas> mCanvas;
+  std::string mDescription;
+};
+
+TEST_F(CanvasObject, NullPointersAnswerEPointerAndLaterMembersENotImpl)
+{
+  Variant theLocation("0,0");
+  EXPECT_EQ(mCanvas->get_Width(nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->get_TextFont(nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->get_Pattern(nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->get_Image(nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->GetColor(nullptr, theLocation.Get()), E_POINTER);
+  EXPECT_EQ(mCanvas->GetColor(theLocation.Get(), nullptr), E_POINTER);
+
+  EXPECT_EQ(Call("DrawShape", DISPATCH_METHOD, {Variant("rect"), Variant("")}), E_NOTIMPL);
+  EXPECT_EQ(mDescription, "Not implemented");
+  EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(ICanvas::kIID), S_OK);
+  EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+}
+
+TEST_F(CanvasObject, SetupOpCopiesEveryDefault)
+{
+  const std::string theLongFont = std::string(254, 'a') + "\xC3\xA9" + ",DejaVu Sans";
+  ASSERT_EQ(Put("PenSize", Variant(LONG{7})), S_OK);
+  ASSERT_EQ(Put("PaintColor", Variant("#102030")), S_OK);
+  ASSERT_EQ(Put("PenColor", Variant("100,0,0")), S_OK);
+  ASSERT_EQ(Put("TextColor", Variant("0,0,100,0")), S_OK);
+  ASSERT_EQ(Put("TextFont", Variant(theLongFont)), S_OK);
+  ASSERT_EQ(Put("TextSize", Variant(LONG{24})), S_OK);
+  ASSERT_EQ(Put("TextStyle", Variant("bold,italic")), S_OK);
+  ASSERT_EQ(Put("TextCharset", Variant("0")), S_OK);
+  ASSERT_EQ(Put("HAlign", Variant("right")), S_OK);
+  ASSERT_EQ(Put("VAlign", Variant("bottom")), S_OK);
+  ASSERT_EQ(Put("Pattern", Variant(LONG{1234})), S_OK);
+  ASSERT_EQ(Put("Depth", Variant("256")), S_OK);
+  ASSERT_EQ(Put("Dither", Variant("yes")), S_OK);
+
+  RecordOnly theOp;
+  mCanvas->SetupOp(theOp);
+  const Parameters& theRecord = *theOp.GetParams();
+  EXPECT_EQ(theRecord.PenSize, 7);
+  EXPECT_EQ(theRecord.PaintColor, ColorValue(0x1000, 0x2000, 0x3000, 65535));
+  EXPECT_EQ(FormatColor(theRecord.PenColor), "100.0,0.0,0.0,100.0");
+  EXPECT_EQ(FormatColor(theRecord.TextColor), "0.0,0.0,100.0,0.0");
+  EXPECT_EQ(theRecord.Font, std::string(254, 'a')) << "cut to 255 bytes, and not inside a character";
+  EXPECT_EQ(theRecord.TextSize, 24);
+  EXPECT_EQ(FormatTextStyle(theRecord.TextStyle), "bold,italic");
+  EXPECT_EQ(theRecord.Charset, 0);
+  EXPECT_EQ(theRecord.HAlign, 2);
+  EXPECT_EQ(theRecord.VAlign, 2);
+  EXPECT_EQ(HandleToNumber(theRecord.Pattern), 1234u);
+  EXPECT_EQ(theRecord.Depth, 256);
+  EXPECT_EQ(theRecord.Dither, 1);
+  EXPECT_EQ(theRecord.Mode, 0);
+}
+
+TEST_F(CanvasObject, DepthPutsConvertThePixelsAndAFailedResizeKeepsTheNewSize)
+{
+  ASSERT_EQ(Put("Width", Variant(LONG{40})), S_OK);
+  ASSERT_EQ(Put("Height", Variant(LONG{30})), S_OK);
+  for (const auto& [theDepth, theBits] : {std::pair{"256", 8}, std::pair{"thousands", 16}, std::pair{"2", 1}}) {
+    SCOPED_TRACE(theDepth);
+    ASSERT_EQ(Put("Depth", Variant(theDepth)), S_OK);
+    EXPECT_EQ(GetText("Depth"), theDepth);
+    LONG theImage = 0;
+    ASSERT_EQ(mCanvas->get_Image(&theImage), S_OK);
+    DIBSECTION theSection{};
+    ASSERT_NE(GetObjectA(GetCurrentObject(NumberToHandle<HDC>(static_cast<std::uint32_t>(theImage)), OBJ_BITMAP),
+                         sizeof theSection, &theSection),
+              0);
+    EXPECT_EQ(theSection.dsBm.bmBitsPixel, theBits);
+    EXPECT_EQ(theSection.dsBm.bmWidth, 40);
+  }
+
+  // 100000 x 100000 pixels of 32 bits are past what a DIB section holds.
+  ASSERT_EQ(Put("Depth", Variant("millions")), S_OK);
+  EXPECT_EQ(Put("Width", Variant(LONG{100000})), S_OK) << "the height is still 30";
+  EXPECT_EQ(Put("Height", Variant(LONG{100000})), E_FAIL);
+  EXPECT_EQ(mDescription,
+            "A Windows error occurred that indicates that there was not enough memory (8).\n\n\n"
+            "Set Canvas Height  =  100000");
+  EXPECT_EQ(GetText("Height"), "100000") << "the new height stays set";
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include "core/QTClasses.h"
 
 #include "core/Bitmap.h"
+#include "core/ColorSpace.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/MappedFileSource.h"
@@ -474,6 +475,8 @@ void QTImporter::DrawCMYKInto(Bitmap* inTarget, const Rect& inSource, SInt32 inM
         !Succeeded(mQT->GraphicsImportDraw(mGIC)))
       return;
   }
+  ConvertCMYKToRGB(reinterpret_cast<BYTE*>(theBase), mNatRECT.right, mNatRECT.bottom, theRowBytes, mICCPtr, mICCLen);
+  ConvertRGBXToBGRA(reinterpret_cast<BYTE*>(theBase), mNatRECT.right, mNatRECT.bottom, theRowBytes);
 
   // The target draws the offscreen as the importer would: in the options'
   // mode, dithered already when asked.

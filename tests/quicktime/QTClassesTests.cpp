@@ -8,8 +8,11 @@
 #include "core/Preferences.h"
 #include "core/QTClasses.h"
 #include "core/QTUtils.h"
+#include "objects/IJLReader.h"
 #include "platform/base/WinError.h"
 #include "tests/core/EventWatcher.h"
+#include "tests/core/TestProfiles.h"
+#include "tests/platform/JpegTestImages.h"
 #include "tests/quicktime/QuickTimeTestSupport.h"
 #include "tests/quicktime/standin/StandIn.h"
 
@@ -100,6 +103,17 @@ void ExpectPlaced(Bitmap& inCanvas, const std::function<Colour(int, int)>& inPic
     }
 }
 
+// The importer draws onto a white canvas without an error, placed as above.
+void ExpectDrawnPlaced(QTImporter& inImporter, const std::function<Colour(int, int)>& inPicture, int inTolerance)
+{
+  Bitmap theCanvas;
+  ASSERT_EQ(theCanvas.Create(kCanvasWidth, kCanvasHeight, 32, nullptr), 0);
+  inImporter.Draw(&theCanvas);
+  ASSERT_EQ(inImporter.GetQTError(), 0);
+  ASSERT_EQ(inImporter.GetWinError(), 0);
+  ExpectPlaced(theCanvas, inPicture, inTolerance);
+}
+
 // --- The importer and the info reader in each mode ---------------------------------
 
 struct ReadMode {
@@ -155,13 +169,7 @@ TEST_P(ImporterModes, DrawsJpegAndBmpFromFilesAndDataPlacedAndClipped)
     EXPECT_EQ(Fields(theRect), Fields(kClip));
     EXPECT_EQ(theImporter.GetDepth(), 24);
     EXPECT_EQ(theImporter.DrawsAllPixels(), 1);
-
-    Bitmap theCanvas;
-    ASSERT_EQ(theCanvas.Create(kCanvasWidth, kCanvasHeight, 32, nullptr), 0);
-    theImporter.Draw(&theCanvas);
-    ASSERT_EQ(theImporter.GetQTError(), 0);
-    ASSERT_EQ(theImporter.GetWinError(), 0);
-    ExpectPlaced(theCanvas, Quadrants, theCase.mTolerance);
+    ExpectDrawnPlaced(theImporter, Quadrants, theCase.mTolerance);
   }
 }
 
@@ -232,6 +240,62 @@ TEST_P(ImporterModes, InfoReaderDescribesAllImagesOrNone)
                                               << ", profile " << theRecord.mHasColorProfile;
       }
     }
+}
+
+// The JPEG library reader's pixels, B, G, R, 0, top row first.
+std::vector<BYTE> ReadWithTheJpegLibrary(const jpegtest::Bytes& inJpeg)
+{
+  IJLReader theReader;
+  theReader.SetData(inJpeg.data(), static_cast<LONG>(inJpeg.size()));
+  DIBSECTION theSection{};
+  EXPECT_EQ(GetObjectA(theReader.GetHBITMAP(), sizeof theSection, &theSection), static_cast<int>(sizeof theSection))
+    << theReader.GetErrorText();
+  EXPECT_EQ(theSection.dsBm.bmBitsPixel, 32);
+  std::vector<BYTE> thePixels;
+  for (int y = 0; y < kHeight && theSection.dsBm.bmBits; ++y) {
+    const BYTE* theRow = static_cast<const BYTE*>(theSection.dsBm.bmBits) + y * theSection.dsBm.bmWidthBytes;
+    thePixels.insert(thePixels.end(), theRow, theRow + 4 * kWidth);
+  }
+  return thePixels;
+}
+
+// Drawn through a C, M, Y, K offscreen and the ICC conversion (the embedded
+// profile, else the default one), a CMYK JPEG shows the colours the JPEG
+// library reader gives it, placed and clipped as any other image.
+TEST_F(QuickTimeCodecs, CmykJpegDrawsInTheColoursOfTheJpegLibraryReader)
+{
+  Start();
+  const jpegtest::Bytes theLight = profiletest::SaveProfile(profiletest::LightCMYKProfile().get());
+  const struct {
+    const char* mName;
+    J_COLOR_SPACE mSpace;
+    bool mAdobe;
+    jpegtest::Bytes mProfile;
+  } kCases[] = {{"Adobe CMYK", JCS_CMYK, true, {}},
+                {"plain CMYK", JCS_CMYK, false, {}},
+                {"YCCK", JCS_YCCK, true, {}},
+                {"CMYK with a profile", JCS_CMYK, true, theLight}};
+  for (const auto& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    const jpegtest::Bytes theJpeg =
+        jpegtest::MakeJpeg({.mWidth = kWidth, .mHeight = kHeight, .mChannels = 4, .mFileSpace = theCase.mSpace,
+                            .mAdobe = theCase.mAdobe, .mHSampling = 1, .mVSampling = 1, .mQuality = 100,
+                            .mProfile = theCase.mProfile});
+    const std::vector<BYTE> theExpected = ReadWithTheJpegLibrary(theJpeg);
+    ASSERT_EQ(theExpected.size(), 4u * kWidth * kHeight);
+    QTImporter theImporter;
+    theImporter.ReadData(theJpeg.data(), static_cast<LONG>(theJpeg.size()));
+    theImporter.SetClipRect(kClip);
+    theImporter.SetTransform(kPlacement);
+    EXPECT_EQ(theImporter.GetDepth(), 32);
+    ExpectDrawnPlaced(
+        theImporter,
+        [&](int inX, int inY) {
+          const BYTE* thePixel = &theExpected[4 * (static_cast<std::size_t>(inY) * kWidth + inX)];
+          return Colour{thePixel[2], thePixel[1], thePixel[0]};
+        },
+        2);
+  }
 }
 
 // The stand-in draws every mode as copy, but hears the mode it is asked for.

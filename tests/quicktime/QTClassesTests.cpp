@@ -1,10 +1,12 @@
 // The QuickTime codecs over the stand-in: the importer reads JPEG and BMP
-// files and data by the road of its mode and draws them placed and clipped;
+// files and data by the road of its mode and draws them placed and clipped,
+// in the pixels the ImageMagick codec and the JPEG library reader give;
 // the exporter writes BMP files and blocks; the readers describe all images
 // or none; the movie classes report the stand-in's refusal; every object
 // keeps its first error; and without QuickTime nothing is reached.
 
 #include "core/Bitmap.h"
+#include "core/ImageMagick.h"
 #include "core/Preferences.h"
 #include "core/QTClasses.h"
 #include "core/QTUtils.h"
@@ -242,8 +244,92 @@ TEST_P(ImporterModes, InfoReaderDescribesAllImagesOrNone)
     }
 }
 
+// The picture on a Bitmap of the picture's size, B, G, R, A bytes, top row first.
+using BitmapPixels = std::vector<BYTE>;
+BitmapPixels PixelsOf(Bitmap& inBitmap)
+{
+  BitmapPixels thePixels;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const Pixel thePixel = CanvasPixel(inBitmap, x, y);
+      thePixels.insert(thePixels.end(), {thePixel.mBlue, thePixel.mGreen, thePixel.mRed, thePixel.mAlpha});
+    }
+  return thePixels;
+}
+
+Colour ColourAt(const BitmapPixels& inPixels, int inX, int inY)
+{
+  const BYTE* thePixel = &inPixels[4 * (static_cast<std::size_t>(inY) * kWidth + inX)];
+  return Colour{thePixel[2], thePixel[1], thePixel[0]};
+}
+
+// Every pixel different and no channel symmetric.
+Colour Gradient(int inX, int inY)
+{
+  return Colour{static_cast<BYTE>(20 + 4 * inX), static_cast<BYTE>(240 - 6 * inY),
+                static_cast<BYTE>(10 + 2 * inX + 3 * inY)};
+}
+
+// The picture onto a Bitmap of its size, with the alpha of its column.
+void Paint(Bitmap& ioBitmap, const std::function<Colour(int, int)>& inPicture, const std::function<BYTE(int)>& inAlpha)
+{
+  LockedPixels thePixels;
+  ASSERT_TRUE(ioBitmap.LockPixels(thePixels));
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const Colour theColour = inPicture(x, y);
+      BYTE* theAt = thePixels.mBase + y * thePixels.mRowBytes + 4 * x;
+      theAt[0] = theColour.mBlue;
+      theAt[1] = theColour.mGreen;
+      theAt[2] = theColour.mRed;
+      theAt[3] = inAlpha(x);
+    }
+  ioBitmap.UnlockPixels();
+}
+
+// A BMP ImageMagick writes of a picture.
+std::string MagickBmp(const std::function<Colour(int, int)>& inPicture)
+{
+  Bitmap thePicture;
+  EXPECT_EQ(thePicture.Create(kWidth, kHeight, 32, nullptr), 0);
+  Paint(thePicture, inPicture, [](int) { return BYTE{255}; });
+  MagickWriter theWriter;
+  theWriter.SetBitmap(&thePicture);
+  theWriter.SetType("BMP3");
+  EXPECT_EQ(theWriter.Write(), 0) << (theWriter.GetError() ? theWriter.GetError() : "");
+  return std::string(static_cast<const char*>(theWriter.GetData()), static_cast<std::size_t>(theWriter.GetLength()));
+}
+
+// A BMP drawn placed and clipped shows exactly the pixels the ImageMagick
+// codec reads from it.
+TEST_F(QuickTimeCodecs, BmpDrawsThePixelsOfTheImageMagickCodec)
+{
+  Start();
+  const struct {
+    const char* mName;
+    std::string mBmp;
+  } kCases[] = {{"the quadrant BMP", qttest::QuadrantBmp(kWidth, kHeight)},
+                {"a gradient BMP of ImageMagick", MagickBmp(Gradient)}};
+  for (const auto& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    MagickReader theReader;
+    theReader.ReadBlob(theCase.mBmp.data(), theCase.mBmp.size(), theCase.mName);
+    ASSERT_EQ(theReader.GetError(), nullptr) << theReader.GetError();
+    Bitmap theMagickBitmap;
+    ASSERT_EQ(MagickImageToBitmap(theReader.GetImage(1), &theMagickBitmap), 0);
+    ASSERT_EQ(Fields(theMagickBitmap.GetBounds()), (std::array<LONG, 4>{0, 0, kWidth, kHeight}));
+    const BitmapPixels theExpected = PixelsOf(theMagickBitmap);
+    QTImporter theImporter;
+    theImporter.ReadData(theCase.mBmp.data(), static_cast<LONG>(theCase.mBmp.size()));
+    theImporter.SetClipRect(kClip);
+    theImporter.SetTransform(kPlacement);
+    ExpectDrawnPlaced(
+        theImporter, [&](int inX, int inY) { return ColourAt(theExpected, inX, inY); }, 0);
+  }
+}
+
 // The JPEG library reader's pixels, B, G, R, 0, top row first.
-std::vector<BYTE> ReadWithTheJpegLibrary(const jpegtest::Bytes& inJpeg)
+BitmapPixels ReadWithTheJpegLibrary(const jpegtest::Bytes& inJpeg)
 {
   IJLReader theReader;
   theReader.SetData(inJpeg.data(), static_cast<LONG>(inJpeg.size()));
@@ -251,7 +337,7 @@ std::vector<BYTE> ReadWithTheJpegLibrary(const jpegtest::Bytes& inJpeg)
   EXPECT_EQ(GetObjectA(theReader.GetHBITMAP(), sizeof theSection, &theSection), static_cast<int>(sizeof theSection))
     << theReader.GetErrorText();
   EXPECT_EQ(theSection.dsBm.bmBitsPixel, 32);
-  std::vector<BYTE> thePixels;
+  BitmapPixels thePixels;
   for (int y = 0; y < kHeight && theSection.dsBm.bmBits; ++y) {
     const BYTE* theRow = static_cast<const BYTE*>(theSection.dsBm.bmBits) + y * theSection.dsBm.bmWidthBytes;
     thePixels.insert(thePixels.end(), theRow, theRow + 4 * kWidth);
@@ -281,7 +367,7 @@ TEST_F(QuickTimeCodecs, CmykJpegDrawsInTheColoursOfTheJpegLibraryReader)
         jpegtest::MakeJpeg({.mWidth = kWidth, .mHeight = kHeight, .mChannels = 4, .mFileSpace = theCase.mSpace,
                             .mAdobe = theCase.mAdobe, .mHSampling = 1, .mVSampling = 1, .mQuality = 100,
                             .mProfile = theCase.mProfile});
-    const std::vector<BYTE> theExpected = ReadWithTheJpegLibrary(theJpeg);
+    const BitmapPixels theExpected = ReadWithTheJpegLibrary(theJpeg);
     ASSERT_EQ(theExpected.size(), 4u * kWidth * kHeight);
     QTImporter theImporter;
     theImporter.ReadData(theJpeg.data(), static_cast<LONG>(theJpeg.size()));
@@ -289,12 +375,7 @@ TEST_F(QuickTimeCodecs, CmykJpegDrawsInTheColoursOfTheJpegLibraryReader)
     theImporter.SetTransform(kPlacement);
     EXPECT_EQ(theImporter.GetDepth(), 32);
     ExpectDrawnPlaced(
-        theImporter,
-        [&](int inX, int inY) {
-          const BYTE* thePixel = &theExpected[4 * (static_cast<std::size_t>(inY) * kWidth + inX)];
-          return Colour{thePixel[2], thePixel[1], thePixel[0]};
-        },
-        2);
+        theImporter, [&](int inX, int inY) { return ColourAt(theExpected, inX, inY); }, 2);
   }
 }
 
@@ -324,23 +405,6 @@ TEST_F(QuickTimeCodecs, ImporterDithersWhenAsked)
 }
 
 // --- The exporter ---------------------------------------------------------------------
-
-// The quadrant picture with an alpha that grows to the right.
-void PaintQuadrants(Bitmap& ioBitmap)
-{
-  LockedPixels thePixels;
-  ASSERT_TRUE(ioBitmap.LockPixels(thePixels));
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      const Colour theColour = Quadrants(x, y);
-      BYTE* theAt = thePixels.mBase + y * thePixels.mRowBytes + 4 * x;
-      theAt[0] = theColour.mBlue;
-      theAt[1] = theColour.mGreen;
-      theAt[2] = theColour.mRed;
-      theAt[3] = static_cast<BYTE>(10 + x);
-    }
-  ioBitmap.UnlockPixels();
-}
 
 std::uint32_t Read32(const std::string& inBytes, std::size_t inAt)
 {
@@ -381,7 +445,8 @@ TEST_F(QuickTimeCodecs, ExporterWritesBmpToFilesAndMemory)
   Start();
   Bitmap theSource;
   ASSERT_EQ(theSource.Create(kWidth, kHeight, 32, nullptr), 0);
-  PaintQuadrants(theSource);
+  // The quadrant picture with an alpha that grows to the right.
+  Paint(theSource, Quadrants, [](int inX) { return static_cast<BYTE>(10 + inX); });
   const struct {
     bool mToFile;
     LONG mMemoryOP;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <fstream>
 
 namespace {
 
@@ -40,10 +41,13 @@ RunResult Registration(bool inRegister)
 }
 
 // Under the sanitizers the host keeps fontconfig's own loss out of its report.
-RunResult RunPage(const std::string& inPage, std::vector<std::string> inEnvironment = {})
+RunResult RunPage(const std::string& inPage, std::vector<std::string> inEnvironment = {},
+                  const std::vector<std::string>& inArguments = {})
 {
   inEnvironment.push_back("LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0");
-  return RunProgram({TL_TLSCRIPT, std::string(TL_PAGES_DIR) + "/" + inPage}, inEnvironment);
+  std::vector<std::string> theCommand = {TL_TLSCRIPT, std::string(TL_PAGES_DIR) + "/" + inPage};
+  theCommand.insert(theCommand.end(), inArguments.begin(), inArguments.end());
+  return RunProgram(theCommand, inEnvironment);
 }
 
 std::string Expected(const std::string& inPage)
@@ -219,6 +223,16 @@ TEST_F(Pages, PixelsAreMadeErasedInvertedAndClearedAndEveryOperationIsLogged)
   }
 }
 
+// Pictures from bytes the page builds and from files that are missing: the
+// rectangle drawn, the colours where they belong, and each failure's words.
+TEST_F(Pages, DrawDataAndDrawFilePlaceThePictureAndWordTheirFailures)
+{
+  RunResult theResult = RunPage("draw.js");
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, Expected("draw.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
+}
+
 // QuickTime's GWorlds resize in place: the dither flag stays until Clear.
 TEST_F(Pages, WithQuickTimeTheDitherFlagSurvivesAResize)
 {
@@ -228,6 +242,17 @@ TEST_F(Pages, WithQuickTimeTheDitherFlagSurvivesAResize)
   const std::string theReset = "resized: dither false";
   theExpected.replace(theExpected.find(theReset), theReset.size(), "resized: dither true");
   EXPECT_EQ(theResult.mOut, theExpected);
+}
+
+// The palette file is the page's argument.
+TEST_F(Pages, SelectionReductionAndInformationAnswerInTheScriptsTypes)
+{
+  const std::string thePalette = tltest::MakeTempFolder("palette") + "/red-and-white.pal";
+  std::ofstream(thePalette, std::ios::binary) << std::string("\xFF\x00\x00\xFF\xFF\xFF", 6);
+  RunResult theResult = RunPage("selection.js", {}, {thePalette});
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, Expected("selection.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
 }
 
 }  // namespace

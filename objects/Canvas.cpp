@@ -1,18 +1,19 @@
 #include "objects/Canvas.h"
 
+#include "core/EventLog.h"
 #include "core/FontNames.h"
 #include "core/QTUtils.h"
 #include "core/SystemUtilities.h"
 #include "objects/DrawGDIShape.h"
 #include "objects/DrawGraphic.h"
 #include "objects/DrawShape.h"
+#include "objects/Export.h"
 #include "objects/GetInfo.h"
 #include "objects/MiscOps.h"
 #include "objects/ReduceColors.h"
 #include "objects/Select.h"
 #include "platform/automation/Bstr.h"
 #include "platform/automation/ComError.h"
-#include "platform/base/SystemText.h"
 #include "platform/base/Utf8.h"
 
 #include <algorithm>
@@ -101,11 +102,6 @@ HRESULT Canvas::PutSize(const char* inLabel, const VARIANT& inValue, LONG& ioSiz
     return kCanvasReporter.ReportSetPropertyError(inLabel, inValue, 0, 0);
   ioSize = theSize;
   return S_OK;
-}
-
-HRESULT Canvas::NotBuilt()
-{
-  return kCanvasReporter.ReportError(GetSystemWording(static_cast<DWORD>(E_NOTIMPL)), E_NOTIMPL);
 }
 
 // ---- Size and depth
@@ -599,14 +595,37 @@ HRESULT Canvas::TextLength(VARIANT* inText, VARIANT* inParams, VARIANT* outVal, 
   });
 }
 
-HRESULT Canvas::SaveAs(VARIANT*, VARIANT*)
+HRESULT Canvas::SaveAs(VARIANT* inFilePath, VARIANT* inParams)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inFilePath || !inParams)
+      return E_POINTER;
+    Export theOp("Save As:");
+    SetupOp(theOp);
+    theOp.SetFile(VariantText(*inFilePath).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    return RunAndReport(theOp);
+  });
 }
 
-HRESULT Canvas::GetAs(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::GetAs(VARIANT* inType, VARIANT* inParams, VARIANT* outData)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inType || !inParams || !outData)
+      return E_POINTER;
+    Export theOp("Get As:");
+    SetupOp(theOp);
+    theOp.SetType(VariantText(*inType).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    // The bytes belong to the operation: copied out while it lives.
+    TL_ASSERT_TEXT(theOp.GetDataPtr(), "theOp.GetDataPtr()");
+    if (HRESULT theResult = PtrToVARIANT(theOp.GetDataPtr(), static_cast<DWORD>(theOp.GetDataSize()), outData);
+        FAILED(theResult))
+      throw _com_error(theResult);
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::Select(VARIANT* inType, VARIANT* inParams)

@@ -221,8 +221,6 @@ private:
   HRESULT PutColor(const char* inLabel, const VARIANT& inValue, ColorValue& ioColor);
   // A size put that refuses values below 0.
   HRESULT PutSize(const char* inLabel, const VARIANT& inValue, LONG& ioSize);
-  // The answer of a member not built yet.
-  static HRESULT NotBuilt();
 
   LONG mQTAvailable = 0;
   OSErr mQTErr = 0;

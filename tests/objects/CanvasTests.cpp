@@ -67,7 +67,7 @@ protected:
   std::string mDescription;
 };
 
-TEST_F(CanvasObject, NullPointersAnswerEPointerAndLaterMembersENotImpl)
+TEST_F(CanvasObject, NullPointersAnswerEPointerAndFailuresCarryTheirErrorInfo)
 {
   Variant theLocation("0,0");
   EXPECT_EQ(mCanvas->get_Width(nullptr), E_POINTER);
@@ -77,8 +77,15 @@ TEST_F(CanvasObject, NullPointersAnswerEPointerAndLaterMembersENotImpl)
   EXPECT_EQ(mCanvas->GetColor(nullptr, theLocation.Get()), E_POINTER);
   EXPECT_EQ(mCanvas->GetColor(theLocation.Get(), nullptr), E_POINTER);
 
-  EXPECT_EQ(Call("SaveAs", DISPATCH_METHOD, {Variant("a.jpg"), Variant("")}), E_NOTIMPL);
-  EXPECT_EQ(mDescription, "Not implemented");
+  EXPECT_EQ(mCanvas->SaveAs(nullptr, theLocation.Get()), E_POINTER);
+  EXPECT_EQ(mCanvas->GetAs(theLocation.Get(), theLocation.Get(), nullptr), E_POINTER);
+
+  Variant theRect;
+  EXPECT_EQ(mCanvas->DrawCanvas(0, nullptr, theRect.Receive()), E_POINTER);
+  EXPECT_EQ(mCanvas->DrawCanvas(0, theLocation.Get(), nullptr), E_POINTER);
+
+  EXPECT_EQ(Call("DrawCanvas", DISPATCH_METHOD, {Variant(LONG{0}), Variant("")}), E_FAIL);
+  EXPECT_EQ(mDescription.rfind("Unable to understand image provided", 0), 0u) << mDescription;
   EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(ICanvas::kIID), S_OK);
   EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
 }

@@ -54,8 +54,8 @@ for (var r = 0; r < 12; r++) {
 
 line("title " + photo.DrawText("Evening on the lake", "rect=200,200,3800,600 textsize=160 textstyle=bold " +
                                "textcolor=#FFFFFF halign=left"));
-line("credit " + photo.DrawText("Drawn with Tessaline 4", "rect=200,2700,3800,2900 textsize=60 " +
-                                "textcolor=#D0D8E8 halign=right"));
+line("credit " + photo.DrawText("Drawn with Tessaline 4", "rect=200,2700,2000,2900 textsize=60 " +
+                                "textcolor=#D0D8E8 halign=left"));
 
 photo.SaveAs(out, "quality=high");
 line("saved " + out + " (" + photo.Width + " x " + photo.Height + ")");

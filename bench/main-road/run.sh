@@ -24,7 +24,7 @@ mkdir -p "$TESSALINE_HOME"
 "$build/bin/tlregsvr" "$build/lib/libTessaline4.so" >/dev/null
 page="$root/bench/main-road/thumbnail.js"
 in="$work/in.jpg"
-convert -seed 7 -size 4000x3000 plasma:fractal -blur 0x1 -quality 90 "$in"
+/usr/bin/convert -seed 7 -size 4000x3000 plasma:fractal -blur 0x1 -quality 90 "$in"
 echo 'Response.Write("");' >"$work/empty.js"
 
 # The fastest of $runs runs of the command, in seconds.
@@ -44,7 +44,7 @@ names=(ours djpeg convert gm vipsthumbnail)
 commands=(
   "$build/bin/tlscript $page $in $work/ours.jpg"
   "djpeg -scale 1/8 -outfile /dev/null $in"
-  "convert -define jpeg:size=800x600 $in -thumbnail 400x300 -quality 75 $work/convert.jpg"
+  "/usr/bin/convert -define jpeg:size=800x600 $in -thumbnail 400x300 -quality 75 $work/convert.jpg"
   "gm convert -size 800x600 $in -thumbnail 400x300 -quality 75 $work/gm.jpg"
   "vipsthumbnail $in -s 400x300 -o $work/vips.jpg[Q=75]"
 )
@@ -58,9 +58,9 @@ done
 for name in "${names[@]:1}"; do
   printf 'ours / %-13s %.2f\n' "$name" "$(echo "${seconds[ours]} ${seconds[$name]}" | awk '{ print $1 / $2 }')"
 done
-identify -format 'ours: %wx%h %m\n' "$work/ours.jpg"
-psnr=$(compare -metric PSNR "$work/ours.jpg" "$work/convert.jpg" null: 2>&1 || true)
-peers=$(compare -metric PSNR "$work/gm.jpg" "$work/convert.jpg" null: 2>&1 || true)
+/usr/bin/identify -format 'ours: %wx%h %m\n' "$work/ours.jpg"
+psnr=$(/usr/bin/compare -metric PSNR "$work/ours.jpg" "$work/convert.jpg" null: 2>&1 || true)
+peers=$(/usr/bin/compare -metric PSNR "$work/gm.jpg" "$work/convert.jpg" null: 2>&1 || true)
 echo "PSNR against convert: ours $psnr dB, gm $peers dB (above 30 dB passes)"
 printf 'empty page     %.3f s\n' "$(best "$build/bin/tlscript" "$work/empty.js")"
 

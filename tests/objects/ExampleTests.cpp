@@ -1,6 +1,7 @@
-// The examples page of shapes and text, run in-process by the page-scripting
-// host over the registered libTessaline4.so, so that the sheet it leaves can
-// be read: it is written as a PNG picture for the developer to look at.
+// The example pages, run in-process by the page-scripting host over the
+// registered libTessaline4.so: the sheet of shapes and text, which is written
+// as a PNG picture for the developer to look at, and the main road's pages,
+// whose files identify reads; and a thumbnail against convert's.
 
 #include "host/ScriptHost.h"
 #include "tests/platform/GdiTestPng.h"
@@ -9,7 +10,35 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
+
+struct PageRun {
+  int mStatus;
+  std::string mOutput;
+};
+
+PageRun RunPage(const std::string& inPage, const std::string& inSource, const std::vector<std::string>& inArguments)
+{
+  ScriptHost theHost;
+  testing::internal::CaptureStdout();
+  const int theStatus = theHost.Run(inPage, inSource, inArguments);
+  return {theStatus, testing::internal::GetCapturedStdout()};
+}
+
+PageRun RunExample(const std::string& inName, const std::vector<std::string>& inArguments)
+{
+  const std::string thePage = TL_EXAMPLES_DIR "/" + inName;
+  return RunPage(thePage, tltest::ReadFile(thePage), inArguments);
+}
+
+// What identify says of a file: "<width>x<height> <format>".
+std::string Identify(const std::string& inPath)
+{
+  const tltest::RunResult theResult = tltest::RunProgram({"/usr/bin/identify", "-format", "%wx%h %m", inPath});
+  return theResult.mStatus == 0 ? theResult.mOut : "identify failed: " + theResult.mErr;
+}
 
 TEST(ExamplePage, DrawsTheSheetThroughBothRoads)
 {
@@ -43,6 +72,64 @@ TEST(ExamplePage, DrawsTheSheetThroughBothRoads)
       theOpaque[x < theWidth / 2] += (thePicture.Get(x, y) >> 24) == 0xFF;
   EXPECT_EQ(theOpaque[1], 0);
   EXPECT_GT(theOpaque[0], 10000);
+}
+
+TEST(ExamplePage, TheMainRoadsPagesWriteTheirPictures)
+{
+  const tltest::RunResult theRegistration = tltest::RunProgram({TL_TLREGSVR, TL_TESSALINE4});
+  ASSERT_EQ(theRegistration.mStatus, 0) << theRegistration.mErr;
+  const std::string theFolder = tltest::MakeTempFolder("examples");
+  const std::string thePhoto = theFolder + "/photo.jpg";
+  const std::string theThumbnail = theFolder + "/thumbnail.jpg";
+  const std::string theComposite = theFolder + "/composite.gif";
+
+  PageRun theRun = RunExample("photo.js", {thePhoto});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+  EXPECT_EQ(Identify(thePhoto), "4000x3000 JPEG");
+  theRun = RunExample("thumbnail.js", {thePhoto, theThumbnail});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+  EXPECT_EQ(Identify(theThumbnail), "400x300 JPEG");
+  theRun = RunExample("composite.js", {thePhoto, theComposite});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+  EXPECT_EQ(Identify(theComposite), "640x520 GIF");
+  const tltest::RunResult theKey = tltest::RunProgram({"/usr/bin/identify", "-format", "%[channels]", theComposite});
+  EXPECT_EQ(theKey.mOut, "srgba") << "the GIF has a transparent colour";
+  for (const char* theType : {"png", "gif", "bmp"}) {
+    theRun = RunExample("roundtrip.js", {theType});
+    ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+    EXPECT_NE(theRun.mOutput.find("4 of 4 points the same"), std::string::npos) << theType << "\n" << theRun.mOutput;
+  }
+}
+
+// The thumbnail road (a photo-like JPEG drawn into 400 x 300 and saved at
+// quality 75) gives what convert gives with its size hint, within 30 dB.
+TEST(ExamplePage, AThumbnailMatchesConvertsOne)
+{
+  const tltest::RunResult theRegistration = tltest::RunProgram({TL_TLREGSVR, TL_TESSALINE4});
+  ASSERT_EQ(theRegistration.mStatus, 0) << theRegistration.mErr;
+  const std::string theFolder = tltest::MakeTempFolder("thumbnail");
+  const std::string theSource = theFolder + "/in.jpg";
+  const std::string theOurs = theFolder + "/ours.jpg";
+  const std::string theTheirs = theFolder + "/convert.jpg";
+  ASSERT_EQ(tltest::RunProgram({"/usr/bin/convert", "-seed", "7", "-size", "1600x1200", "plasma:fractal", "-blur", "0x1",
+                                "-quality", "90", theSource})
+                .mStatus,
+            0);
+  const PageRun theRun = RunPage("thumbnail page",
+                                 "var canvas = Server.CreateObject('Tessaline4.Canvas');\n"
+                                 "canvas.DrawFile(args[0], 'rect=0,0,400,300');\n"
+                                 "canvas.SaveAs(args[1], 'quality=564');\n",
+                                 {theSource, theOurs});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+  ASSERT_EQ(tltest::RunProgram({"/usr/bin/convert", "-define", "jpeg:size=800x600", theSource, "-thumbnail", "400x300",
+                                "-quality", "75", theTheirs})
+                .mStatus,
+            0);
+  EXPECT_EQ(Identify(theOurs), "400x300 JPEG");
+  // compare writes the metric to its error stream and exits with 1 when the
+  // pictures differ at all.
+  const tltest::RunResult thePSNR = tltest::RunProgram({"/usr/bin/compare", "-metric", "PSNR", theOurs, theTheirs, "null:"});
+  EXPECT_GT(std::atof(thePSNR.mErr.c_str()), 30.0) << thePSNR.mErr;
 }
 
 }  // namespace

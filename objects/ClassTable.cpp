@@ -1,14 +1,37 @@
 #include "objects/ClassTable.h"
 
 #include "objects/Canvas.h"
+#include "objects/Exporters.h"
+#include "objects/Fonts.h"
+#include "objects/Gestalt.h"
+#include "objects/XColor.h"
+#include "objects/XPoint.h"
+#include "objects/XRect.h"
 
 namespace {
 
-const DispatchTable* const kInterfaces[] = {&kCanvasTable};
+const DispatchTable* const kInterfaces[] = {
+    &kCanvasTable,
+    &kFontsTable,
+    &kExportersTable,
+    &kGestaltTable,
+    &kXColorTable,
+    &kXRectTable,
+    &kXPointTable,
+};
 
 const ServerClass kClasses[] = {
     {&kCanvasClass, "Canvas", "Tessaline4.Canvas", 1, "Canvas Class", &ComObject<Canvas>::CreateInstance,
      kCanvasClassText},
+    {&kFontsClass, "Fonts", "Tessaline4.Fonts", 1, "Fonts Class", nullptr, kFontsClassText},
+    {&kExportersClass, "Exporters", "Tessaline4.Exporters", 1, "Exporters Class", nullptr, kExportersClassText},
+    {&kGestaltClass, "Gestalt", "Tessaline4.Gestalt", 1, "Gestalt Class", &ComObject<Gestalt>::CreateInstance,
+     kGestaltClassText},
+    {&kXColorClass, "XColor", "Tessaline4.XColor", 1, "XColor Class", &ComObject<XColor>::CreateInstance,
+     kXColorClassText},
+    {&kXRectClass, "XRect", "Tessaline4.XRect", 1, "XRect Class", &ComObject<XRect>::CreateInstance, kXRectClassText},
+    {&kXPointClass, "XPoint", "Tessaline4.XPoint", 1, "XPoint Class", &ComObject<XPoint>::CreateInstance,
+     kXPointClassText},
 };
 
 const TypeLibrary kTypeLibrary{&kLibraryId, "Tessaline4", "Tessaline 4.0 Image Manipulation Library", 1, 0,

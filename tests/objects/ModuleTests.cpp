@@ -8,7 +8,7 @@
 #include "platform/registry/Registry.h"
 #include "tests/core/EventWatcher.h"
 #include "tests/objects/ObjectsTestSupport.h"
-#include "tests/support/HostProcess.h"
+#include "tests/objects/PageSupport.h"
 #include "tests/support/RegistryKeys.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,7 +19,9 @@
 
 namespace {
 
-using tltest::RunProgram;
+using tltest::Expected;
+using tltest::Registration;
+using tltest::RunPage;
 using tltest::RunResult;
 
 const std::string kClassKey = "CLSID\\{CBF60B0F-D3A1-46f8-8808-765749F9A0BA}";
@@ -32,23 +34,6 @@ std::string ModulePath()
 {
   char thePath[PATH_MAX];
   return realpath(TL_TESSALINE4, thePath) ? thePath : "";
-}
-
-RunResult Registration(bool inRegister)
-{
-  return inRegister ? RunProgram({TL_TLREGSVR, TL_TESSALINE4}) : RunProgram({TL_TLREGSVR, "-u", TL_TESSALINE4});
-}
-
-// Under the sanitizers the host keeps fontconfig's own loss out of its report.
-RunResult RunPage(const std::string& inPage, std::vector<std::string> inEnvironment = {})
-{
-  inEnvironment.push_back("LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0");
-  return RunProgram({TL_TLSCRIPT, std::string(TL_PAGES_DIR) + "/" + inPage}, inEnvironment);
-}
-
-std::string Expected(const std::string& inPage)
-{
-  return tltest::ReadFile(std::string(TL_PAGES_DIR) + "/" + inPage);
 }
 
 // Every key of both trees, HKEY_LOCAL_MACHINE's marked "HKLM\".
@@ -99,7 +84,7 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
   EXPECT_EQ(tltest::RegistryText(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile"), theModule);
 
   const std::set<std::string> theRegistered = AllKeys();
-  const std::set<std::string> kNew = {
+  std::set<std::string> theNewKeys = {
       "CLSID", kClassKey, kClassKey + "\\InprocServer32", kClassKey + "\\ProgID", kClassKey + "\\Programmable",
       kClassKey + "\\TypeLib", kClassKey + "\\VersionIndependentProgID", kCategoryKey,
       kCategoryKey + "\\Implemented Categories",
@@ -113,7 +98,27 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog",
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application", "HKLM\\" + kEventSourceKey,
   };
-  EXPECT_EQ(Difference(theRegistered, theBefore), kNew);
+  // The other classes write the same keys under their own names and ids.
+  const std::string kOtherClasses[][3] = {
+      {"Fonts", "{94467ADB-7827-44d5-8B6C-3654EFCB19B2}", "{2CCE6E40-4E8B-49C1-A76C-9D55C7C83084}"},
+      {"Exporters", "{949D8633-2C99-4816-A13F-6F55476BB66A}", "{CDC1BFE2-225D-4855-812E-A4F948C3DA95}"},
+      {"Gestalt", "{7F566EA2-AA3A-4a94-848C-5F4A99DB555A}", "{614C0433-A8F4-4EB6-80F2-0FE2FFEE35BA}"},
+      {"XColor", "{AE98384B-0F2D-4898-A3BF-5890C642153E}", "{53406F68-9B2D-4232-9038-CC80254BCA08}"},
+      {"XRect", "{42B430B5-FC12-484b-9622-EA9BF05344DD}", "{D9C9866C-EC02-43F7-8BD5-1F01D42D577B}"},
+      {"XPoint", "{9D1D6EB2-C61F-4738-8640-881092E6F210}", "{35FCA749-6962-484F-B2B3-448431FA7EFB}"},
+  };
+  for (const auto& [theName, theClassId, theInterfaceId] : kOtherClasses) {
+    const std::string theClass = "CLSID\\" + theClassId;
+    const std::string theProgId = "Tessaline4." + theName;
+    for (const char* theSubkey : {"", "\\InprocServer32", "\\ProgID", "\\Programmable", "\\TypeLib",
+                                  "\\VersionIndependentProgID"})
+      theNewKeys.insert(theClass + theSubkey);
+    for (const char* theSubkey : {"", "\\CLSID", "\\CurVer", ".1", ".1\\CLSID"})
+      theNewKeys.insert(theProgId + theSubkey);
+    theNewKeys.insert("Interface\\" + theInterfaceId);
+    theNewKeys.insert("Interface\\" + theInterfaceId + "\\TypeLib");
+  }
+  EXPECT_EQ(Difference(theRegistered, theBefore), theNewKeys);
   const std::vector<tltest::Event> theNew = theEvents.NewEvents();
   ASSERT_EQ(theNew.size(), 1u);
   EXPECT_EQ(theNew[0].mType, "Information");
@@ -130,7 +135,7 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
   for (const char* theRoot : {"CLSID", "TypeLib", "Interface"})  // shared roots may stay
     theLeft.erase(theRoot);
   std::set<std::string> theShared;
-  for (const std::string& theKey : kNew)
+  for (const std::string& theKey : theNewKeys)
     if (theKey.rfind("HKLM\\", 0) == 0)
       theShared.insert(theKey);
   EXPECT_EQ(theLeft, theShared) << "only ModulePath and the event source stay";

@@ -150,13 +150,26 @@ LONG Bitmap::Update()
       FillMargins(0, 0, mWidth, mHeight);
     return theStatus;
   }
-  if (theDepth == mDepth && theWidth == mWidth && theHeight == mHeight)
+  if (theWidth == mWidth && theHeight == mHeight && HasDepth(theDepth))
     return 0;
   DeleteGLContext();
   const LONG theStatus = mGNBM->Resize(mDepth, mWidth, mHeight);
   if (theStatus == 0)
     FillMargins(theWidth, theHeight, mWidth, mHeight);
   return theStatus;
+}
+
+bool Bitmap::HasDepth(LONG inBitsPerPixel)
+{
+  if (inBitsPerPixel == mDepth)
+    return true;
+  // Codes such as 40 (8-bit grey) and 'RGBA' (32 bits) are not their bits per
+  // pixel: the format the backing made its pixels in tells.
+  LockedPixels thePixels;
+  if (!mGNBM->LockPixels(thePixels))
+    return false;
+  mGNBM->UnlockPixels();
+  return thePixels.mFormat == mDepth;
 }
 
 void Bitmap::FillMargins(LONG inOldWidth, LONG inOldHeight, LONG inNewWidth, LONG inNewHeight)

@@ -93,6 +93,8 @@ public:
   HGLRC GetGLContext();
 
 private:
+  // Whether the backing's pixels, of inBitsPerPixel, are of the depth field's format.
+  bool HasDepth(LONG inBitsPerPixel);
   void FillMargins(LONG inOldWidth, LONG inOldHeight, LONG inNewWidth, LONG inNewHeight);
   void CreateGLContext();
   void DeleteGLContext();

@@ -74,7 +74,7 @@ std::string_view UnitName(std::string_view inFile)
 
 }  // namespace
 
-void LogEvent(const char* inFormat, WORD inType, ...)
+void LogEvent(const char* inFormat, DWORD inType, ...)
 {
   // One byte beyond the limit tells whether the cut falls inside a character.
   char theBuffer[kEventRoom + 1];
@@ -85,7 +85,8 @@ void LogEvent(const char* inFormat, WORD inType, ...)
   if (theLength < 0)
     return;
   std::string_view theText(theBuffer, std::min<std::size_t>(static_cast<std::size_t>(theLength), kEventRoom));
-  WriteEventLog(nullptr, kEventSource, std::string(utf8::Cut(theText, kEventRoom - 1)).c_str(), inType);
+  WriteEventLog(nullptr, kEventSource, std::string(utf8::Cut(theText, kEventRoom - 1)).c_str(),
+                static_cast<WORD>(inType));
 }
 
 void ReportAssertion(const char* inFile, LONG inLine, const char* inExpression)
@@ -100,8 +101,10 @@ HRESULT LogFatalEvent(const char* inMessage, WORD inType)
 {
   LogEvent("%s", inType, inMessage ? inMessage : "");
   if (GetPrefLong("AutoRecover", GetOSKind() <= kOSNT4 ? 1 : 0) == 0) {
+    // quick_exit runs no static destructors (other threads may still be at
+    // work) but removes the process's delete-on-close files.
     std::fflush(nullptr);
-    std::_Exit(1);
+    std::quick_exit(1);
   }
   return S_OK;
 }

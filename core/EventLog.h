@@ -18,7 +18,9 @@ inline constexpr const char* kEventSource = "Tessaline";
 
 // printf-like: text from outside (an error text, a script's string) goes in
 // as an argument to "%s", never as the format. The text is cut to 1,023 bytes.
-void LogEvent(const char* inFormat, WORD inType, ...) __attribute__((format(printf, 1, 3)));
+// inType is an event type (a WORD), passed as a DWORD: the parameter before
+// "..." must be one that is not promoted, or va_start is undefined.
+void LogEvent(const char* inFormat, DWORD inType, ...) __attribute__((format(printf, 1, 3)));
 
 // Logs "Assertion Failed in <unit> line <line> (<expression>)" as an error
 // event, where the unit is inFile without folder or extension; returns.

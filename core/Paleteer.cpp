@@ -4,13 +4,16 @@
 
 #include "core/EventLog.h"
 #include "core/SystemUtilities.h"
+#include "platform/base/Numbers.h"
 #include "platform/files/Files.h"
+#include "platform/kernel/DebugOutput.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -386,4 +389,12 @@ HPALETTE CreatePaletteFromTable(const RGBQUAD* inTable, LONG inNumCols)
   for (LONG i = 0; i < inNumCols; ++i)
     thePalette.palPalEntry[i] = PALETTEENTRY{inTable[i].rgbRed, inTable[i].rgbGreen, inTable[i].rgbBlue, 0};
   return CreatePalette(reinterpret_cast<const LOGPALETTE*>(&thePalette));
+}
+
+void DumpPalette(const RGBQUAD* inTable, LONG inNum)
+{
+  std::string theText = FormatC("Palette Dump [%d RGB Hex]\n", static_cast<int>(inNum));
+  for (LONG i = 0; inTable && i < inNum; ++i)
+    theText += FormatC("%02x %02x %02x\n", inTable[i].rgbRed, inTable[i].rgbGreen, inTable[i].rgbBlue);
+  OutputDebugStringA(theText.c_str());
 }

@@ -84,3 +84,7 @@ private:
 
 // A logical palette of the table's entries; null above 256 entries.
 HPALETTE CreatePaletteFromTable(const RGBQUAD* inTable, LONG inNumCols);
+
+// A debugging aid: "Palette Dump [<n> RGB Hex]" and one line of red, green
+// and blue in hexadecimal per entry, to the debugger's output.
+void DumpPalette(const RGBQUAD* inTable, LONG inNum);

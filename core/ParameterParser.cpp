@@ -30,6 +30,14 @@ LONG ParameterParser::Parse(std::string_view inText)
   if (mErrorCode != kNoError)
     return mErrorCode;
 
+  // A NUL would end a name or value early where the hook reads it: refused
+  // before any pair is handed on.
+  if (std::size_t theNul = inText.find('\0'); theNul != std::string_view::npos) {
+    mErrorCode = kNulCharacter;
+    SetErrorContext(inText, theNul);
+    return mErrorCode;
+  }
+
   Cursor theCursor{inText, 0};
   std::string theName;
   std::string theValue;
@@ -76,7 +84,8 @@ std::string ParameterParser::MaskRanges(std::string_view inText, const Ranges& i
   std::string theMasked(inText);
   for (const auto& [theFirst, theEnd] : inRanges)
     for (std::size_t i = theFirst; i < theEnd && i < theMasked.size(); ++i)
-      if (!IsWhiteSpace(theMasked[i]) && theMasked[i] != '=' && theMasked[i] != '"' && theMasked[i] != '\'')
+      if (!IsWhiteSpace(theMasked[i]) && theMasked[i] != '=' && theMasked[i] != '"' && theMasked[i] != '\'' &&
+          theMasked[i] != '\0')
         theMasked[i] = '*';
   return theMasked;
 }
@@ -97,9 +106,14 @@ void ParameterParser::SetErrorContext(std::string_view inText, std::size_t inAt)
   if (mErrorCode == kNoError || !mErrorContext.empty())
     return;
   std::size_t theStart = utf8::StartBefore(inText, inAt, kContextSide);
-  mErrorContext = inText.substr(theStart, inAt - theStart);
+  // A NUL is shown as \0, so that the message keeps the rest of the context.
+  auto theAppend = [this](std::string_view inPart) {
+    for (char theChar : inPart)
+      mErrorContext += theChar == '\0' ? std::string_view("\\0") : std::string_view(&theChar, 1);
+  };
+  theAppend(inText.substr(theStart, inAt - theStart));
   mErrorContext += '^';
-  mErrorContext += utf8::Cut(inText.substr(inAt), kContextSide);
+  theAppend(utf8::Cut(inText.substr(inAt), kContextSide));
 }
 
 bool ParameterParser::GetErrorText(std::string& outText) const
@@ -123,6 +137,9 @@ bool ParameterParser::GetErrorText(std::string& outText) const
       break;
     case kNoEndQuote:
       theFormat = "Gave up looking for end quote of quoted string at character %d \"%s\"";
+      break;
+    case kNulCharacter:
+      theFormat = "Parameter string holds a NUL character at character %d \"%s\"";
       break;
     case kBadValue:
       outText = "Could not understand value of parameter \"" + mErrorContext + "\"";
@@ -185,7 +202,8 @@ LONG ParameterParser::ReadBareToken(Cursor& ioCursor, std::string& outToken, std
   std::size_t theStart = ioCursor.mAt;
   while (!ioCursor.AtEnd() && !IsWhiteSpace(ioCursor.Peek()) && ioCursor.Peek() != '=') {
     if (ioCursor.mAt - theStart == inLimit - 1) {
-      outToken.assign(ioCursor.mText.substr(theStart, inLimit - 1));
+      outToken.assign(utf8::Cut(ioCursor.mText.substr(theStart), inLimit - 1));
+      ioCursor.mAt = theStart + outToken.size();
       return outToken.empty() ? kNoParameter : kTokenTooLong;
     }
     ++ioCursor.mAt;
@@ -208,8 +226,14 @@ LONG ParameterParser::ReadQuotedToken(Cursor& ioCursor, std::string& outToken, s
       if (ioCursor.AtEnd() || ioCursor.Peek() != theQuote)
         return kNoError;
     }
-    if (outToken.size() == inLimit - 1)
+    if (outToken.size() == inLimit - 1) {
+      // The cut goes back to the start of a character it would split.
+      for (int theStep = 0; theStep < 3 && utf8::IsContinuation(ioCursor.Peek()) && !outToken.empty(); ++theStep) {
+        outToken.pop_back();
+        --ioCursor.mAt;
+      }
       return kTokenTooLong;
+    }
     outToken += theChar;
     ++ioCursor.mAt;
   }

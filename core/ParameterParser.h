@@ -3,7 +3,8 @@
 //   rect=10,10,110,60 textfont="Arial" text='It''s'
 // Names and values are bare tokens (ended by white space, "=" or the end) or
 // quoted with " or ' (the quote doubled stands for itself). Each pair goes to
-// HandleParameter in string order; the first failure stops the parse and keeps
+// HandleParameter in string order (a string holding a NUL byte is refused
+// whole, before any pair); the first failure stops the parse and keeps
 // one error code, the byte offset where parsing stopped and a short context,
 // from which GetErrorText composes the message a script receives.
 
@@ -25,6 +26,7 @@ public:
   static constexpr LONG kNoEndQuote = 5;
   static constexpr LONG kBadValue = 6;
   static constexpr LONG kUnknownName = 7;
+  static constexpr LONG kNulCharacter = 8;  // the string holds a NUL byte
 
   // Longest name and value, in bytes.
   static constexpr std::size_t kMaxName = 255;
@@ -55,7 +57,7 @@ public:
   // readable and the rest still holds inName, that rest is one more range.
   static Ranges FindValueRanges(std::string_view inText, std::string_view inName);
   // inText with every byte of inRanges written as '*' except white space,
-  // '=' and quotes: Parse reads the copy as it reads inText (the same pairs,
+  // '=', quotes and NUL: Parse reads the copy as it reads inText (the same pairs,
   // the same error at the same place) without seeing those bytes.
   static std::string MaskRanges(std::string_view inText, const Ranges& inRanges);
 

@@ -333,11 +333,13 @@ Transform Parameters::GetDestTransform(const RECT& inDestination, const RECT& in
     theResult.Translate(static_cast<float>(LONGLONG{Pin.x} - theBounds.left),
                         static_cast<float>(LONGLONG{Pin.y} - theBounds.top));
   }
+  // A limit scales only a source side that has extent: a side of 0 would
+  // divide by zero.
   const float thePinX = static_cast<float>(Pin.x), thePinY = static_cast<float>(Pin.y);
   if (HasLimitWidth) {
     RECT theBounds = MapRectBounds(theResult, inSource);
     LONGLONG theWidth = LONGLONG{theBounds.right} - theBounds.left;
-    if (theWidth > LimitWidth) {
+    if (theWidth > 0 && theWidth > LimitWidth) {
       float theScale = static_cast<float>(LimitWidth / static_cast<double>(theWidth));
       theResult.Scale(theScale, theScale, thePinX, thePinY);
     }
@@ -345,7 +347,7 @@ Transform Parameters::GetDestTransform(const RECT& inDestination, const RECT& in
   if (HasLimitHeight) {
     RECT theBounds = MapRectBounds(theResult, inSource);
     LONGLONG theHeight = LONGLONG{theBounds.bottom} - theBounds.top;
-    if (theHeight > LimitHeight) {
+    if (theHeight > 0 && theHeight > LimitHeight) {
       float theScale = static_cast<float>(LimitHeight / static_cast<double>(theHeight));
       theResult.Scale(theScale, theScale, thePinX, thePinY);
     }

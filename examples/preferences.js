@@ -4,7 +4,8 @@
 //   tlscript examples/preferences.js MaxSize 3000     sets one, then shows it again
 //
 // Names match without regard to case. Switches take true or false (also yes,
-// no, on, off, 1, 0), numbers a whole number, the two folders any text.
+// no, on, off, 1, 0), numbers a whole number, the two folders any text. The
+// value is read back: one that did not take ends the page with status 1.
 
 var kPreferences = [
   { name: "QuickTime", kind: "report" },
@@ -73,6 +74,18 @@ function valueFor(inPreference, inText) {
   }
 }
 
+// Whether the value read back is the one set. A folder reads back with a
+// final "/" and each %NAME% expanded; an empty one reads as its default.
+function readsAsSet(inPreference, inSet, inRead) {
+  if (inPreference.kind !== "folder")
+    return inRead === inSet;
+  if (inSet === "")
+    return true;
+  var theFolder = function (inText) { return String(inText).replace(/\/$/, ""); };
+  var thePattern = theFolder(inSet).replace(/[.*+?^${}()|[\]\\\/]/g, "\\$&").replace(/%[^%]*%/g, "[\\s\\S]*");
+  return new RegExp("^" + thePattern + "$").test(theFolder(inRead));
+}
+
 function line(inPreference, inValue) {
   var theName = inPreference.name;
   while (theName.length < 24)
@@ -101,6 +114,9 @@ if (theChange) {
   } catch (theError) {
     fail("cannot set " + theName + ": " + theError.description);
   }
+  var theRead = settings[theName];
+  if (!readsAsSet(theChange.preference, theChange.value, theRead))
+    fail(theName + " was not stored: it still reads \"" + theRead + "\" (is the store read-only?)");
   Response.Write("\nSet " + theName + " to " + theChange.value + ".\n");
-  line(theChange.preference, settings[theName]);
+  line(theChange.preference, theRead);
 }

@@ -33,13 +33,20 @@ duk_ret_t CreateObject(duk_context* inContext)
       return -1;
     }
     std::string theProgId = JsToUtf8(std::string_view(theText, theLength));
-    ComPtr<IDispatch> theObject;
-    HRESULT theResult = CreateObjectFromProgID(theProgId, IID_IDispatch, theObject.ReceiveVoid());
-    if (FAILED(theResult)) {
-      std::string theWhy = theResult == CO_E_CLASSSTRING ? "the ProgID is not registered" : SystemTextOf(theResult);
-      outError = {theResult, "Cannot create '" + theProgId + "': " + theWhy, "Server.CreateObject"};
+    auto theFailure = [&](HRESULT inResult, const std::string& inWhy) {
+      outError = {inResult, "Cannot create '" + theProgId + "': " + inWhy, "Server.CreateObject"};
       return -1;
-    }
+    };
+    CLSID theClassId;
+    HRESULT theResult = CLSIDFromProgID(Utf8ToUtf16(theProgId).c_str(), &theClassId);
+    if (theResult == CO_E_CLASSSTRING)
+      return theFailure(theResult, "the ProgID is not registered");
+    if (FAILED(theResult))
+      return theFailure(theResult, "the registry cannot be read: " + SystemTextOf(theResult));
+    ComPtr<IDispatch> theObject;
+    theResult = CoCreateInstance(theClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, theObject.ReceiveVoid());
+    if (FAILED(theResult))
+      return theFailure(theResult, SystemTextOf(theResult));
     PushDispatchProxy(inContext, theObject.Get(), theProgId);
     return 1;
   });

@@ -11,8 +11,10 @@
 
 // GCC 12's AVX-512 intrinsics fill unused results with _mm512_undefined_*(),
 // which its own uninitialised-use warnings then flag where they are inlined.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define TL_AVX2 __attribute__((target("avx2")))
 #define TL_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq")))

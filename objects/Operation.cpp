@@ -62,7 +62,7 @@ void Operation::AddLogParam(const char* inName, const char* inValue)
   mDescription += '}';
 }
 
-LONG Operation::SetParameters(const char* inText)
+LONG Operation::SetParameters(std::string_view inText)
 {
   const ParameterParser::Ranges thePasswords = ParameterParser::FindValueRanges(inText, kPasswordKeyword);
   AddLogParam("Parameters", HideRanges(inText, thePasswords).c_str());

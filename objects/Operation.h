@@ -34,6 +34,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 class Bitmap;
 class CanvasLog;
@@ -49,8 +50,9 @@ public:
   // Appends " <name>={<value>}" to the description.
   virtual void AddLogParam(const char* inName, const char* inValue);
   // Logs the text as "Parameters" and parses it into the record; the
-  // parser's code (0 = good). A parse error is taken up by Run.
-  virtual LONG SetParameters(const char* inText);
+  // parser's code (0 = good). A parse error is taken up by Run. The text is
+  // taken whole, so that a NUL inside it is refused rather than cut at.
+  virtual LONG SetParameters(std::string_view inText);
 
   // Still owned by the operation; null only when memory ran out.
   virtual Error* GetError() { return mError.get(); }

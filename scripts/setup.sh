@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project builds, tests and benchmarks with,
-# and the PAM service the impersonation code logs users on through.
+# the PAM service the impersonation code logs users on through, and the
+# decimal-comma locale the locale tests switch to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
 set -euo pipefail
 
@@ -12,8 +13,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   imagemagick graphicsmagick libvips-tools
   fonts-dejavu-core fonts-liberation2
-  passwd login
+  passwd login locales
 )
+# scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -40,4 +45,9 @@ account  include common-account'
 if [ "$(cat "$pam_file" 2>/dev/null)" != "$pam_text" ]; then
   echo "setup: writing $pam_file"
   printf '%s\n' "$pam_text" | as_root tee "$pam_file" >/dev/null
+fi
+
+if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+  echo "setup: generating the locale de_DE.UTF-8"
+  as_root localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi

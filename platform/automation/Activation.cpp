@@ -21,18 +21,37 @@ bool IsProgIdText(std::string_view inProgId)
   return !inProgId.empty() && inProgId.size() <= kMaxProgIdLength && inProgId.find('\\') == std::string_view::npos;
 }
 
+// The default string value of a key below HKEY_CLASSES_ROOT into outText
+// (nothing when the key or the value is missing); the registry's failure to
+// be read is an error of its own, not a missing key.
+HRESULT ReadClassesString(const std::string& inPath, std::optional<std::string>& outText)
+{
+  outText.reset();
+  RegistryKey theKey;
+  const LONG theError = theKey.Open(HKEY_CLASSES_ROOT, inPath);
+  if (theError == ERROR_FILE_NOT_FOUND)
+    return S_OK;
+  if (theError != ERROR_SUCCESS)
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(theError));
+  outText = theKey.ReadString("");
+  return S_OK;
+}
+
 HRESULT ClassIdFromProgId(std::string inProgId, CLSID& outClassId)
 {
   outClassId = GUID_NULL;
   if (!IsProgIdText(inProgId))
     return CO_E_CLASSSTRING;
+  std::optional<std::string> theText;
   for (int i = 0; i < kMaxCurVerLinks; ++i) {
-    std::optional<std::string> theCurrent = ReadRegistryString(HKEY_CLASSES_ROOT, inProgId + "\\CurVer");
-    if (!theCurrent || !IsProgIdText(*theCurrent) || *theCurrent == inProgId)
+    if (HRESULT theResult = ReadClassesString(inProgId + "\\CurVer", theText); FAILED(theResult))
+      return theResult;
+    if (!theText || !IsProgIdText(*theText) || *theText == inProgId)
       break;
-    inProgId = *theCurrent;
+    inProgId = *theText;
   }
-  std::optional<std::string> theText = ReadRegistryString(HKEY_CLASSES_ROOT, inProgId + "\\CLSID");
+  if (HRESULT theResult = ReadClassesString(inProgId + "\\CLSID", theText); FAILED(theResult))
+    return theResult;
   std::optional<GUID> theClassId = theText ? ParseGuid(*theText) : std::nullopt;
   if (!theClassId)
     return CO_E_CLASSSTRING;

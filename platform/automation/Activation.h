@@ -15,7 +15,8 @@
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_ALL = 0x17;
 
-// CO_E_CLASSSTRING for a ProgID that is not registered.
+// CO_E_CLASSSTRING for a ProgID that is not registered; the registry's own
+// error as an HRESULT (HRESULT_FROM_WIN32) when it cannot be read.
 HRESULT CLSIDFromProgID(LPCOLESTR inProgId, CLSID* outClassId);
 // The versioned ProgID of the class as a CoTaskMem string;
 // REGDB_E_CLASSNOTREG when the class has none.

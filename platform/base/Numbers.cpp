@@ -64,13 +64,11 @@ ScanOutcome ScanDouble(std::string_view inText, double& outValue)
   errno = 0;
   double theValue = strtod_l(theNumber.c_str(), nullptr, CLocale());
   ScanOutcome theOutcome{ScanStatus::kOk, theAt};
-  if (errno == ERANGE) {
-    if (std::isinf(theValue)) {
-      theOutcome.mStatus = ScanStatus::kOutOfRange;
-      theValue = std::copysign(std::numeric_limits<double>::max(), theValue);
-    } else {
-      theValue = std::copysign(0.0, theValue);
-    }
+  // ERANGE also comes with a subnormal result, which is the value itself;
+  // below the smallest subnormal strtod_l answers a signed 0.
+  if (errno == ERANGE && std::isinf(theValue)) {
+    theOutcome.mStatus = ScanStatus::kOutOfRange;
+    theValue = std::copysign(std::numeric_limits<double>::max(), theValue);
   }
   outValue = theValue;
   return theOutcome;

@@ -22,7 +22,8 @@ struct ScanOutcome {
 
 // [+|-] digits [. [digits]] [(e|E) [+|-] digits], or [+|-] . digits [...], at the
 // very start of inText (no blanks are skipped). An exponent without digits is
-// not part of the number. A value too small for a double reads as 0.
+// not part of the number. A subnormal value reads as itself, one below the
+// smallest subnormal as 0 (with its sign).
 ScanOutcome ScanDouble(std::string_view inText, double& outValue);
 
 // [+|-] digits in inBase (2 to 36; 16 takes no "0x" prefix), at the start of

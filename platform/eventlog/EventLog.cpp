@@ -139,7 +139,15 @@ DWORD AppendLine(const std::string& inPath, const std::string& inLine)
     if (theFile < 0)
       return WinErrorFromErrno(errno);
     struct stat theInfo {};
-    if (theAttempt == 0 && fstat(theFile, &theInfo) == 0 && theInfo.st_size >= kRotateSize) {
+    if (fstat(theFile, &theInfo) != 0) {
+      const DWORD theError = WinErrorFromErrno(errno);
+      close(theFile);
+      return theError;
+    }
+    // A log just made (empty, ours) gets kLogMode whatever the umask.
+    if (theInfo.st_size == 0 && theInfo.st_uid == geteuid() && (theInfo.st_mode & 07777) != kLogMode)
+      fchmod(theFile, kLogMode);
+    if (theAttempt == 0 && theInfo.st_size >= kRotateSize) {
       Rotate(theFile, inPath);
       close(theFile);
       continue;

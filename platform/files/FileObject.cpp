@@ -4,11 +4,14 @@
 #include "platform/base/WinError.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -34,6 +37,45 @@ bool SetLock(int inFd, short inType, std::uint64_t inOffset, std::uint64_t inLen
   return true;
 }
 
+// The delete-on-close files still open, each with the process that opened
+// it, removed at that process's normal exit (exit, a return from main,
+// quick_exit) as closing every handle would remove them. A forked child
+// exits without touching its parent's files.
+struct PendingDeletes {
+  std::mutex mLock;
+  std::vector<std::pair<const FileObject::Opening*, pid_t>> mFiles;
+};
+
+void RemoveIfSame(const FileObject::Opening& inOpening)
+{
+  struct stat theStatus{};
+  if (lstat(inOpening.mPath.c_str(), &theStatus) == 0 && theStatus.st_dev == inOpening.mDevice &&
+      theStatus.st_ino == inOpening.mInode)
+    unlink(inOpening.mPath.c_str());
+}
+
+PendingDeletes& ThePendingDeletes()
+{
+  // Never destroyed: the exit handler runs after static destructors may have.
+  static PendingDeletes* gPending = [] {
+    auto* thePending = new PendingDeletes;
+    auto theRemoveAll = [] {
+      PendingDeletes& theList = ThePendingDeletes();
+      std::lock_guard theGuard(theList.mLock);
+      for (const auto& [theFile, theOwner] : theList.mFiles)
+        if (theOwner == getpid())
+          RemoveIfSame(*theFile);
+    };
+    std::atexit(theRemoveAll);
+    std::at_quick_exit(theRemoveAll);
+    // A fork while another thread holds the lock must not leave the child's exit waiting for ever.
+    pthread_atfork([] { ThePendingDeletes().mLock.lock(); }, [] { ThePendingDeletes().mLock.unlock(); },
+                   [] { ThePendingDeletes().mLock.unlock(); });
+    return thePending;
+  }();
+  return *gPending;
+}
+
 // Offsets and lengths that fcntl can express (it takes signed 64-bit values).
 bool Expressible(std::uint64_t inOffset, std::uint64_t inLength)
 {
@@ -43,15 +85,22 @@ bool Expressible(std::uint64_t inOffset, std::uint64_t inLength)
 
 }  // namespace
 
-FileObject::FileObject(Opening inOpening) : KernelObject(kType), mOpening(std::move(inOpening)) {}
+FileObject::FileObject(Opening inOpening) : KernelObject(kType), mOpening(std::move(inOpening))
+{
+  if (mOpening.mDeleteOnClose) {
+    PendingDeletes& thePending = ThePendingDeletes();
+    std::lock_guard theGuard(thePending.mLock);
+    thePending.mFiles.emplace_back(&mOpening, getpid());
+  }
+}
 
 FileObject::~FileObject()
 {
   if (mOpening.mDeleteOnClose) {
-    struct stat theStatus{};
-    if (lstat(mOpening.mPath.c_str(), &theStatus) == 0 && theStatus.st_dev == mOpening.mDevice &&
-        theStatus.st_ino == mOpening.mInode)
-      unlink(mOpening.mPath.c_str());
+    PendingDeletes& thePending = ThePendingDeletes();
+    std::lock_guard theGuard(thePending.mLock);
+    std::erase_if(thePending.mFiles, [this](const auto& inEntry) { return inEntry.first == &mOpening; });
+    RemoveIfSame(mOpening);
   }
   close(mOpening.mFd);
 }

@@ -50,6 +50,8 @@ void DeviceContext::Close()
 {
   std::lock_guard theGuard(mLock);
   mClosed = true;
+  mPathState = PathState::kNone;
+  mPath = Path();
   for (Selection& theSelection : mSlots) {
     if (theSelection.mObject)
       theSelection.mObject->RemoveSelection();
@@ -108,12 +110,76 @@ void DeviceContext::ResetTransform()
   mTransform = kIdentity;
 }
 
+COLORREF DeviceContext::SetTextColor(COLORREF inColor)
+{
+  std::lock_guard theGuard(mLock);
+  const COLORREF thePrevious = mTextColor;
+  mTextColor = inColor;
+  return thePrevious;
+}
+
+int DeviceContext::SetBkMode(int inMode)
+{
+  std::lock_guard theGuard(mLock);
+  const int thePrevious = mBkMode;
+  mBkMode = inMode;
+  return thePrevious;
+}
+
+void DeviceContext::BeginPath()
+{
+  std::lock_guard theGuard(mLock);
+  mPathState = PathState::kOpen;
+  mPath = Path();
+}
+
+bool DeviceContext::IsPathOpen() const
+{
+  std::lock_guard theGuard(mLock);
+  return mPathState == PathState::kOpen;
+}
+
+bool DeviceContext::AddToPath(const Path& inPath)
+{
+  std::lock_guard theGuard(mLock);
+  if (mPathState != PathState::kOpen)
+    return false;
+  mPath.Append(inPath);
+  return true;
+}
+
+bool DeviceContext::EndPath()
+{
+  std::lock_guard theGuard(mLock);
+  if (mPathState != PathState::kOpen)
+    return false;
+  mPathState = PathState::kClosed;
+  return true;
+}
+
+bool DeviceContext::TakePath(Path& outPath)
+{
+  std::lock_guard theGuard(mLock);
+  if (mPathState != PathState::kClosed)
+    return false;
+  outPath = std::move(mPath);
+  mPath = Path();
+  mPathState = PathState::kNone;
+  return true;
+}
+
 DeviceContext::DrawState DeviceContext::ForDrawing() const
 {
   std::lock_guard theGuard(mLock);
   DrawState theState;
   theState.mBitmap = std::static_pointer_cast<BitmapObject>(mSlots[kBitmapSlot].mObject);
   theState.mTransform = mTransform;
+  theState.mGraphicsMode = mGraphicsMode;
+  theState.mPen = mSlots[kPenSlot].mObject;
+  theState.mBrush = mSlots[kBrushSlot].mObject;
+  theState.mFont = mSlots[kFontSlot].mObject;
+  theState.mTextColor = mTextColor;
+  theState.mBkMode = mBkMode;
   return theState;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A device context behind an HDC: the objects selected into it, its mapping
-// mode, graphics mode and world transform.
+// mode, graphics mode, world transform, text colour and background mode, and
+// the path being recorded.
 //
 // A memory device context draws into the bitmap selected into it; the screen
 // context has no pixels of its own. Selections and modes change under the
@@ -11,6 +12,7 @@
 #include "platform/gdi/BitmapObject.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiObject.h"
+#include "platform/gdi/Path.h"
 
 #include <array>
 #include <cstdint>
@@ -31,6 +33,12 @@ public:
   struct DrawState {
     std::shared_ptr<BitmapObject> mBitmap;  // null for the screen
     XFORM mTransform;
+    int mGraphicsMode = GM_COMPATIBLE;
+    std::shared_ptr<GdiObject> mPen;
+    std::shared_ptr<GdiObject> mBrush;
+    std::shared_ptr<GdiObject> mFont;
+    COLORREF mTextColor = 0;
+    int mBkMode = OPAQUE;
   };
 
   static const XFORM kIdentity;
@@ -59,15 +67,34 @@ public:
   bool SetTransform(const XFORM& inXform);
   void ResetTransform();
 
+  COLORREF SetTextColor(COLORREF inColor);
+  int SetBkMode(int inMode);
+
+  // Paths: BeginPath discards any path and opens one; AddToPath adds to an
+  // open path only (false when none is open); EndPath closes an open path;
+  // TakePath hands over a closed path, leaving none (false when there is no
+  // closed path).
+  void BeginPath();
+  bool IsPathOpen() const;
+  bool AddToPath(const Path& inPath);
+  bool EndPath();
+  bool TakePath(Path& outPath);
+
   DrawState ForDrawing() const;
 
 private:
+  enum class PathState { kNone, kOpen, kClosed };
+
   mutable std::mutex mLock;
   std::array<Selection, kSlotCount> mSlots;
   bool mClosed = false;
   int mMapMode = MM_TEXT;
   int mGraphicsMode = GM_COMPATIBLE;
   XFORM mTransform = kIdentity;
+  COLORREF mTextColor = 0;
+  int mBkMode = OPAQUE;
+  PathState mPathState = PathState::kNone;
+  Path mPath;
 };
 
 }  // namespace tlgdi

@@ -154,4 +154,12 @@ BYTE FontCatalog::FirstCharset(const Family& inFamily)
   return DEFAULT_CHARSET;
 }
 
+const char* FontCatalog::Language(BYTE inCharset)
+{
+  for (const CharsetLanguages& theEntry : kCharsets)
+    if (theEntry.mCharset == inCharset)
+      return theEntry.mLanguages[0];
+  return nullptr;
+}
+
 }  // namespace tlgdi

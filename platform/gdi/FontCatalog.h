@@ -45,6 +45,10 @@ public:
   // first it covers in the table's order, else DEFAULT_CHARSET.
   static BYTE FirstCharset(const Family& inFamily);
 
+  // The first language of inCharset in the table above, or null (DEFAULT,
+  // SYMBOL and charsets we do not know).
+  static const char* Language(BYTE inCharset);
+
 private:
   FontCatalog();
 

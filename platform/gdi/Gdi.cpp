@@ -1,5 +1,6 @@
 // The Win32-shaped functions of Gdi.h: each checks its handles and arguments,
 // sets the last error when it fails, and hands the work to the object units.
+// Pens, brushes, shapes and paths are in GdiShapes.cpp, text in GdiText.cpp.
 
 #include "platform/gdi/Gdi.h"
 
@@ -14,13 +15,13 @@
 #include "platform/gdi/DibDescription.h"
 #include "platform/gdi/FontCatalog.h"
 #include "platform/gdi/FontObject.h"
+#include "platform/gdi/GdiCalls.h"
 #include "platform/gdi/HandleTable.h"
 #include "platform/gdi/PaletteObject.h"
 #include "platform/gdi/StockObjects.h"
 
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <string_view>
 
 using namespace tlgdi;
@@ -30,41 +31,6 @@ namespace {
 constexpr int kPixelsPerInch = 96;
 constexpr WORD kPaletteVersion = 0x300;
 constexpr UINT kGdiError = 0xFFFFFFFFu;
-
-// The object of a handle when it is one of inKinds; else null with the last
-// error ERROR_INVALID_HANDLE.
-template <typename T = GdiObject>
-std::shared_ptr<T> Find(const void* inHandle, std::initializer_list<ObjectKind> inKinds)
-{
-  std::shared_ptr<GdiObject> theObject = HandleTable::Get().Find(TableNumber(inHandle));
-  if (theObject)
-    for (ObjectKind theKind : inKinds)
-      if (theObject->Kind() == theKind)
-        return std::static_pointer_cast<T>(theObject);
-  SetLastError(ERROR_INVALID_HANDLE);
-  return nullptr;
-}
-
-std::shared_ptr<DeviceContext> FindDC(HDC inDC)
-{
-  return Find<DeviceContext>(inDC, {ObjectKind::kMemoryDC, ObjectKind::kScreenDC});
-}
-
-// A new object's handle; null (ERROR_NOT_ENOUGH_MEMORY) when the table is full.
-template <typename H>
-H Register(std::shared_ptr<GdiObject> inObject)
-{
-  const std::uint32_t theHandle = HandleTable::Get().Add(std::move(inObject));
-  if (theHandle == 0)
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return NumberToHandle<H>(theHandle);
-}
-
-// A COLORREF (0x00BBGGRR) as a pixel 0x00RRGGBB with alpha 0.
-std::uint32_t PixelFromColorRef(COLORREF inColor)
-{
-  return (static_cast<std::uint32_t>(GetRValue(inColor)) << 16) | (GetGValue(inColor) << 8) | GetBValue(inColor);
-}
 
 bool IsInvertible(const XFORM& inXform)
 {

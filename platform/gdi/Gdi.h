@@ -1,6 +1,7 @@
 #pragma once
 // The graphics device interface of our platform layer: Win32-shaped objects,
-// device contexts, DIB sections, blits, palettes and font enumeration.
+// device contexts, DIB sections, blits, palettes, fonts, shapes, paths and
+// text.
 //
 // Handles. Every GDI handle is a 32-bit number looked up in one process-wide
 // table: the low 16 bits pick a slot, the next 4 bits repeat the object type
@@ -13,9 +14,10 @@
 //
 // Threads. A lookup takes the table's lock only for as long as it takes to
 // copy out a reference to the object; a device context has a lock of its own
-// for its selections and modes. Pixels are drawn with no lock held, so many
-// threads can draw on their own bitmaps at once. Drawing on one bitmap from
-// two threads at once is the caller's race, as on Windows.
+// for its selections, modes and path. Pixels are drawn with no lock held, so
+// many threads can draw on their own bitmaps at once (each thread has its own
+// FreeType objects). Drawing on one bitmap from two threads at once is the
+// caller's race, as on Windows.
 //
 // Pixels. 32-bit pixels are the bytes B, G, R, A in memory (a little-endian
 // word 0xAARRGGBB), 24-bit pixels B, G, R. GDI writes 0 into the alpha byte of
@@ -27,10 +29,43 @@
 // pixel (nearest neighbour, whatever the stretch mode), under any invertible
 // world transform.
 //
+// Shapes and paths. In GM_ADVANCED a logical point is mapped by the world
+// transform and whole device coordinates are pixel centres. Rectangle,
+// Ellipse and RoundRect run through their right and bottom coordinates (in
+// GM_COMPATIBLE they stop one short of them, and the transform is always the
+// identity). A fill covers the pixels whose centres lie inside the outline
+// by the even-odd rule, a centre on a left or top edge counting as inside and
+// one on a right or bottom edge as outside. A pen is its width in logical
+// units wide, centred on the outline, with round ends and joins, and is
+// mapped by the transform with the outline; a pen of width 0, or one the
+// transform makes thinner than a pixel, draws one pixel wide. Nothing is
+// antialiased. Shapes are drawn (brush inside, then pen outline) unless a
+// path is open, in which case they only add their outline to it. Pens wider
+// than 4,194,304 device pixels draw that wide; parts of a shape far outside
+// the bitmap are cut off before they are rasterised, so any 32-bit
+// coordinate is drawn correctly where it shows. A drawing call whose
+// rasteriser runs out of memory fails with ERROR_NOT_ENOUGH_MEMORY.
+//
+// Text. Fonts are found through fontconfig when first drawn with (an empty or
+// unknown face name gives its best match); glyphs are FreeType outlines drawn
+// antialiased in the text colour; metrics come from the font's tables, and
+// advances are whole logical units (no kerning). TextOutW places the top left
+// of the first character cell at the point given; a font's escapement turns
+// the text counter-clockwise about that point (lfOrientation is not looked
+// at; the width is always the font's natural one). Text drawn while a path is
+// open adds its glyph outlines (and underline and strikeout bars) to it.
+// DrawText lays out text by our own rules, stated at DrawTextExW. Character
+// prefixes are not interpreted ('&' is drawn as it stands) and tabs are not
+// expanded.
+//
+// Colours. Every pixel GDI draws on a 32-bit DIB gets alpha 0; indexed DIBs
+// take the nearest entry of their colour table.
+//
 // What is not here: only the text mapping mode (MM_TEXT) exists; raster
 // operations are SRCCOPY and NOTSRCCOPY; colour tables are given as RGB
 // colours (DIB_RGB_COLORS); file-mapping sections are not supported (use
-// CreateDIBSectionOverMemory).
+// CreateDIBSectionOverMemory); pens are solid or null; the fill mode is
+// always ALTERNATE.
 
 #include "platform/base/WinTypes.h"
 
@@ -465,3 +500,137 @@ HFONT CreateFontA(int inHeight, int inWidth, int inEscapement, int inOrientation
                   DWORD inItalic, DWORD inUnderline, DWORD inStrikeOut, DWORD inCharSet,
                   DWORD inOutPrecision, DWORD inClipPrecision, DWORD inQuality,
                   DWORD inPitchAndFamily, LPCSTR inFaceName);
+
+// ---------------------------------------------------------------------------
+// Pens, brushes and text modes
+
+constexpr int PS_SOLID = 0;
+constexpr int PS_NULL = 5;
+
+// inStyle PS_SOLID or PS_NULL; inWidth at least 0.
+HPEN CreatePen(int inStyle, int inWidth, COLORREF inColor);
+
+// A brush of the bitmap's pixels (any depth and size, as its colours), copied
+// when the brush is made: the bitmap may stay selected or be deleted. The
+// pattern is tiled from device pixel (0, 0), whatever the world transform.
+HBRUSH CreatePatternBrush(HBITMAP inBitmap);
+
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+
+// Each answers the previous value (CLR_INVALID or 0 on failure). A new
+// device context draws text in black, in OPAQUE mode: each character cell is
+// first filled in white.
+COLORREF SetTextColor(HDC inDC, COLORREF inColor);
+int SetBkMode(HDC inDC, int inMode);
+
+// inNumber x inNumerator / inDenominator from a 64-bit product, rounded half
+// away from zero; -1 (and the last error) for a zero divisor or a result
+// outside 32 bits.
+int MulDiv(int inNumber, int inNumerator, int inDenominator);
+
+// ---------------------------------------------------------------------------
+// Shapes and paths
+
+BOOL Rectangle(HDC inDC, int inLeft, int inTop, int inRight, int inBottom);
+BOOL Ellipse(HDC inDC, int inLeft, int inTop, int inRight, int inBottom);
+// Corners are quarters of an ellipse inWidth by inHeight (cut to the
+// rectangle's size).
+BOOL RoundRect(HDC inDC, int inLeft, int inTop, int inRight, int inBottom, int inWidth, int inHeight);
+// At least two points. A polygon is closed and filled; a polyline is only
+// stroked.
+BOOL Polygon(HDC inDC, const POINT* inPoints, int inCount);
+BOOL Polyline(HDC inDC, const POINT* inPoints, int inCount);
+
+// BeginPath discards any earlier path and opens a new one; EndPath closes it.
+// Rendering a closed path uses it up: StrokePath leaves open figures open,
+// FillPath closes them, StrokeAndFillPath fills, then strokes. Without a
+// closed path these fail with ERROR_INVALID_PARAMETER.
+BOOL BeginPath(HDC inDC);
+BOOL EndPath(HDC inDC);
+BOOL StrokePath(HDC inDC);
+BOOL FillPath(HDC inDC);
+BOOL StrokeAndFillPath(HDC inDC);
+
+// ---------------------------------------------------------------------------
+// Text
+
+struct TEXTMETRICW {
+  LONG tmHeight;  // tmAscent + tmDescent
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  WCHAR tmFirstChar;
+  WCHAR tmLastChar;
+  WCHAR tmDefaultChar;
+  WCHAR tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+
+// Metrics and advances are in logical units: a negative lfHeight is the em in
+// logical units, a positive one the cell height (ascent + descent), 0 a cell
+// of 16.
+BOOL GetTextMetricsW(HDC inDC, TEXTMETRICW* outMetrics);
+// The advances of the characters inFirst to inLast (code points).
+BOOL GetCharWidthW(HDC inDC, UINT inFirst, UINT inLast, INT* outWidths);
+
+// inCount UTF-16 units (at least 0) from inText.
+BOOL TextOutW(HDC inDC, int inX, int inY, LPCWSTR inText, int inCount);
+
+constexpr UINT DT_LEFT = 0x0000;
+constexpr UINT DT_CENTER = 0x0001;
+constexpr UINT DT_RIGHT = 0x0002;
+constexpr UINT DT_WORDBREAK = 0x0010;
+constexpr UINT DT_SINGLELINE = 0x0020;
+constexpr UINT DT_CALCRECT = 0x0400;
+constexpr UINT DT_NOPREFIX = 0x0800;
+constexpr UINT DT_EDITCONTROL = 0x2000;
+
+// cbSize must be sizeof(DRAWTEXTPARAMS). The margins narrow the formatting
+// rectangle; tabs are not expanded, so iTabLength is not used.
+struct DRAWTEXTPARAMS {
+  UINT cbSize;
+  int iTabLength;
+  int iLeftMargin;
+  int iRightMargin;
+  UINT uiLengthDrawn;
+};
+
+// Text laid out in a rectangle; the A forms take UTF-8, the W forms UTF-16,
+// inCount is the length in those units or -1 for text that ends with a NUL.
+//
+// Lines. With DT_WORDBREAK and without DT_SINGLELINE, lines end at CR, LF or
+// CR LF, and a line that would grow wider than the formatting rectangle is
+// broken after the last blank that keeps it inside; the blanks at a break are
+// not drawn and the next line starts after them. A word wider than the line
+// stands on a line of its own and is cut by the rectangle, except under
+// DT_EDITCONTROL, which breaks it before the first character that does not
+// fit (at least one character a line). Otherwise the whole text is one line.
+// Lines are tmHeight apart from the top of the rectangle; DT_CENTER and
+// DT_RIGHT place each line by its width without trailing blanks. Drawing is
+// cut to the rectangle; under DT_EDITCONTROL a line that does not fit whole
+// below the top is not laid out, nor any after it.
+//
+// DT_CALCRECT draws nothing and lays out every line: the rectangle's right
+// becomes left + the widest line and its bottom top + lines x tmHeight. The
+// result is the height of the lines laid out. An empty text draws nothing
+// and answers tmHeight; DT_CALCRECT then leaves right = left and bottom = top
+// (top + tmHeight under DT_SINGLELINE).
+//
+// uiLengthDrawn: the index (in the text's own units) of the first character
+// not laid out, the length when all of it was.
+int DrawTextA(HDC inDC, LPCSTR inText, int inCount, RECT* ioRect, UINT inFormat);
+int DrawTextW(HDC inDC, LPCWSTR inText, int inCount, RECT* ioRect, UINT inFormat);
+int DrawTextExA(HDC inDC, LPCSTR inText, int inCount, RECT* ioRect, UINT inFormat, DRAWTEXTPARAMS* ioParams);
+int DrawTextExW(HDC inDC, LPCWSTR inText, int inCount, RECT* ioRect, UINT inFormat, DRAWTEXTPARAMS* ioParams);

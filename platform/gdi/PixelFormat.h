@@ -24,6 +24,13 @@ namespace tlgdi {
 
 class NearestColor;
 
+// A COLORREF (0x00BBGGRR) in the common form, alpha 0.
+constexpr std::uint32_t PixelFromColorRef(COLORREF inColor)
+{
+  return (static_cast<std::uint32_t>(GetRValue(inColor)) << 16) | (static_cast<std::uint32_t>(GetGValue(inColor)) << 8) |
+         GetBValue(inColor);
+}
+
 class PixelFormat {
 public:
   // A valid layout, or nothing: inBitCount 1, 4, 8, 16, 24 or 32; inMasks

@@ -6,7 +6,9 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -25,6 +27,23 @@ Boundary& TheBoundary()
   return gBoundary;
 }
 
+// Every entry after the version and size is a function pointer. A library
+// that leaves one null lacks a call the core makes: it serves no table.
+bool ServesEveryEntry(const QTServices& inTable)
+{
+  using Entry = void (*)();
+  constexpr std::size_t kFirst = offsetof(QTServices, InitializeQTML);
+  static_assert((sizeof(QTServices) - kFirst) % sizeof(Entry) == 0, "the table holds function pointers only");
+  const auto* theBytes = reinterpret_cast<const unsigned char*>(&inTable);
+  for (std::size_t theAt = kFirst; theAt < sizeof(QTServices); theAt += sizeof(Entry)) {
+    Entry theEntry = nullptr;
+    std::memcpy(&theEntry, theBytes + theAt, sizeof theEntry);
+    if (!theEntry)
+      return false;
+  }
+  return true;
+}
+
 // Loads the library and fills the table; false leaves nothing loaded.
 bool LoadLibrary(Boundary& ioBoundary)
 {
@@ -38,7 +57,7 @@ bool LoadLibrary(Boundary& ioBoundary)
   QTServices theTable{};
   theTable.mVersion = kQTServicesVersion;
   theTable.mSize = sizeof(QTServices);
-  if (!theEntry || theEntry(&theTable) != kQTNoErr) {
+  if (!theEntry || theEntry(&theTable) != kQTNoErr || !ServesEveryEntry(theTable)) {
     dlclose(theLibrary);
     return false;
   }

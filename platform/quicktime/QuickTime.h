@@ -13,7 +13,8 @@
 //   its InitializeQTML; later ones only count. Its answer is 0, the
 //   library's own start error, or kQTNotInstalledErr when
 //   TESSALINE_QUICKTIME is unset or empty, the library cannot be loaded,
-//   lacks TLQuickTimeGetServices, or serves another table version: QuickTime
+//   lacks TLQuickTimeGetServices, serves another table version or leaves an
+//   entry of the table null: QuickTime
 //   is then "not installed". A failed start counts nothing.
 // - The QTTerminate that balances the last successful start calls the
 //   library's TerminateQTML. Extra QTTerminate calls are ignored.

@@ -109,8 +109,9 @@ void Close(Connection& ioConnection)
   ioConnection = Connection{};
 }
 
-// Makes the database file with our mode before SQLite opens it (SQLite's own
-// would be 0644); its journals take the same mode.
+// Makes the database file with our mode, whatever the umask, before SQLite
+// opens it (SQLite's own would be 0644); SQLite gives its journals the
+// database's mode.
 LONG CreateDatabaseFile(const std::string& inPath)
 {
   struct stat theInfo {};
@@ -119,8 +120,9 @@ LONG CreateDatabaseFile(const std::string& inPath)
   int theFile = open(inPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kDatabaseMode);
   if (theFile < 0)
     return errno == EEXIST ? ERROR_SUCCESS : static_cast<LONG>(WinErrorFromErrno(errno));
+  const LONG theResult = fchmod(theFile, kDatabaseMode) == 0 ? ERROR_SUCCESS : WinErrorFromErrno(errno);
   close(theFile);
-  return ERROR_SUCCESS;
+  return theResult;
 }
 
 std::int64_t SchemaVersion(sqlite3* inDatabase)

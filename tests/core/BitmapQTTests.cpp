@@ -84,6 +84,24 @@ TEST(BitmapQT, SidesAbove16000AreRefusedBeforeQuickTimeIsAsked)
   EXPECT_EQ(theLarge.GetBounds().right, 16000) << "the old pixels stay";
 }
 
+// 'RGBA' pixels are 32 bits each: an Update with nothing changed keeps the
+// GWorld's pixels (new ones come with a new bitmap behind the port).
+TEST(BitmapQT, UpdateKeepsAnRGBAGWorld)
+{
+  UseStandIn();
+  for (LONG theDepth : {kTL32RGBAPixelFormat, LONG{32}, kTLGray8PixelFormat}) {
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theBitmap;
+    ASSERT_NE(dynamic_cast<BitmapQT*>(theBitmap.GetNativeBitmap()), nullptr);
+    ASSERT_EQ(theBitmap.Create(8, 4, theDepth, nullptr), 0);
+    const HBITMAP theBefore = theBitmap.GetNativeBitmap()->GetHBITMAP();
+    EXPECT_EQ(theBitmap.Update(), 0);
+    ColorValue theColor;
+    theBitmap.GetPixel(1, 1, theColor);
+    EXPECT_EQ(theBitmap.GetNativeBitmap()->GetHBITMAP(), theBefore);
+  }
+}
+
 TEST(BitmapQT, NestedLocksUnlockThePixelMapOnceAtTheLast)
 {
   UseStandIn();

@@ -107,6 +107,22 @@ TEST(BitmapDIB, EachDepth)
   }
 }
 
+// The depth field of 8-bit grey (40) is not its bits per pixel: an Update
+// or GetPixel with nothing to change reports nothing.
+TEST(BitmapDIB, UpdatesWithNothingToChangeReportNothing)
+{
+  for (LONG theDepth : {1, 8, 16, 24, 32, 40}) {
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theBitmap;
+    ASSERT_EQ(theBitmap.Create(5, 3, theDepth, nullptr), 0);
+    tltest::EventWatcher theWatcher;
+    EXPECT_EQ(theBitmap.Update(), 0);
+    ColorValue theColor;
+    theBitmap.GetPixel(2, 1, theColor);
+    EXPECT_EQ(theWatcher.NewTexts(), std::vector<std::string>{});
+  }
+}
+
 TEST(BitmapDIB, OperationsAtEveryDepth)
 {
   for (LONG theDepth : {1, 4, 8, 16, 32, 40}) {

@@ -1,4 +1,5 @@
 #include "core/EventLog.h"
+#include "core/FileUtilities.h"
 #include "core/Preferences.h"
 #include "core/Utilities.h"
 #include "platform/base/WinError.h"
@@ -134,16 +135,20 @@ TEST(EventLog, EndsTheProcessOnAFatalErrorUnlessAutoRecover)
   EXPECT_EQ(LogFatalEvent("System Error 100% fatal", EVENTLOG_ERROR_TYPE), S_OK);
   EXPECT_EQ(theWatcher.NewTexts(), std::vector<std::string>{"System Error 100% fatal"});
 
+  // The ending removes the process's delete-on-close files: the child logs its own's path.
   tltest::ChildResult theChild = tltest::RunInChild([] {
-    if (SetPrefLong("AutoRecover", 0) != 0)
+    std::string theScratch;
+    HANDLE theFile = INVALID_HANDLE_VALUE;
+    if (SetPrefLong("AutoRecover", 0) != 0 || !CreateTempFile(true, "tmp", theFile, &theScratch))
       return 3;
-    LogFatalEvent("the end", EVENTLOG_ERROR_TYPE);
+    LogFatalEvent(theScratch.c_str(), EVENTLOG_ERROR_TYPE);
     return 0;
   });
   EXPECT_TRUE(theChild.mExited);
   EXPECT_EQ(theChild.mStatus, 1);
   std::vector<std::string> theTexts = theWatcher.NewTexts();
   ASSERT_EQ(theTexts.size(), 2u);
-  EXPECT_EQ(theTexts[1], "the end");
+  EXPECT_FALSE(theTexts[1].empty());
+  EXPECT_FALSE(std::filesystem::exists(theTexts[1])) << "the temporary file " << theTexts[1] << " outlived the process";
   EXPECT_EQ(GetPrefLong("AutoRecover", 1), 0);
 }

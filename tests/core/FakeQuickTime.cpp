@@ -1,11 +1,14 @@
-// A QuickTime library that has nothing but its start, stop and version, and
-// whose start steps fail on request, for the life-cycle tests:
+// A QuickTime library whose start steps fail on request, for the life-cycle
+// tests: the stand-in's table with start, stop and version of its own.
 //   TL_TEST_FAKE_ENTER_ERR    EnterMovies answers this error
 //   TL_TEST_FAKE_GESTALT_ERR  the version query answers this error
+//   TL_TEST_FAKE_PARTIAL      when set, only those five entries are served
 // It counts InitializeQTML, TerminateQTML, EnterMovies and ExitMovies calls.
 
 #include "platform/base/Numbers.h"
 #include "platform/quicktime/QTServices.h"
+
+#include <dlfcn.h>
 
 #include <atomic>
 #include <cstdint>
@@ -63,6 +66,12 @@ extern "C" __attribute__((visibility("default"))) OSErr TLQuickTimeGetServices(Q
 {
   if (ioServices->mVersion != kQTServicesVersion || ioServices->mSize != sizeof(QTServices))
     return kQTParamErr;
+  if (!std::getenv("TL_TEST_FAKE_PARTIAL")) {
+    void* theStandIn = dlopen(TL_QUICKTIME_STANDIN, RTLD_NOW | RTLD_LOCAL);
+    auto theFill = theStandIn ? reinterpret_cast<QTGetServicesProc>(dlsym(theStandIn, kQTGetServicesName)) : nullptr;
+    if (!theFill || theFill(ioServices) != kQTNoErr)
+      return kQTParamErr;
+  }
   ioServices->InitializeQTML = InitializeQTML;
   ioServices->TerminateQTML = TerminateQTML;
   ioServices->EnterMovies = EnterMovies;

@@ -96,8 +96,9 @@ bool IsDefinedMessage(LONG inCode, const std::string& inMessage)
     "Gave up looking for end quote of quoted string at character ",
     "Could not understand value of parameter \"",
     "Do not recognise parameter \"",
+    "Parameter string holds a NUL character at character ",
   };
-  return inCode >= 2 && inCode <= 7 && inMessage.rfind(kPrefixes[inCode], 0) == 0 && inMessage.back() == '"';
+  return inCode >= 2 && inCode <= 8 && inMessage.rfind(kPrefixes[inCode], 0) == 0 && inMessage.back() == '"';
 }
 
 void CheckParameterString(const std::string& inText, Generator& ioGenerator)

@@ -100,9 +100,7 @@ TEST_F(Logs, ACanvasLineCarriesItsPeakMemoryUnderOneHeader)
 
 TEST_F(Logs, TheStartTimeIsTwentyEnglishCharactersWhateverTheLocale)
 {
-  for (const char* theLocale : {"de_DE.UTF-8", "fr_FR.UTF-8", "C.UTF-8"})
-    if (std::setlocale(LC_ALL, theLocale))
-      break;
+  ASSERT_TRUE(tltest::SwitchToCommaLocale(LC_ALL));
   const std::time_t theBefore = std::time(nullptr);
   OperationLog theLog;
   const std::time_t theAfter = std::time(nullptr);

@@ -96,6 +96,16 @@ TEST(Paleteer, MacintoshWindowsAndFiles)
   EXPECT_EQ(Build(8, 0, theTable), 0) << "no such kind";
 }
 
+TEST(Paleteer, DumpsATableAsHexTriples)
+{
+  const RGBQUAD kTable[] = {{0x30, 0x20, 0x10, 0}, {0xFF, 0x0A, 0xC5, 7}};  // blue, green, red, reserved
+  testing::internal::CaptureStderr();
+  DumpPalette(kTable, 2);
+  DumpPalette(kTable, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Palette Dump [2 RGB Hex]\n10 20 30\nc5 0a ff\nPalette Dump [0 RGB Hex]\n");
+}
+
 TEST(Paleteer, IndexedDIBCarriesTheTable)
 {
   TestDib theSource(7, 5);

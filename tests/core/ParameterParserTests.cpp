@@ -110,6 +110,32 @@ TEST(ParameterParser, LimitsTokensToTheirLengths)
          "Gave up getting value at character 255 because token was too long  \"" + std::string(30, 'n') + "^n=1\"", {}});
 }
 
+// A cut at a token's limit falls before a character it would split, so the
+// position and the caret stand on a character boundary.
+TEST(ParameterParser, CutsLongTokensAtCharacterBoundaries)
+{
+  const std::string kEmoji = "\xF0\x9F\x98\x80";
+  const std::string kTooLong = "Gave up getting value at character ";
+  Check({"\"" + std::string(254, 'a') + kEmoji + "\"=1", 4, 255,
+         kTooLong + "255 because token was too long  \"" + std::string(30, 'a') + "^" + kEmoji + "\"=1\"", {}});
+  Check({std::string(254, 'n') + "\xC3\xA9=1", 4, 254,
+         kTooLong + "254 because token was too long  \"" + std::string(30, 'n') + "^\xC3\xA9=1\"", {}});
+  Check({"a=" + std::string(4094, 'v') + kEmoji, 4, 4096,
+         kTooLong + "4096 because token was too long  \"" + std::string(30, 'v') + "^" + kEmoji + "\"", {}});
+}
+
+// A NUL byte would cut a name or value short where the hook reads it: the
+// whole string is refused, and the context shows the NUL as \0.
+TEST(ParameterParser, RefusesStringsHoldingNul)
+{
+  using namespace std::string_literals;
+  Check({"textfont='Ar\0ial'"s, 8, 12,
+         "Parameter string holds a NUL character at character 12 \"textfont='Ar^\\0ial'\"", {}});
+  Check({"width=10\0height=20"s, 8, 8,
+         "Parameter string holds a NUL character at character 8 \"width=10^\\0height=20\"", {}});
+  Check({"\0"s, 8, 0, "Parameter string holds a NUL character at character 0 \"^\\0\"", {}});
+}
+
 TEST(ParameterParser, KeepsTheFirstError)
 {
   RecordingParser theParser;
@@ -133,7 +159,8 @@ TEST(ParameterParser, WordsEveryCode)
     {4, "Gave up getting value at character 0 because token was too long  \"ctx\""},
     {5, "Gave up looking for end quote of quoted string at character 0 \"ctx\""},
     {6, "Could not understand value of parameter \"ctx\""}, {7, "Do not recognise parameter \"ctx\""},
-    {8, "Unknown parsing error at character 0 \"ctx\""}, {-1, "Unknown parsing error at character 0 \"ctx\""},
+    {8, "Parameter string holds a NUL character at character 0 \"ctx\""},
+    {9, "Unknown parsing error at character 0 \"ctx\""}, {-1, "Unknown parsing error at character 0 \"ctx\""},
   };
   for (const Worded& theCase : kCases) {
     RecordingParser theParser;

@@ -188,6 +188,9 @@ TEST(Parameters, GivesTheTargetRectangleAndPlacement)
   // Products past 2^31 are computed in 64 bits.
   EXPECT_EQ(Describe(FitRectIn({0, 0, 60000, 40000}, {0, 0, 40000, 40000}, 0, 0)), "0,0,40000,26667");
   EXPECT_EQ(Describe(AlignRectIn({0, 0, 10, 10}, {0, 0, 21, 21}, 0.5, 1)), "5,11,15,21");
+  // An item away from the origin keeps its proportions on both sides of each cut.
+  EXPECT_EQ(Describe(FitRectIn({0, 10, 200, 110}, {0, 0, 100, 100}, 0, 0)), "0,5,100,55");
+  EXPECT_EQ(Describe(FitRectIn({10, 20, 50, 220}, {0, 0, 100, 100}, 0, 0)), "5,9,23,100");
 }
 
 TEST(Parameters, AppliesTransformKeywordsInStringOrder)
@@ -196,7 +199,8 @@ TEST(Parameters, AppliesTransformKeywordsInStringOrder)
     {"rotate=90 translate=10,0", 0, 0, "10,0"}, {"translate=10,0 rotate=90", 0, 0, "0,10"},
     {"stretch=2", 10, 5, "20,10"},              {"scale=2,3,50,50", 50, 50, "50,50"},
     {"scale=2,3,50,50", 60, 60, "70,80"},       {"stretch=2,abc", 10, 5, "20,10"},
-    {"skew=0.5", 0, 10, "5,10"},                {"skew=0.5,0,0,10", 0, 20, "5,20"},
+    {"skew=0.5", 0, 10, "5,10"},                {"skew=0.5", 10, 0, "10,5"},  // ky defaults to kx
+    {"skew=0.5,0,0,10", 0, 20, "5,20"},         {"skew=0.5,0.25", 8, 4, "10,6"},
     {"rotation=180,50,50", 0, 0, "100,100"},    {"rotate=90,1", 10, 0, "0,10"},  // a centre of one value is (0, 0)
     {"translate=-3,4", 1, 1, "-2,5"},
   };
@@ -212,6 +216,10 @@ TEST(Parameters, AppliesTransformKeywordsInStringOrder)
   Parameters theSized;
   ASSERT_EQ(theSized.Parse("rect=0,0,100,80"), 0);
   EXPECT_EQ(theSized.GetItemTransform(50, 40), Transform(2, 0, 0, 2, 0, 0));
+  // Without rect or size the item keeps its size at the position.
+  Parameters thePlaced;
+  ASSERT_EQ(thePlaced.Parse("x=20 y=30"), 0);
+  EXPECT_EQ(thePlaced.GetItemTransform(50, 40), Transform(1, 0, 0, 1, 20, 30));
 }
 
 TEST(Parameters, CarriesSourcesOntoDestinations)
@@ -244,4 +252,14 @@ TEST(Parameters, CarriesSourcesOntoDestinations)
   EXPECT_EQ(Bounds("stretch=4 limitwidth=100 pin=10,10", kSource), "10,10,110,60");
   EXPECT_EQ(Bounds("limitheight=25", kSource), "0,0,50,25");
   EXPECT_EQ(Bounds("limitwidth=1000 limitheight=1000", kSource), "0,0,100,50");
+
+  // A source side of 0 is left alone by its limit, whatever the limit.
+  const std::tuple<const char*, LONG, LONG> kFlat[] = {
+    {"limitwidth=-1", 0, 10}, {"limitheight=-1", 10, 0}, {"limitwidth=-5 limitheight=-5", 0, 0}};
+  for (const auto& [theLimits, theWidth, theHeight] : kFlat) {
+    Parameters theParams;
+    ASSERT_EQ(theParams.Parse(theLimits), 0) << theLimits;
+    EXPECT_EQ(theParams.GetItemTransform(theWidth, theHeight), Transform()) << theLimits << " " << theWidth << "x"
+                                                                            << theHeight;
+  }
 }

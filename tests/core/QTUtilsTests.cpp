@@ -271,6 +271,18 @@ TEST(QuickTimeLifeCycle, FailedStartStepsLeaveNothingStarted)
   });
 }
 
+TEST(QuickTimeLifeCycle, ALibraryWithoutEveryEntryIsNotInstalled)
+{
+  RunFresh([] {
+    setenv(kQTLibraryVariable, TL_QUICKTIME_FAKE, 1);
+    setenv("TL_TEST_FAKE_PARTIAL", "1", 1);
+    EXPECT_EQ(StartQuickTime(), kQTNotInstalledErr);
+    EXPECT_EQ(QT(), nullptr);
+    LONG theCount = -1;
+    EXPECT_EQ(GetExporterInfo(-1, nullptr, nullptr, &theCount), kQTNotInstalledErr);
+  });
+}
+
 // --- Format choice ---------------------------------------------------------------
 
 // A 4 x 4 24-bit bitmap file, 2835 dots per metre (72 per inch).

@@ -41,6 +41,9 @@ TEST(Transform, EachStepMapsItsWorkedPoints)
     {"rotate 90", Made([](Transform& t) { t.Rotate(90, 0, 0); }), 1, 0, 0, 1},
     {"rotate 180 about (50, 50)", Made([](Transform& t) { t.Rotate(180, 50, 50); }), 0, 0, 100, 100},
     {"scale about (10, 10)", Made([](Transform& t) { t.Scale(2, 2, 10, 10); }), 0, 0, -10, -10},
+    // After a turn the linear part is scaled on the source side: x before it turns.
+    {"rotate 90, then scale x", Made([](Transform& t) { t.Rotate(90, 0, 0); t.Scale(2, 1, 0, 0); }), 1, 0, 0, 2},
+    {"rotate 90, then scale y", Made([](Transform& t) { t.Rotate(90, 0, 0); t.Scale(1, 3, 0, 0); }), 0, 1, -3, 0},
     {"skew", Made([](Transform& t) { t.Skew(0.5f, 0, 0, 0); }), 0, 10, 5, 10},
     {"skew about y 10", Made([](Transform& t) { t.Skew(1, 0, 0, 10); }), 0, 20, 10, 20},
     {"translations add", Made([](Transform& t) { t.Translate(3, -4); t.Translate(1, 1); }), 0, 0, 4, -3},

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <clocale>
 #include <string>
 #include <vector>
@@ -118,6 +119,16 @@ TEST(Utilities, FormatsKeywordsBack)
                                                   {4, "16"},         {2, "4"},          {1, "2"},  {0, "1"}};
   for (const auto& [theDepth, theText] : kDepths)
     EXPECT_EQ(FormatDepth(theDepth), theText) << theDepth;
+
+  // Every colour space by its number; outside the table an assertion and nothing.
+  const char* const kSpaces[] = {"Undefined", "RGB", "Gray", "Transparent", "OHTA", "XYZ", "YCbCr",
+                                 "YCC",       "YIQ", "YPbPr", "YUV",        "CMYK", "sRGB"};
+  for (LONG i = 0; i < static_cast<LONG>(std::size(kSpaces)); ++i)
+    EXPECT_EQ(FormatColorSpace(i), kSpaces[i]) << i;
+  tltest::EventWatcher theWatcher;
+  EXPECT_EQ(FormatColorSpace(13), "");
+  EXPECT_EQ(FormatColorSpace(-1), "");
+  EXPECT_EQ(theWatcher.NewTexts().size(), 2u);
 }
 
 TEST(Utilities, ParsesColours)
@@ -165,14 +176,13 @@ TEST(Utilities, FormatsColoursAsPercentagesWhateverTheLocale)
     {{65535, 65535, 65535, 65535}, "100.0,100.0,100.0,100.0"}, {{65280, 0, 0, 65535}, "100.0,0.0,0.0,100.0"},
     {{0x8888, 0xCCCC, 0x4444, 32768}, "53.5,80.3,26.8,50.2"}, {{32767, 0, 0, 0}, "50.2,0.0,0.0,0.0"},
   };
-  const char* theLocale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  ASSERT_TRUE(tltest::SwitchToCommaLocale(LC_NUMERIC));
   for (const auto& [theColor, theText] : kCases)
     EXPECT_EQ(FormatColor(theColor), theText) << Describe(theColor);
   float theValue = 0;
   EXPECT_TRUE(ParseFloat("1.5", theValue));
   EXPECT_EQ(theValue, 1.5f);
-  if (theLocale)
-    std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_NUMERIC, "C");
   ColorValue thePattern;
   thePattern.mTag = 3;
   EXPECT_EQ(FormatColor(thePattern), "pattern");
@@ -218,6 +228,14 @@ TEST(Utilities, ParsesNumbersWith32BitSemantics)
       EXPECT_EQ(theValue, theCase.mValue) << theCase.mText;
     }
   }
+  // FLT_MIN itself is read, and reported.
+  tltest::EventWatcher theWatcher;
+  float theSmallest = 0;
+  EXPECT_TRUE(ParseFloat("1.1754944e-38", theSmallest));
+  EXPECT_EQ(theSmallest, FLT_MIN);
+  const std::vector<std::string> theReports = theWatcher.NewTexts();
+  ASSERT_EQ(theReports.size(), 1u);
+  EXPECT_NE(theReports[0].find("(theVal != FLT_MIN)"), std::string::npos) << theReports[0];
 
   const std::pair<const char*, LONG> kQualities[] = {{"abc", 512}, {"200", 1024}, {"-10", 0},    {"100", 1024},
                                                      {"50", 512},  {"75", 768},   {"HIGH", 768}, {"", 512}};

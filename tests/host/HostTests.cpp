@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <fstream>
 
 namespace {
 
@@ -135,6 +136,24 @@ TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)
     EXPECT_NE(theResult.mErr.find(theCase.mContains), std::string::npos) << theResult.mErr;
     EXPECT_EQ(std::count(theResult.mErr.begin(), theResult.mErr.end(), '\n'), 1) << theResult.mErr;
   }
+}
+
+// A registry that cannot be read is not a ProgID that is not registered: the
+// page is told what failed, in the registry's own words.
+TEST(HostRegistry, AnUnreadableRegistrySaysSo)
+{
+  const std::string theHome = tltest::MakeTempFolder("broken-registry");
+  {
+    std::ofstream theDatabase(theHome + "/registry.db", std::ios::binary);
+    theDatabase << std::string(8192, 'x');
+  }
+  RunResult theResult = RunProgram({TL_TLSCRIPT, Page("unknown-progid.js")}, {"TESSALINE_HOME=" + theHome});
+  EXPECT_EQ(theResult.mStatus, 1);
+  EXPECT_EQ(theResult.mErr.rfind("Server.CreateObject: Cannot create 'TLTest.Nothing': the registry cannot be read: "
+                                 "The registry is corrupted.",
+                                 0),
+            0u)
+    << theResult.mErr;
 }
 
 TEST(HostCommandLine, WrongUseIsAnError)

@@ -159,6 +159,23 @@ TEST_F(Operations, AFailedLogonSaysWhoTheProcessRunsAs)
   EXPECT_TRUE(theText.ends_with("Parameters={user=tl4nosuchuser password=****} " + mCanvas)) << theText;
 }
 
+// A NUL inside the parameter string reaches the parser, which refuses the
+// whole string; the message shows no password around it.
+TEST_F(Operations, ANulInTheParameterStringStopsTheWork)
+{
+  using namespace std::string_literals;
+  for (const std::string& theText : {"width=10\0height=20"s, "user=x password=se\0cret"s}) {
+    SCOPED_TRACE(testing::PrintToString(theText));
+    TestOperation theOp;
+    EXPECT_EQ(theOp.SetParameters(theText), ParameterParser::kNulCharacter);
+    theOp.Run(mWorld, nullptr);
+    EXPECT_EQ(theOp.mRuns, 0);
+    const std::string theMessage = theOp.GetError()->GetText();
+    EXPECT_NE(theMessage.find("Parameter string holds a NUL character at character "), std::string::npos) << theMessage;
+    EXPECT_EQ(theMessage.find("cret"), std::string::npos) << theMessage;
+  }
+}
+
 // Wherever a password stands in the parameter string, and however the string
 // fails, no text of the operation shows it; the work still gets it.
 TEST_F(Operations, ThePasswordLeavesNoTrace)

@@ -269,6 +269,37 @@ TEST(Files, TemporaryFilesArePrivateAndDeletedOnClose)
   EXPECT_EQ(tltest::ReadFile(thePath), "someone else's");
 }
 
+// A process that ends normally without closing them (exit, a return from
+// main, quick_exit) removes its delete-on-close files; a forked child's exit
+// leaves its parent's alone.
+TEST(Files, DeleteOnCloseFilesGoAtProcessExit)
+{
+  const std::string theFolder = tltest::MakeTempFolder("delete-at-exit");
+  const std::pair<const char*, void (*)()> kExits[] = {
+    {"exit", [] { std::exit(0); }}, {"quick_exit", [] { std::quick_exit(0); }}};
+  for (const auto& [theName, theExit] : kExits) {
+    const std::string thePath = theFolder + "/" + theName;
+    EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([&, theExit = theExit] {
+      if (Open(thePath, GENERIC_WRITE, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE) == INVALID_HANDLE_VALUE)
+        return 1;
+      theExit();
+      return 2;
+    }))) << theName;
+    EXPECT_FALSE(Exists(thePath)) << theName;
+  }
+
+  const std::string theParents = theFolder + "/parent";
+  HANDLE theFile = Open(theParents, GENERIC_WRITE, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
+  ASSERT_NE(theFile, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
+    std::exit(0);
+    return 1;
+  })));
+  EXPECT_TRUE(Exists(theParents));
+  EXPECT_TRUE(CloseHandle(theFile));
+  EXPECT_FALSE(Exists(theParents));
+}
+
 TEST(Files, ReadOnlyMappingsAndTheirViews)
 {
   std::string theFolder = tltest::MakeTempFolder("mapping");

@@ -1,6 +1,7 @@
 #include "tests/platform/GdiTestDibs.h"
 
 #include <bit>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -205,6 +206,34 @@ std::string Hex(std::uint32_t inValue)
   char theText[16];
   std::snprintf(theText, sizeof(theText), "0x%08x", inValue);
   return theText;
+}
+
+::testing::AssertionResult Holds(const Dib& inTarget, LONG inX, LONG inY, std::uint32_t inSource, bool inKeepsAlpha)
+{
+  const Layout& theLayout = inTarget.GetLayout();
+  const std::uint32_t theActual = inTarget.Get(inX, inY);
+  if (theLayout.mBits <= 8) {
+    const RGBQUAD& q = theLayout.mTable[NearestIndex(theLayout.mTable, inSource)];
+    const std::uint32_t theWanted = (static_cast<std::uint32_t>(q.rgbRed) << 16) | (q.rgbGreen << 8) | q.rgbBlue;
+    if (theActual == theWanted)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "at " << inX << "," << inY << " source " << Hex(inSource) << " gave "
+                                         << Hex(theActual) << ", nearest entry is " << Hex(theWanted);
+  }
+  for (int c = 0; c < 3; ++c) {
+    const int theShift = 16 - 8 * c;
+    const int theError = std::abs(int((theActual >> theShift) & 0xFF) - int((inSource >> theShift) & 0xFF));
+    if (theError > ChannelTolerance(theLayout.mMasks[c]))
+      return ::testing::AssertionFailure() << "at " << inX << "," << inY << " source " << Hex(inSource) << " gave "
+                                           << Hex(theActual);
+  }
+  if (theLayout.mBits == 32) {
+    const std::uint32_t theAlpha = inKeepsAlpha ? inSource >> 24 : 0;
+    if ((theActual >> 24) != theAlpha)
+      return ::testing::AssertionFailure() << "at " << inX << "," << inY << " alpha of " << Hex(theActual)
+                                           << ", wanted " << Hex(theAlpha);
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace gditest

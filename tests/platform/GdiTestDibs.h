@@ -6,6 +6,8 @@
 
 #include "platform/gdi/Gdi.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,5 +73,10 @@ int NearestIndex(const std::vector<RGBQUAD>& inTable, std::uint32_t inColor);
 int ChannelTolerance(DWORD inMask);
 
 std::string Hex(std::uint32_t inValue);
+
+// What the target should hold for a source colour: the nearest table entry
+// for indexed targets, the colour within the channels' precision otherwise,
+// and on 32-bit targets the source's alpha (inKeepsAlpha) or 0.
+::testing::AssertionResult Holds(const Dib& inTarget, LONG inX, LONG inY, std::uint32_t inSource, bool inKeepsAlpha);
 
 }  // namespace gditest

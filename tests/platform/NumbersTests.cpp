@@ -1,4 +1,5 @@
 #include "platform/base/Numbers.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,10 @@ TEST(Numbers, ScansPlainDecimals)
     {"2E-2x", ScanStatus::kOk, 4, 0.02},
     {"1e999", ScanStatus::kOutOfRange, 5, std::numeric_limits<double>::max()},
     {"1e-999", ScanStatus::kOk, 6, 0.0},
+    // Subnormals keep their value (strtod's ERANGE for them is no underflow to 0).
+    {"4.94065645841247E-324", ScanStatus::kOk, 21, std::numeric_limits<double>::denorm_min()},
+    {"1e-310", ScanStatus::kOk, 6, 1e-310},
+    {"-2.2250738585072009e-308", ScanStatus::kOk, 24, -2.2250738585072009e-308},
     {".", ScanStatus::kNone, 0, 0},
     {" 1", ScanStatus::kNone, 0, 0},
     {"nan", ScanStatus::kNone, 0, 0},
@@ -54,12 +59,10 @@ TEST(Numbers, ScansIntegersInAnyBase)
 
 TEST(Numbers, IgnoresTheProcessLocale)
 {
-  // A locale with a decimal comma, where the machine has one.
-  const char* theLocale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  ASSERT_TRUE(tltest::SwitchToCommaLocale(LC_NUMERIC));
   EXPECT_EQ(FormatC("%.1f", 100.0), "100.0");
   double theValue = 0;
   EXPECT_EQ(ScanDouble("1.5", theValue).mUsed, 3u);
   EXPECT_EQ(theValue, 1.5);
-  if (theLocale)
-    std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_NUMERIC, "C");
 }

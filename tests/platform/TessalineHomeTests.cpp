@@ -1,9 +1,12 @@
 #include "platform/base/TessalineHome.h"
 #include "platform/base/WinError.h"
+#include "platform/eventlog/EventLog.h"
+#include "platform/registry/RegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,4 +125,41 @@ TEST(TessalineHome, PrivateFallbackThatCannotBeMadeGivesAnError)
     return GetTessalineHome(theHome) == ERROR_ACCESS_DENIED && theHome.empty() ? 0 : 1;
   });
   EXPECT_TRUE(tltest::Succeeded(theChild));
+}
+
+// A machine-wide store is a setgid folder of the store's group. Whoever
+// makes registry.db and events.log, under whatever umask, they are the
+// group's to write: a member of the group who is not their owner sets a
+// value and writes an event.
+TEST(TessalineHome, MachineWideStoreIsSharedWithItsGroup)
+{
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to hand the store to another user's group";
+  const passwd* theMember = getpwnam("nobody");
+  ASSERT_NE(theMember, nullptr);
+  const std::string theHome = tltest::MakeTempFolder("store");
+  ASSERT_EQ(chown(theHome.c_str(), 0, theMember->pw_gid), 0);
+  ASSERT_EQ(chmod(theHome.c_str(), 02770), 0);
+  setenv("TESSALINE_HOME", theHome.c_str(), 1);
+  umask(022);
+
+  auto Write = [](const char* inName, const char* inEvent) {
+    RegistryKey theKey;
+    HANDLE theSource = RegisterEventSourceA(nullptr, "Tessaline");
+    LPCSTR theStrings[] = {inEvent};
+    const bool theDone = theKey.Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared") == ERROR_SUCCESS &&
+                         theKey.WriteString(inName, "yes") == ERROR_SUCCESS && theSource &&
+                         ReportEventA(theSource, EVENTLOG_INFORMATION_TYPE, 1, 4096, nullptr, 1, 0, theStrings,
+                                      nullptr);
+    if (theSource)
+      DeregisterEventSource(theSource);
+    return theDone;
+  };
+  ASSERT_TRUE(Write("ByOwner", "written by the owner"));
+  for (const char* theFile : {"/registry.db", "/events.log"})
+    EXPECT_EQ(ModeOf(theHome + theFile), 0660u) << theFile;
+
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunAsNobody([&] { return Write("ByMember", "written by a member") ? 0 : 1; })));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", "ByMember").value_or(""), "yes");
+  EXPECT_NE(tltest::ReadFile(theHome + "/events.log").find("written by a member"), std::string::npos);
 }

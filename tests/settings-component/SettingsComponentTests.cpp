@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -322,6 +324,33 @@ TEST_F(SettingsPages, TheExamplePageSetsOnePreferenceOrExplainsTheMistake)
   }
 }
 
+// The component's puts always succeed; the page reads each value back, so a
+// store its user may only read fails the page instead of reporting a change.
+TEST_F(SettingsPages, TheExamplePageFailsWhenTheValueDoesNotTake)
+{
+  if (!tltest::IsRoot())
+    GTEST_SKIP() << "needs root to run the page as nobody";
+  ASSERT_EQ(chmod((tltest::TestHome() + "/registry.db").c_str(), 0644), 0);
+  std::vector<std::string> theCommand = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  for (const std::string& thePart : PageCommand(kExamplePage, {"MaxSize", "99"}))
+    theCommand.push_back(thePart);
+  RunResult theResult = RunProgram(theCommand);
+  EXPECT_EQ(theResult.mStatus, 1);
+  const std::string theKept = std::to_string(GetPrefLong("MaxSize", 2000));
+  EXPECT_EQ(theResult.mErr,
+            "preferences.js: MaxSize was not stored: it still reads \"" + theKept + "\" (is the store read-only?)\n");
+  EXPECT_EQ(theResult.mOut.find("Set MaxSize"), std::string::npos) << theResult.mOut;
+}
+
+// A folder reads back expanded and with its final "/": that is the value set.
+TEST_F(SettingsPages, TheExamplePageTakesFoldersAsTheyReadBack)
+{
+  for (const char* theFolder : {"%TL_TEST_FOLDER%/logs", "/srv/a.b (c)/", ""}) {
+    RunResult theResult = RunProgram(PageCommand(kExamplePage, {"LogDirectory", theFolder}), {"TL_TEST_FOLDER=/srv"});
+    EXPECT_EQ(theResult.mStatus, 0) << theFolder << ": " << theResult.mErr;
+  }
+}
+
 TEST_F(SettingsPages, EveryWriteReadsBackAndIsSeenByTheCore)
 {
   RunResult theResult = RunProgram(PageCommand(TestPage("write-all.js")), {"TL_TEST_FOLDER=/srv/pictures"});
@@ -358,6 +387,9 @@ TEST_F(SettingsPages, QuickTimeReport)
       {{theStandIn, "TL_TEST_QUICKTIME_EXPORTERS=40", "TL_TEST_QUICKTIME_VERSION=6.5.2"},
        "QuickTime 6.5.2 Full Installation"},
       {{theStandIn, "TL_TEST_QUICKTIME_VERSION=six"}, "QuickTime Not Installed (-50)"},
+      // A library without every entry the core calls is no QuickTime.
+      {{std::string("TESSALINE_QUICKTIME=") + TL_QUICKTIME_FAKE, "TL_TEST_FAKE_PARTIAL=1"},
+       "QuickTime Not Installed (-2096)"},
   };
   for (const auto& [theEnvironment, theReport] : kCases) {
     SCOPED_TRACE(testing::PrintToString(theEnvironment));

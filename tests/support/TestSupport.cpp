@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <clocale>
+#include <cstring>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -86,6 +88,17 @@ ChildResult RunAsNobody(const std::function<int()>& inBody)
         _exit(98);
     },
     inBody);
+}
+
+::testing::AssertionResult SwitchToCommaLocale(int inCategory)
+{
+  if (!std::setlocale(inCategory, kCommaLocale))
+    return ::testing::AssertionFailure() << "the locale " << kCommaLocale
+                                         << " is not installed (scripts/setup.sh generates it)";
+  const char* thePoint = std::localeconv()->decimal_point;
+  if (std::strcmp(thePoint, ",") != 0 && (inCategory == LC_NUMERIC || inCategory == LC_ALL))
+    return ::testing::AssertionFailure() << kCommaLocale << " writes the decimal point as \"" << thePoint << "\"";
+  return ::testing::AssertionSuccess();
 }
 
 bool IsRoot()

@@ -32,6 +32,13 @@ ChildResult RunAsNobody(const std::function<int()>& inBody);
 
 bool IsRoot();
 
+// The locale of these tests that writes numbers with a decimal comma.
+inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
+// Switches the category (LC_NUMERIC, LC_ALL ...) to kCommaLocale; a failure
+// says why (the locale missing, or not using ','), so that a test of locale
+// independence never passes without a locale to be independent of.
+::testing::AssertionResult SwitchToCommaLocale(int inCategory);
+
 // Success when the child exited with status 0; else how it ended.
 ::testing::AssertionResult Succeeded(const ChildResult& inChild);
 

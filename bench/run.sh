@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Every benchmark in one run, side by side, after a line naming the machine
+# (processor, cores, load) and the date, which bench/README.md quotes with
+# the figures:
+#   bench/run.sh [build folder]      (build-bench/ by default: a Release build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-bench}
+
+echo "== $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg);" \
+  "$(date -u '+%Y-%m-%d %H:%M UTC')"
+"$root/bench/kernels/run.sh" "$build"
+cmake --build "$build" --target tl_bench_reduce_colors tl_bench_gdi >/dev/null
+echo
+echo "== colour reduction against ImageMagick"
+"$build/bin/tl_bench_reduce_colors"
+echo
+echo "== GDI text and ellipses against MagickCore"
+"$build/bin/tl_bench_gdi"
+echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -51,26 +51,37 @@ TEST(NamedMutex, NestingCountsAndCloseReleasesEveryLevel)
 
 TEST(NamedMutex, TwoProcessesContendWithTimeOuts)
 {
-  // This process holds the mutex for 400 ms on a thread of its own while a
-  // child asks for it, first with a short time-out, then with a long one.
+  // This process holds the mutex on a thread of its own while a child asks
+  // for it, first with a short time-out, then with a long one. The holder
+  // lets go 200 ms after the child says its short wait is over, however long
+  // the child took to start.
+  int theShortWaitOver[2];
+  ASSERT_EQ(pipe(theShortWaitOver), 0);
   std::promise<void> theHeld;
   std::thread theHolder([&] {
     NamedMutex theLock("QTInitMutex", 600000);
     ASSERT_TRUE(theLock.Acquire());
     theHeld.set_value();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    char theByte;
+    (void)read(theShortWaitOver[0], &theByte, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   });
   theHeld.get_future().wait();
-  tltest::ChildResult theChild = tltest::RunInChild([] {
-    if (NamedMutex("QTInitMutex", 50).Acquire())
-      return 1;
+  tltest::ChildResult theChild = tltest::RunInChild([&] {
+    bool theShortWaitTook = NamedMutex("QTInitMutex", 50).Acquire();
     Clock::time_point theStart = Clock::now();
+    if (write(theShortWaitOver[1], "x", 1) != 1 || theShortWaitTook)
+      return 1;
     NamedMutex theLock("QTInitMutex", 15000);
     if (!theLock.Acquire() || !theLock.Existed())
       return 2;
     return MillisecondsSince(theStart) >= 100 ? 0 : 3;
   });
+  if (!theChild.mExited || theChild.mStatus == 1)
+    (void)write(theShortWaitOver[1], "x", 1);
   theHolder.join();
+  close(theShortWaitOver[0]);
+  close(theShortWaitOver[1]);
   EXPECT_TRUE(theChild.mExited);
   EXPECT_EQ(theChild.mStatus, 0)
     << "1: the short wait succeeded, 2: the long wait failed or made the mutex, 3: it did not wait";

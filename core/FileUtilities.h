@@ -43,7 +43,7 @@ bool WriteWholeFile(const char* inPath, const void* inData, DWORD inLength);
 // and no bytes when it cannot be read whole or a writer holds it, and with
 // ERROR_ARITHMETIC_OVERFLOW, before anything is read, when it is longer than
 // inMaxLength bytes.
-bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData, DWORD inMaxLength = 0xFFFFFFFE);
+bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData, DWORD inMaxLength = 0xFFFFFFFF);
 
 // True when inPath is a regular file that can be opened for reading.
 bool FileExists(const char* inPath);

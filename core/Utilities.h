@@ -105,15 +105,6 @@ std::string FormatDepth(LONG inDepth);
 std::string FormatColorSpace(LONG inColorSpace);
 std::string FormatCharset(LONG inCharset);
 
-// ---- Colour channels, as colour texts give them
-
-// trunc(clamp(p, 0, 100) x 0.01 x 65535) with 0.01 in single precision: 100
-// gives 65534; NaN gives 0.
-WORD ChannelFromPercent(float inPercent);
-// c x 100 / 65280 with 1/65280 in single precision, held to 0..100: both
-// 65280 and 65535 give 100.
-double PercentFromChannel(WORD inChannel);
-
 // ---- Counts and depths
 
 LONG BitsForColorCount(LONG inCount);

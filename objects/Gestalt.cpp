@@ -4,6 +4,7 @@
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/FontNames.h"
+#include "core/ImageMagick.h"
 #include "core/Preferences.h"
 #include "core/QTUtils.h"
 #include "core/Utilities.h"
@@ -72,6 +73,18 @@ HRESULT AddTexts(Collection& ioList, const std::vector<std::string>& inTexts)
   return S_OK;
 }
 
+// Appends every description of inList in its order; the first failure ends it.
+HRESULT AddFormats(Exporters& ioExporters, FormatList& inList)
+{
+  std::string theText;
+  for (LONG theIndex = 0; theIndex < inList.GetCount(); ++theIndex) {
+    inList.GetDescription(theIndex, theText);
+    if (HRESULT theResult = ioExporters.Add(theText); FAILED(theResult))
+      return theResult;
+  }
+  return S_OK;
+}
+
 // A new collection T, filled by inFill (which answers an HRESULT), handed out
 // as IDispatch; any failure is the get-property error inLabel with the
 // HRESULT as the Windows code, and the half-filled collection goes.
@@ -137,7 +150,11 @@ HRESULT Gestalt::get_GraphicsExporters(IDispatch** outExporters)
 {
   return MethodFrame(kGestaltReporter, [&] {
     return HandOutCollection<Exporters>("Info Exporters", outExporters, [](Exporters& ioExporters) {
-      return AddTexts(ioExporters, {"GIF", "JPG"});
+      MagickFormatList theMagickFormats;
+      HRESULT theResult = AddFormats(ioExporters, theMagickFormats);
+      if (SUCCEEDED(theResult))
+        theResult = AddTexts(ioExporters, {"GIF", "JPG"});
+      return theResult;
     });
   });
 }

@@ -21,15 +21,6 @@ const char* FileName(const char* inPath)
   return theSlash ? theSlash + 1 : inPath;
 }
 
-// The value of an [in] VARIANT converted to inType.
-Variant Converted(const VARIANT& inValue, VARTYPE inType)
-{
-  Variant theConverted;
-  if (HRESULT theResult = VariantChangeType(theConverted.Get(), VariantDeref(&inValue), 0, inType); FAILED(theResult))
-    throw _com_error(theResult);
-  return theConverted;
-}
-
 }  // namespace
 
 HRESULT ErrorReporter::ReportError(std::string_view inText, HRESULT inResult) const
@@ -90,12 +81,10 @@ std::string VariantText(const VARIANT& inValue)
 
 LONG VariantLong(const VARIANT& inValue)
 {
-  return Converted(inValue, VT_I4)->lVal;
-}
-
-FLOAT VariantFloat(const VARIANT& inValue)
-{
-  return Converted(inValue, VT_R4)->fltVal;
+  Variant theConverted;
+  if (HRESULT theResult = VariantChangeType(theConverted.Get(), VariantDeref(&inValue), 0, VT_I4); FAILED(theResult))
+    throw _com_error(theResult);
+  return theConverted->lVal;
 }
 
 void SetTextResult(VARIANT* outValue, std::string_view inText)
@@ -113,13 +102,6 @@ void SetLongResult(VARIANT* outValue, LONG inValue)
   VariantInit(outValue);
   outValue->vt = VT_I4;
   outValue->lVal = inValue;
-}
-
-void SetFloatResult(VARIANT* outValue, FLOAT inValue)
-{
-  VariantInit(outValue);
-  outValue->vt = VT_R4;
-  outValue->fltVal = inValue;
 }
 
 void SetBoolResult(VARIANT* outValue, bool inValue)

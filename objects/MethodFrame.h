@@ -77,11 +77,8 @@ HRESULT MethodFrame(const ErrorReporter& inReporter, Body&& inBody,
 std::string VariantText(const VARIANT& inValue);
 // The value of an [in] VARIANT converted to a 32-bit integer.
 LONG VariantLong(const VARIANT& inValue);
-// The value of an [in] VARIANT converted to a single-precision number.
-FLOAT VariantFloat(const VARIANT& inValue);
 
 // Results into an [out] VARIANT, which holds nothing of value before.
 void SetTextResult(VARIANT* outValue, std::string_view inText);
 void SetLongResult(VARIANT* outValue, LONG inValue);
-void SetFloatResult(VARIANT* outValue, FLOAT inValue);
 void SetBoolResult(VARIANT* outValue, bool inValue);

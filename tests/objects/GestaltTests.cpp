@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,8 +93,15 @@ TEST_F(GestaltPages, ExportersListQuickTimesThenTheLibrarysOwnFormats)
     EXPECT_EQ(theLines.back(), "past the end: -2147467259 Tessaline4.Exporters.1");
 
     const std::vector<std::string> theItems(theLines.begin() + 1, theLines.end() - 2);
-    EXPECT_EQ(std::vector<std::string>(theItems.begin(), theItems.begin() + std::ssize(theQuickTime)), theQuickTime);
-    EXPECT_EQ(std::vector<std::string>(theItems.end() - 2, theItems.end()), (std::vector<std::string>{"GIF", "JPG"}));
+    const auto theMagickBegin = theItems.begin() + std::ssize(theQuickTime);
+    const auto theMagickEnd = theItems.end() - 2;
+    EXPECT_EQ(std::vector<std::string>(theItems.begin(), theMagickBegin), theQuickTime);
+    EXPECT_EQ(std::vector<std::string>(theMagickEnd, theItems.end()), (std::vector<std::string>{"GIF", "JPG"}));
+    for (auto theItem = theMagickBegin; theItem != theMagickEnd; ++theItem)
+      EXPECT_NE(theItem->find(" - "), std::string::npos) << "not an ImageMagick format: " << *theItem;
+    EXPECT_TRUE(std::any_of(theMagickBegin, theMagickEnd, [](const std::string& inItem) {
+      return inItem.starts_with("PNG - ");
+    })) << theResult.mOut;
   }
 }
 

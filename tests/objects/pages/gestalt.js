@@ -36,6 +36,7 @@ function fonts(inCharset) {
 fonts();
 fonts("RUSSIAN");
 fonts(7);
+fonts("THAI");
 line("TextCharset 134: " + (gestalt.TextCharset = 134, gestalt.TextCharset) + ", xyz: " +
      (gestalt.TextCharset = "xyz", gestalt.TextCharset));
 

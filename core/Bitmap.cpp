@@ -5,6 +5,7 @@
 #include "core/BitmapQT.h"
 #include "core/BitmapWN.h"
 #include "core/EventLog.h"
+#include "core/PixelLock.h"
 #include "core/QTUtils.h"
 #include "core/SystemUtilities.h"
 #include "platform/base/LastError.h"
@@ -22,12 +23,6 @@ constexpr DWORD kPFDFlagsNeeded = PFD_SUPPORT_OPENGL | PFD_SUPPORT_GDI | PFD_DRA
 LONG ShiftOf(DWORD inMask)
 {
   return inMask ? std::countr_zero(inMask) : -1;
-}
-
-// The 8-bit channel of a pixel word under a mask; 0 for an empty mask.
-DWORD ChannelOf(DWORD inWord, DWORD inMask, LONG inShift)
-{
-  return inMask ? ((inWord & inMask) >> inShift) & 0xFF : 0;
 }
 
 // The 32-bit DIB section of a handle whose rows are whole words; false for

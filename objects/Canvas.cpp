@@ -2,7 +2,11 @@
 
 #include "core/FontNames.h"
 #include "core/QTUtils.h"
+#include "objects/GetInfo.h"
 #include "objects/MiscOps.h"
+#include "objects/ReduceColors.h"
+#include "objects/Select.h"
+#include "platform/automation/ComError.h"
 #include "platform/base/SystemText.h"
 #include "platform/base/Utf8.h"
 
@@ -496,17 +500,71 @@ HRESULT Canvas::GetAs(VARIANT*, VARIANT*, VARIANT*)
   return NotBuilt();
 }
 
-HRESULT Canvas::Select(VARIANT*, VARIANT*)
+HRESULT Canvas::Select(VARIANT* inType, VARIANT* inParams)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inType || !inParams)
+      return E_POINTER;
+    ::Select theOp;  // the operation, not this method
+    SetupOp(theOp);
+    theOp.SetSelectionType(VariantText(*inType).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    return RunAndReport(theOp);
+  });
 }
 
-HRESULT Canvas::ReduceColors(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::ReduceColors(VARIANT* inPalette, VARIANT* inColors, VARIANT* inDither)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inPalette || !inColors || !inDither)
+      return E_POINTER;
+    ::ReduceColors theOp;  // the operation, not this method
+    LONG theColors = 0;
+    if (!ParseLong(VariantText(*inColors), theColors))
+      return kCanvasReporter.ReportError("Unable to understand number of colors", E_FAIL);
+    LONG theDither = 0;
+    if (!ParseBool(VariantText(*inDither), theDither))
+      return kCanvasReporter.ReportError("Unable to understand whether to dither", E_FAIL);
+    BYTE* theData = nullptr;
+    LONG theLength = 0;
+    const bool theHasData = SUCCEEDED(AccessVARIANT(*inPalette, theData, theLength));
+    struct Unaccess {
+      const VARIANT* mPalette;
+      ~Unaccess()
+      {
+        if (mPalette)
+          UnaccessVARIANT(*mPalette);
+      }
+    } theUnaccess{theHasData ? inPalette : nullptr};
+    SetupOp(theOp);
+    if (theHasData)
+      theOp.SetPaletteData(theData, theLength);
+    else
+      theOp.SetPaletteType(VariantText(*inPalette).c_str());
+    theOp.SetColors(theColors);
+    theOp.SetDither(theDither);
+    return RunAndReport(theOp);
+  });
 }
 
-HRESULT Canvas::GetInfo(VARIANT*, VARIANT*)
+HRESULT Canvas::GetInfo(VARIANT* inType, VARIANT* outInfo)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inType || !outInfo)
+      return E_POINTER;
+    ::GetInfo theOp;  // the operation, not this method
+    SetupOp(theOp);
+    theOp.SetType(VariantText(*inType).c_str());
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    if (theOp.HasData()) {
+      if (HRESULT theResult = PtrToVARIANT(theOp.GetDataPtr(), theOp.GetDataSize(), outInfo); FAILED(theResult))
+        throw _com_error(theResult);
+    } else if (theOp.HasText()) {
+      SetTextResult(outInfo, theOp.GetResultText());
+    } else {
+      VariantInit(outInfo);
+    }
+    return S_OK;
+  });
 }

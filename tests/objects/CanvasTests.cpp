@@ -1,10 +1,11 @@
 // The Canvas object in-process, called by name as a script calls it: what
 // the pages cannot reach (null pointers, the defaults an operation gets, the
-// pixels' depth, a failing resize).
+// pixels' depth, a failing resize, the locks of a byte array).
 
 #include "objects/Canvas.h"
 #include "objects/Operation.h"
 #include "objects/SelfRegistration.h"
+#include "platform/automation/SafeArray.h"
 #include "platform/base/WinError.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,33 @@ TEST_F(CanvasObject, DepthPutsConvertThePixelsAndAFailedResizeKeepsTheNewSize)
             "A Windows error occurred that indicates that there was not enough memory (8).\n\n\n"
             "Set Canvas Height  =  100000");
   EXPECT_EQ(GetText("Height"), "100000") << "the new height stays set";
+}
+
+TEST_F(CanvasObject, SelectionReductionAndInformationRefuseNullsAndGiveThePaletteBack)
+{
+  Variant theText("all");
+  EXPECT_EQ(mCanvas->Select(nullptr, theText.Get()), E_POINTER);
+  EXPECT_EQ(mCanvas->Select(theText.Get(), nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->ReduceColors(theText.Get(), theText.Get(), nullptr), E_POINTER);
+  EXPECT_EQ(mCanvas->GetInfo(theText.Get(), nullptr), E_POINTER);
+
+  // The bytes are read in place, and unlocked after a success and a failure alike.
+  ASSERT_EQ(Put("Width", Variant(LONG{20})), S_OK);
+  ASSERT_EQ(Put("Height", Variant(LONG{20})), S_OK);
+  for (const auto& [theLength, theResult] : {std::pair{6u, S_OK}, std::pair{2u, E_FAIL}}) {
+    Variant thePalette;
+    thePalette.Set(VT_ARRAY | VT_UI1).parray = SafeArrayCreateVector(VT_UI1, 0, theLength);
+    Variant theColors("16");
+    Variant theDither("no");
+    EXPECT_EQ(mCanvas->ReduceColors(thePalette.Get(), theColors.Get(), theDither.Get()), theResult);
+    EXPECT_EQ(thePalette->parray->cLocks, 0u) << theLength << " bytes";
+  }
+  Variant theInfo;
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("palette")}, &theInfo), S_OK);
+  ASSERT_EQ(theInfo.Type(), VT_ARRAY | VT_UI1);
+  EXPECT_EQ(theInfo->parray->rgsabound[0].cElements, 768u);
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("nonsense")}, &theInfo), S_OK);
+  EXPECT_EQ(theInfo.Type(), VT_EMPTY);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <fstream>
 
 namespace {
 
@@ -233,6 +234,17 @@ TEST_F(Pages, WithQuickTimeTheDitherFlagSurvivesAResize)
   const std::string theReset = "resized: dither false";
   theExpected.replace(theExpected.find(theReset), theReset.size(), "resized: dither true");
   EXPECT_EQ(theResult.mOut, theExpected);
+}
+
+// The palette file is the page's argument.
+TEST_F(Pages, SelectionReductionAndInformationAnswerInTheScriptsTypes)
+{
+  const std::string thePalette = tltest::MakeTempFolder("palette") + "/red-and-white.pal";
+  std::ofstream(thePalette, std::ios::binary) << std::string("\xFF\x00\x00\xFF\xFF\xFF", 6);
+  RunResult theResult = RunPage("selection.js", {}, {thePalette});
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, Expected("selection.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/objects/ObjectsTestSupport.h"
 
+#include "core/Bitmap.h"
 #include "core/TimedLog.h"
 #include "tests/support/TestSupport.h"
 
@@ -66,6 +67,43 @@ std::uintptr_t BadPage()
   static void* const sPage = mmap(nullptr, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE,
                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   return reinterpret_cast<std::uintptr_t>(sPage);
+}
+
+DWORD PixelWord(Bitmap& inWorld, LONG inX, LONG inY)
+{
+  LockedPixels thePixels;
+  DWORD theWord = 0;
+  if (!inWorld.LockPixels(thePixels)) {
+    ADD_FAILURE() << "no pixels";
+    return theWord;
+  }
+  if (thePixels.mPixSize == 32)
+    std::memcpy(&theWord, thePixels.mBase + inY * thePixels.mRowBytes + 4 * inX, 4);
+  inWorld.UnlockPixels();
+  return theWord;
+}
+
+void SetPixelWord(Bitmap& ioWorld, LONG inX, LONG inY, DWORD inWord)
+{
+  LockedPixels thePixels;
+  ASSERT_TRUE(ioWorld.LockPixels(thePixels));
+  ASSERT_EQ(thePixels.mPixSize, 32);
+  std::memcpy(thePixels.mBase + inY * thePixels.mRowBytes + 4 * inX, &inWord, 4);
+  ioWorld.UnlockPixels();
+}
+
+void MakePixels(Bitmap& ioWorld, LONG inWidth, LONG inHeight, LONG inDepth)
+{
+  ioWorld.SetWidth(inWidth);
+  ioWorld.SetHeight(inHeight);
+  ioWorld.SetDepth(inDepth);
+  ASSERT_EQ(ioWorld.Update(), 0);
+}
+
+void MakeRedDotPicture(Bitmap& ioWorld)
+{
+  MakePixels(ioWorld, 20, 20);
+  SetPixelWord(ioWorld, 5, 7, kRedWord);
 }
 
 }  // namespace tltest

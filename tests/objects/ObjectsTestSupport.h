@@ -1,8 +1,10 @@
 #pragma once
-// What the graphics library's suites share: the records of the log files and
-// a fault that really happens.
+// What the graphics library's suites share: the records of the log files, a
+// fault that really happens, and pixels read and written directly.
 
 #include "platform/base/WinTypes.h"
+
+class Bitmap;
 
 #include <cstdint>
 #include <string>
@@ -23,5 +25,14 @@ std::uintptr_t BadAddress();
 void CopyFromBadPage();
 // The page CopyFromBadPage reads.
 std::uintptr_t BadPage();
+
+// The word of a pixel of 32-bit pixels: B, G, R, A from its low byte.
+DWORD PixelWord(Bitmap& inWorld, LONG inX, LONG inY);
+void SetPixelWord(Bitmap& ioWorld, LONG inX, LONG inY, DWORD inWord);
+// New pixels of the size and depth in the natural colour (white unless set).
+void MakePixels(Bitmap& ioWorld, LONG inWidth, LONG inHeight, LONG inDepth = 32);
+// White 20 x 20 pixels of 32 bits with one red pixel, kRedWord, at (5,7).
+inline constexpr DWORD kRedWord = 0x00FF0000;
+void MakeRedDotPicture(Bitmap& ioWorld);
 
 }  // namespace tltest

@@ -20,7 +20,8 @@ inline constexpr DispatchMember kExportersMembers[] = {
     ExportersMembers::ReadOnly<&IExporters::get__NewEnum>(DISPID_NEWENUM, "_NewEnum", "internal property _NewEnum"),
     ExportersMembers::ReadOnly<&IExporters::get_Item>(
         DISPID_VALUE, "Item", "Returns a particular QuickTime Graphic Exporter referenced by index", {In("Index")}),
-    ExportersMembers::ReadOnly<&IExporters::get_Count>(1, "Count", "The number of QuickTime Graphic Exporters available"),
+    ExportersMembers::ReadOnly<&IExporters::get_Count>(1, "Count",
+                                                       "The number of QuickTime Graphic Exporters available"),
 };
 inline constexpr DispatchTable kExportersTable = MakeDispatchTable<IExporters>("IExporters", kExportersMembers);
 

@@ -38,7 +38,8 @@ struct IGestalt : IDispatch {
 using GestaltMembers = DispatchMembers<IGestalt>;
 #define TL_GESTALT_PROPERTY(inId, inName, inHelp) \
   GestaltMembers::Property<&IGestalt::get_##inName, &IGestalt::put_##inName>(inId, #inName, inHelp)
-#define TL_GESTALT_READONLY(inId, inName, inHelp) GestaltMembers::ReadOnly<&IGestalt::get_##inName>(inId, #inName, inHelp)
+#define TL_GESTALT_READONLY(inId, inName, inHelp) \
+  GestaltMembers::ReadOnly<&IGestalt::get_##inName>(inId, #inName, inHelp)
 inline constexpr DispatchMember kGestaltMembers[] = {
     TL_GESTALT_READONLY(1, Version, "The version of Tessaline"),
     TL_GESTALT_READONLY(2, QuickTime, "The version of QuickTime available"),

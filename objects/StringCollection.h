@@ -3,8 +3,8 @@
 // Exporters): Item (the default member, counted from 1), Count and _NewEnum
 // (an enumerator over copies of the items). An Item below 1 gives the first
 // item; past the last item, and on an empty collection, Item fails with
-// E_FAIL ("Unspecified error"). Each collection names its interface I, its member table and its
-// error reporter:
+// E_FAIL ("Unspecified error"). Each collection names its interface I, its
+// member table and its error reporter:
 //
 //   class Fonts : public StringCollection<IFonts, kFontsTable, kFontsReporter> { ... };
 

@@ -156,8 +156,8 @@ HRESULT XColor::put_RGB(VARIANT inValue)
 {
   return MethodFrame(kXColorReporter, [&] {
     const LONG theNumber = VariantLong(inValue);
-    mColor = ColorValue(ChannelFromByteAt(theNumber, 0), ChannelFromByteAt(theNumber, 8), ChannelFromByteAt(theNumber, 16),
-                        65535);
+    mColor = ColorValue(ChannelFromByteAt(theNumber, 0), ChannelFromByteAt(theNumber, 8),
+                        ChannelFromByteAt(theNumber, 16), 65535);
     return S_OK;
   });
 }

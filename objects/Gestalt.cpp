@@ -8,6 +8,7 @@
 #include "core/Preferences.h"
 #include "core/QTUtils.h"
 #include "core/Utilities.h"
+#include "objects/ByteArrayAccess.h"
 #include "objects/ClassTable.h"
 #include "objects/Exporters.h"
 #include "objects/Fonts.h"
@@ -39,29 +40,6 @@ HRESULT ReportFileFailure(const char* inName, const std::string& inPath, LONG in
   theError.MethodFailed(inName, inPath, 0, inCode);
   return kGestaltReporter.ReportError(theError.GetText(), E_FAIL);
 }
-
-// A byte-array VARIANT read in place while this lives.
-class ByteArrayAccess {
-public:
-  explicit ByteArrayAccess(const VARIANT& inData) : mData(inData), mResult(AccessVARIANT(inData, mBytes, mLength)) {}
-  ~ByteArrayAccess()
-  {
-    if (SUCCEEDED(mResult))
-      static_cast<void>(UnaccessVARIANT(mData));
-  }
-  ByteArrayAccess(const ByteArrayAccess&) = delete;
-  ByteArrayAccess& operator=(const ByteArrayAccess&) = delete;
-
-  HRESULT Result() const { return mResult; }
-  const BYTE* Bytes() const { return mBytes; }
-  DWORD Length() const { return static_cast<DWORD>(mLength); }
-
-private:
-  const VARIANT& mData;
-  BYTE* mBytes = nullptr;
-  LONG mLength = 0;
-  HRESULT mResult;
-};
 
 // Appends the texts in order; the first failure ends it.
 template <class Collection>
@@ -271,7 +249,7 @@ HRESULT Gestalt::Save(VARIANT* inPath, VARIANT* inData)
     const ByteArrayAccess theData(*inData);
     if (FAILED(theData.Result()))
       return ReportFileFailure("Gestalt Save", thePath, theData.Result());
-    if (!WriteWholeFile(thePath.c_str(), theData.Bytes(), theData.Length()))
+    if (!WriteWholeFile(thePath.c_str(), theData.Bytes(), static_cast<DWORD>(theData.Length())))
       return ReportFileFailure("Gestalt Save", thePath, LastWindowsError());
     return S_OK;
   });

@@ -3,12 +3,15 @@
 // logs the programs wrote.
 
 #include "core/Preferences.h"
+#include "objects/ClassTable.h"
 #include "objects/SelfRegistration.h"
+#include "platform/automation/Guid.h"
 #include "platform/base/WinError.h"
 #include "platform/registry/Registry.h"
 #include "tests/core/EventWatcher.h"
 #include "tests/objects/ObjectsTestSupport.h"
 #include "tests/objects/PageSupport.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/RegistryKeys.h"
 #include "tests/support/TestSupport.h"
 
@@ -23,6 +26,7 @@ namespace {
 using tltest::Expected;
 using tltest::Registration;
 using tltest::RunPage;
+using tltest::RunProgram;
 using tltest::RunResult;
 
 const std::string kClassKey = "CLSID\\{CBF60B0F-D3A1-46f8-8808-765749F9A0BA}";
@@ -85,41 +89,32 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
   EXPECT_EQ(tltest::RegistryText(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile"), theModule);
 
   const std::set<std::string> theRegistered = AllKeys();
-  std::set<std::string> theNewKeys = {
-      "CLSID", kClassKey, kClassKey + "\\InprocServer32", kClassKey + "\\ProgID", kClassKey + "\\Programmable",
-      kClassKey + "\\TypeLib", kClassKey + "\\VersionIndependentProgID", kCategoryKey,
-      kCategoryKey + "\\Implemented Categories",
-      kCategoryKey + "\\Implemented Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "Interface", kInterfaceKey,
-      kInterfaceKey + "\\TypeLib", "Tessaline4.Canvas", "Tessaline4.Canvas\\CLSID", "Tessaline4.Canvas\\CurVer",
-      "Tessaline4.Canvas.1", "Tessaline4.Canvas.1\\CLSID", "TypeLib", kLibraryKey, kLibraryKey + "\\1.0",
-      kLibraryKey + "\\1.0\\0", kLibraryKey + "\\1.0\\0\\win32", kLibraryKey + "\\1.0\\FLAGS",
-      kLibraryKey + "\\1.0\\HELPDIR", "HKLM\\SOFTWARE", "HKLM\\SOFTWARE\\Quillbright",
+  std::set<std::string> kNew = {
+      "CLSID", kCategoryKey, kCategoryKey + "\\Implemented Categories",
+      kCategoryKey + "\\Implemented Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "Interface", "TypeLib",
+      kLibraryKey, kLibraryKey + "\\1.0", kLibraryKey + "\\1.0\\0", kLibraryKey + "\\1.0\\0\\win32",
+      kLibraryKey + "\\1.0\\FLAGS", kLibraryKey + "\\1.0\\HELPDIR", "HKLM\\SOFTWARE", "HKLM\\SOFTWARE\\Quillbright",
       "HKLM\\SOFTWARE\\Quillbright\\Tessaline", "HKLM\\SOFTWARE\\Quillbright\\Tessaline\\4.0.5", "HKLM\\SYSTEM",
       "HKLM\\SYSTEM\\CurrentControlSet", "HKLM\\SYSTEM\\CurrentControlSet\\Services",
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog",
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application", "HKLM\\" + kEventSourceKey,
   };
-  // The other classes write the same keys under their own names and ids.
-  const std::string kOtherClasses[][3] = {
-      {"Fonts", "{94467ADB-7827-44d5-8B6C-3654EFCB19B2}", "{2CCE6E40-4E8B-49C1-A76C-9D55C7C83084}"},
-      {"Exporters", "{949D8633-2C99-4816-A13F-6F55476BB66A}", "{CDC1BFE2-225D-4855-812E-A4F948C3DA95}"},
-      {"Gestalt", "{7F566EA2-AA3A-4a94-848C-5F4A99DB555A}", "{614C0433-A8F4-4EB6-80F2-0FE2FFEE35BA}"},
-      {"XColor", "{AE98384B-0F2D-4898-A3BF-5890C642153E}", "{53406F68-9B2D-4232-9038-CC80254BCA08}"},
-      {"XRect", "{42B430B5-FC12-484b-9622-EA9BF05344DD}", "{D9C9866C-EC02-43F7-8BD5-1F01D42D577B}"},
-      {"XPoint", "{9D1D6EB2-C61F-4738-8640-881092E6F210}", "{35FCA749-6962-484F-B2B3-448431FA7EFB}"},
-  };
-  for (const auto& [theName, theClassId, theInterfaceId] : kOtherClasses) {
-    const std::string theClass = "CLSID\\" + theClassId;
-    const std::string theProgId = "Tessaline4." + theName;
-    for (const char* theSubkey : {"", "\\InprocServer32", "\\ProgID", "\\Programmable", "\\TypeLib",
+  // Every class of the table writes the keys the Canvas's values stand for.
+  for (const ServerClass& theClass : Tessaline4Module().Classes()) {
+    const std::string theClassKey = std::string("CLSID\\") + theClass.mClassIdText;
+    const std::string theProgId = theClass.mProgId;
+    for (const char* theSubKey : {"", "\\InprocServer32", "\\ProgID", "\\Programmable", "\\TypeLib",
                                   "\\VersionIndependentProgID"})
-      theNewKeys.insert(theClass + theSubkey);
-    for (const char* theSubkey : {"", "\\CLSID", "\\CurVer", ".1", ".1\\CLSID"})
-      theNewKeys.insert(theProgId + theSubkey);
-    theNewKeys.insert("Interface\\" + theInterfaceId);
-    theNewKeys.insert("Interface\\" + theInterfaceId + "\\TypeLib");
+      kNew.insert(theClassKey + theSubKey);
+    for (const std::string& theName : {theProgId, theProgId + "." + std::to_string(theClass.mVersion)})
+      kNew.insert({theName, theName + "\\CLSID"});
+    kNew.insert(theProgId + "\\CurVer");
   }
-  EXPECT_EQ(Difference(theRegistered, theBefore), theNewKeys);
+  for (const DispatchTable* theInterface : Tessaline4Module().Library().mInterfaces) {
+    const std::string theInterfaceKey = "Interface\\" + GuidToString(*theInterface->mIID);
+    kNew.insert({theInterfaceKey, theInterfaceKey + "\\TypeLib"});
+  }
+  EXPECT_EQ(Difference(theRegistered, theBefore), kNew);
   const std::vector<tltest::Event> theNew = theEvents.NewEvents();
   ASSERT_EQ(theNew.size(), 1u);
   EXPECT_EQ(theNew[0].mType, "Information");
@@ -136,7 +131,7 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
   for (const char* theRoot : {"CLSID", "TypeLib", "Interface"})  // shared roots may stay
     theLeft.erase(theRoot);
   std::set<std::string> theShared;
-  for (const std::string& theKey : theNewKeys)
+  for (const std::string& theKey : kNew)
     if (theKey.rfind("HKLM\\", 0) == 0)
       theShared.insert(theKey);
   EXPECT_EQ(theLeft, theShared) << "only ModulePath and the event source stay";

@@ -5,6 +5,8 @@
 // character set (Fonts), the preferences LogErrors and MaxSize, a warning
 // into the event log, and whole files read and saved as byte arrays.
 //
+// Exporters lists QuickTime's exporters (while QuickTime is available), then
+// ImageMagick's formats as "NAME - description", then "GIF" and "JPG".
 // Like a Canvas, a Gestalt counts as a user of QuickTime while it lives.
 // Read fails with "Do Gestalt Read <path>" and the Windows error (a file of
 // 2 GiB or more: 534, since byte arrays count in 32 bits); Save with

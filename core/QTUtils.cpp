@@ -43,43 +43,6 @@ std::atomic<bool> gQTAvailable{false};
 LONG gQTUnloadCounter = 0;        // releases counted while UnloadQuickTime is on
 bool gQTReportFailure = true;     // no failure of this process reported yet
 
-// A platform handle disposed at the end of the scope.
-class ScopedHandle {
-public:
-  ScopedHandle(const QTServices& inQT, Handle inHandle) : mQT(inQT), mHandle(inHandle) {}
-  ~ScopedHandle()
-  {
-    if (mHandle)
-      mQT.DisposeHandle(mHandle);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  Handle Get() const { return mHandle; }
-
-private:
-  const QTServices& mQT;
-  Handle mHandle;
-};
-
-// A component instance closed at the end of the scope unless handed on.
-class ScopedInstance {
-public:
-  ScopedInstance() = default;
-  ~ScopedInstance() { CloseComponentInstance(mInstance); }
-  ScopedInstance(const ScopedInstance&) = delete;
-  ScopedInstance& operator=(const ScopedInstance&) = delete;
-  ComponentInstance& Ref() { return mInstance; }
-  ComponentInstance Release()
-  {
-    ComponentInstance theInstance = mInstance;
-    mInstance = nullptr;
-    return theInstance;
-  }
-
-private:
-  ComponentInstance mInstance = nullptr;
-};
-
 // "Not implemented" is no failure for the optional calls of a component.
 ComponentResult IgnoringUnimplemented(ComponentResult inResult)
 {

@@ -137,3 +137,43 @@ Rect RECTToQDRect(const RECT& inRect);
 [[nodiscard]] OSErr TransformToMatrix(const XFORM& inTransform, MatrixRecord& outMatrix);
 // The length-prefixed text held in a handle (at most 255 bytes).
 std::string CopyPStringHandle(Handle inHandle);
+
+// --- Scoped platform objects -------------------------------------------------
+// (shared with the QuickTime codecs, QTClasses.h)
+
+// A platform handle disposed at the end of the scope.
+class ScopedHandle {
+public:
+  ScopedHandle(const QTServices& inQT, Handle inHandle) : mQT(inQT), mHandle(inHandle) {}
+  ~ScopedHandle()
+  {
+    if (mHandle)
+      mQT.DisposeHandle(mHandle);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  Handle Get() const { return mHandle; }
+
+private:
+  const QTServices& mQT;
+  Handle mHandle;
+};
+
+// A component instance closed at the end of the scope unless handed on.
+class ScopedInstance {
+public:
+  ScopedInstance() = default;
+  ~ScopedInstance() { CloseComponentInstance(mInstance); }
+  ScopedInstance(const ScopedInstance&) = delete;
+  ScopedInstance& operator=(const ScopedInstance&) = delete;
+  ComponentInstance& Ref() { return mInstance; }
+  ComponentInstance Release()
+  {
+    ComponentInstance theInstance = mInstance;
+    mInstance = nullptr;
+    return theInstance;
+  }
+
+private:
+  ComponentInstance mInstance = nullptr;
+};

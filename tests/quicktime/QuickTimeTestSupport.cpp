@@ -27,6 +27,19 @@ void StandInCounts(std::int32_t& outStarts, std::int32_t& outStops)
   dlclose(theLibrary);
 }
 
+std::int32_t StandInLastTransferMode()
+{
+  void* theLibrary = dlopen(TL_QUICKTIME_STANDIN, RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(theLibrary, nullptr) << "the stand-in is not loaded";
+  if (!theLibrary)
+    return -1;
+  auto theMode = reinterpret_cast<std::int32_t (*)()>(dlsym(theLibrary, kStandInLastTransferModeName));
+  EXPECT_NE(theMode, nullptr);
+  const std::int32_t theLast = theMode ? theMode() : -1;
+  dlclose(theLibrary);
+  return theLast;
+}
+
 void StandInTest::SetUp()
 {
   UseStandIn();
@@ -60,7 +73,7 @@ std::vector<std::uint8_t> QuadrantPixels(int inWidth, int inHeight)
 }
 
 std::string WriteJpeg(int inWidth, int inHeight, int inComponents, const std::vector<std::uint8_t>& inSamples,
-                      int inDpi)
+                      int inDpi, const std::string& inProfile)
 {
   jpeg_compress_struct theInfo{};
   jpeg_error_mgr theError{};
@@ -83,6 +96,9 @@ std::string WriteJpeg(int inWidth, int inHeight, int inComponents, const std::ve
     theInfo.X_density = theInfo.Y_density = static_cast<UINT16>(inDpi);
   }
   jpeg_start_compress(&theInfo, TRUE);
+  if (!inProfile.empty())
+    jpeg_write_icc_profile(&theInfo, reinterpret_cast<const JOCTET*>(inProfile.data()),
+                           static_cast<unsigned int>(inProfile.size()));
   while (theInfo.next_scanline < theInfo.image_height) {
     auto theRow = const_cast<JSAMPROW>(inSamples.data() + theInfo.next_scanline * inWidth * inComponents);
     jpeg_write_scanlines(&theInfo, &theRow, 1);
@@ -91,6 +107,32 @@ std::string WriteJpeg(int inWidth, int inHeight, int inComponents, const std::ve
   jpeg_destroy_compress(&theInfo);
   std::string theBytes(reinterpret_cast<const char*>(theBuffer), theSize);
   std::free(theBuffer);
+  return theBytes;
+}
+
+std::string QuadrantBmp(int inWidth, int inHeight)
+{
+  const std::size_t theRowBytes = (3 * static_cast<std::size_t>(inWidth) + 3) / 4 * 4;
+  std::string theBytes(54 + theRowBytes * static_cast<std::size_t>(inHeight), '\0');
+  const auto Put = [&theBytes](std::size_t inAt, std::size_t inValue, int inSize) {
+    for (int i = 0; i < inSize; ++i)
+      theBytes[inAt + static_cast<std::size_t>(i)] = static_cast<char>(inValue >> (8 * i));
+  };
+  theBytes[0] = 'B';
+  theBytes[1] = 'M';
+  Put(2, theBytes.size(), 4);
+  Put(10, 54, 4);
+  Put(14, 40, 4);
+  Put(18, static_cast<std::size_t>(inWidth), 4);
+  Put(22, static_cast<std::size_t>(inHeight), 4);
+  Put(26, 1, 2);
+  Put(28, 24, 2);
+  for (int y = 0; y < inHeight; ++y)
+    for (int x = 0; x < inWidth; ++x) {
+      const Colour theColour = QuadrantColour(x, y, inWidth, inHeight);
+      const std::size_t theAt = 54 + static_cast<std::size_t>(inHeight - 1 - y) * theRowBytes + 3 * static_cast<std::size_t>(x);
+      Put(theAt, theColour.mBlue | theColour.mGreen << 8 | theColour.mRed << 16, 3);
+    }
   return theBytes;
 }
 

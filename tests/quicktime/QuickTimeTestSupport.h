@@ -17,6 +17,8 @@ void UseStandIn();
 
 // The stand-in's start and stop counts (see standin/StandIn.h).
 void StandInCounts(std::int32_t& outStarts, std::int32_t& outStops);
+// The transfer mode the stand-in was last asked to draw in (-1: none).
+std::int32_t StandInLastTransferMode();
 
 // Starts the stand-in for each test and stops it after.
 class StandInTest : public testing::Test {
@@ -46,9 +48,12 @@ Colour QuadrantColour(int inX, int inY, int inWidth, int inHeight);
 
 // A JPEG of R, G, B (3 components), grey (1) or C, M, Y, K (4) samples,
 // quality 100 without chroma subsampling; a JFIF density in dots per inch
-// when inDpi > 0.
+// when inDpi > 0; inProfile embedded as its ICC profile when not empty.
 std::string WriteJpeg(int inWidth, int inHeight, int inComponents, const std::vector<std::uint8_t>& inSamples,
-                      int inDpi = 0);
+                      int inDpi = 0, const std::string& inProfile = {});
+
+// The quadrant picture as a 24-bit bitmap file, rows bottom-up.
+std::string QuadrantBmp(int inWidth, int inHeight);
 
 std::string WriteFile(const std::string& inName, const std::string& inBytes);
 

@@ -60,33 +60,6 @@ class StandInImages : public qttest::StandInTest {
   std::vector<GWorldPtr> mWorlds;
 };
 
-// The quadrant picture as a 24-bit bitmap file, rows bottom-up.
-std::string QuadrantBmp()
-{
-  const std::size_t theRowBytes = (3 * kWidth + 3) / 4 * 4;
-  std::string theBytes(54 + theRowBytes * kHeight, '\0');
-  const auto Put = [&theBytes](std::size_t inAt, std::size_t inValue, int inSize) {
-    for (int i = 0; i < inSize; ++i)
-      theBytes[inAt + static_cast<std::size_t>(i)] = static_cast<char>(inValue >> (8 * i));
-  };
-  theBytes[0] = 'B';
-  theBytes[1] = 'M';
-  Put(2, theBytes.size(), 4);
-  Put(10, 54, 4);
-  Put(14, 40, 4);
-  Put(18, kWidth, 4);
-  Put(22, kHeight, 4);
-  Put(26, 1, 2);
-  Put(28, 24, 2);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      const Colour theColour = qttest::QuadrantColour(x, y, kWidth, kHeight);
-      const std::size_t theAt = 54 + (kHeight - 1 - y) * theRowBytes + 3 * x;
-      Put(theAt, theColour.mBlue | theColour.mGreen << 8 | theColour.mRed << 16, 3);
-    }
-  return theBytes;
-}
-
 // JPEG from a file (its importer chosen by content) or a handle through a
 // scaling matrix, BMP from a file.
 TEST_F(StandInImages, ImportersDrawInTheirColoursAndOrientation)
@@ -98,7 +71,7 @@ TEST_F(StandInImages, ImportersDrawInTheirColoursAndOrientation)
     std::string mBytes;
     int mScale;
     int mTolerance;
-  } kCases[] = {{"quadrants.jpg", theJpeg, 1, 8}, {nullptr, theJpeg, 2, 8}, {"quadrants.bmp", QuadrantBmp(), 1, 0}};
+  } kCases[] = {{"quadrants.jpg", theJpeg, 1, 8}, {nullptr, theJpeg, 2, 8}, {"quadrants.bmp", qttest::QuadrantBmp(kWidth, kHeight), 1, 0}};
   for (const auto& theCase : kCases) {
     SCOPED_TRACE(theCase.mFile ? theCase.mFile : "handle");
     ComponentInstance theImporter = nullptr;

@@ -146,3 +146,58 @@ OSErr BmpCodec::Decode(std::string_view inBytes, DecodedImage& outImage)
     outImage = std::move(theImage);
   return theErr;
 }
+
+OSErr BmpCodec::Encode(const PixelView& inPixels, int inBits, double inHorizontalDpi, double inVerticalDpi,
+                       std::string& outBytes)
+{
+  outBytes.clear();
+  if ((inBits != 24 && inBits != 32) || inPixels.mWidth <= 0 || inPixels.mHeight <= 0 ||
+      inPixels.mWidth > kMaxImageSide || inPixels.mHeight > kMaxImageSide || !(inHorizontalDpi > 0) || !(inVerticalDpi > 0))
+    return kQTParamErr;
+  const auto theRowBytes = static_cast<std::size_t>(PaddedRowBytes(inPixels.mWidth, inBits));
+  const auto theFileBytes = kFileHeaderBytes + kInfoHeaderBytes + theRowBytes * static_cast<std::size_t>(inPixels.mHeight);
+  if (static_cast<long long>(theFileBytes) > kMaxImageBytes)
+    return kQTMemFullErr;
+
+  // The picture as B, G, R, A rows, top row first, then packed bottom-up.
+  std::vector<unsigned char> theImage(4 * static_cast<std::size_t>(inPixels.mWidth) * inPixels.mHeight);
+  PixelView theTo;
+  theTo.mBase = theImage.data();
+  theTo.mRowBytes = 4 * static_cast<std::ptrdiff_t>(inPixels.mWidth);
+  theTo.mWidth = inPixels.mWidth;
+  theTo.mHeight = inPixels.mHeight;
+  theTo.mOrigin = inPixels.mOrigin;
+  const Rect theAll{inPixels.mOrigin.v, inPixels.mOrigin.h, static_cast<SInt16>(inPixels.mOrigin.v + inPixels.mHeight),
+                    static_cast<SInt16>(inPixels.mOrigin.h + inPixels.mWidth)};
+  if (OSErr theErr = DrawPixels(inPixels, theAll, IdentityMatrix(), theTo); theErr != kQTNoErr)
+    return theErr;
+
+  std::string theBytes(theFileBytes, '\0');
+  const auto Put = [&theBytes](std::size_t inAt, std::uint32_t inValue, int inSize) {
+    for (int i = 0; i < inSize; ++i)
+      theBytes[inAt + static_cast<std::size_t>(i)] = static_cast<char>(inValue >> (8 * i));
+  };
+  const auto PelsPerMeter = [](double inDpi) { return static_cast<std::uint32_t>(std::lround(inDpi / kMetresPerInch)); };
+  theBytes[0] = 'B';
+  theBytes[1] = 'M';
+  Put(2, static_cast<std::uint32_t>(theFileBytes), 4);
+  Put(10, kFileHeaderBytes + kInfoHeaderBytes, 4);
+  Put(14, kInfoHeaderBytes, 4);
+  Put(18, static_cast<std::uint32_t>(inPixels.mWidth), 4);
+  Put(22, static_cast<std::uint32_t>(inPixels.mHeight), 4);
+  Put(26, 1, 2);
+  Put(28, static_cast<std::uint32_t>(inBits), 2);
+  Put(34, static_cast<std::uint32_t>(theRowBytes * static_cast<std::size_t>(inPixels.mHeight)), 4);
+  Put(38, PelsPerMeter(inHorizontalDpi), 4);
+  Put(42, PelsPerMeter(inVerticalDpi), 4);
+  const std::size_t thePixelBytes = static_cast<std::size_t>(inBits / 8);
+  for (int y = 0; y < inPixels.mHeight; ++y) {
+    const unsigned char* theFrom = theImage.data() + 4 * static_cast<std::size_t>(inPixels.mWidth) * y;
+    char* theRow = theBytes.data() + kFileHeaderBytes + kInfoHeaderBytes +
+                   theRowBytes * static_cast<std::size_t>(inPixels.mHeight - 1 - y);
+    for (int x = 0; x < inPixels.mWidth; ++x)
+      std::memcpy(theRow + thePixelBytes * static_cast<std::size_t>(x), theFrom + 4 * x, thePixelBytes);
+  }
+  outBytes = std::move(theBytes);
+  return kQTNoErr;
+}

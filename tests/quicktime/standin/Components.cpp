@@ -108,7 +108,7 @@ void BuildComponents(int inExporterCount)
                                       ""));
   for (int i = 1; i <= inExporterCount; ++i) {
     if (i == 1) {
-      gComponents.push_back(MakeComponent(ComponentKind::kListedExporter, kQTGraphicsExporterType, MakeOSType("BMPf"),
+      gComponents.push_back(MakeComponent(ComponentKind::kBmpExporter, kQTGraphicsExporterType, MakeOSType("BMPf"),
                                           0, "BMP", "Writes Windows bitmaps", "bmp", "image/bmp", "BMP",
                                           MakeOSType("BMPf")));
       continue;

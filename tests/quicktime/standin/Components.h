@@ -1,7 +1,8 @@
 #pragma once
 // The stand-in's components: graphics importers ('grip') for JPEG and BMP
 // files, graphics exporters ('grex': exporters that list a format, the first
-// of them BMP, and one hidden base exporter), and their instances.
+// of them BMP and the only one that writes, and one hidden base exporter),
+// and their instances.
 
 #include "platform/quicktime/QTServices.h"
 
@@ -10,6 +11,7 @@
 enum class ComponentKind {
   kJpegImporter,
   kBmpImporter,
+  kBmpExporter,     // the first listed exporter: writes BMP
   kListedExporter,  // listed with a name and format information; writes nothing
   kBaseExporter,    // flagged kQTBaseExporterFlag, so exporter walks skip it
 };

@@ -1,7 +1,7 @@
 #pragma once
-// Graphics exporters: components that list a format (the first of them BMP)
-// and the hidden base exporter. None writes: export calls answer
-// kQTBadComponentSelector.
+// Graphics exporters: components that list a format (the first of them BMP,
+// which writes) and the hidden base exporter. The export calls of the others
+// answer kQTBadComponentSelector.
 
 #include "platform/quicktime/QTServices.h"
 #include "tests/quicktime/standin/Components.h"

@@ -108,9 +108,10 @@ std::vector<RGBColor> ColorsOf(std::string_view inTable)
 }
 
 OSErr FDecompressImage(Ptr inData, ImageDescriptionHandle inDescription, PixMapHandle inDestination,
-                       const Rect* inSource, const MatrixRecord* inMatrix, SInt16, RgnHandle, PixMapHandle,
+                       const Rect* inSource, const MatrixRecord* inMatrix, SInt16 inMode, RgnHandle, PixMapHandle,
                        const Rect*, CodecQ, SInt32, SInt32 inBufferSize, void*, void*)
 {
+  NoteTransferMode(inMode);
   ImageDescription theRecord;
   PixelView theTo;
   if (!inData || !ReadRecord(inDescription, theRecord) || !PixMapView(inDestination, theTo))

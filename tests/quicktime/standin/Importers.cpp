@@ -24,10 +24,17 @@ struct Codec {
   bool (*mValidate)(std::string_view inBytes);
   OSErr (*mReadInfo)(std::string_view inBytes, ImageInfo& outInfo);
   OSErr (*mDecode)(std::string_view inBytes, DecodedImage& outImage);
+  OSErr (*mReadProfile)(std::string_view inBytes, std::string& outProfile);
 };
 
-constexpr Codec kJpeg{JpegCodec::Validate, JpegCodec::ReadInfo, JpegCodec::Decode};
-constexpr Codec kBmp{BmpCodec::Validate, BmpCodec::ReadInfo, BmpCodec::Decode};
+OSErr NoProfile(std::string_view, std::string& outProfile)
+{
+  outProfile.clear();
+  return kQTNoErr;
+}
+
+constexpr Codec kJpeg{JpegCodec::Validate, JpegCodec::ReadInfo, JpegCodec::Decode, JpegCodec::ReadProfile};
+constexpr Codec kBmp{BmpCodec::Validate, BmpCodec::ReadInfo, BmpCodec::Decode, NoProfile};
 
 const Codec& CodecOf(const ComponentRecord& inComponent)
 {
@@ -295,12 +302,21 @@ ComponentResult GraphicsImportGetImageDescription(GraphicsImportComponent inImpo
 
 ComponentResult GraphicsImportGetColorSyncProfile(GraphicsImportComponent inImporter, Handle* outProfile)
 {
-  if (!AsImporter(inImporter))
+  GraphicsImporter* theImporter = AsImporter(inImporter);
+  if (!theImporter)
     return kQTBadComponentInstance;
   if (!outProfile)
     return kQTParamErr;
   *outProfile = nullptr;
-  return kQTNoErr;
+  std::string_view theBytes;
+  std::string theProfile;
+  OSErr theErr = DataBytes(*theImporter, theBytes);
+  if (theErr == kQTNoErr)
+    theErr = theImporter->mCodec.mReadProfile(theBytes, theProfile);
+  if (theErr != kQTNoErr || theProfile.empty())
+    return theErr;
+  *outProfile = NewHandleWithBytes(theProfile);
+  return *outProfile ? kQTNoErr : kQTMemFullErr;
 }
 
 ComponentResult GraphicsImportGetMIMETypeList(GraphicsImportComponent inImporter, QTAtomContainer* outList)
@@ -357,9 +373,12 @@ ComponentResult GraphicsImportSetMatrix(GraphicsImportComponent inImporter, cons
 }
 
 // Every transfer mode draws as copy.
-ComponentResult GraphicsImportSetGraphicsMode(GraphicsImportComponent inImporter, SInt32, const RGBColor*)
+ComponentResult GraphicsImportSetGraphicsMode(GraphicsImportComponent inImporter, SInt32 inMode, const RGBColor*)
 {
-  return AsImporter(inImporter) ? kQTNoErr : kQTBadComponentInstance;
+  if (!AsImporter(inImporter))
+    return kQTBadComponentInstance;
+  NoteTransferMode(inMode);
+  return kQTNoErr;
 }
 
 ComponentResult GraphicsImportDraw(GraphicsImportComponent inImporter)

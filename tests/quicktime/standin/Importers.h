@@ -1,7 +1,7 @@
 #pragma once
 // Graphics importers for JPEG and BMP data from a file, a handle or a
 // pointer reference. Each image file holds one image; nothing carries a
-// default matrix or an embedded colour profile.
+// default matrix. A JPEG's embedded ICC profile is its colour profile.
 
 #include "platform/quicktime/QTServices.h"
 #include "tests/quicktime/standin/Components.h"

@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <jpeglib.h>
 
 namespace {
@@ -36,14 +37,26 @@ struct Decoder {
   ~Decoder() { jpeg_destroy_decompress(&mInfo); }
 };
 
-// Even naming the source can fail (an empty one), so it is done here.
-bool ReadHeader(Decoder& ioDecoder, std::string_view inBytes)
+// Even naming the source can fail (an empty one), so it is done here. With
+// inKeepProfile the APP2 markers that carry an ICC profile are kept.
+bool ReadHeader(Decoder& ioDecoder, std::string_view inBytes, bool inKeepProfile = false)
 {
   if (setjmp(ioDecoder.mError.mJump))
     return false;
   jpeg_mem_src(&ioDecoder.mInfo, reinterpret_cast<const unsigned char*>(inBytes.data()),
                static_cast<unsigned long>(inBytes.size()));
+  if (inKeepProfile)
+    jpeg_save_markers(&ioDecoder.mInfo, JPEG_APP0 + 2, 0xFFFF);
   return jpeg_read_header(&ioDecoder.mInfo, TRUE) == JPEG_HEADER_OK;
+}
+
+// The profile libjpeg joins from the kept markers, in memory the caller
+// frees; false when there is none.
+bool JoinProfile(Decoder& ioDecoder, JOCTET*& outData, unsigned int& outLength)
+{
+  if (setjmp(ioDecoder.mError.mJump))
+    return false;
+  return jpeg_read_icc_profile(&ioDecoder.mInfo, &outData, &outLength);
 }
 
 // Decodes into outPixels (sized by the caller) as BGRA or CMYK.
@@ -136,5 +149,19 @@ OSErr JpegCodec::Decode(std::string_view inBytes, DecodedImage& outImage)
     for (unsigned char& theByte : theImage.mPixels)
       theByte = static_cast<unsigned char>(255 - theByte);
   outImage = std::move(theImage);
+  return kQTNoErr;
+}
+
+OSErr JpegCodec::ReadProfile(std::string_view inBytes, std::string& outProfile)
+{
+  outProfile.clear();
+  Decoder theDecoder;
+  if (!ReadHeader(theDecoder, inBytes, true))
+    return kQTInvalidImageErr;
+  JOCTET* theData = nullptr;
+  unsigned int theLength = 0;
+  if (JoinProfile(theDecoder, theData, theLength))
+    outProfile.assign(reinterpret_cast<const char*>(theData), theLength);
+  std::free(theData);
   return kQTNoErr;
 }

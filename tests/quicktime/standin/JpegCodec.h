@@ -3,6 +3,7 @@
 
 #include "tests/quicktime/standin/DecodedImage.h"
 
+#include <string>
 #include <string_view>
 
 namespace JpegCodec {
@@ -15,5 +16,7 @@ OSErr ReadInfo(std::string_view inBytes, ImageInfo& outInfo);
 // Every pixel; CMYK stays CMYK (Adobe's inverted samples put right).
 // kQTBadImageDataErr for corrupt or truncated data.
 OSErr Decode(std::string_view inBytes, DecodedImage& outImage);
+// The embedded ICC profile (its APP2 chunks joined); empty when there is none.
+OSErr ReadProfile(std::string_view inBytes, std::string& outProfile);
 
 }  // namespace JpegCodec

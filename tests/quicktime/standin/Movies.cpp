@@ -5,9 +5,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+
 namespace {
 
 thread_local OSErr gMoviesError = kQTNoErr;
+std::atomic<bool> gMovieFilesUnreadable{false};
 
 OSErr Fail(OSErr inErr)
 {
@@ -20,7 +23,7 @@ OSErr OpenMovieFile(const FSSpec* inFile, SInt16* outRefNum, SInt8)
   if (outRefNum)
     *outRefNum = 0;
   struct stat theStatus;
-  if (!inFile || stat(inFile->path, &theStatus) != 0)
+  if (!inFile || stat(inFile->path, &theStatus) != 0 || gMovieFilesUnreadable)
     return Fail(kQTFileNotFoundErr);
   return Fail(kQTNoMovieFoundErr);
 }
@@ -58,6 +61,11 @@ void NoMovie()
 void SetMoviesError(OSErr inErr)
 {
   gMoviesError = inErr;
+}
+
+void SetMovieFilesUnreadable(bool inUnreadable)
+{
+  gMovieFilesUnreadable = inUnreadable;
 }
 
 void AddMovieServices(QTServices& ioTable)

@@ -6,6 +6,7 @@
 #include "tests/quicktime/standin/Geometry.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -245,4 +246,18 @@ OSErr DrawPixels(const PixelView& inFrom, const Rect& inSource, const MatrixReco
     }
   }
   return kQTNoErr;
+}
+
+namespace {
+std::atomic<SInt32> gLastTransferMode{-1};
+}  // namespace
+
+void NoteTransferMode(SInt32 inMode)
+{
+  gLastTransferMode = inMode;
+}
+
+SInt32 LastTransferMode()
+{
+  return gLastTransferMode;
 }

@@ -41,3 +41,8 @@ struct PixelView {
 // kQTParamErr for a matrix that cannot be inverted or an unknown layout.
 OSErr DrawPixels(const PixelView& inFrom, const Rect& inSource, const MatrixRecord& inMatrix,
                  const PixelView& inTo);
+
+// The transfer mode last asked for (an importer's graphics mode, or
+// FDecompressImage's), which tests read as they cannot see it in the pixels.
+void NoteTransferMode(SInt32 inMode);
+SInt32 LastTransferMode();

@@ -15,6 +15,7 @@
 #include "tests/quicktime/standin/ImageDescriptions.h"
 #include "tests/quicktime/standin/Importers.h"
 #include "tests/quicktime/standin/Movies.h"
+#include "tests/quicktime/standin/Pixels.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -67,6 +68,15 @@ bool ReadVersion(SInt32& outVersion)
   return true;
 }
 
+// Unset or "0": off; "1": on.
+bool ReadFlag(const char* inVariable, bool& outOn)
+{
+  const char* theValue = std::getenv(inVariable);
+  const std::string_view theText = theValue ? theValue : "0";
+  outOn = theText == "1";
+  return outOn || theText == "0";
+}
+
 bool ReadExporterCount(int& outCount)
 {
   const char* theValue = std::getenv(kStandInExportersVariable);
@@ -87,9 +97,12 @@ OSErr InitializeQTML(SInt32)
   std::lock_guard theGuard(gLock);
   if (gStarted == 0) {
     int theExporters = 0;
-    if (!ReadVersion(gVersion) || !ReadExporterCount(theExporters))
+    bool theUnreadableMovies = false;
+    if (!ReadVersion(gVersion) || !ReadExporterCount(theExporters) ||
+        !ReadFlag(kStandInUnreadableMoviesVariable, theUnreadableMovies))
       return kQTParamErr;
     BuildComponents(theExporters);
+    SetMovieFilesUnreadable(theUnreadableMovies);
     ++gStarts;
   }
   ++gStarted;
@@ -168,4 +181,9 @@ extern "C" __attribute__((visibility("default"))) void TLQuickTimeStandInCounts(
     *outStarts = gStarts;
   if (outStops)
     *outStops = gStops;
+}
+
+extern "C" __attribute__((visibility("default"))) std::int32_t TLQuickTimeStandInLastTransferMode()
+{
+  return LastTransferMode();
 }

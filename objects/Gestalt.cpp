@@ -6,6 +6,7 @@
 #include "core/FontNames.h"
 #include "core/ImageMagick.h"
 #include "core/Preferences.h"
+#include "core/QTClasses.h"
 #include "core/QTUtils.h"
 #include "core/Utilities.h"
 #include "objects/ByteArrayAccess.h"
@@ -128,8 +129,15 @@ HRESULT Gestalt::get_GraphicsExporters(IDispatch** outExporters)
 {
   return MethodFrame(kGestaltReporter, [&] {
     return HandOutCollection<Exporters>("Info Exporters", outExporters, [](Exporters& ioExporters) {
-      MagickFormatList theMagickFormats;
-      HRESULT theResult = AddFormats(ioExporters, theMagickFormats);
+      HRESULT theResult = S_OK;
+      if (QuickTimeAvailable()) {
+        QTExporterList theQuickTimeExporters;
+        theResult = AddFormats(ioExporters, theQuickTimeExporters);
+      }
+      if (SUCCEEDED(theResult)) {
+        MagickFormatList theMagickFormats;
+        theResult = AddFormats(ioExporters, theMagickFormats);
+      }
       if (SUCCEEDED(theResult))
         theResult = AddTexts(ioExporters, {"GIF", "JPG"});
       return theResult;

@@ -166,7 +166,7 @@ bool WriteWholeFile(const char* inPath, const void* inData, DWORD inLength)
   return theFile.IsOpen() && WriteFromStart(theFile.Get(), inData, inLength);
 }
 
-bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData)
+bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData, DWORD inMaxLength)
 {
   outData.clear();
   FileHandle theFile(OpenForReading(inPath));
@@ -178,6 +178,10 @@ bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData)
   DWORD theSize = GetFileSize(theFile.Get(), nullptr);
   if (theSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
     return false;
+  if (theSize > inMaxLength) {
+    SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+    return false;
+  }
   try {
     outData.resize(theSize);
   } catch (const std::bad_alloc&) {

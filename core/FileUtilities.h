@@ -40,8 +40,10 @@ LONG WalkDirectory(const char* inPath, WalkCallback inCallback, LONG inMaxDepth,
 // reader or writer holds the file.
 bool WriteWholeFile(const char* inPath, const void* inData, DWORD inLength);
 // The whole content of inPath (an empty file gives true and no bytes); false
-// and no bytes when it cannot be read whole or a writer holds it.
-bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData);
+// and no bytes when it cannot be read whole or a writer holds it, and with
+// ERROR_ARITHMETIC_OVERFLOW, before anything is read, when it is longer than
+// inMaxLength bytes.
+bool ReadWholeFile(const char* inPath, std::vector<BYTE>& outData, DWORD inMaxLength = 0xFFFFFFFF);
 
 // True when inPath is a regular file that can be opened for reading.
 bool FileExists(const char* inPath);

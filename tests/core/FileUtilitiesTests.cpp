@@ -57,6 +57,19 @@ TEST(WholeFiles, RoundTripCutALongerFileAndFailWhereTheyCannot)
   EXPECT_FALSE(WriteWholeFile((theFolder + "/no/such/folder").c_str(), "x", 1));
 }
 
+// A reader that holds no more than a limit is refused a longer file whole.
+TEST(WholeFiles, AFileLongerThanTheLimitIsRefusedWithTheOverflowError)
+{
+  const std::string thePath = tltest::MakeTempFolder("limit") + "/ten";
+  Put(thePath, "0123456789");
+  std::vector<BYTE> theData{1};
+  EXPECT_FALSE(ReadWholeFile(thePath.c_str(), theData, 9));
+  EXPECT_TRUE(theData.empty());
+  EXPECT_EQ(GetLastError(), ERROR_ARITHMETIC_OVERFLOW);
+  ASSERT_TRUE(ReadWholeFile(thePath.c_str(), theData, 10));
+  EXPECT_EQ(std::string(theData.begin(), theData.end()), "0123456789");
+}
+
 TEST(WholeFiles, AHeldFileIsRefusedToReadersAndWriters)
 {
   std::string thePath = tltest::MakeTempFolder("held") + "/held.txt";

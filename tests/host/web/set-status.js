@@ -1,0 +1,2 @@
+Response.Status = Request.QueryString("status");
+Response.Write("sent");

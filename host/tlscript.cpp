@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -39,10 +40,17 @@ std::string Environment(const char* inName)
   return theValue ? theValue : "";
 }
 
-std::string FolderOf(const std::string& inPath)
+// The folder of the page's file, symbolic links resolved, so that a link to a
+// page elsewhere is not taken for a page below the root; empty when the page
+// does not exist.
+std::string FolderOf(const std::string& inPage)
 {
-  std::size_t theSlash = inPath.rfind('/');
-  return theSlash == std::string::npos ? "." : theSlash == 0 ? "/" : inPath.substr(0, theSlash);
+  char theBuffer[PATH_MAX];
+  if (!realpath(inPage.c_str(), theBuffer))
+    return {};
+  std::string thePath = theBuffer;
+  std::size_t theSlash = thePath.rfind('/');
+  return theSlash == 0 ? "/" : thePath.substr(0, theSlash);
 }
 
 bool ReadPage(const std::string& inPath, std::string& outSource)
@@ -125,24 +133,25 @@ int RunCgi(const std::string& inPage)
     theRootPath = Environment("DOCUMENT_ROOT");
   if (theRootPath.empty())
     return theFail("500 Internal Server Error", "no page root is set (TESSALINE_PAGE_ROOT)");
+  std::string theSource;
+  if (!ReadPage(inPage, theSource))
+    return theFail("404 Not Found", "the page " + inPage.substr(inPage.rfind('/') + 1) + " cannot be read");
   PageRoot theRoot(theRootPath, FolderOf(inPage));
   if (!theRoot.IsValid())
     return theFail(theRoot.Error().rfind("the page root", 0) == 0 ? "500 Internal Server Error" : "403 Forbidden",
                    theRoot.Error());
-  std::string theSource;
-  if (!ReadPage(inPage, theSource))
-    return theFail("404 Not Found", "the page " + inPage.substr(inPage.rfind('/') + 1) + " cannot be read");
   const long theTimeout = PageTimeout();
   if (theTimeout == 0)
     return theFail("500 Internal Server Error", "TESSALINE_PAGE_TIMEOUT is not a number of seconds from 1 to 86400");
 
+  // Ends the process unless the page's own answer went out first (then the
+  // page ended just at its limit, and the event stands for that).
   PageTimer theTimer(std::chrono::seconds(theTimeout), [&] {
     const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
-    if (!theResponse.SendError("503 Service Unavailable", theMessage))
-      return;
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
     LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
-    _exit(1);
+    if (theResponse.SendError("503 Service Unavailable", theMessage))
+      _exit(1);
   });
   PageRequest theRequest = PageRequest::FromCgi();
   PageContext thePage{theRequest, theResponse, theRoot};

@@ -82,6 +82,10 @@ TEST(PageRoot, MapsNamesBelowTheRootOnly)
   std::string thePath;
   std::string theError;
   EXPECT_FALSE(thePages.Map(std::string("a\0b", 3), thePath, theError));
+  // A folder beside the root whose name starts with the root's.
+  std::filesystem::create_directory(theRoot + "-beside");
+  const std::string theBeside = "../../" + std::filesystem::path(theRoot).filename().string() + "-beside/x";
+  EXPECT_FALSE(thePages.Map(theBeside, thePath, theError)) << thePath;
 
   EXPECT_FALSE(PageRoot(theRoot + "/none", theRoot).IsValid());
   EXPECT_FALSE(PageRoot(theRoot + "/pages", theRoot).IsValid()) << "the page above the root";

@@ -98,7 +98,7 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
 {
   const std::string theRoot = PageRootCopy();
   const std::string theOutside = tltest::MakeTempFolder("outside");
-  std::ofstream(theOutside + "/secret.txt") << "secret";
+  std::ofstream(theOutside + "/secret.txt") << "the secret text";
   std::ofstream(theOutside + "/page.js") << "Response.Write('outside');";
   std::filesystem::create_directory(theRoot + "/pictures");
   std::filesystem::create_directory_symlink(theOutside, theRoot + "/pictures/away");
@@ -133,7 +133,7 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
       EXPECT_EQ(theAnswer.mStatus, 500);
       EXPECT_NE(theAnswer.mBody.find("Server.MapPath: &#39;"), std::string::npos) << theAnswer.mBody;
       EXPECT_NE(theAnswer.mBody.find("&#39; is outside the page root"), std::string::npos) << theAnswer.mBody;
-      EXPECT_EQ(theAnswer.mBody.find("secret"), std::string::npos);
+      EXPECT_EQ(theAnswer.mBody.find("the secret text"), std::string::npos);
     }
   }
   HttpAnswer theAnswer = theServer.Get("/linked.js");
@@ -141,19 +141,27 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
   EXPECT_EQ(theAnswer.mBody.find("outside\n"), std::string::npos) << "the page outside the root must not run";
 }
 
-// CR and LF in a header or status never reach the response.
+// CR and LF in a header or status never reach the response. (lighttpd itself
+// refuses them in a URL, so they come in a form.)
 TEST(WebServer, LineBreaksInHeadersAreRefused)
 {
   WebServer theServer(PageRootCopy());
   ASSERT_TRUE(theServer.Started());
-  HttpAnswer theAnswer = theServer.Get("/header.js?value=plain+text");
+  HttpAnswer theAnswer = theServer.Post("/header.js", "value=plain+text");
   EXPECT_EQ(theAnswer.mStatus, 200);
   EXPECT_EQ(Header(theAnswer, "x-caption"), "plain text");
+  EXPECT_EQ(theServer.Get("/header.js?value=a%0Ab").mStatus, 400);
 
-  for (const char* thePage : {"/header.js?value=a%0AInjected:+yes", "/header.js?value=a%0D%0AInjected:+yes",
-                              "/set-status.js?status=200+OK%0AInjected:+yes", "/header.js?value=a%00b"}) {
-    SCOPED_TRACE(thePage);
-    theAnswer = theServer.Get(thePage);
+  const std::pair<const char*, const char*> kCases[] = {
+      {"/header.js", "value=a%0AInjected:+yes"},
+      {"/header.js", "value=a%0D%0AInjected:+yes"},
+      {"/header.js", "value=a%0DInjected:+yes"},
+      {"/header.js", "value=a%00b"},
+      {"/set-status.js", "status=200+OK%0AInjected:+yes"},
+  };
+  for (const auto& [thePage, theForm] : kCases) {
+    SCOPED_TRACE(theForm);
+    theAnswer = theServer.Post(thePage, theForm);
     EXPECT_EQ(theAnswer.mStatus, 500);
     EXPECT_EQ(Header(theAnswer, "injected"), "(none)");
     EXPECT_EQ(Header(theAnswer, "x-caption"), "(none)");

@@ -1,3 +1,3 @@
-// Sends the header X-Caption with the value asked for.
-Response.AddHeader("X-Caption", Request.QueryString("value"));
+// Sends the header X-Caption with the value of the form.
+Response.AddHeader("X-Caption", Request.Form("value"));
 Response.Write("sent");

@@ -13,10 +13,10 @@
 // toward zero (with 1e-7 added for linear and cubic, 0.5 for nearest). Every
 // faster path must give the same bytes.
 //
-// Reads never leave the source: positions are first held to -1 .. limit
-// (-2 .. limit + 2 for cubic, whose window is clamped anyway), which changes
-// nothing for a position the kernel can sample inside the image, and integer
-// results are clamped before the cast (SampleAccess.h).
+// The sampling rules, and how reads are kept inside the source, are those of
+// Interpolation.h.
+
+#include "kernels/Interpolation.h"
 
 #include <cstdint>
 
@@ -50,27 +50,5 @@ using AffineRows = void (*)(const AffineKernelArgs& inArgs, int inYFrom, int inY
 
 // The plain rows of kernel inIndex (0..17, or kBitKernel).
 AffineRows PlainAffineRows(int inIndex);
-
-// Holds a source position to inLow .. inHigh (NaN to inLow) before it is
-// truncated, the same selections as vector max and min.
-inline double ClampPosition(double inValue, double inLow, double inHigh)
-{
-  const double theValue = inValue > inLow ? inValue : inLow;
-  return theValue < inHigh ? theValue : inHigh;
-}
-
-// The linear kernels' source index and fraction along one axis of limit
-// inLimit: the held position truncated with 1e-7 added; at the far edge,
-// index inLimit - 1 with fraction 1.
-inline void LinearIndex(double inPosition, int inLimit, int& outIndex, double& outFraction)
-{
-  const double thePosition = ClampPosition(inPosition, -1.0, inLimit);
-  outIndex = static_cast<int>(thePosition + 1e-7);
-  outFraction = 1.0;
-  if (outIndex >= inLimit)
-    outIndex = inLimit - 1;
-  else
-    outFraction = thePosition - outIndex;
-}
 
 }  // namespace kernels

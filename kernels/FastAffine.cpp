@@ -1,5 +1,7 @@
 #include "kernels/FastAffine.h"
 
+#include "kernels/WorkerPool.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -22,9 +24,9 @@ std::atomic<bool> gEnabled{EnabledByEnvironment()};
 std::atomic<int> gThreads{0};
 std::atomic<VectorLevel> gVectors{VectorLevel::kAvx512};
 
-// Below this many destination pixels per thread, a thread costs more than it
-// saves.
-constexpr std::int64_t kPixelsPerThread = 65536;
+// Below this many destination pixels per thread, handing work to a waiting
+// worker costs more than it saves.
+constexpr std::int64_t kPixelsPerThread = 16384;
 constexpr int kBandsPerThread = 8;
 
 AffineRows FastRows(int inIndex, const AffineKernelArgs& inArgs)
@@ -118,22 +120,10 @@ void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
     theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
     return;
   }
-  std::atomic<std::size_t> theNext{0};
-  auto theWork = [&theBands, &theNext, &inArgs, theRows] {
-    for (std::size_t b = theNext++; b < theBands.size(); b = theNext++)
-      theRows(inArgs, theBands[b].mFrom, theBands[b].mTo, theBands[b].mRowX, theBands[b].mRowY);
-  };
-  std::vector<std::thread> theWorkers;
-  for (int t = 1; t < theThreads; ++t) {
-    try {
-      theWorkers.emplace_back(theWork);
-    } catch (...) {
-      break;  // the threads there are take all the bands
-    }
-  }
-  theWork();
-  for (std::thread& theWorker : theWorkers)
-    theWorker.join();
+  WorkerPool::Get().Run(theThreads, theBands.size(), [&theBands, &inArgs, theRows](std::size_t inBand) {
+    const Band& theBand = theBands[inBand];
+    theRows(inArgs, theBand.mFrom, theBand.mTo, theBand.mRowX, theBand.mRowY);
+  });
 }
 
 }  // namespace kernels

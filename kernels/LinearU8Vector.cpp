@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +26,15 @@ namespace {
 
 // Pixels handled per pass of the position chain.
 constexpr int kChunk = 64;
+// Destination rows made in one pass over two kept source rows.
+constexpr int kSharedRows = 8;
+// Pixels of one pass of the single-precision bodies, and how near a whole
+// number their float result may come before the pixel is made again in
+// double precision (the rounding contracts are stated with the bodies).
+constexpr int kWideGroup = 16;
+constexpr float kNearWhole = 1.0f / 2048;
+// Fractions from this up need no clamp before truncation (see ShrinkChannel).
+constexpr double kLeastUnheld = -1e-3;
 
 // How the samples of a pixel are loaded. Two or more processed channels start
 // at the pixel's first sample (only a channel of interest starts later, and it
@@ -124,20 +134,23 @@ struct ColumnWalk {
 };
 
 // Working memory of the axis bodies: the column walk and two kept rows of
-// horizontal steps (four doubles per pixel), from the kernels' allocator.
+// horizontal steps (four doubles per pixel, and the same as floats for the
+// AVX-512 bodies), from the kernels' allocator.
 class KeptRows {
  public:
   explicit KeptRows(int inWidest)
   {
     mCapacity = (static_cast<std::int64_t>(inWidest) + 3) & ~std::int64_t{3};
-    if (10 * mCapacity <= INT32_MAX)
-      mBlock = iplAlignedAllocDouble(static_cast<int>(10 * mCapacity));
+    if (14 * mCapacity <= INT32_MAX)
+      mBlock = iplAlignedAllocDouble(static_cast<int>(14 * mCapacity));
     if (!mBlock)
       return;
     mWalk.mFx = mBlock;
     mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mBlock + mCapacity);
     mRows[0] = mBlock + 2 * mCapacity;
     mRows[1] = mBlock + 6 * mCapacity;
+    mFloatRows[0] = reinterpret_cast<float*>(mBlock + 10 * mCapacity);
+    mFloatRows[1] = reinterpret_cast<float*>(mBlock + 12 * mCapacity);
   }
   ~KeptRows() { iplAlignedFree(mBlock); }
   KeptRows(const KeptRows&) = delete;
@@ -172,6 +185,9 @@ class KeptRows {
     return mRows[theSlot];
   }
 
+  // The float copy of a kept row.
+  float* FloatRow(const double* inRow) const { return mFloatRows[inRow == mRows[1]]; }
+
   const ColumnWalk& Columns() const { return mWalk; }
 
  private:
@@ -179,6 +195,7 @@ class KeptRows {
   double* mBlock = nullptr;
   ColumnWalk mWalk{};
   double* mRows[2] = {nullptr, nullptr};
+  float* mFloatRows[2] = {nullptr, nullptr};
   int mSourceRow[2] = {-1, -1};
   int mFirst = 0;
   int mLast = -1;
@@ -442,17 +459,20 @@ TL_AVX512 void GeneralAvx512(const AffineKernelArgs& inArgs, int inYFrom, int in
 }
 
 // The horizontal steps of one source row along the column walk, for the
-// count rounded up to four (the stores read whole groups of four).
+// count rounded up to four (the stores read whole groups of four), as doubles
+// and as floats.
 template <int N, int kLoad>
 TL_AVX512 void KeptRowAvx512(const AffineKernelArgs& inArgs, const ColumnWalk& inWalk, int inSourceRow,
-                             int inCount, double* outRow)
+                             int inCount, double* outRow, float* outFloats)
 {
   const std::uint8_t* theLine = inArgs.mSource + inSourceRow * inArgs.mSourceRowStep;
   for (int k = 0; k < ((inCount + 3) & ~3); k += 2) {
     __m512d theLeft, theRight;
     LeftRight2<N, kLoad>(theLine + inWalk.mOffsets[k], theLine + inWalk.mOffsets[k + 1], inArgs.mSourceStep, theLeft,
                          theRight);
-    _mm512_storeu_pd(outRow + 4 * k, Horizontal2(theLeft, theRight, Pair(inWalk.mFx + k)));
+    const __m512d theStep = Horizontal2(theLeft, theRight, Pair(inWalk.mFx + k));
+    _mm512_storeu_pd(outRow + 4 * k, theStep);
+    _mm256_storeu_ps(outFloats + 4 * k, _mm512_cvtpd_ps(theStep));
   }
 }
 
@@ -483,6 +503,54 @@ TL_AVX512 void FusedRowAvx512(const AffineKernelArgs& inArgs, const ColumnWalk& 
   }
 }
 
+// The vertical step of sixteen pixels from the float copies of the kept rows
+// (four vectors each), for one destination row. Rounding contract: the kept
+// steps are rounded to float (half an ulp of a value below 2^9) and the four
+// roundings of v = top + ((bottom - top) fy + 0.5) are at most half an ulp of
+// a value below 2^11, with fy rounded to float adding 765 x 2^-25, so the
+// float v lies within 2.8e-4 of the double one. Where it is more than
+// kNearWhole from every whole number, the truncation to a byte is the same;
+// the lanes nearer than that are made again from the double rows, as the
+// general body makes them (FastLayerMatchesThePlainKernels).
+template <int N>
+TL_AVX512 __attribute__((always_inline)) inline void WideVertical(const __m512 inTops[4], const __m512 inBottoms[4],
+                                                                  const double* const inRows[2], int inK, double inFy,
+                                                                  std::uint8_t* outPixel, std::int64_t inStep)
+{
+  const __m512 theFy = _mm512_set1_ps(static_cast<float>(inFy));
+  __m128i theParts[4];
+  std::uint64_t theNear = 0;
+  for (int q = 0; q < 4; ++q) {
+    const __m512 v = _mm512_add_ps(
+      inTops[q], _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(inBottoms[q], inTops[q]), theFy), _mm512_set1_ps(0.5f)));
+    const __m512 theOff = _mm512_abs_ps(_mm512_reduce_ps(v, _MM_FROUND_TO_NEAREST_INT));
+    const __mmask16 theQuarterNear = _mm512_cmp_ps_mask(theOff, _mm512_set1_ps(kNearWhole), _CMP_LT_OQ);
+    theNear |= static_cast<std::uint64_t>(theQuarterNear) << (16 * q);
+    theParts[q] = _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(_mm512_max_ps(v, _mm512_setzero_ps())));
+  }
+  __m512i theBytes = _mm512_castsi128_si512(theParts[0]);
+  theBytes = _mm512_inserti32x4(theBytes, theParts[1], 1);
+  theBytes = _mm512_inserti32x4(theBytes, theParts[2], 2);
+  theBytes = _mm512_inserti32x4(theBytes, theParts[3], 3);
+  constexpr std::uint64_t kLanes = ((1u << N) - 1) * 0x1111111111111111u;
+  if (inStep == 4) {
+    _mm512_mask_storeu_epi8(outPixel, kLanes, theBytes);
+  } else {
+    alignas(64) std::uint8_t theLanes[64];
+    _mm512_store_si512(theLanes, theBytes);
+    for (int p = 0; p < kWideGroup; ++p)
+      std::memcpy(outPixel + p * inStep, theLanes + 4 * p, N);
+  }
+  for (std::uint64_t theLeft = theNear & kLanes; theLeft; theLeft &= theLeft - 1) {
+    const int theLane = __builtin_ctzll(theLeft);
+    const std::int64_t theAt = 4 * static_cast<std::int64_t>(inK) + theLane;
+    const double theTop = inRows[0][theAt];
+    const double theBottom = inRows[1][theAt];
+    outPixel[theLane / 4 * inStep + theLane % 4] =
+      ClampTrunc<std::uint8_t>(theTop + ((theBottom - theTop) * inFy + 0.5));
+  }
+}
+
 template <int N, int kLoad>
 TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRowX, double inRowY)
 {
@@ -508,10 +576,9 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
       int theIy = 0;
       double theFy = 0;
       LinearIndex(c[3] * theFirst + theRowY, inArgs.mYLimit, theIy, theFy);
-      const __m512d theFy2 = _mm512_set1_pd(theFy);
       std::uint8_t* theOut = inArgs.mDestination + theRow * inArgs.mDestinationRowStep + theFirst * theOutStep;
       if (theFused) {
-        FusedRowAvx512<N, kLoad>(inArgs, theKept.Columns(), theIy, theCount, theFy2, theOut);
+        FusedRowAvx512<N, kLoad>(inArgs, theKept.Columns(), theIy, theCount, _mm512_set1_pd(theFy), theOut);
         continue;
       }
       const double* theRows[2];
@@ -519,18 +586,321 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
         bool theMake = false;
         double* theSlot = theKept.Row(theIy + i, theIy + 1 - i, theMake);
         if (theMake)
-          KeptRowAvx512<N, kLoad>(inArgs, theKept.Columns(), theIy + i, theCount, theSlot);
+          KeptRowAvx512<N, kLoad>(inArgs, theKept.Columns(), theIy + i, theCount, theSlot, theKept.FloatRow(theSlot));
         theRows[i] = theSlot;
       }
-      for (int k = 0; k < theCount; k += 4) {
-        const __m256i theFirstPair =
-          Words2(Vertical2(_mm512_loadu_pd(theRows[0] + 4 * k), _mm512_loadu_pd(theRows[1] + 4 * k), theFy2));
-        const __m256i theSecondPair =
-          Words2(Vertical2(_mm512_loadu_pd(theRows[0] + 4 * k + 8), _mm512_loadu_pd(theRows[1] + 4 * k + 8), theFy2));
-        StoreFour<N>(theFirstPair, theSecondPair, std::min(4, theCount - k), theOut, theOutStep);
-        theOut += 4 * theOutStep;
+      // The next rows of the same span that take the same two source rows are
+      // made in the same pass over the kept steps, each with its own fraction.
+      double theFys[kSharedRows] = {theFy};
+      std::uint8_t* theOuts[kSharedRows] = {theOut};
+      int theShared = 1;
+      for (; theShared < kSharedRows && y < inYTo; ++theShared) {
+        const int theNext = theRow + theShared;
+        int theNextIy = 0;
+        double theNextFy = 0;
+        LinearIndex(c[3] * theFirst + (theRowY + c[4]), inArgs.mYLimit, theNextIy, theNextFy);
+        if (inArgs.mFirstColumns[theNext] != theFirst || inArgs.mLastColumns[theNext] != theLast ||
+            theRowX + c[1] != theRowX || theNextIy != theIy)
+          break;
+        ++y;
+        theRowX += c[1];
+        theRowY += c[4];
+        theFys[theShared] = theNextFy;
+        theOuts[theShared] = inArgs.mDestination + theNext * inArgs.mDestinationRowStep + theFirst * theOutStep;
+      }
+      const float* theFloats[2] = {theKept.FloatRow(theRows[0]), theKept.FloatRow(theRows[1])};
+      int k = 0;
+      for (; k + kWideGroup <= theCount; k += kWideGroup) {
+        __m512 theTops[4], theBottoms[4];
+        for (int q = 0; q < 4; ++q) {
+          theTops[q] = _mm512_loadu_ps(theFloats[0] + 4 * (k + 4 * q));
+          theBottoms[q] = _mm512_loadu_ps(theFloats[1] + 4 * (k + 4 * q));
+        }
+        for (int r = 0; r < theShared; ++r)
+          WideVertical<N>(theTops, theBottoms, theRows, k, theFys[r], theOuts[r] + k * theOutStep, theOutStep);
+      }
+      for (; k < theCount; k += 4) {
+        const __m512d theTop0 = _mm512_loadu_pd(theRows[0] + 4 * k);
+        const __m512d theBottom0 = _mm512_loadu_pd(theRows[1] + 4 * k);
+        const __m512d theTop1 = _mm512_loadu_pd(theRows[0] + 4 * k + 8);
+        const __m512d theBottom1 = _mm512_loadu_pd(theRows[1] + 4 * k + 8);
+        for (int r = 0; r < theShared; ++r) {
+          const __m512d theFy2 = _mm512_set1_pd(theFys[r]);
+          StoreFour<N>(Words2(Vertical2(theTop0, theBottom0, theFy2)), Words2(Vertical2(theTop1, theBottom1, theFy2)),
+                       std::min(4, theCount - k), theOuts[r] + k * theOutStep, theOutStep);
+        }
       }
     }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// AVX-512, shrinking four-byte pixels without rotation or shear by more than
+// two source rows per row (no source row to share) and by at most four source
+// columns per column: sixteen pixels a pass, each channel in a vector of
+// sixteen floats. A pixel and its right neighbour are two whole 32-bit words,
+// gathered by word permutes from the span their loads cover; channels are
+// taken out and put back by shifts and masks.
+//
+// Rounding contract. In single precision, with a..e in 0..255 and fx, fy in
+// -1..1 (rounded to float, 2^-25 at most), each of the nine roundings of
+//   top = (b - a) fx + a;  bottom = (e - d) fx + d;
+//   v = top + ((bottom - top) fy + 0.5)
+// is at most half an ulp of a value below 2^11, so the float v lies within
+// 3.4e-4 of the plain kernel's double one. trunc(clamp(v, 0, 255)) changes
+// only at whole numbers: where the float v is more than kNearWhole from every
+// whole number, the double v gives the same byte. A pixel with a channel
+// nearer than that is made again in double precision, as the plain kernel
+// makes it. FastLayerMatchesThePlainKernels checks the bytes.
+
+// The column walk of a shrinking row: per pixel the walk's byte offset and
+// fraction (double, and as a float), and per eight pixels the offset their
+// loads start at, the word masks that keep the two 64-byte loads to the
+// pixels and their right neighbours, and the word permutation that takes the
+// eight pixels' words (lanes 0..7) and their neighbours' (lanes 8..15); room
+// for a row's near-whole masks besides.
+class ShrinkWalk {
+ public:
+  explicit ShrinkWalk(int inWidest)
+  {
+    mCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
+    const std::int64_t theEights = mCapacity / 8;
+    // Per pixel: offset, fraction, float fraction; per eight pixels: the
+    // permutation, the start, two masks; per sixteen: the near-whole mask.
+    const std::int64_t theBytes = mCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + mCapacity / kWideGroup * 2;
+    if (theBytes <= INT32_MAX)
+      mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
+    if (!mBlock)
+      return;
+    mIndex = reinterpret_cast<std::uint32_t*>(mBlock);
+    mWalk.mFx = reinterpret_cast<double*>(mIndex + 16 * theEights);
+    mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mWalk.mFx + mCapacity);
+    mStart = mWalk.mOffsets + mCapacity;
+    mFloatFx = reinterpret_cast<float*>(mStart + theEights);
+    mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + mCapacity);
+    mNear = mMasks + 2 * theEights;
+  }
+  ~ShrinkWalk() { iplAlignedFree(mBlock); }
+  ShrinkWalk(const ShrinkWalk&) = delete;
+  ShrinkWalk& operator=(const ShrinkWalk&) = delete;
+
+  bool Valid() const { return mBlock != nullptr; }
+
+  // Walks the columns anew when the row's span or row term differs; false
+  // when eight pixels' words reach over more than 32 words.
+  TL_AVX2 bool Walk(const AffineKernelArgs& inArgs, int inFirst, int inLast, double inRowX)
+  {
+    if (inFirst == mFirst && inLast == mLast && inRowX == mRowX)
+      return true;
+    const int theCount = inLast - inFirst + 1;
+    const int theFull = (theCount + kWideGroup - 1) / kWideGroup * kWideGroup;
+    mWalk.Fill(inArgs, inFirst, theCount, inRowX);
+    for (int k = theCount; k < theFull; ++k) {
+      mWalk.mOffsets[k] = mWalk.mOffsets[theCount - 1];
+      mWalk.mFx[k] = mWalk.mFx[theCount - 1];
+    }
+    for (int k = 0; k < theFull; ++k)
+      mFloatFx[k] = static_cast<float>(mWalk.mFx[k]);
+    mLeastFx = *std::min_element(mWalk.mFx, mWalk.mFx + theFull);
+    mReach = 0;
+    for (int h = 0; h < theFull / 8; ++h) {
+      const std::int64_t* theOffsets = mWalk.mOffsets + 8 * h;
+      const std::int64_t theStart = *std::min_element(theOffsets, theOffsets + 8);
+      const std::int64_t theWords = (*std::max_element(theOffsets, theOffsets + 8) - theStart) / 4 + 2;
+      if (theWords > 32) {
+        mLast = -1;
+        return false;
+      }
+      mStart[h] = theStart;
+      mReach = std::max(mReach, theStart + 128);
+      mMasks[2 * h] = static_cast<std::uint16_t>(theWords >= 16 ? 0xFFFF : (1u << theWords) - 1);
+      mMasks[2 * h + 1] = static_cast<std::uint16_t>(theWords <= 16 ? 0 : (1u << (theWords - 16)) - 1);
+      for (int p = 0; p < 8; ++p) {
+        mIndex[16 * h + p] = static_cast<std::uint32_t>((theOffsets[p] - theStart) / 4);
+        mIndex[16 * h + 8 + p] = static_cast<std::uint32_t>((theOffsets[p] - theStart) / 4 + 1);
+      }
+    }
+    mFirst = inFirst;
+    mLast = inLast;
+    mRowX = inRowX;
+    return true;
+  }
+
+  const ColumnWalk& Columns() const { return mWalk; }
+  const float* FloatFx() const { return mFloatFx; }
+  // The farthest byte from a row's start that a row's loads reach.
+  std::int64_t Reach() const { return mReach; }
+  double LeastFx() const { return mLeastFx; }
+  // Room for one 16-bit mask per sixteen pixels of a row.
+  std::uint16_t* NearMasks() const { return mNear; }
+  const std::uint32_t* Index(int inEight) const { return mIndex + 16 * inEight; }
+  std::int64_t Start(int inEight) const { return mStart[inEight]; }
+  __mmask16 LowMask(int inEight) const { return mMasks[2 * inEight]; }
+  __mmask16 HighMask(int inEight) const { return mMasks[2 * inEight + 1]; }
+
+ private:
+  std::int64_t mCapacity = 0;
+  std::uint8_t* mBlock = nullptr;
+  std::uint32_t* mIndex = nullptr;
+  ColumnWalk mWalk{};
+  std::int64_t* mStart = nullptr;
+  float* mFloatFx = nullptr;
+  std::uint16_t* mMasks = nullptr;
+  std::uint16_t* mNear = nullptr;
+  std::int64_t mReach = 0;
+  double mLeastFx = 0;
+  int mFirst = 0;
+  int mLast = -1;
+  double mRowX = 0;
+};
+
+// One pixel in double precision, as the plain kernel makes it.
+template <int N>
+void RemakePixel(const std::uint8_t* inTop, const std::uint8_t* inBottom, double inFx, double inFy,
+                 std::uint8_t* outPixel)
+{
+  for (int c = 0; c < N; ++c) {
+    const double a = inTop[c], b = inTop[4 + c], d = inBottom[c], e = inBottom[4 + c];
+    const double theTop = (b - a) * inFx + a;
+    const double theBottom = (e - d) * inFx + d;
+    outPixel[c] = ClampTrunc<std::uint8_t>(theTop + ((theBottom - theTop) * inFy + 0.5));
+  }
+}
+
+// The words of eight pixels of a source row (lanes 0..7) and of their right
+// neighbours (lanes 8..15). kWhole: the 128 bytes from the loads' start lie
+// inside the image, so the loads need no masks.
+template <bool kWhole>
+TL_AVX512 inline __m512i EightPixels(const ShrinkWalk& inWalk, int inEight, const std::uint8_t* inLine)
+{
+  const std::uint8_t* theStart = inLine + inWalk.Start(inEight);
+  const __m512i theIndex = _mm512_loadu_si512(inWalk.Index(inEight));
+  if constexpr (kWhole)
+    return _mm512_permutex2var_epi32(_mm512_loadu_si512(theStart), theIndex, _mm512_loadu_si512(theStart + 64));
+  const __m512i theLow = _mm512_maskz_loadu_epi32(inWalk.LowMask(inEight), theStart);
+  const __m512i theHigh = _mm512_maskz_loadu_epi32(inWalk.HighMask(inEight), theStart + 64);
+  return _mm512_permutex2var_epi32(theLow, theIndex, theHigh);
+}
+
+// The words of sixteen pixels of a source row and of their right neighbours.
+template <bool kWhole>
+TL_AVX512 inline void SixteenPixels(const ShrinkWalk& inWalk, int inGroup, const std::uint8_t* inLine,
+                                    __m512i outWords[2])
+{
+  const __m512i theFirst = EightPixels<kWhole>(inWalk, 2 * inGroup, inLine);
+  const __m512i theSecond = EightPixels<kWhole>(inWalk, 2 * inGroup + 1, inLine);
+  outWords[0] = _mm512_shuffle_i64x2(theFirst, theSecond, _MM_SHUFFLE(1, 0, 1, 0));
+  outWords[1] = _mm512_shuffle_i64x2(theFirst, theSecond, _MM_SHUFFLE(3, 2, 3, 2));
+}
+
+// Sample C of sixteen pixel words as floats.
+template <int C>
+TL_AVX512 inline __m512 SampleFloats(__m512i inWords)
+{
+  __m512i theSamples = inWords;
+  if constexpr (C > 0)
+    theSamples = _mm512_srli_epi32(theSamples, 8 * C);
+  if constexpr (C < 3)
+    theSamples = _mm512_and_si512(theSamples, _mm512_set1_epi32(0xFF));
+  return _mm512_cvtepi32_ps(theSamples);
+}
+
+// Channel C of sixteen pixels from their words and their right neighbours'
+// in the top and the bottom source row, as bytes in place C of their words;
+// lanes whose result is near a whole number are added to ioNear. Without
+// kHeld the fractions are known to lie in -1e-3 .. 1, so v lies in -1 .. 256
+// and truncation alone gives the byte that clamping first would.
+template <int C, bool kHeld>
+TL_AVX512 inline __m512i ShrinkChannel(const __m512i inTop[2], const __m512i inBottom[2], __m512 inFx, __m512 inFy,
+                                       __mmask16& ioNear)
+{
+  const __m512 a = SampleFloats<C>(inTop[0]), b = SampleFloats<C>(inTop[1]);
+  const __m512 d = SampleFloats<C>(inBottom[0]), e = SampleFloats<C>(inBottom[1]);
+  const __m512 theUpper = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(b, a), inFx), a);
+  const __m512 theLower = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(e, d), inFx), d);
+  const __m512 v = _mm512_add_ps(
+    theUpper, _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(theLower, theUpper), inFy), _mm512_set1_ps(0.5f)));
+  const __m512 theOff = _mm512_abs_ps(_mm512_reduce_ps(v, _MM_FROUND_TO_NEAREST_INT));
+  ioNear |= _mm512_cmp_ps_mask(theOff, _mm512_set1_ps(kNearWhole), _CMP_LT_OQ);
+  if constexpr (!kHeld)
+    return _mm512_slli_epi32(_mm512_cvttps_epi32(v), 8 * C);
+  const __m512 theHeld = _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(255.0f));
+  return _mm512_slli_epi32(_mm512_cvttps_epi32(theHeld), 8 * C);
+}
+
+template <int N, bool kWhole, bool kHeld>
+TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWalk, int inIy, double inFy,
+                         int inCount, std::uint8_t* outRow)
+{
+  const std::uint8_t* theTop = inArgs.mSource + inIy * inArgs.mSourceRowStep;
+  const std::uint8_t* theBottom = theTop + inArgs.mSourceRowStep;
+  const __m512 theFy = _mm512_set1_ps(static_cast<float>(inFy));
+  constexpr std::uint64_t kChannels = N == 4 ? ~std::uint64_t{0} : 0x7777777777777777u;
+  // Pixels near a rounding boundary, sixteen bits a group, made again after
+  // the row.
+  std::uint16_t* theNear = inWalk.NearMasks();
+  const int theGroups = (inCount + kWideGroup - 1) / kWideGroup;
+  for (int g = 0; g < theGroups; ++g) {
+    __m512i theUpper[2], theLower[2];
+    SixteenPixels<kWhole>(inWalk, g, theTop, theUpper);
+    SixteenPixels<kWhole>(inWalk, g, theBottom, theLower);
+    const __m512 theFx = _mm512_loadu_ps(inWalk.FloatFx() + kWideGroup * g);
+    __mmask16 theGroupNear = 0;
+    __m512i thePixels = _mm512_or_si512(ShrinkChannel<0, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear),
+                                        ShrinkChannel<1, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+    thePixels = _mm512_or_si512(thePixels, ShrinkChannel<2, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+    if constexpr (N == 4)
+      thePixels = _mm512_or_si512(thePixels, ShrinkChannel<3, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+    const int theValid = std::min(kWideGroup, inCount - kWideGroup * g);
+    const std::uint64_t theBytes =
+      theValid == kWideGroup ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * theValid)) - 1;
+    _mm512_mask_storeu_epi8(outRow + 4 * kWideGroup * g, kChannels & theBytes, thePixels);
+    theNear[g] = static_cast<std::uint16_t>(theGroupNear & ((1u << theValid) - 1));
+  }
+  const ColumnWalk& theColumns = inWalk.Columns();
+  for (int g = 0; g < theGroups; ++g) {
+    for (unsigned theLeft = theNear[g]; theLeft; theLeft &= theLeft - 1) {
+      const int k = kWideGroup * g + __builtin_ctz(theLeft);
+      const std::int64_t theOffset = theColumns.mOffsets[k];
+      RemakePixel<N>(theTop + theOffset, theBottom + theOffset, theColumns.mFx[k], inFy, outRow + 4 * k);
+    }
+  }
+}
+
+template <int N>
+TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRowX, double inRowY)
+{
+  ShrinkWalk theWalk(WidestSpan(inArgs, inYFrom, inYTo));
+  const double* c = inArgs.mC;
+  double theRowX = inRowX;
+  double theRowY = inRowY;
+  for (int y = inYFrom; y <= inYTo; ++y, theRowX += c[1], theRowY += c[4]) {
+    const int theRow = y - inArgs.mYMin;
+    const int theFirst = inArgs.mFirstColumns[theRow];
+    const int theLast = inArgs.mLastColumns[theRow];
+    if (theFirst > theLast)
+      continue;
+    if (!theWalk.Valid() || !theWalk.Walk(inArgs, theFirst, theLast, theRowX)) {
+      AxisAvx512<N, kPacked>(inArgs, y, inYTo, theRowX, theRowY);
+      return;
+    }
+    int theIy = 0;
+    double theFy = 0;
+    LinearIndex(c[3] * theFirst + theRowY, inArgs.mYLimit, theIy, theFy);
+    // Loads reach 128 bytes from their start: unmasked when that stays before
+    // the end of the image's last pixel.
+    std::uint8_t* theOut = inArgs.mDestination + theRow * inArgs.mDestinationRowStep + 4 * theFirst;
+    const int theCount = theLast - theFirst + 1;
+    const std::int64_t theEnd =
+      inArgs.mYLimit * inArgs.mSourceRowStep + 4 * (static_cast<std::int64_t>(inArgs.mXLimit) + 1);
+    const bool theWhole = (theIy + 1) * inArgs.mSourceRowStep + theWalk.Reach() <= theEnd;
+    const bool theHeld = theWalk.LeastFx() < kLeastUnheld || theFy < kLeastUnheld;
+    if (theWhole)
+      theHeld ? ShrinkRow<N, true, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
+              : ShrinkRow<N, true, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
+    else
+      theHeld ? ShrinkRow<N, false, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
+              : ShrinkRow<N, false, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
   }
 }
 
@@ -564,7 +934,12 @@ AffineRows LinearU8VectorRows(const AffineKernelArgs& inArgs, VectorLevel inLeve
   const VectorLevel theLevel = std::min(inLevel, SupportedVectorLevel());
   if (theLevel == VectorLevel::kNone || inArgs.mChannels < 1 || inArgs.mChannels > 4)
     return nullptr;
-  const bool theAxis = inArgs.mC[1] == 0 && inArgs.mC[3] == 0;
+  const double* c = inArgs.mC;
+  const bool theAxis = c[1] == 0 && c[3] == 0;
+  const bool theFourBytes = inArgs.mSourceStep == 4 && inArgs.mDestinationStep == 4 && inArgs.mChannels >= 3;
+  if (theLevel == VectorLevel::kAvx512 && theAxis && theFourBytes && std::fabs(c[4]) > 2.0 &&
+      std::fabs(c[0]) <= 4.0)
+    return inArgs.mChannels == 4 ? &ShrinkAvx512<4> : &ShrinkAvx512<3>;
   const int theLoad = inArgs.mSourceStep == 4 ? kPacked : (inArgs.mSourceStep > 4 ? kWord : kGather);
   const auto& theTable = theLevel == VectorLevel::kAvx512 ? kAvx512Rows : kAvx2Rows;
   return theTable[theAxis][theLoad][inArgs.mChannels - 1];

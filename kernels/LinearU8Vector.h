@@ -1,6 +1,8 @@
 #pragma once
 // Vector bodies of the system's own kernel (8-bit, pixel order, linear, one to
 // four processed channels) for the fast layer, in AVX2 and AVX-512 forms.
+// Shrinking four-byte pixels without rotation has a body of its own in single
+// precision; its rounding contract is stated with it (LinearU8Vector.cpp).
 //
 // The channels of a pixel sit in the lanes of a vector of doubles (AVX-512 puts
 // two pixels in one vector). Each lane does exactly what the plain kernel does
@@ -17,6 +19,7 @@
 // row's source row and vertical fraction hold along it, so the horizontal step
 // (b - a) fx + a is made once per source row and kept; it is the same double
 // the general body forms, whether that source row is a pixel's top or bottom.
+// Rows that take the same two source rows are made in one pass over them.
 
 #include "kernels/AffineKernels.h"
 

@@ -6,6 +6,7 @@
 #include "kernels/TileAccess.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -18,24 +19,37 @@ constexpr int kFetchMargin = 3;
 // Far enough outside any image to stand for "outside" without overflowing.
 constexpr int kFar = 1 << 30;
 
-// The integer bounding box of a block cell mapped into the source.
-IplRect MappedBox(const InverseMap& inInverse, std::int64_t inX1, std::int64_t inY1, std::int64_t inX2,
-                  std::int64_t inY2)
+// The integer bounding box of points mapped into the source: floor of the
+// smallest, ceil of the largest coordinates, held far outside any image.
+template <typename Points>
+IplRect BoxOf(const Points& inPoints)
 {
-  const double* c = inInverse.mC;
   double theMinX = HUGE_VAL, theMinY = HUGE_VAL, theMaxX = -HUGE_VAL, theMaxY = -HUGE_VAL;
-  for (std::int64_t theY : {inY1, inY2}) {
-    for (std::int64_t theX : {inX1, inX2}) {
-      const double theSX = c[0] * theX + c[1] * theY + c[2];
-      const double theSY = c[3] * theX + c[4] * theY + c[5];
-      theMinX = std::min(theMinX, theSX);
-      theMaxX = std::max(theMaxX, theSX);
-      theMinY = std::min(theMinY, theSY);
-      theMaxY = std::max(theMaxY, theSY);
-    }
+  for (const Point& thePoint : inPoints) {
+    theMinX = std::min(theMinX, thePoint.x);
+    theMaxX = std::max(theMaxX, thePoint.x);
+    theMinY = std::min(theMinY, thePoint.y);
+    theMaxY = std::max(theMaxY, thePoint.y);
   }
   return {ToIndex(std::floor(theMinX), -kFar, kFar), ToIndex(std::floor(theMinY), -kFar, kFar),
           ToIndex(std::ceil(theMaxX), -kFar, kFar), ToIndex(std::ceil(theMaxY), -kFar, kFar)};
+}
+
+// The source box of a block under the bilinear or perspective inverse. Outside
+// the quadrangle those inverses may cross their horizon or take the other
+// root, so the corners of the block cell say nothing: the box is that of the
+// vertices of the block's part of the quadrangle, mapped (the perspective
+// image of that convex part is the hull of theirs; the bend the bilinear
+// inverse gives its edges stays within the fetch margin). A block the
+// quadrangle misses gets a box outside every image.
+IplRect QuadPartBox(const InverseMap& inInverse, const Quad& inQuad, const IplRect& inPart)
+{
+  std::vector<Point> thePolygon = ClipToRect(std::vector<Point>(inQuad.begin(), inQuad.end()), inPart);
+  if (thePolygon.empty())
+    return {kFar, kFar, kFar, kFar};
+  for (Point& thePoint : thePolygon)
+    thePoint = inInverse.SourceOf(thePoint.x, thePoint.y);
+  return BoxOf(thePolygon);
 }
 
 // A header copy that owns nothing: no mask, no tiles, a ROI of its own.
@@ -99,11 +113,14 @@ class WriteTile {
   std::uint8_t* mData = nullptr;
 };
 
-}  // namespace
-
-void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect& inSourceRect,
-                const IplRect& inDestinationRect, const Quad& inQuad, const InverseMap& inInverse,
-                int inInterpolate, const char* inFunction, bool inClip)
+// The block walk both directions share. For each block, inBoxOf(cell, part)
+// gives the source box the block reads (cell: the whole block cell in image
+// coordinates; part: the cell cut to the destination ROI rectangle), and
+// inWarp(source copy, destination copy, fetched box, part, tile origin) warps
+// it. False when a failure ended the walk.
+template <typename BoxFor, typename Warp>
+bool WalkBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect& inSourceRect,
+                const IplRect& inDestinationRect, const char* inFunction, BoxFor inBoxOf, Warp inWarp)
 {
   const TileGrid theGrid = TileGridGet(inDestination, inDestinationRect.Height(), inDestinationRect.Width());
   const bool theTiledDestination = inDestination->tileInfo != nullptr;
@@ -131,18 +148,19 @@ void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect
       const std::int64_t theCellY = static_cast<std::int64_t>(r) * theGrid.mTileHeight;
       const std::int64_t theCellX2 = theCellX + theGrid.mTileWidth - 1;
       const std::int64_t theCellY2 = theCellY + theGrid.mTileHeight - 1;
-      const int thePartX1 = static_cast<int>(std::max<std::int64_t>(theCellX, inDestinationRect.x1));
-      const int thePartY1 = static_cast<int>(std::max<std::int64_t>(theCellY, inDestinationRect.y1));
-      const int thePartX2 = static_cast<int>(std::min<std::int64_t>(theCellX2, inDestinationRect.x2));
-      const int thePartY2 = static_cast<int>(std::min<std::int64_t>(theCellY2, inDestinationRect.y2));
-      if (thePartX2 < thePartX1 || thePartY2 < thePartY1)
+      IplRect thePart;
+      thePart.x1 = static_cast<int>(std::max<std::int64_t>(theCellX, inDestinationRect.x1));
+      thePart.y1 = static_cast<int>(std::max<std::int64_t>(theCellY, inDestinationRect.y1));
+      thePart.x2 = static_cast<int>(std::min<std::int64_t>(theCellX2, inDestinationRect.x2));
+      thePart.y2 = static_cast<int>(std::min<std::int64_t>(theCellY2, inDestinationRect.y2));
+      if (thePart.x2 < thePart.x1 || thePart.y2 < thePart.y1)
         continue;
       const std::int64_t theOriginX = theTiledDestination ? theCellX : 0;
       const std::int64_t theOriginY = theTiledDestination ? theCellY : 0;
-      theDestination.SetRoi(static_cast<int>(thePartX1 - theOriginX), static_cast<int>(thePartY1 - theOriginY),
-                            thePartX2 - thePartX1 + 1, thePartY2 - thePartY1 + 1);
+      theDestination.SetRoi(static_cast<int>(thePart.x1 - theOriginX), static_cast<int>(thePart.y1 - theOriginY),
+                            thePart.Width(), thePart.Height());
 
-      IplRect theBox = MappedBox(inInverse, theCellX, theCellY, theCellX2, theCellY2);
+      IplRect theBox = inBoxOf(std::array<std::int64_t, 4>{theCellX, theCellY, theCellX2, theCellY2}, thePart);
       if (theBox.x2 < theReach.x1 || theBox.x1 > theReach.x2 || theBox.y2 < theReach.y1 ||
           theBox.y1 > theReach.y2)
         continue;
@@ -155,7 +173,7 @@ void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect
                                            &theFetch.mRowStep);
       if (!theFetch.mData || iplStatusGet() < 0) {
         iplError(IPL_STATUS_BACKTRACE, inFunction, "", kWarpModule, __LINE__);
-        return;
+        return false;
       }
       ImageHeader& theBlock = theSource.mHeader;
       theBlock.imageData = theFetch.mData;
@@ -167,30 +185,89 @@ void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect
       theSource.SetRoi(inSourceRect.x1 - theBox.x1, inSourceRect.y1 - theBox.y1, inSourceRect.Width(),
                        inSourceRect.Height());
 
-      Quad theQuad = inQuad;
       std::optional<WriteTile> theTile;
       if (theTiledDestination) {
         theTile.emplace(inDestination, c, r);
         if (!theTile->Data()) {
           iplError(IPL_STATUS_ERROR, inFunction, "Error get tile to write", kWarpModule, __LINE__);
-          return;
+          return false;
         }
         theDestination.mHeader.imageData = theTile->Data();
-        for (Point& thePoint : theQuad) {
-          thePoint.x -= static_cast<double>(theOriginX);
-          thePoint.y -= static_cast<double>(theOriginY);
-        }
       }
-      WarpRectToQuad(&theBlock, &theDestination.mHeader, theQuad, inInterpolate & ~IPL_INTER_SMOOTH_EDGES,
-                     inFunction, false);
+      inWarp(&theBlock, &theDestination.mHeader, theBox, thePart, Point{static_cast<double>(theOriginX),
+                                                                        static_cast<double>(theOriginY)});
       theTile.reset();
       if (iplStatusGet() < 0)
-        return;
+        return false;
     }
   }
+  return true;
+}
+
+Quad Moved(const Quad& inQuad, double inX, double inY)
+{
+  Quad theQuad = inQuad;
+  for (Point& thePoint : theQuad) {
+    thePoint.x -= inX;
+    thePoint.y -= inY;
+  }
+  return theQuad;
+}
+
+}  // namespace
+
+void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect& inSourceRect,
+                const IplRect& inDestinationRect, const Quad& inQuad, const InverseMap& inInverse,
+                int inInterpolate, const char* inFunction, bool inClip)
+{
+  auto theBoxOf = [&inInverse, &inQuad](const std::array<std::int64_t, 4>& inCell, const IplRect& inPart) {
+    if (inInverse.mKind == WarpKind::kAffine) {
+      const double x1 = static_cast<double>(inCell[0]), y1 = static_cast<double>(inCell[1]);
+      const double x2 = static_cast<double>(inCell[2]), y2 = static_cast<double>(inCell[3]);
+      return BoxOf(std::array<Point, 4>{inInverse.SourceOf(x1, y1), inInverse.SourceOf(x2, y1),
+                                        inInverse.SourceOf(x1, y2), inInverse.SourceOf(x2, y2)});
+    }
+    return QuadPartBox(inInverse, inQuad, inPart);
+  };
+  auto theWarp = [&](ImageHeader* inBlock, ImageHeader* inPart, const IplRect&, const IplRect&, const Point& inOrigin) {
+    WarpRectToQuad(inBlock, inPart, Moved(inQuad, inOrigin.x, inOrigin.y), inInterpolate & ~IPL_INTER_SMOOTH_EDGES,
+                   inFunction, inInverse.mKind, false);
+  };
+  if (!WalkBlocks(inSource, inDestination, inSourceRect, inDestinationRect, inFunction, theBoxOf, theWarp))
+    return;
   if ((inInterpolate & IPL_INTER_SMOOTH_EDGES) && inClip && iplStatusGet() >= 0)
     SmoothEdges(inDestination, std::vector<Point>(inQuad.begin(), inQuad.end()), inDestinationRect,
                 inInverse.mOrientation);
+}
+
+void WarpQuadBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect& inSourceRect,
+                    const IplRect& inDestinationRect, const Quad& inQuad, int inMethod, const char* inFunction,
+                    WarpKind inKind)
+{
+  // The destination ROI rectangle counted from the block's first pixel.
+  auto MappingOf = [&inDestinationRect](const IplRect& inPart) {
+    return IplRect{inDestinationRect.x1 - inPart.x1, inDestinationRect.y1 - inPart.y1,
+                   inDestinationRect.x2 - inPart.x1, inDestinationRect.y2 - inPart.y1};
+  };
+  auto theBoxOf = [&](const std::array<std::int64_t, 4>&, const IplRect& inPart) {
+    const IplRect theMapping = MappingOf(inPart);
+    const double theW = inPart.Width() - 1;
+    const double theH = inPart.Height() - 1;
+    double theCoeffs[9] = {};
+    if (inKind == WarpKind::kBilinear) {
+      SolveBilinear(theMapping, inQuad, theCoeffs);
+      return BoxOf(BilinearQuad(theCoeffs, 0, 0, theW, theH));
+    }
+    SolvePerspective(theMapping, inQuad, true, theCoeffs);
+    return BoxOf(PerspectiveQuad(theCoeffs, 0, 0, theW, theH));
+  };
+  auto theWarp = [&](ImageHeader* inBlock, ImageHeader* inPart, const IplRect& inBox, const IplRect& inPartRect,
+                     const Point&) {
+    const IplRect theMapping = MappingOf(inPartRect);
+    WarpQuadToRect(inBlock, inPart, Moved(inQuad, inBox.x1, inBox.y1), inMethod, inFunction, inKind, false,
+                   &theMapping);
+  };
+  WalkBlocks(inSource, inDestination, inSourceRect, inDestinationRect, inFunction, theBoxOf, theWarp);
 }
 
 }  // namespace kernels

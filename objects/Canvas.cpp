@@ -2,6 +2,7 @@
 
 #include "core/FontNames.h"
 #include "core/QTUtils.h"
+#include "objects/DrawGraphic.h"
 #include "objects/GetInfo.h"
 #include "objects/MiscOps.h"
 #include "objects/ReduceColors.h"
@@ -455,14 +456,37 @@ HRESULT Canvas::SetChannel(VARIANT, LONG)
   return NotBuilt();
 }
 
-HRESULT Canvas::DrawFile(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::DrawFile(VARIANT* inSrc, VARIANT* inParams, VARIANT* outRect)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inSrc || !inParams || !outRect)
+      return E_POINTER;
+    DrawGraphic theOp("Draw File:");
+    SetupOp(theOp);
+    theOp.SetFile(VariantText(*inSrc).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outRect, FormatRect(theOp.GetRect()));
+    return S_OK;
+  });
 }
 
-HRESULT Canvas::DrawData(VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::DrawData(VARIANT* inSrc, VARIANT* inType, VARIANT* inParams, VARIANT* outRect)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inSrc || !inType || !inParams || !outRect)
+      return E_POINTER;
+    DrawGraphic theOp("Draw Data:");
+    SetupOp(theOp);
+    theOp.SetData(inSrc);
+    theOp.SetType(VariantText(*inType).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outRect, FormatRect(theOp.GetRect()));
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::DrawShape(VARIANT*, VARIANT*, VARIANT*)

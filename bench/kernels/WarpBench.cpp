@@ -1,18 +1,24 @@
 // The affine warp on the system's own road (8-bit, four channels with alpha,
 // linear with edge smoothing) against pixman's bilinear transform on the same
-// work. Figures are destination pixels per second (items_per_second).
+// work, and the bilinear and perspective warps (linear) against pixman's
+// projective transform with bilinear filtering. Figures are destination pixels
+// per second (items_per_second).
 //
-// Our warp runs three ways: "threads" (the fast layer on every core),
+// The affine warp runs three ways: "threads" (the fast layer on every core),
 // "single" (the fast layer on one thread) and "plain" (the reference
-// kernels, as with TL_KERNELS_PLAIN=1). pixman is single-threaded.
+// kernels, as with TL_KERNELS_PLAIN=1). The bilinear and perspective warps
+// have only their plain kernels. pixman is single-threaded.
 //
 // --write-input=PATH writes the 4000 x 3000 RGBA picture that run.sh hands to
-// the command-line tools, as raw bytes, and exits.
+// the command-line tools, as raw bytes, and exits; --write-quad-input=PATH
+// writes the 1024 x 1024 source of the quadrangle cases.
 
 #include "kernels/AffineWarp.h"
+#include "kernels/BilinearWarp.h"
 #include "kernels/ErrorStatus.h"
 #include "kernels/FastAffine.h"
 #include "kernels/ImageHeader.h"
+#include "kernels/PerspectiveWarp.h"
 
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -209,10 +215,104 @@ void PixmanWarp(benchmark::State& inState, const Work& inWork)
   inState.SetItemsProcessed(inState.iterations() * PixelsOf(inWork, thePlacements));
 }
 
-bool WriteInput(const char* inPath)
+// A warp of the 1024 x 1024 picture between a rectangle and a quadrangle:
+// onto a quadrangle of the destination (inFlag 0, the destination holds its
+// bounding box) or from a quadrangle of the source onto a 1024 x 1024
+// destination (inFlag 1).
+struct QuadWork {
+  std::string mName;
+  bool mPerspective;
+  int mFlag;
+  double mQuad[4][2];
+  int mWidth;
+  int mHeight;
+};
+
+QuadWork MakeQuadWork(const std::string& inName, bool inPerspective, int inFlag, const double inQuad[4][2])
 {
-  HeaderPtr thePicture = MakeRgba(4000, 3000);
-  Paint(thePicture.get(), 2);
+  QuadWork theWork{inName, inPerspective, inFlag, {}, 1024, 1024};
+  std::memcpy(theWork.mQuad, inQuad, sizeof(theWork.mQuad));
+  if (inFlag == 0) {
+    double theMaxX = 0, theMaxY = 0;
+    for (int i = 0; i < 4; ++i) {
+      theMaxX = std::max(theMaxX, inQuad[i][0]);
+      theMaxY = std::max(theMaxY, inQuad[i][1]);
+    }
+    theWork.mWidth = static_cast<int>(std::floor(theMaxX)) + 1;
+    theWork.mHeight = static_cast<int>(std::floor(theMaxY)) + 1;
+  }
+  return theWork;
+}
+
+void OurQuadWarp(benchmark::State& inState, const QuadWork& inWork)
+{
+  iplErrorModeSet(2);
+  HeaderPtr theSource = MakeRgba(1024, 1024);
+  Paint(theSource.get(), 1);
+  HeaderPtr theDestination = MakeRgba(inWork.mWidth, inWork.mHeight);
+  for (auto _ : inState) {
+    iplStatusSet(0);
+    if (inWork.mPerspective)
+      iplWarpPerspectiveQ(theSource.get(), theDestination.get(), inWork.mQuad, inWork.mFlag, IPL_INTER_LINEAR);
+    else
+      iplWarpBilinearQ(theSource.get(), theDestination.get(), inWork.mQuad, inWork.mFlag, IPL_INTER_LINEAR);
+    benchmark::DoNotOptimize(theDestination->imageData);
+  }
+  if (iplStatusGet() != 0)
+    inState.SkipWithError(iplStatusMessage(iplStatusGet()));
+  inState.SetItemsProcessed(inState.iterations() * inWork.mWidth * inWork.mHeight);
+}
+
+// pixman's projective transform for the same work: the map from destination
+// to source (the perspective coefficients for the quadrangle, inverted when
+// they map the source), with pixel centres moved by half a pixel.
+void PixmanQuadWarp(benchmark::State& inState, const QuadWork& inWork)
+{
+  iplErrorModeSet(2);
+  HeaderPtr theSource = MakeRgba(1024, 1024);
+  Paint(theSource.get(), 1);
+  HeaderPtr theDestination = MakeRgba(inWork.mWidth, inWork.mHeight);
+  double theCoeffs[3][3];
+  iplStatusSet(0);
+  iplGetPerspectiveTransform(inWork.mFlag == 0 ? theSource.get() : theDestination.get(), theCoeffs, inWork.mQuad);
+  pixman_f_transform_t theHalf, theBack, theMap, theMoved, theToSource;
+  pixman_f_transform_init_translate(&theHalf, 0.5, 0.5);
+  pixman_f_transform_init_translate(&theBack, -0.5, -0.5);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      theMap.m[r][c] = theCoeffs[r][c];
+  pixman_f_transform_multiply(&theMoved, &theMap, &theBack);
+  pixman_f_transform_multiply(&theMoved, &theHalf, &theMoved);
+  if (inWork.mFlag == 0)
+    pixman_f_transform_invert(&theToSource, &theMoved);
+  else
+    theToSource = theMoved;
+  pixman_transform_t theTransform;
+  pixman_transform_from_pixman_f_transform(&theTransform, &theToSource);
+  pixman_image_t* theFrom = pixman_image_create_bits(
+    PIXMAN_a8r8g8b8, 1024, 1024, reinterpret_cast<std::uint32_t*>(theSource->imageData), theSource->widthStep);
+  pixman_image_t* theTo = pixman_image_create_bits(
+    PIXMAN_a8r8g8b8, inWork.mWidth, inWork.mHeight, reinterpret_cast<std::uint32_t*>(theDestination->imageData),
+    theDestination->widthStep);
+  pixman_image_set_filter(theFrom, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  pixman_image_set_repeat(theFrom, PIXMAN_REPEAT_NONE);
+  pixman_image_set_transform(theFrom, &theTransform);
+  for (auto _ : inState) {
+    pixman_image_composite32(PIXMAN_OP_SRC, theFrom, nullptr, theTo, 0, 0, 0, 0, 0, 0, inWork.mWidth,
+                             inWork.mHeight);
+    benchmark::DoNotOptimize(theDestination->imageData);
+  }
+  pixman_image_unref(theFrom);
+  pixman_image_unref(theTo);
+  if (iplStatusGet() != 0)
+    inState.SkipWithError(iplStatusMessage(iplStatusGet()));
+  inState.SetItemsProcessed(inState.iterations() * inWork.mWidth * inWork.mHeight);
+}
+
+bool WriteInput(const char* inPath, int inWidth, int inHeight, unsigned inSeed)
+{
+  HeaderPtr thePicture = MakeRgba(inWidth, inHeight);
+  Paint(thePicture.get(), inSeed);
   std::FILE* theFile = std::fopen(inPath, "wb");
   if (!theFile)
     return false;
@@ -226,9 +326,12 @@ bool WriteInput(const char* inPath)
 int main(int argc, char** argv)
 {
   const std::string kWriteInput = "--write-input=";
+  const std::string kWriteQuadInput = "--write-quad-input=";
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], kWriteInput.c_str(), kWriteInput.size()) == 0)
-      return WriteInput(argv[i] + kWriteInput.size()) ? 0 : 1;
+      return WriteInput(argv[i] + kWriteInput.size(), 4000, 3000, 2) ? 0 : 1;
+    if (std::strncmp(argv[i], kWriteQuadInput.c_str(), kWriteQuadInput.size()) == 0)
+      return WriteInput(argv[i] + kWriteQuadInput.size(), 1024, 1024, 1) ? 0 : 1;
   }
   const double kC = std::cos(30 * kPi / 180);
   const double kS = std::sin(30 * kPi / 180);
@@ -259,6 +362,26 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark(("pixman/" + theWork.mName + "/bilinear").c_str(), PixmanWarp, theWork)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
+  }
+  // A keystone (perspective), a general quadrangle (bilinear, case 0 of its
+  // inverse), and a quadrangle of the source onto the whole destination.
+  const double kKeystone[4][2] = {{200, 0}, {824, 0}, {1024, 1024}, {0, 1024}};
+  const double kGeneral[4][2] = {{0, 60}, {980, 0}, {1024, 1024}, {40, 900}};
+  const double kInside[4][2] = {{100, 80}, {950, 30}, {1000, 990}, {20, 900}};
+  const QuadWork theQuadWorks[] = {
+    MakeQuadWork("keystone", true, 0, kKeystone),       MakeQuadWork("keystone", false, 0, kKeystone),
+    MakeQuadWork("quadrangle", true, 0, kGeneral),      MakeQuadWork("quadrangle", false, 0, kGeneral),
+    MakeQuadWork("to_rectangle", true, 1, kInside),     MakeQuadWork("to_rectangle", false, 1, kInside),
+  };
+  for (const QuadWork& theWork : theQuadWorks) {
+    const std::string theKind = theWork.mPerspective ? "perspective" : "bilinear";
+    benchmark::RegisterBenchmark(("warp/" + theKind + "/" + theWork.mName + "/plain").c_str(), OurQuadWarp, theWork)
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+    if (theWork.mPerspective)
+      benchmark::RegisterBenchmark(("pixman/" + theWork.mName + "/projective").c_str(), PixmanQuadWarp, theWork)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -169,9 +169,26 @@ void RandomMatrix(unsigned inSeed, std::mt19937& inRandom, double outCoeffs[2][3
   std::copy(&theCoeffs[0][0], &theCoeffs[0][0] + 6, &outCoeffs[0][0]);
 }
 
+// A scaling without rotation or shear of a picture of four-byte pixels: a
+// shrink by 0.2 to 0.5 or an enlargement by 2 to 5 on each axis, flipped now
+// and then, the bodies kept for such warps.
+void RandomScaling(unsigned inSeed, std::mt19937& inRandom, double outCoeffs[2][3])
+{
+  std::uniform_real_distribution<double> theUnit(0.0, 1.0);
+  auto Factor = [&](bool inShrink) {
+    const double theFactor = inShrink ? 0.2 + 0.3 * theUnit(inRandom) : 2.0 + 3.0 * theUnit(inRandom);
+    return theUnit(inRandom) < 0.25 ? -theFactor : theFactor;
+  };
+  const double theA = Factor(inSeed % 4 != 0);
+  const double theE = Factor(inSeed % 4 != 1);
+  const double theCoeffs[2][3] = {{theA, 0, (theA < 0 ? 600 : 0) + 40 * theUnit(inRandom) - 20},
+                                  {0, theE, (theE < 0 ? 560 : 0) + 40 * theUnit(inRandom) - 20}};
+  std::copy(&theCoeffs[0][0], &theCoeffs[0][0] + 6, &outCoeffs[0][0]);
+}
+
 // The fast layer (bands on threads, every vector body this processor runs)
 // against the plain kernels, byte for byte, on random matrices large enough
-// to be cut into bands.
+// to be cut into bands, then on scalings of the system's own pictures.
 TEST(AffineKernels, FastLayerMatchesThePlainKernels)
 {
   const kerneltest::Layout kLayouts[] = {
@@ -190,22 +207,30 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
     theLevels.push_back(VectorLevel::kAvx2);
   if (SupportedVectorLevel() >= VectorLevel::kAvx512)
     theLevels.push_back(VectorLevel::kAvx512);
-  for (unsigned theSeed = 1; theSeed <= 78; ++theSeed) {
+  constexpr unsigned kMatrices = 78;
+  for (unsigned theSeed = 1; theSeed <= kMatrices + 40; ++theSeed) {
     std::mt19937 theRandom(theSeed);
     std::uniform_real_distribution<double> theUnit(0.0, 1.0);
-    const auto& theLayout = kLayouts[theSeed % std::size(kLayouts)];
+    const bool theScaling = theSeed > kMatrices;
+    const auto& theLayout = kLayouts[theScaling ? (theSeed % 3 ? 0 : 4) : theSeed % std::size(kLayouts)];
     // Mostly the system's own road: 8-bit pixel order, linear, with or without smoothing.
     const bool theSystemRoad = theLayout.mDepth == IPL_DEPTH_8U && theLayout.mOrder == IPL_DATA_ORDER_PIXEL;
     const int theInterpolate = theSystemRoad && theSeed % 4 != 0 ? kInterpolations[theSeed % 2 ? 0 : 1]
                                                                  : kInterpolations[theSeed % std::size(kInterpolations)];
-    const int theSourceW = 40 + static_cast<int>(theUnit(theRandom) * 300);
+    // Now and then a scaled picture narrower than one 128-byte load.
+    const bool theNarrow = theScaling && theSeed % 5 == 0;
+    const int theSourceW = theNarrow ? 6 + static_cast<int>(theUnit(theRandom) * 24)
+                                     : 40 + static_cast<int>(theUnit(theRandom) * 300);
     const int theSourceH = 40 + static_cast<int>(theUnit(theRandom) * 300);
     HeaderPtr theSource = kerneltest::RandomImage(theSourceW, theSourceH, theLayout, theSeed + 1000);
     RoiRecord theRoi{theLayout.mCoi, 0, 0, theSourceW, theSourceH};
     RoiRecord theDestinationRoi{theLayout.mCoi, 0, 0, 640, 600};
     theSource->roi = theLayout.mCoi ? &theRoi : nullptr;
     double theCoeffs[2][3];
-    RandomMatrix(theSeed, theRandom, theCoeffs);
+    if (theScaling)
+      RandomScaling(theSeed, theRandom, theCoeffs);
+    else
+      RandomMatrix(theSeed, theRandom, theCoeffs);
     std::vector<std::uint8_t> thePlain;
     for (int theRun = 0; theRun <= static_cast<int>(theLevels.size()); ++theRun) {
       // Run 0 is plain; the others fast at each vector level.

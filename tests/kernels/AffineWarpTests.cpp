@@ -204,39 +204,6 @@ TEST(WarpAffine, MethodsAreDowngradedAsTheRulesSay)
   EXPECT_TRUE(theRecorder.Reports().empty()) << theRecorder.Describe();
 }
 
-// Double-precision reference of a warp: nearest, bilinear, or the cubic
-// through four points, clamped to the integer range.
-double ReferenceSample(const ImageHeader* inSource, int inChannel, int inMethod, double inSX, double inSY)
-{
-  const auto At = [&](int x, int y) { return kerneltest::SampleAt(inSource, x, y, inChannel); };
-  if (inMethod == IPL_INTER_NN)
-    return At(static_cast<int>(std::floor(inSX + 0.5)), static_cast<int>(std::floor(inSY + 0.5)));
-  if (inMethod == IPL_INTER_LINEAR) {
-    const int theX = std::clamp(static_cast<int>(std::floor(inSX)), 0, inSource->width - 2);
-    const int theY = std::clamp(static_cast<int>(std::floor(inSY)), 0, inSource->height - 2);
-    const double theFx = inSX - theX;
-    const double theFy = inSY - theY;
-    return (1 - theFy) * ((1 - theFx) * At(theX, theY) + theFx * At(theX + 1, theY)) +
-           theFy * ((1 - theFx) * At(theX, theY + 1) + theFx * At(theX + 1, theY + 1));
-  }
-  const int theX0 = std::clamp(static_cast<int>(std::floor(inSX)) - 1, 0, inSource->width - 4);
-  const int theY0 = std::clamp(static_cast<int>(std::floor(inSY)) - 1, 0, inSource->height - 4);
-  const auto Lagrange = [](double t, int i) {
-    double theWeight = 1;
-    for (int j = 0; j < 4; ++j)
-      if (j != i)
-        theWeight *= (t - (j - 1)) / (i - j);
-    return theWeight;
-  };
-  double theSum = 0;
-  for (int j = 0; j < 4; ++j)
-    for (int i = 0; i < 4; ++i)
-      theSum += Lagrange(inSX - theX0 - 1, i) * Lagrange(inSY - theY0 - 1, j) * At(theX0 + i, theY0 + j);
-  if (inSource->depth == IPL_DEPTH_8U)
-    return std::clamp(theSum, 0.0, 255.0);
-  return inSource->depth == IPL_DEPTH_16U ? std::clamp(theSum, 0.0, 65535.0) : theSum;
-}
-
 // Every depth and layout, plain and tiled, against the reference: pixels clearly inside the
 // mapped source region within one unit, pixels clearly outside untouched, and
 // channels that are not processed (alpha, outside the channel of interest)
@@ -324,7 +291,8 @@ TEST(WarpAffine, MatchesADoublePrecisionReference)
             ASSERT_EQ(theValue, kerneltest::SampleAt(theOriginal.get(), x, y, ch))
               << "seed " << theSeed << " at " << x << "," << y << " channel " << ch << " must be untouched";
           } else if (theInside && !theTie) {
-            ASSERT_NEAR(theValue, ReferenceSample(theSource.get(), ch, theMethod, theSX, theSY), theTolerance)
+            ASSERT_NEAR(theValue, kerneltest::ReferenceSample(theSource.get(), ch, theMethod, theSX, theSY),
+                        theTolerance)
               << "seed " << theSeed << " method " << theMethod << " at " << x << "," << y << " channel " << ch
               << " source " << theSX << "," << theSY;
             ++theCompared;

@@ -178,6 +178,39 @@ void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double i
   }
 }
 
+// Double-precision reference of a warp: nearest, bilinear, or the cubic
+// through four points, clamped to the integer range.
+double ReferenceSample(const ImageHeader* inSource, int inChannel, int inMethod, double inSX, double inSY)
+{
+  const auto At = [&](int x, int y) { return SampleAt(inSource, x, y, inChannel); };
+  if (inMethod == IPL_INTER_NN)
+    return At(static_cast<int>(std::floor(inSX + 0.5)), static_cast<int>(std::floor(inSY + 0.5)));
+  if (inMethod == IPL_INTER_LINEAR) {
+    const int theX = std::clamp(static_cast<int>(std::floor(inSX)), 0, inSource->width - 2);
+    const int theY = std::clamp(static_cast<int>(std::floor(inSY)), 0, inSource->height - 2);
+    const double theFx = inSX - theX;
+    const double theFy = inSY - theY;
+    return (1 - theFy) * ((1 - theFx) * At(theX, theY) + theFx * At(theX + 1, theY)) +
+           theFy * ((1 - theFx) * At(theX, theY + 1) + theFx * At(theX + 1, theY + 1));
+  }
+  const int theX0 = std::clamp(static_cast<int>(std::floor(inSX)) - 1, 0, inSource->width - 4);
+  const int theY0 = std::clamp(static_cast<int>(std::floor(inSY)) - 1, 0, inSource->height - 4);
+  const auto Lagrange = [](double t, int i) {
+    double theWeight = 1;
+    for (int j = 0; j < 4; ++j)
+      if (j != i)
+        theWeight *= (t - (j - 1)) / (i - j);
+    return theWeight;
+  };
+  double theSum = 0;
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i)
+      theSum += Lagrange(inSX - theX0 - 1, i) * Lagrange(inSY - theY0 - 1, j) * At(theX0 + i, theY0 + j);
+  if (inSource->depth == IPL_DEPTH_8U)
+    return std::clamp(theSum, 0.0, 255.0);
+  return inSource->depth == IPL_DEPTH_16U ? std::clamp(theSum, 0.0, 65535.0) : theSum;
+}
+
 std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage)
 {
   return std::vector<std::uint8_t>(inImage->imageData, inImage->imageData + inImage->imageSize);

@@ -68,6 +68,11 @@ double SampleAt(const ImageHeader* inImage, int inX, int inY, int inChannel);
 void SetSampleAt(ImageHeader* inImage, int inX, int inY, int inChannel, double inValue);
 std::vector<std::uint8_t> StorageOf(const ImageHeader* inImage);
 
+// Double-precision reference of a warp's sample of channel inChannel at
+// (inSX, inSY): nearest, bilinear, or the cubic through four points, clamped to
+// the integer range.
+double ReferenceSample(const ImageHeader* inSource, int inChannel, int inMethod, double inSX, double inSY);
+
 // A tiled image over a plain one of the same layout (the "picture"): a tile
 // is filled from the picture when first asked for and written back when a
 // tile handed out for writing is released. The callback records every call

@@ -223,6 +223,16 @@ TEST_F(Pages, PixelsAreMadeErasedInvertedAndClearedAndEveryOperationIsLogged)
   }
 }
 
+// Pictures from bytes the page builds and from files that are missing: the
+// rectangle drawn, the colours where they belong, and each failure's words.
+TEST_F(Pages, DrawDataAndDrawFilePlaceThePictureAndWordTheirFailures)
+{
+  RunResult theResult = RunPage("draw.js");
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, Expected("draw.expected"));
+  EXPECT_EQ(theResult.mStatus, 0);
+}
+
 // QuickTime's GWorlds resize in place: the dither flag stays until Clear.
 TEST_F(Pages, WithQuickTimeTheDitherFlagSurvivesAResize)
 {

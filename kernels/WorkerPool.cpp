@@ -1,0 +1,128 @@
+#include "kernels/WorkerPool.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kernels {
+
+// Parts are claimed from one word that holds the job's generation (high 32
+// bits) and the next part: a worker that wakes after its job has ended finds
+// another generation or no part left, and touches nothing of the job. The
+// caller waits for the parts to be finished, never for a worker that has
+// claimed none.
+struct WorkerPool::State {
+  std::mutex mRunning;  // held by the caller whose job the workers serve
+  std::mutex mMutex;    // guards the job's description and the worker list
+  std::condition_variable mWake;
+  std::condition_variable mFinishedAll;
+  std::uint32_t mGeneration = 0;
+  const std::function<void(std::size_t)>* mPart = nullptr;
+  std::size_t mCount = 0;
+  int mWanted = 0;  // workers that may join
+  int mJoined = 0;
+  std::atomic<std::uint64_t> mNext{0};
+  std::atomic<std::size_t> mFinished{0};
+  std::vector<std::thread> mWorkers;
+
+  // Claims and runs parts of job inGeneration until none is left.
+  void TakeParts(std::uint32_t inGeneration, std::size_t inCount, const std::function<void(std::size_t)>& inPart)
+  {
+    std::uint64_t theNext = mNext.load();
+    for (;;) {
+      if (theNext >> 32 != inGeneration || (theNext & 0xFFFFFFFFu) >= inCount)
+        return;
+      if (!mNext.compare_exchange_weak(theNext, theNext + 1))
+        continue;
+      inPart(theNext & 0xFFFFFFFFu);
+      if (mFinished.fetch_add(1) + 1 == inCount) {
+        std::lock_guard<std::mutex> theLock(mMutex);
+        mFinishedAll.notify_all();
+      }
+      theNext = mNext.load();
+    }
+  }
+
+  void Work()
+  {
+    std::uint32_t theSeen = 0;
+    std::unique_lock<std::mutex> theLock(mMutex);
+    for (;;) {
+      mWake.wait(theLock, [&] { return mGeneration != theSeen; });
+      theSeen = mGeneration;
+      if (!mPart || mJoined >= mWanted)
+        continue;
+      ++mJoined;
+      const std::function<void(std::size_t)>* thePart = mPart;
+      const std::size_t theCount = mCount;
+      theLock.unlock();
+      TakeParts(theSeen, theCount, *thePart);
+      theLock.lock();
+    }
+  }
+
+  // Starts workers up to inCount; fewer when the system refuses threads.
+  void Grow(int inCount)
+  {
+    while (static_cast<int>(mWorkers.size()) < inCount) {
+      try {
+        mWorkers.emplace_back([this] { Work(); });
+      } catch (...) {
+        return;
+      }
+    }
+  }
+};
+
+WorkerPool::WorkerPool() : mState(new State) {}
+
+WorkerPool& WorkerPool::Get()
+{
+  static std::mutex gMutex;
+  static WorkerPool* gPool = nullptr;
+  static pid_t gProcess = 0;
+  std::lock_guard<std::mutex> theLock(gMutex);
+  if (!gPool || gProcess != getpid()) {
+    WorkerPool* theParents = gPool;
+    gPool = new WorkerPool;
+    gPool->mParents = theParents;
+    gProcess = getpid();
+  }
+  return *gPool;
+}
+
+void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<void(std::size_t)>& inPart)
+{
+  State& s = *mState;
+  std::unique_lock<std::mutex> theRunning(s.mRunning, std::try_to_lock);
+  if (!theRunning || inThreads < 2 || inCount > 0xFFFFFFFFu) {
+    for (std::size_t i = 0; i < inCount; ++i)
+      inPart(i);
+    return;
+  }
+  std::uint32_t theGeneration = 0;
+  {
+    std::lock_guard<std::mutex> theLock(s.mMutex);
+    s.Grow(inThreads - 1);
+    theGeneration = ++s.mGeneration;
+    s.mPart = &inPart;
+    s.mCount = inCount;
+    s.mWanted = inThreads - 1;
+    s.mJoined = 0;
+    s.mFinished = 0;
+    s.mNext = static_cast<std::uint64_t>(theGeneration) << 32;
+  }
+  // One wake for all: the workers beyond those wanted go back to waiting.
+  s.mWake.notify_all();
+  s.TakeParts(theGeneration, inCount, inPart);
+  std::unique_lock<std::mutex> theLock(s.mMutex);
+  s.mFinishedAll.wait(theLock, [&] { return s.mFinished.load() == inCount; });
+  s.mPart = nullptr;
+}
+
+}  // namespace kernels

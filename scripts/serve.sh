@@ -35,6 +35,13 @@ timeout="${TESSALINE_PAGE_TIMEOUT:-60}"
 mkdir -p "$serve/home"
 serve="$(realpath "$serve")"
 
+# The gallery's sample pictures, made once (deterministic plasma fractals).
+if [ -d "$root/pictures" ] && ! compgen -G "$root/pictures/*.jpg" >/dev/null; then
+  convert -seed 11 -size 800x600 plasma:steelblue-white "$root/pictures/harbour.jpg"
+  convert -seed 23 -size 800x600 plasma:forestgreen-yellow "$root/pictures/meadow.jpg"
+  convert -seed 37 -size 600x800 plasma:orange-purple "$root/pictures/sunset.jpg"
+fi
+
 export TESSALINE_HOME="$serve/home"
 for server in libTessaline4.so libTLUtilities4.so; do
   "$build/bin/tlregsvr" "$build/lib/$server" >/dev/null
@@ -48,7 +55,7 @@ quote() {
 
 cat >"$serve/lighttpd.conf" <<CONF
 # Written by scripts/serve.sh.
-server.modules = ("mod_access", "mod_setenv", "mod_cgi")
+server.modules = ("mod_setenv", "mod_cgi")
 server.bind = "127.0.0.1"
 server.port = $port
 server.document-root = $(quote "$root")

@@ -100,8 +100,8 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
   const std::string theOutside = tltest::MakeTempFolder("outside");
   std::ofstream(theOutside + "/secret.txt") << "the secret text";
   std::ofstream(theOutside + "/page.js") << "Response.Write('outside');";
-  std::filesystem::create_directory(theRoot + "/pictures");
-  std::filesystem::create_directory_symlink(theOutside, theRoot + "/pictures/away");
+  std::filesystem::create_directory(theRoot + "/files");
+  std::filesystem::create_directory_symlink(theOutside, theRoot + "/files/away");
   std::filesystem::create_symlink(theOutside + "/page.js", theRoot + "/linked.js");
   WebServer theServer(theRoot);
   ASSERT_TRUE(theServer.Started());
@@ -119,8 +119,8 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
       {"..%2F..%2F..%2Fetc%2Fpasswd", nullptr},
       {"/../x", nullptr},
       {"pictures/../../x", nullptr},
-      {"pictures/away/secret.txt", nullptr},
-      {"pictures/away", nullptr},
+      {"files/away/secret.txt", nullptr},
+      {"files/away", nullptr},
       {"%2Fetc%2Fpasswd", "/etc/passwd"},  // a name from the root stays below it
   };
   for (const Case& theCase : kCases) {

@@ -60,6 +60,12 @@ std::string Lower(std::string inText)
 
 }  // namespace
 
+std::string HttpAnswer::Header(const std::string& inLowerName) const
+{
+  auto theFound = mHeaders.find(inLowerName);
+  return theFound == mHeaders.end() ? "(none)" : theFound->second;
+}
+
 WebServer::WebServer(const std::string& inRoot, const std::vector<std::string>& inExtra)
   : mFolder(MakeTempFolder("web"))
 {

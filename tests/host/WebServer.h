@@ -15,6 +15,9 @@ struct HttpAnswer {
   std::map<std::string, std::string> mHeaders;  // names in lower case; a repeated header keeps its last value
   std::string mBody;
   std::string mError;  // curl's complaint when there was no answer
+
+  // The header's value; "(none)" when the answer has no such header.
+  std::string Header(const std::string& inLowerName) const;
 };
 
 class WebServer {

@@ -24,12 +24,6 @@ std::string PageRootCopy()
   return theRoot;
 }
 
-std::string Header(const HttpAnswer& inAnswer, const std::string& inName)
-{
-  auto theFound = inAnswer.mHeaders.find(inName);
-  return theFound == inAnswer.mHeaders.end() ? "(none)" : theFound->second;
-}
-
 TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
 {
   WebServer theServer(PageRootCopy());
@@ -37,8 +31,8 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
 
   HttpAnswer theAnswer = theServer.Get("/echo.js?name=caf%C3%A9+au+lait&other=1");
   EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mError << theServer.ErrorLog();
-  EXPECT_EQ(Header(theAnswer, "content-type"), "text/plain; charset=utf-8");
-  EXPECT_EQ(Header(theAnswer, "x-page"), "echo");
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/plain; charset=utf-8");
+  EXPECT_EQ(theAnswer.Header("x-page"), "echo");
   EXPECT_EQ(theAnswer.mBody.substr(0, theAnswer.mBody.find("agent=")),
             "name=caf\xC3\xA9 au lait\ncaption=undefined\nmethod=GET\n");
   EXPECT_NE(theAnswer.mBody.find("\nagent=curl/"), std::string::npos) << theAnswer.mBody;
@@ -54,14 +48,14 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
   for (int i = 0; i < 256; ++i)
     theBytes += static_cast<char>(i);
   EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
-  EXPECT_EQ(Header(theAnswer, "content-type"), "application/octet-stream");
-  EXPECT_EQ(Header(theAnswer, "content-length"), "256");
+  EXPECT_EQ(theAnswer.Header("content-type"), "application/octet-stream");
+  EXPECT_EQ(theAnswer.Header("content-length"), "256");
   EXPECT_EQ(theAnswer.mBody, theBytes);
 
   theAnswer = theServer.Get("/set-status.js?status=404+Not+Found");
   EXPECT_EQ(theAnswer.mStatus, 404);
   EXPECT_EQ(theAnswer.mBody, "sent");
-  EXPECT_EQ(Header(theAnswer, "content-type"), "text/html; charset=utf-8");
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
 }
 
 // A failing page answers its error alone, HTML-escaped, and logs an event;
@@ -74,7 +68,7 @@ TEST(WebServer, FailingAndSlowPagesAnswerTheirErrorAndNothingElse)
   HttpAnswer theAnswer = theServer.Get("/failing.js?x=1");
   EXPECT_EQ(theAnswer.mStatus, 500);
   EXPECT_EQ(theAnswer.mBody, "failing.js: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;\n");
-  EXPECT_EQ(Header(theAnswer, "content-type"), "text/html; charset=utf-8");
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
 
   const auto theStart = std::chrono::steady_clock::now();
   theAnswer = theServer.Get("/slow.js");
@@ -149,7 +143,7 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
   ASSERT_TRUE(theServer.Started());
   HttpAnswer theAnswer = theServer.Post("/header.js", "value=plain+text");
   EXPECT_EQ(theAnswer.mStatus, 200);
-  EXPECT_EQ(Header(theAnswer, "x-caption"), "plain text");
+  EXPECT_EQ(theAnswer.Header("x-caption"), "plain text");
   EXPECT_EQ(theServer.Get("/header.js?value=a%0Ab").mStatus, 400);
 
   const std::pair<const char*, const char*> kCases[] = {
@@ -163,8 +157,8 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
     SCOPED_TRACE(theForm);
     theAnswer = theServer.Post(thePage, theForm);
     EXPECT_EQ(theAnswer.mStatus, 500);
-    EXPECT_EQ(Header(theAnswer, "injected"), "(none)");
-    EXPECT_EQ(Header(theAnswer, "x-caption"), "(none)");
+    EXPECT_EQ(theAnswer.Header("injected"), "(none)");
+    EXPECT_EQ(theAnswer.Header("x-caption"), "(none)");
     EXPECT_NE(theAnswer.mBody.find("holds a carriage return, line feed or NUL"), std::string::npos) << theAnswer.mBody;
   }
 }

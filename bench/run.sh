@@ -17,4 +17,7 @@ echo "== colour reduction against ImageMagick"
 echo
 echo "== GDI text and ellipses against MagickCore"
 "$build/bin/tl_bench_gdi"
+echo
+echo "== 200 captions from a page against convert"
+"$root/bench/canvas/run.sh" "$build"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

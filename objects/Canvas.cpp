@@ -2,11 +2,15 @@
 
 #include "core/FontNames.h"
 #include "core/QTUtils.h"
+#include "core/SystemUtilities.h"
+#include "objects/DrawGDIShape.h"
 #include "objects/DrawGraphic.h"
+#include "objects/DrawShape.h"
 #include "objects/GetInfo.h"
 #include "objects/MiscOps.h"
 #include "objects/ReduceColors.h"
 #include "objects/Select.h"
+#include "platform/automation/Bstr.h"
 #include "platform/automation/ComError.h"
 #include "platform/base/SystemText.h"
 #include "platform/base/Utf8.h"
@@ -58,6 +62,11 @@ void Canvas::SetupOp(Operation& ioOp)
 HRESULT Canvas::RunAndReport(Operation& ioOp)
 {
   ioOp.Run(mWorld, &mCanvasLog);
+  return ReportOutcome(ioOp);
+}
+
+HRESULT Canvas::ReportOutcome(Operation& ioOp)
+{
   Error* theError = ioOp.GetError();
   if (!theError || !theError->HasError())
     return S_OK;
@@ -489,14 +498,36 @@ HRESULT Canvas::DrawData(VARIANT* inSrc, VARIANT* inType, VARIANT* inParams, VAR
   });
 }
 
-HRESULT Canvas::DrawShape(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::DrawShape(VARIANT* inShape, VARIANT* inParams, VARIANT* outRect)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inShape || !inParams || !outRect)
+      return E_POINTER;
+    ::DrawShape theOp;
+    SetupOp(theOp);
+    theOp.SetShape(VariantText(*inShape).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outRect, FormatRect(theOp.GetRect()));
+    return S_OK;
+  });
 }
 
-HRESULT Canvas::DrawText(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::DrawText(VARIANT* inText, VARIANT* inParams, VARIANT* outRect)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inText || !inParams || !outRect)
+      return E_POINTER;
+    DrawGDIShape theOp("Draw Text:", true);
+    SetupOp(theOp);
+    theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outRect, FormatRect(theOp.GetRect()));
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::DrawCanvas(LONG, VARIANT*, VARIANT*)
@@ -504,14 +535,51 @@ HRESULT Canvas::DrawCanvas(LONG, VARIANT*, VARIANT*)
   return NotBuilt();
 }
 
-HRESULT Canvas::TextArea(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::TextArea(VARIANT* inText, VARIANT* inParams, VARIANT* outWidth, VARIANT* outHeight,
+                         VARIANT* outLineH, VARIANT* outRetn)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inText || !inParams || !outWidth || !outHeight || !outLineH || !outRetn)
+      return E_POINTER;
+    DrawGDIShape theOp("Text Area:", true);
+    SetupOp(theOp);
+    theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
+    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetDrawMode(0);
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    const RECT theArea = theOp.GetTextRect();
+    const LONG theWidth = ClampToLong(LONGLONG{theArea.right} - theArea.left);
+    const LONG theHeight = ClampToLong(LONGLONG{theArea.bottom} - theArea.top);
+    SetLongResult(outWidth, theWidth);
+    SetLongResult(outHeight, theHeight);
+    SetLongResult(outLineH, theOp.GetLineHeight());
+    SetTextResult(outRetn, FormatLong(theWidth) + ',' + FormatLong(theHeight) + ',' +
+                               FormatLong(theOp.GetLineHeight()));
+    return S_OK;
+  });
 }
 
-HRESULT Canvas::TextLength(VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::TextLength(VARIANT* inText, VARIANT* inParams, VARIANT* outVal, VARIANT* outRetn)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inText || !inParams || !outVal || !outRetn)
+      return E_POINTER;
+    DrawGDIShape theOp("Text Length:", true);
+    // The text is laid out on pixels of its own: the canvas stays as it is.
+    Bitmap theScratch;
+    theScratch.SetWidth(4);
+    theScratch.SetHeight(4);
+    SetupOp(theOp);
+    theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
+    theOp.SetParameters(VariantText(*inParams));
+    theOp.Run(theScratch, nullptr);
+    if (HRESULT theResult = ReportOutcome(theOp); FAILED(theResult))
+      return theResult;
+    SetTextResult(outVal, FormatLong(theOp.GetCharsDrawn()));
+    SetTextResult(outRetn, FormatLong(theOp.GetCharsDrawn()));
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::SaveAs(VARIANT*, VARIANT*)

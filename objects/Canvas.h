@@ -211,6 +211,8 @@ private:
   // Runs the operation on the canvas; S_OK, or its error text through the
   // reporter.
   HRESULT RunAndReport(Operation& ioOp);
+  // S_OK, or the operation's error text through the reporter.
+  HRESULT ReportOutcome(Operation& ioOp);
   // After a size or depth put: the pixels brought up to date, the memory
   // noted, a failure reported under inLabel.
   HRESULT UpdateWorld(const char* inLabel, const VARIANT& inValue);

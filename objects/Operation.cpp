@@ -68,8 +68,10 @@ LONG Operation::SetParameters(std::string_view inText)
   AddLogParam("Parameters", HideRanges(inText, thePasswords).c_str());
   if (!mParams)
     return ParameterParser::kNoError;
+  // An error recorded before (a setter's keyword) stops the parse and stays.
+  const bool theEarlierError = mParams->GetErrorCode() != ParameterParser::kNoError;
   const LONG theResult = mParams->Parse(inText);
-  if (theResult != ParameterParser::kNoError && !thePasswords.empty()) {
+  if (theResult != ParameterParser::kNoError && !theEarlierError && !thePasswords.empty()) {
     // The parser quotes the text around a fault: take its words from a copy
     // that reads the same without the passwords.
     Parameters theMasked;

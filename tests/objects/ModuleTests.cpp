@@ -3,11 +3,14 @@
 // logs the programs wrote.
 
 #include "core/Preferences.h"
+#include "objects/ClassTable.h"
 #include "objects/SelfRegistration.h"
+#include "platform/automation/Guid.h"
 #include "platform/base/WinError.h"
 #include "platform/registry/Registry.h"
 #include "tests/core/EventWatcher.h"
 #include "tests/objects/ObjectsTestSupport.h"
+#include "tests/objects/PageSupport.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/RegistryKeys.h"
 #include "tests/support/TestSupport.h"
@@ -20,6 +23,9 @@
 
 namespace {
 
+using tltest::Expected;
+using tltest::Registration;
+using tltest::RunPage;
 using tltest::RunProgram;
 using tltest::RunResult;
 
@@ -33,26 +39,6 @@ std::string ModulePath()
 {
   char thePath[PATH_MAX];
   return realpath(TL_TESSALINE4, thePath) ? thePath : "";
-}
-
-RunResult Registration(bool inRegister)
-{
-  return inRegister ? RunProgram({TL_TLREGSVR, TL_TESSALINE4}) : RunProgram({TL_TLREGSVR, "-u", TL_TESSALINE4});
-}
-
-// Under the sanitizers the host keeps fontconfig's own loss out of its report.
-RunResult RunPage(const std::string& inPage, std::vector<std::string> inEnvironment = {},
-                  const std::vector<std::string>& inArguments = {})
-{
-  inEnvironment.push_back("LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0");
-  std::vector<std::string> theCommand = {TL_TLSCRIPT, std::string(TL_PAGES_DIR) + "/" + inPage};
-  theCommand.insert(theCommand.end(), inArguments.begin(), inArguments.end());
-  return RunProgram(theCommand, inEnvironment);
-}
-
-std::string Expected(const std::string& inPage)
-{
-  return tltest::ReadFile(std::string(TL_PAGES_DIR) + "/" + inPage);
 }
 
 // Every key of both trees, HKEY_LOCAL_MACHINE's marked "HKLM\".
@@ -103,20 +89,31 @@ TEST(Registration, WritesTheNeutralClassKeysTheLibraryAndTheSharedEntries)
   EXPECT_EQ(tltest::RegistryText(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile"), theModule);
 
   const std::set<std::string> theRegistered = AllKeys();
-  const std::set<std::string> kNew = {
-      "CLSID", kClassKey, kClassKey + "\\InprocServer32", kClassKey + "\\ProgID", kClassKey + "\\Programmable",
-      kClassKey + "\\TypeLib", kClassKey + "\\VersionIndependentProgID", kCategoryKey,
-      kCategoryKey + "\\Implemented Categories",
-      kCategoryKey + "\\Implemented Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "Interface", kInterfaceKey,
-      kInterfaceKey + "\\TypeLib", "Tessaline4.Canvas", "Tessaline4.Canvas\\CLSID", "Tessaline4.Canvas\\CurVer",
-      "Tessaline4.Canvas.1", "Tessaline4.Canvas.1\\CLSID", "TypeLib", kLibraryKey, kLibraryKey + "\\1.0",
-      kLibraryKey + "\\1.0\\0", kLibraryKey + "\\1.0\\0\\win32", kLibraryKey + "\\1.0\\FLAGS",
-      kLibraryKey + "\\1.0\\HELPDIR", "HKLM\\SOFTWARE", "HKLM\\SOFTWARE\\Quillbright",
+  std::set<std::string> kNew = {
+      "CLSID", kCategoryKey, kCategoryKey + "\\Implemented Categories",
+      kCategoryKey + "\\Implemented Categories\\{40FC6ED5-2438-11CF-A3DB-080036F12502}", "Interface", "TypeLib",
+      kLibraryKey, kLibraryKey + "\\1.0", kLibraryKey + "\\1.0\\0", kLibraryKey + "\\1.0\\0\\win32",
+      kLibraryKey + "\\1.0\\FLAGS", kLibraryKey + "\\1.0\\HELPDIR", "HKLM\\SOFTWARE", "HKLM\\SOFTWARE\\Quillbright",
       "HKLM\\SOFTWARE\\Quillbright\\Tessaline", "HKLM\\SOFTWARE\\Quillbright\\Tessaline\\4.0.5", "HKLM\\SYSTEM",
       "HKLM\\SYSTEM\\CurrentControlSet", "HKLM\\SYSTEM\\CurrentControlSet\\Services",
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog",
       "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application", "HKLM\\" + kEventSourceKey,
   };
+  // Every class of the table writes the keys the Canvas's values stand for.
+  for (const ServerClass& theClass : Tessaline4Module().Classes()) {
+    const std::string theClassKey = std::string("CLSID\\") + theClass.mClassIdText;
+    const std::string theProgId = theClass.mProgId;
+    for (const char* theSubKey : {"", "\\InprocServer32", "\\ProgID", "\\Programmable", "\\TypeLib",
+                                  "\\VersionIndependentProgID"})
+      kNew.insert(theClassKey + theSubKey);
+    for (const std::string& theName : {theProgId, theProgId + "." + std::to_string(theClass.mVersion)})
+      kNew.insert({theName, theName + "\\CLSID"});
+    kNew.insert(theProgId + "\\CurVer");
+  }
+  for (const DispatchTable* theInterface : Tessaline4Module().Library().mInterfaces) {
+    const std::string theInterfaceKey = "Interface\\" + GuidToString(*theInterface->mIID);
+    kNew.insert({theInterfaceKey, theInterfaceKey + "\\TypeLib"});
+  }
   EXPECT_EQ(Difference(theRegistered, theBefore), kNew);
   const std::vector<tltest::Event> theNew = theEvents.NewEvents();
   ASSERT_EQ(theNew.size(), 1u);

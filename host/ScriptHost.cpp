@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -271,10 +272,30 @@ duk_ret_t DescribeError(duk_context* inContext, void*)
 }  // namespace
 
 struct ScriptHost::Heap {
+  // The page of the host made without one.
+  struct CommandLinePage {
+    PageRequest mRequest = PageRequest::FromArguments({});
+    PageResponse mResponse{PageResponse::Mode::kCommandLine};
+    PageRoot mRoot{".", "."};
+    PageContext mContext{mRequest, mResponse, mRoot};
+  };
+
   duk_context* mContext = nullptr;
+  std::unique_ptr<CommandLinePage> mOwnPage;
 };
 
+ScriptHost::ScriptHost() : mHeap(new Heap)
+{
+  mHeap->mOwnPage = std::make_unique<Heap::CommandLinePage>();
+  Install(mHeap->mOwnPage->mContext);
+}
+
 ScriptHost::ScriptHost(PageContext& inPage) : mHeap(new Heap)
+{
+  Install(inPage);
+}
+
+void ScriptHost::Install(PageContext& inPage)
 {
   mHeap->mContext = duk_create_heap(nullptr, nullptr, nullptr, nullptr, FatalError);
   if (!mHeap->mContext)
@@ -343,4 +364,16 @@ int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
   duk_pop(theContext);
   duk_gc(theContext, 0);
   return theFailed ? 1 : 0;
+}
+
+int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
+                    const std::vector<std::string>& inArguments)
+{
+  std::string theError;
+  int theStatus = Run(inPagePath, inSource, inArguments, theError);
+  if (theStatus != 0) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", theError.c_str());
+  }
+  return theStatus;
 }

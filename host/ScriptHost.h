@@ -34,6 +34,8 @@ struct PageContext {
 
 class ScriptHost {
 public:
+  // A page of the command line: no query string, the current folder as page root.
+  ScriptHost();
   explicit ScriptHost(PageContext& inPage);
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
@@ -43,8 +45,12 @@ public:
   // 0 when the page ran to its end, 1 when it failed (outError says why).
   int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments,
           std::string& outError);
+  // The same, writing the error to standard error after the page's output.
+  int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments);
 
 private:
+  void Install(PageContext& inPage);
+
   struct Heap;
   Heap* mHeap;
 };

@@ -100,16 +100,12 @@ int RunCommandLine(const std::string& inPage, const std::vector<std::string>& in
   PageRequest theRequest = PageRequest::FromArguments(inArguments);
   PageResponse theResponse(PageResponse::Mode::kCommandLine);
   PageContext thePage{theRequest, theResponse, theRoot};
-  std::string theError;
   int theStatus = 0;
   {
     ScriptHost theHost(thePage);
-    theStatus = theHost.Run(inPage, theSource, inArguments, theError);
+    theStatus = theHost.Run(inPage, theSource, inArguments);
   }
-  std::fflush(stdout);
-  if (theStatus != 0)
-    std::fprintf(stderr, "%s\n", theError.c_str());
-  if (std::ferror(stdout)) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "tlscript: cannot write to standard output\n");
     return 1;
   }

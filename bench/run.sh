@@ -10,7 +10,7 @@ build=${1:-$root/build-bench}
 echo "== $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg);" \
   "$(date -u '+%Y-%m-%d %H:%M UTC')"
 "$root/bench/kernels/run.sh" "$build"
-cmake --build "$build" --target tl_bench_reduce_colors tl_bench_gdi >/dev/null
+cmake --build "$build" --target tl_bench_reduce_colors tl_bench_gdi tl_bench_export >/dev/null
 echo
 echo "== colour reduction against ImageMagick"
 "$build/bin/tl_bench_reduce_colors"
@@ -20,4 +20,7 @@ echo "== GDI text and ellipses against MagickCore"
 echo
 echo "== 200 captions from a page against convert"
 "$root/bench/canvas/run.sh" "$build"
+echo
+echo "== exporting a canvas as GIF and JPEG against convert, libvips and cjpeg"
+"$build/bin/tl_bench_export"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,11 +1,13 @@
 #include "objects/Canvas.h"
 
+#include "core/EventLog.h"
 #include "core/FontNames.h"
 #include "core/QTUtils.h"
 #include "core/SystemUtilities.h"
 #include "objects/DrawGDIShape.h"
 #include "objects/DrawGraphic.h"
 #include "objects/DrawShape.h"
+#include "objects/Export.h"
 #include "objects/GetInfo.h"
 #include "objects/MiscOps.h"
 #include "objects/ReduceColors.h"
@@ -582,14 +584,37 @@ HRESULT Canvas::TextLength(VARIANT* inText, VARIANT* inParams, VARIANT* outVal, 
   });
 }
 
-HRESULT Canvas::SaveAs(VARIANT*, VARIANT*)
+HRESULT Canvas::SaveAs(VARIANT* inFilePath, VARIANT* inParams)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inFilePath || !inParams)
+      return E_POINTER;
+    Export theOp("Save As:");
+    SetupOp(theOp);
+    theOp.SetFile(VariantText(*inFilePath).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    return RunAndReport(theOp);
+  });
 }
 
-HRESULT Canvas::GetAs(VARIANT*, VARIANT*, VARIANT*)
+HRESULT Canvas::GetAs(VARIANT* inType, VARIANT* inParams, VARIANT* outData)
 {
-  return NotBuilt();
+  return MethodFrame(kCanvasReporter, [&] {
+    if (!inType || !inParams || !outData)
+      return E_POINTER;
+    Export theOp("Get As:");
+    SetupOp(theOp);
+    theOp.SetType(VariantText(*inType).c_str());
+    theOp.SetParameters(VariantText(*inParams));
+    if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
+      return theResult;
+    // The bytes belong to the operation: copied out while it lives.
+    TL_ASSERT_TEXT(theOp.GetDataPtr(), "theOp.GetDataPtr()");
+    if (HRESULT theResult = PtrToVARIANT(theOp.GetDataPtr(), static_cast<DWORD>(theOp.GetDataSize()), outData);
+        FAILED(theResult))
+      throw _com_error(theResult);
+    return S_OK;
+  });
 }
 
 HRESULT Canvas::Select(VARIANT* inType, VARIANT* inParams)

@@ -77,7 +77,10 @@ TEST_F(CanvasObject, NullPointersAnswerEPointerAndLaterMembersENotImpl)
   EXPECT_EQ(mCanvas->GetColor(nullptr, theLocation.Get()), E_POINTER);
   EXPECT_EQ(mCanvas->GetColor(theLocation.Get(), nullptr), E_POINTER);
 
-  EXPECT_EQ(Call("SaveAs", DISPATCH_METHOD, {Variant("a.jpg"), Variant("")}), E_NOTIMPL);
+  EXPECT_EQ(mCanvas->SaveAs(nullptr, theLocation.Get()), E_POINTER);
+  EXPECT_EQ(mCanvas->GetAs(theLocation.Get(), theLocation.Get(), nullptr), E_POINTER);
+
+  EXPECT_EQ(Call("DrawCanvas", DISPATCH_METHOD, {Variant(LONG{0}), Variant("")}), E_NOTIMPL);
   EXPECT_EQ(mDescription, "Not implemented");
   EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(ICanvas::kIID), S_OK);
   EXPECT_EQ(mCanvas->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);

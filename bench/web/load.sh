@@ -22,16 +22,16 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-# Every file of a folder is a JPEG 200 pixels wide.
+# Every file of a folder is a JPEG 200 pixels wide (djpeg's PNM header says so).
 check() {
-  local folder=$1 bad=0
-  for file in "$folder"/*; do
-    if ! djpeg -pnm "$file" 2>/dev/null | head -c 16 | sed -n 2p | grep -q '^200 '; then
+  local file size
+  for file in "$1"/*; do
+    size=$( (djpeg -pnm "$file" 2>/dev/null || true) | sed -n '2{p;q}')
+    if [[ "$size" != "200 "* ]]; then
       echo "load: $file is not a JPEG 200 pixels wide" >&2
-      bad=1
+      return 1
     fi
   done
-  return $bad
 }
 
 seconds() { date +%s.%N; }

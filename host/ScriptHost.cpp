@@ -2,12 +2,17 @@
 
 #include "host/DispatchProxy.h"
 #include "host/JsText.h"
+#include "host/PageRequest.h"
+#include "host/PageResponse.h"
+#include "host/PageRoot.h"
 #include "host/ScriptEnumerator.h"
 #include "host/ValueBridge.h"
 #include "platform/automation/Activation.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -18,9 +23,46 @@ void FatalError(void*, const char* inMessage)
   std::_Exit(1);
 }
 
-bool WriteOut(const void* inData, std::size_t inSize)
+const char* const kPageKey = "PageContext";
+
+PageContext& PageOf(duk_context* inContext)
 {
-  return inSize == 0 || std::fwrite(inData, 1, inSize, stdout) == inSize;
+  duk_push_global_stash(inContext);
+  duk_get_prop_string(inContext, -1, kPageKey);
+  auto* thePage = static_cast<PageContext*>(duk_get_pointer(inContext, -1));
+  duk_pop_2(inContext);
+  return *thePage;
+}
+
+// Turns the first inCount arguments into strings. Their toString may throw,
+// so this comes before any C++ object of the native exists.
+void CoerceToText(duk_context* inContext, duk_idx_t inCount)
+{
+  for (duk_idx_t i = 0; i < inCount; ++i)
+    duk_to_string(inContext, i);
+}
+
+// Argument inIndex, a string after CoerceToText, as UTF-8.
+std::string TextArgument(duk_context* inContext, duk_idx_t inIndex)
+{
+  duk_size_t theLength = 0;
+  const char* theText = duk_get_lstring(inContext, inIndex, &theLength);
+  return JsToUtf8(std::string_view(theText, theLength));
+}
+
+void PushJsString(duk_context* inContext, const std::string& inUtf8)
+{
+  std::string theText = Utf16ToJs(Utf8ToUtf16(inUtf8));
+  duk_push_lstring(inContext, theText.data(), theText.size());
+}
+
+duk_ret_t PushOptional(duk_context* inContext, const std::optional<std::string>& inValue)
+{
+  if (inValue)
+    PushJsString(inContext, *inValue);
+  else
+    duk_push_undefined(inContext);
+  return 1;
 }
 
 duk_ret_t CreateObject(duk_context* inContext)
@@ -52,13 +94,28 @@ duk_ret_t CreateObject(duk_context* inContext)
   });
 }
 
+duk_ret_t MapPath(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theName = TextArgument(inContext, 0);
+  return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    std::string thePath;
+    std::string theWhy;
+    if (!PageOf(inContext).mRoot.Map(theName, thePath, theWhy)) {
+      outError = {E_ACCESSDENIED, theWhy, "Server.MapPath"};
+      return -1;
+    }
+    PushJsString(inContext, thePath);
+    return 1;
+  });
+}
+
 duk_ret_t Write(duk_context* inContext)
 {
-  duk_size_t theLength = 0;
-  const char* theText = duk_to_lstring(inContext, 0, &theLength);
+  CoerceToText(inContext, 1);
+  std::string theText = TextArgument(inContext, 0);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
-    std::string theUtf8 = JsToUtf8(std::string_view(theText, theLength));
-    if (!WriteOut(theUtf8.data(), theUtf8.size())) {
+    if (!PageOf(inContext).mResponse.Write(theText.data(), theText.size())) {
       outError = {E_FAIL, "Response.Write cannot write to standard output", "Response.Write"};
       return -1;
     }
@@ -76,7 +133,7 @@ duk_ret_t BinaryWrite(duk_context* inContext)
       outError = {DISP_E_TYPEMISMATCH, "Response.BinaryWrite needs a byte array", "Response.BinaryWrite"};
       return -1;
     }
-    if (!WriteOut(theData, theSize)) {
+    if (!PageOf(inContext).mResponse.Write(theData, theSize)) {
       outError = {E_FAIL, "Response.BinaryWrite cannot write to standard output", "Response.BinaryWrite"};
       return -1;
     }
@@ -84,11 +141,99 @@ duk_ret_t BinaryWrite(duk_context* inContext)
   });
 }
 
-void PushJsString(duk_context* inContext, const std::string& inUtf8)
+// Runs a setter of PageResponse that answers the reason of a refusal.
+template <class Setter>
+duk_ret_t SetResponse(duk_context* inContext, const char* inSource, Setter&& inSetter)
 {
-  std::string theText = Utf16ToJs(Utf8ToUtf16(inUtf8));
-  duk_push_lstring(inContext, theText.data(), theText.size());
+  return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    std::string theRefusal = inSetter(PageOf(inContext).mResponse);
+    if (theRefusal.empty())
+      return 0;
+    outError = {E_INVALIDARG, "Cannot set the response: " + theRefusal, inSource};
+    return -1;
+  });
 }
+
+duk_ret_t AddHeader(duk_context* inContext)
+{
+  CoerceToText(inContext, 2);
+  std::string theName = TextArgument(inContext, 0);
+  std::string theValue = TextArgument(inContext, 1);
+  return SetResponse(inContext, "Response.AddHeader",
+                     [&](PageResponse& ioResponse) { return ioResponse.AddHeader(theName, theValue); });
+}
+
+duk_ret_t GetContentType(duk_context* inContext)
+{
+  PushJsString(inContext, PageOf(inContext).mResponse.ContentType());
+  return 1;
+}
+
+duk_ret_t SetContentType(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theType = TextArgument(inContext, 0);
+  return SetResponse(inContext, "Response.ContentType",
+                     [&](PageResponse& ioResponse) { return ioResponse.SetContentType(theType); });
+}
+
+duk_ret_t GetStatus(duk_context* inContext)
+{
+  PushJsString(inContext, PageOf(inContext).mResponse.Status());
+  return 1;
+}
+
+duk_ret_t SetStatus(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theStatus = TextArgument(inContext, 0);
+  return SetResponse(inContext, "Response.Status",
+                     [&](PageResponse& ioResponse) { return ioResponse.SetStatus(theStatus); });
+}
+
+duk_ret_t QueryString(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theName = TextArgument(inContext, 0);
+  return PushOptional(inContext, PageOf(inContext).mRequest.QueryString(theName));
+}
+
+duk_ret_t Form(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theName = TextArgument(inContext, 0);
+  return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    std::optional<std::string> theValue;
+    std::string theWhy;
+    if (!PageOf(inContext).mRequest.Form(theName, theValue, theWhy)) {
+      outError = {E_FAIL, "Cannot read the form: " + theWhy, "Request.Form"};
+      return -1;
+    }
+    return PushOptional(inContext, theValue);
+  });
+}
+
+duk_ret_t ServerVariables(duk_context* inContext)
+{
+  CoerceToText(inContext, 1);
+  std::string theName = TextArgument(inContext, 0);
+  return PushOptional(inContext, PageOf(inContext).mRequest.ServerVariable(theName));
+}
+
+void PutFunction(duk_context* inContext, const char* inName, duk_c_function inFunction, duk_idx_t inArguments)
+{
+  duk_push_c_function(inContext, inFunction, inArguments);
+  duk_put_prop_string(inContext, -2, inName);
+}
+
+void PutProperty(duk_context* inContext, const char* inName, duk_c_function inGetter, duk_c_function inSetter)
+{
+  duk_push_string(inContext, inName);
+  duk_push_c_function(inContext, inGetter, 0);
+  duk_push_c_function(inContext, inSetter, 1);
+  duk_def_prop(inContext, -4, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER);
+}
+
 
 // Leaves "source: description" of the error at the top on the stack. Run
 // protected: reading the error's properties may run the script's getters.
@@ -127,10 +272,30 @@ duk_ret_t DescribeError(duk_context* inContext, void*)
 }  // namespace
 
 struct ScriptHost::Heap {
+  // The page of the host made without one.
+  struct CommandLinePage {
+    PageRequest mRequest = PageRequest::FromArguments({});
+    PageResponse mResponse{PageResponse::Mode::kCommandLine};
+    PageRoot mRoot{".", "."};
+    PageContext mContext{mRequest, mResponse, mRoot};
+  };
+
   duk_context* mContext = nullptr;
+  std::unique_ptr<CommandLinePage> mOwnPage;
 };
 
 ScriptHost::ScriptHost() : mHeap(new Heap)
+{
+  mHeap->mOwnPage = std::make_unique<Heap::CommandLinePage>();
+  Install(mHeap->mOwnPage->mContext);
+}
+
+ScriptHost::ScriptHost(PageContext& inPage) : mHeap(new Heap)
+{
+  Install(inPage);
+}
+
+void ScriptHost::Install(PageContext& inPage)
 {
   mHeap->mContext = duk_create_heap(nullptr, nullptr, nullptr, nullptr, FatalError);
   if (!mHeap->mContext)
@@ -139,17 +304,29 @@ ScriptHost::ScriptHost() : mHeap(new Heap)
   InstallDispatchProxies(theContext);
   InstallEnumerator(theContext);
 
+  duk_push_global_stash(theContext);
+  duk_push_pointer(theContext, &inPage);
+  duk_put_prop_string(theContext, -2, kPageKey);
+  duk_pop(theContext);
+
   duk_push_object(theContext);
-  duk_push_c_function(theContext, CreateObject, 1);
-  duk_put_prop_string(theContext, -2, "CreateObject");
+  PutFunction(theContext, "CreateObject", CreateObject, 1);
+  PutFunction(theContext, "MapPath", MapPath, 1);
   duk_put_global_string(theContext, "Server");
 
   duk_push_object(theContext);
-  duk_push_c_function(theContext, Write, 1);
-  duk_put_prop_string(theContext, -2, "Write");
-  duk_push_c_function(theContext, BinaryWrite, 1);
-  duk_put_prop_string(theContext, -2, "BinaryWrite");
+  PutFunction(theContext, "Write", Write, 1);
+  PutFunction(theContext, "BinaryWrite", BinaryWrite, 1);
+  PutFunction(theContext, "AddHeader", AddHeader, 2);
+  PutProperty(theContext, "ContentType", GetContentType, SetContentType);
+  PutProperty(theContext, "Status", GetStatus, SetStatus);
   duk_put_global_string(theContext, "Response");
+
+  duk_push_object(theContext);
+  PutFunction(theContext, "QueryString", QueryString, 1);
+  PutFunction(theContext, "Form", Form, 1);
+  PutFunction(theContext, "ServerVariables", ServerVariables, 1);
+  duk_put_global_string(theContext, "Request");
 }
 
 ScriptHost::~ScriptHost()
@@ -160,7 +337,7 @@ ScriptHost::~ScriptHost()
 }
 
 int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
-                    const std::vector<std::string>& inArguments)
+                    const std::vector<std::string>& inArguments, std::string& outError)
 {
   duk_context* theContext = mHeap->mContext;
   duk_push_array(theContext);
@@ -182,11 +359,21 @@ int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
     duk_safe_call(theContext, DescribeError, nullptr, 1, 1);
     duk_size_t theLength = 0;
     const char* theMessage = duk_get_lstring(theContext, -1, &theLength);
-    std::string theText = theMessage ? JsToUtf8(std::string_view(theMessage, theLength)) : "tlscript: error";
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", theText.c_str());
+    outError = theMessage ? JsToUtf8(std::string_view(theMessage, theLength)) : "tlscript: error";
   }
   duk_pop(theContext);
   duk_gc(theContext, 0);
   return theFailed ? 1 : 0;
+}
+
+int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
+                    const std::vector<std::string>& inArguments)
+{
+  std::string theError;
+  int theStatus = Run(inPagePath, inSource, inArguments, theError);
+  if (theStatus != 0) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", theError.c_str());
+  }
+  return theStatus;
 }

@@ -3,30 +3,54 @@
 // with the objects a page expects:
 //
 // - Server.CreateObject(progid): a new automation object (see DispatchProxy.h);
-// - Response.Write(text): the text to standard output, as UTF-8;
-// - Response.BinaryWrite(bytes): a byte array (Uint8Array) to standard output;
+// - Server.MapPath(name): the path of a file below the page root (PageRoot.h);
+// - Response.Write(text): the text as UTF-8, Response.BinaryWrite(bytes): a
+//   byte array (Uint8Array) as it stands, both to the body (PageResponse.h);
+// - Response.ContentType and Response.Status (properties) and
+//   Response.AddHeader(name, value);
+// - Request.QueryString(name), Request.Form(name) and
+//   Request.ServerVariables(name): the value as a string, undefined when the
+//   request has none (PageRequest.h);
 // - new Enumerator(collection) (see ScriptEnumerator.h);
 // - args: the page's extra command-line arguments, an Array of strings.
 //
-// An error the page does not catch ends the run: "source: description" goes
-// to standard error (for errors of the script itself, the source is the page
-// and line), and Run answers 1.
+// An error the page does not catch ends the run: Run answers 1 with
+// "source: description" (for errors of the script itself, the source is the
+// page and line).
 
 #include <string>
 #include <vector>
 
+class PageRequest;
+class PageResponse;
+class PageRoot;
+
+// What the page's Request, Response and Server objects stand on; outlives the host.
+struct PageContext {
+  PageRequest& mRequest;
+  PageResponse& mResponse;
+  const PageRoot& mRoot;
+};
+
 class ScriptHost {
 public:
+  // A page of the command line: no query string, the current folder as page root.
   ScriptHost();
+  explicit ScriptHost(PageContext& inPage);
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
   // Releases every object the page still holds.
   ~ScriptHost();
 
-  // 0 when the page ran to its end, 1 when it failed (the message is written).
+  // 0 when the page ran to its end, 1 when it failed (outError says why).
+  int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments,
+          std::string& outError);
+  // The same, writing the error to standard error after the page's output.
   int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments);
 
 private:
+  void Install(PageContext& inPage);
+
   struct Heap;
   Heap* mHeap;
 };

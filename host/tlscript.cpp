@@ -1,39 +1,180 @@
 // tlscript page.js [args]: runs a page with the page-scripting host.
-// Exit status: 0 when the page ran to its end, 1 when it failed, 2 when it
-// could not be read.
+//
+// On the command line the page's output goes to standard output and its
+// name=value arguments are its query string. Exit status: 0 when the page ran
+// to its end, 1 when it failed, 2 when it could not be read.
+//
+// Run by a web server through CGI (GATEWAY_INTERFACE is set; the page is the
+// first argument, else SCRIPT_FILENAME), the page answers the HTTP request:
+// its status, headers and body when it ran to its end; "500 Internal Server
+// Error" with its error, HTML-escaped, when it failed; "503 Service
+// Unavailable" when it took longer than TESSALINE_PAGE_TIMEOUT seconds
+// (default 60); "403 Forbidden" for a page outside the page root and "404 Not
+// Found" for one that cannot be read. Each 500 and 503 is also an error event
+// of the source "tlscript" in the event log.
 
+#include "host/PageRequest.h"
+#include "host/PageResponse.h"
+#include "host/PageRoot.h"
+#include "host/PageTimer.h"
 #include "host/ScriptHost.h"
 #include "platform/base/TessalineHome.h"
+#include "platform/eventlog/EventLog.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
-int main(int argc, char** argv)
-{
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: tlscript page.js [arguments...]\n");
-    return 2;
-  }
-  if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())
-    std::fprintf(stderr, "tlscript: %s\n", theWarning.c_str());
+namespace {
 
-  std::ifstream theFile(argv[1], std::ios::binary);
+constexpr long kDefaultTimeoutSeconds = 60;
+
+std::string Environment(const char* inName)
+{
+  const char* theValue = std::getenv(inName);
+  return theValue ? theValue : "";
+}
+
+// The folder of the page's file, symbolic links resolved, so that a link to a
+// page elsewhere is not taken for a page below the root; empty when the page
+// does not exist.
+std::string FolderOf(const std::string& inPage)
+{
+  char theBuffer[PATH_MAX];
+  if (!realpath(inPage.c_str(), theBuffer))
+    return {};
+  std::string thePath = theBuffer;
+  std::size_t theSlash = thePath.rfind('/');
+  return theSlash == 0 ? "/" : thePath.substr(0, theSlash);
+}
+
+bool ReadPage(const std::string& inPath, std::string& outSource)
+{
+  std::ifstream theFile(inPath, std::ios::binary);
   std::ostringstream theSource;
-  if (!theFile || !(theSource << theFile.rdbuf())) {
-    std::fprintf(stderr, "tlscript: cannot read the page %s\n", argv[1]);
+  if (!theFile || !(theSource << theFile.rdbuf()))
+    return false;
+  outSource = theSource.str();
+  return true;
+}
+
+void LogPageEvent(const std::string& inText)
+{
+  HANDLE theLog = RegisterEventSourceA(nullptr, "tlscript");
+  const char* theStrings[] = {inText.c_str()};
+  if (!theLog || !ReportEventA(theLog, EVENTLOG_ERROR_TYPE, 1, 4096, nullptr, 1, 0, theStrings, nullptr))
+    std::fprintf(stderr, "tlscript: cannot write to the event log: %s\n", inText.c_str());
+  if (theLog)
+    DeregisterEventSource(theLog);
+}
+
+// The page's time limit in seconds; 0 for a value that is no positive number.
+long PageTimeout()
+{
+  std::string theText = Environment("TESSALINE_PAGE_TIMEOUT");
+  if (theText.empty())
+    return kDefaultTimeoutSeconds;
+  char* theEnd = nullptr;
+  long theSeconds = std::strtol(theText.c_str(), &theEnd, 10);
+  return *theEnd == '\0' && theSeconds > 0 && theSeconds <= 86400 ? theSeconds : 0;
+}
+
+int RunCommandLine(const std::string& inPage, const std::vector<std::string>& inArguments)
+{
+  std::string theSource;
+  if (!ReadPage(inPage, theSource)) {
+    std::fprintf(stderr, "tlscript: cannot read the page %s\n", inPage.c_str());
     return 2;
   }
-  std::vector<std::string> theArguments(argv + 2, argv + argc);
+  std::string theRootPath = Environment("TESSALINE_PAGE_ROOT");
+  PageRoot theRoot(theRootPath.empty() ? FolderOf(inPage) : theRootPath, FolderOf(inPage));
+  if (!theRoot.IsValid()) {
+    std::fprintf(stderr, "tlscript: %s\n", theRoot.Error().c_str());
+    return 2;
+  }
+  PageRequest theRequest = PageRequest::FromArguments(inArguments);
+  PageResponse theResponse(PageResponse::Mode::kCommandLine);
+  PageContext thePage{theRequest, theResponse, theRoot};
   int theStatus = 0;
   {
-    ScriptHost theHost;
-    theStatus = theHost.Run(argv[1], theSource.str(), theArguments);
+    ScriptHost theHost(thePage);
+    theStatus = theHost.Run(inPage, theSource, inArguments);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "tlscript: cannot write to standard output\n");
     return 1;
   }
   return theStatus;
+}
+
+int RunCgi(const std::string& inPage)
+{
+  PageResponse theResponse(PageResponse::Mode::kCgi);
+  const std::string theRequestUri = Environment("REQUEST_URI").empty() ? inPage : Environment("REQUEST_URI");
+  auto theFail = [&](const std::string& inStatus, const std::string& inMessage) {
+    std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), inMessage.c_str());
+    if (inStatus[0] == '5')
+      LogPageEvent(inStatus + " for " + theRequestUri + ": " + inMessage);
+    theResponse.SendError(inStatus, inMessage);
+    return 1;
+  };
+
+  std::string theRootPath = Environment("TESSALINE_PAGE_ROOT");
+  if (theRootPath.empty())
+    theRootPath = Environment("DOCUMENT_ROOT");
+  if (theRootPath.empty())
+    return theFail("500 Internal Server Error", "no page root is set (TESSALINE_PAGE_ROOT)");
+  std::string theSource;
+  if (!ReadPage(inPage, theSource))
+    return theFail("404 Not Found", "the page " + inPage.substr(inPage.rfind('/') + 1) + " cannot be read");
+  PageRoot theRoot(theRootPath, FolderOf(inPage));
+  if (!theRoot.IsValid())
+    return theFail(theRoot.Error().rfind("the page root", 0) == 0 ? "500 Internal Server Error" : "403 Forbidden",
+                   theRoot.Error());
+  const long theTimeout = PageTimeout();
+  if (theTimeout == 0)
+    return theFail("500 Internal Server Error", "TESSALINE_PAGE_TIMEOUT is not a number of seconds from 1 to 86400");
+
+  // Ends the process unless the page's own answer went out first (then the
+  // page ended just at its limit, and the event stands for that).
+  PageTimer theTimer(std::chrono::seconds(theTimeout), [&] {
+    const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
+    std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
+    LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
+    if (theResponse.SendError("503 Service Unavailable", theMessage))
+      _exit(1);
+  });
+  PageRequest theRequest = PageRequest::FromCgi();
+  PageContext thePage{theRequest, theResponse, theRoot};
+  std::string theError;
+  int theStatus = 0;
+  {
+    ScriptHost theHost(thePage);
+    theStatus = theHost.Run(inPage, theSource, {}, theError);
+  }
+  if (theStatus != 0)
+    return theFail("500 Internal Server Error", theError);
+  return theResponse.Send() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  const bool theCgi = !Environment("GATEWAY_INTERFACE").empty();
+  std::string thePage = argc >= 2 ? argv[1] : theCgi ? Environment("SCRIPT_FILENAME") : "";
+  if (thePage.empty()) {
+    std::fprintf(stderr, "usage: tlscript page.js [arguments...]\n");
+    return 2;
+  }
+  if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())
+    std::fprintf(stderr, "tlscript: %s\n", theWarning.c_str());
+  if (theCgi)
+    return RunCgi(thePage);
+  return RunCommandLine(thePage, std::vector<std::string>(argv + 2, argv + argc));
 }

@@ -7,6 +7,8 @@
 #include "core/ImageMagick.h"
 #include "core/ImportOptions.h"
 #include "core/JPEGParser.h"
+#include "core/QTClasses.h"
+#include "core/QTUtils.h"
 #include "core/Preferences.h"
 #include "core/SystemUtilities.h"
 #include "core/Utilities.h"
@@ -135,9 +137,24 @@ LONG DrawGraphic::DoIt(Bitmap& inWorld)
   const bool theIsJPEG = mGotData ? IsJPEGData(mDataPtr, static_cast<DWORD>(mDataLength)) : IsJPEGFile(mPath.c_str());
   if (theIsJPEG && GetPrefLong("IJLImport", 1) != 0) {
     DrawWithIJL(inWorld, theLimit);
-  } else if (GetPrefLong("IMImport", 1) != 0) {
-    mError->Clear(false);
-    DrawWithMagick(inWorld, theLimit);
+  } else {
+    bool theFailed = true;
+    if (QuickTimeAvailable() && GetPrefLong("QTImport", 1) != 0) {
+      QTImporter theImporter;
+      mError->Clear(false);
+      DrawWithImporter(theImporter, inWorld, theLimit);
+      theFailed = mError->HasError();
+    }
+    if (theFailed && GetPrefLong("IMImport", 1) != 0) {
+      mError->Clear(false);
+      DrawWithMagick(inWorld, theLimit);
+      theFailed = mError->HasError();
+    }
+    if (theFailed && QuickTimeAvailable() && GetPrefLong("QTImportMovies", 0) != 0) {
+      QTMovieImporter theImporter;
+      mError->Clear(false);
+      DrawWithImporter(theImporter, inWorld, theLimit);
+    }
   }
   if (!mError->HasError() && !mDrawn)
     mError->AddMessage("No importer could read the image.");

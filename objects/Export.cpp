@@ -9,6 +9,8 @@
 #include "core/ImageMagick.h"
 #include "core/Paleteer.h"
 #include "core/Preferences.h"
+#include "core/QTClasses.h"
+#include "core/QTUtils.h"
 #include "core/Utilities.h"
 #include "platform/base/AsciiCase.h"
 #include "platform/base/LastError.h"
@@ -116,6 +118,11 @@ LONG Export::DoIt(Bitmap& inWorld)
     WriteJPEG(inWorld);
     return 0;
   }
+  if (QuickTimeAvailable() && GetPrefLong("QTExport", 1)) {
+    WriteQuickTime(inWorld);
+    if (!mError->HasError())
+      return 0;
+  }
   if (GetPrefLong("IMExport", 1)) {
     mError->Clear(true);
     WriteMagick(inWorld);
@@ -146,6 +153,20 @@ LONG Export::RunWriter(Bitmap& inWorld)
     return 1;
   }
   return mWriteXX->Write();
+}
+
+void Export::WriteQuickTime(Bitmap& inWorld)
+{
+  TL_ASSERT(!mWriteXX);
+  auto theWriter = std::make_unique<QTExporter>();
+  const QTExporter* theExporter = theWriter.get();
+  mWriteXX = std::move(theWriter);
+  if (RunWriter(inWorld) == 0)
+    return;
+  mError->mQuickTimeCode = theExporter->GetQTError();
+  if (const LONG theCode = theExporter->GetWinError(); theCode != 0)
+    mError->mWindowsCode = theCode;
+  mWriteXX.reset();
 }
 
 void Export::WriteMagick(Bitmap& inWorld)

@@ -51,6 +51,7 @@ public:
 protected:
   LONG DoIt(Bitmap& inWorld) override;
 
+  virtual void WriteQuickTime(Bitmap& inWorld);
   virtual void WriteMagick(Bitmap& inWorld);
   // Fills mWriteXX's options from the parameters and writes; its status.
   virtual LONG RunWriter(Bitmap& inWorld);

@@ -3,6 +3,7 @@
 #include "core/EventLog.h"
 #include "core/ImageMagick.h"
 #include "core/Preferences.h"
+#include "core/QTClasses.h"
 #include "core/Utilities.h"
 #include "objects/ByteArrayAccess.h"
 #include "objects/ClassTable.h"
@@ -30,6 +31,9 @@ Graphic::~Graphic()
 
 void Graphic::Describe(const ReadInput& inRead)
 {
+  const bool theQTInfo = QuickTimeAvailable() && GetPrefLong("QTInfo", 1) != 0;
+  const bool theQTMovies = QuickTimeAvailable() && GetPrefLong("QTImportMovies", 0) != 0;
+  const bool theImagesOnly = mReadIPTC == 0 && mReadImages != 0;
   ClearDescription();
   auto theStep = [&](bool inWanted, auto&& inMakeReader) {
     if (!inWanted || !mFormat.empty())
@@ -38,7 +42,10 @@ void Graphic::Describe(const ReadInput& inRead)
     inRead(theReader);
     TakeDescription(theReader);
   };
+  theStep(theQTInfo && theImagesOnly, [] { return QTInfoReader(); });
   theStep(GetPrefLong("IMInfo", 1) != 0, [&] { return MagickInfoReader(mReadIPTC == 0 && mReadImages == 0); });
+  theStep(theQTInfo && !theImagesOnly, [] { return QTInfoReader(); });
+  theStep(theQTMovies, [] { return QTMovieInfoReader(); });
 }
 
 void Graphic::TakeDescription(ImageInfoSource& inInfo)

@@ -5,11 +5,15 @@
 // one GraphicImage per image (Item counts from 1; the object enumerates them
 // in order) and the IPTC-NAA datasets of the first image (IPTC).
 //
-// The description comes from the information reader of the codec that the
-// drawing operations use: ImageMagick's, which only pings the input (reads
-// its attributes, decodes no pixels) when ReadImages and ReadIPTC are both
-// off; the preference "IMInfo" turns it on. Input that the reader does not
-// recognise is no error: Format is "", Count 0 and Drawable false. Each
+// The description comes from the information readers of the codecs that the
+// drawing operations use, the first that recognises the input (leaves a
+// format name): QuickTime's graphics reader first when only images are asked
+// for (ReadImages on, ReadIPTC off; preference "QTInfo"); ImageMagick's,
+// which only pings the input (reads its attributes, decodes no pixels) when
+// ReadImages and ReadIPTC are both off (preference "IMInfo"); QuickTime's
+// graphics reader after it otherwise; QuickTime's movie reader last
+// (preference "QTImportMovies", off by default). Input that no reader
+// recognises is no error: Format is "", Count 0 and Drawable false. Each
 // SetFile or SetData replaces the whole description; images and the IPTC
 // list handed to a script before stay alive.
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project builds, tests and benchmarks with,
+# Installs every Debian package the project builds, tests and benchmarks with
+# (lighttpd, curl and chromium for the pages served through scripts/serve.sh),
 # the PAM service the impersonation code logs users on through, and the
 # decimal-comma locale the locale tests switch to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
@@ -15,6 +16,7 @@ packages=(
   exiv2
   fonts-dejavu-core fonts-liberation2
   passwd login locales
+  lighttpd curl chromium
 )
 # scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime.
 if [ "${1:-}" = "--fuzz" ]; then

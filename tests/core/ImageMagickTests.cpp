@@ -167,6 +167,10 @@ ImageInfoRecord Record(LONG inDepth, LONG inResolution, RECT inRect, LONG inSpac
   return {inDepth, inResolution, inRect.left, inRect.top, inRect.right, inRect.bottom, inSpace, inProfile};
 }
 
+// Hostile input is refused from its header, far below this bound, which
+// leaves room for a loaded machine under the sanitizers.
+constexpr auto kRefusalBound = std::chrono::seconds(5);
+
 TEST(MagickInfoReader, DescribesEveryFormatFromMemoryAndFiles)
 {
   struct Described {
@@ -562,7 +566,7 @@ TEST(MagickReader, RefusesHostileInputQuicklyAndOffline)
       theReader.SetPing(thePing);
       const auto theStart = std::chrono::steady_clock::now();
       theReader.ReadBlob(theBytes.data(), theBytes.size(), theName);
-      EXPECT_LT(std::chrono::steady_clock::now() - theStart, std::chrono::seconds(1)) << theName;
+      EXPECT_LT(std::chrono::steady_clock::now() - theStart, kRefusalBound) << theName;
       EXPECT_NE(theReader.GetError(), nullptr) << theName;
       EXPECT_EQ(theReader.GetImageCount(), 0) << theName;
     }
@@ -584,7 +588,7 @@ TEST(MagickReader, SurvivesEveryCutOfEveryFormat)
       const auto theStart = std::chrono::steady_clock::now();
       theReader.ReadBlob(Bytes(theBytes.begin(), theBytes.begin() + static_cast<std::ptrdiff_t>(theCut)).data(), theCut,
                          theName);
-      EXPECT_LT(std::chrono::steady_clock::now() - theStart, std::chrono::seconds(1));
+      EXPECT_LT(std::chrono::steady_clock::now() - theStart, kRefusalBound);
       Bitmap theBitmap;
       EXPECT_TRUE(theReader.GetError() || MagickImageToBitmap(theReader.GetImage(1), &theBitmap) == 0);
     }

@@ -105,6 +105,19 @@ TEST_F(HostTest, PagesDriveTheServerByName)
   EXPECT_EQ(theResult.mOut, "3:one|two words|\xC3\xA9") << theResult.mErr;
 }
 
+TEST(HostCommandLine, ArgumentsAreTheQueryString)
+{
+  char thePages[PATH_MAX];
+  ASSERT_NE(realpath(TL_PAGES_DIR, thePages), nullptr);
+  RunResult theResult = RunPage("query.js", {"w=160", "caption=a b=c", "plain", "w=2"});
+  EXPECT_EQ(theResult.mErr, "");
+  EXPECT_EQ(theResult.mOut, "160, 2|a b=c|undefined|undefined|undefined|" + std::string(thePages) + "/thing.js");
+  EXPECT_EQ(theResult.mStatus, 0);
+  theResult = RunProgram({TL_TLSCRIPT, Page("query.js")}, {"TESSALINE_PAGE_ROOT=" + tltest::MakeTempFolder("root")});
+  EXPECT_EQ(theResult.mStatus, 2) << "the page lies outside the page root";
+  EXPECT_NE(theResult.mErr.find("is outside the page root"), std::string::npos) << theResult.mErr;
+}
+
 TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)
 {
   // The whole standard error, or its start and a part of it.

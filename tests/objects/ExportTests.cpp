@@ -6,9 +6,11 @@
 #include "core/Bitmap.h"
 #include "core/ImageMagick.h"
 #include "core/Preferences.h"
+#include "core/QTUtils.h"
 #include "core/Utilities.h"
 #include "objects/Export.h"
 #include "platform/base/WinError.h"
+#include "platform/quicktime/QuickTime.h"
 #include "tests/objects/ObjectsTestSupport.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/TestSupport.h"
@@ -17,6 +19,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <tuple>
@@ -316,6 +319,42 @@ TEST_F(Exports, FailuresAreReportedAndWriteNothing)
   EXPECT_EQ(RunExport(theWorld, "hres=72", "jpeg").mError.substr(0, 41),
             "No writer is available for this file type");
   ASSERT_EQ(SetPrefLong("IMExport", 1), ERROR_SUCCESS);
+}
+
+// With QuickTime there (the stand-in, whose only working exporter writes
+// BMP), QuickTime writes a BMP with ImageMagick off, into memory and to a
+// file; a format it cannot write goes on to ImageMagick with the error
+// cleared, or, with ImageMagick off, fails with QuickTime's code.
+TEST_F(Exports, WithQuickTimeTheExporterWritesFirstAndImageMagickFollowsItsFailure)
+{
+  setenv(kQTLibraryVariable, TL_QUICKTIME_STANDIN, 1);
+  OSErr theStartErr = 0;
+  LONG theAvailable = 0;
+  AcquireQuickTime(theStartErr, theAvailable);
+  ASSERT_EQ(theAvailable, 1);
+  Bitmap theWorld;
+  MakePicture(theWorld, 32);
+
+  ASSERT_EQ(SetPrefLong("IMExport", 0), ERROR_SUCCESS);
+  const Outcome theMemory = RunExport(theWorld, "", "bmp");
+  ASSERT_EQ(theMemory.mError, "");
+  ExpectPicture(Decode(theMemory.mData));
+  const std::string thePath = mFolder + "/picture.bmp";
+  ASSERT_EQ(RunExport(theWorld, "", nullptr, thePath.c_str()).mError, "");
+  EXPECT_EQ(ReadBytes(thePath), theMemory.mData);
+
+  Error theExpected;
+  theExpected.mQuickTimeCode = kQTCantFindHandlerErr;
+  const std::string theWording = theExpected.GetText();
+  EXPECT_EQ(RunExport(theWorld, "", "png").mError.substr(0, theWording.size()), theWording);
+
+  ASSERT_EQ(SetPrefLong("IMExport", 1), ERROR_SUCCESS);
+  const Outcome thePNG = RunExport(theWorld, "", "png");
+  ASSERT_EQ(thePNG.mError, "");
+  EXPECT_EQ(Bytes(thePNG.mData.begin(), thePNG.mData.begin() + std::min<std::size_t>(4, thePNG.mData.size())),
+            (Bytes{0x89, 'P', 'N', 'G'}));
+  ExpectPicture(Decode(thePNG.mData));
+  ReleaseQuickTime(theStartErr);
 }
 
 class ExportPages : public Exports {

@@ -3,11 +3,13 @@
 // in them; input no reader takes; the flags; the errors a script meets.
 
 #include "core/IPTCUtils.h"
+#include "core/Preferences.h"
 #include "core/Utilities.h"
 #include "objects/ClassTable.h"
 #include "objects/Graphic.h"
 #include "platform/automation/Registration.h"
 #include "platform/base/Numbers.h"
+#include "platform/quicktime/QuickTime.h"
 #include "tests/objects/GraphicTestFiles.h"
 #include "tests/objects/PageSupport.h"
 #include "tests/support/HostProcess.h"
@@ -20,6 +22,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -340,6 +343,52 @@ TEST_F(GraphicTest, FailuresReachTheScriptAndImagesLiveOn)
 
 // Graphic as a page meets it: files and their bytes, the images by index
 // and by enumerator, the errors with their numbers and source, the flags.
+// With QuickTime there (the stand-in, which reads BMP and JPEG), the reader
+// that describes a BMP3 file shows the order: QuickTime names it "BMP",
+// ImageMagick "BMP3". A PNG the stand-in refuses goes on to ImageMagick.
+class GraphicWithQuickTime : public GraphicTest {
+protected:
+  void SetUp() override
+  {
+    setenv(kQTLibraryVariable, TL_QUICKTIME_STANDIN, 1);
+    GraphicTest::SetUp();
+  }
+};
+
+TEST_F(GraphicWithQuickTime, QuickTimeDescribesFirstOnlyWhenImagesAloneAreAsked)
+{
+  const std::string theBMP = graphictest::ConvertFile({"-size", "9x7", "xc:orange"}, "picture.bmp", "BMP3:");
+  const std::string thePNG = graphictest::ConvertFile({"-size", "4x3", "xc:red"}, "picture.png");
+  const struct Case {
+    const char* mImages;
+    const char* mIPTC;
+    LONG mQTInfo, mIMInfo;
+    const std::string& mFile;
+    const char* mFormat;
+  } kCases[] = {
+      {"true", "false", 1, 1, theBMP, "\"BMP\""},    {"true", "true", 1, 1, theBMP, "\"BMP3\""},
+      {"false", "false", 1, 1, theBMP, "\"BMP3\""},  {"true", "true", 1, 0, theBMP, "\"BMP\""},
+      {"false", "false", 1, 0, theBMP, "\"BMP\""},   {"true", "false", 0, 1, theBMP, "\"BMP3\""},
+      {"true", "false", 1, 1, thePNG, "\"PNG\""},    {"true", "false", 1, 0, thePNG, "\"\""},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(std::string("ReadImages ") + theCase.mImages + ", ReadIPTC " + theCase.mIPTC + ", QTInfo " +
+                 std::to_string(theCase.mQTInfo) + ", IMInfo " + std::to_string(theCase.mIMInfo) + ", " +
+                 theCase.mFile);
+    ASSERT_EQ(Put(&IGraphic::put_ReadImages, theCase.mImages), S_OK);
+    ASSERT_EQ(Put(&IGraphic::put_ReadIPTC, theCase.mIPTC), S_OK);
+    ASSERT_EQ(SetPrefLong("QTInfo", theCase.mQTInfo), ERROR_SUCCESS);
+    ASSERT_EQ(SetPrefLong("IMInfo", theCase.mIMInfo), ERROR_SUCCESS);
+    ASSERT_EQ(SetFile(theCase.mFile), S_OK);
+    EXPECT_EQ(Shown<IGraphic>(mGraphic.Get(), &IGraphic::get_Format), theCase.mFormat);
+  }
+  ASSERT_EQ(Put(&IGraphic::put_ReadImages, "true"), S_OK);
+  ASSERT_EQ(Put(&IGraphic::put_ReadIPTC, "false"), S_OK);
+  ASSERT_EQ(SetPrefLong("QTInfo", 1), ERROR_SUCCESS);
+  ASSERT_EQ(SetData(graphictest::ReadBytes(theBMP), "picture.bmp"), S_OK);
+  EXPECT_EQ(Description(mGraphic.Get()), "\"BMP\" 1 true | \"millions\" 72 \"RGB\" false \"0,0,9,7\" \"9\" \"7\"");
+}
+
 TEST(GraphicPage, DescribesFilesAndBytesAndReportsTheFailures)
 {
   tltest::RunResult theResult = tltest::Registration(true);

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Serves pages through lighttpd, with tlscript as the CGI handler of .js pages:
+#   scripts/serve.sh [PORT]    http://127.0.0.1:PORT/ (default 8080) until Ctrl-C
+# It registers both servers in a store of its own (TESSALINE_HOME), writes the
+# web server's configuration beside that store, and runs lighttpd in the
+# foreground on the loopback address only.
+#
+# Environment, all optional:
+#   TL_BUILD                the build folder (bin/, lib/); unset: build/, set
+#                           up and built first
+#   TL_SERVE_DIR            the store, configuration and logs (default
+#                           $TL_BUILD/serve)
+#   TL_PAGE_ROOT            the document root, also the pages' page root
+#                           (default examples/web)
+#   TESSALINE_PAGE_TIMEOUT  a page's time limit in seconds (default 60)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+port="${1:-8080}"
+if ! [[ "$port" =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
+  echo "usage: scripts/serve.sh [PORT]  (PORT from 1 to 65535)" >&2
+  exit 2
+fi
+
+if [ -z "${TL_BUILD:-}" ]; then
+  TL_BUILD=build
+  ./scripts/setup.sh
+  cmake -S . -B "$TL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$TL_BUILD"
+fi
+build="$(realpath "$TL_BUILD")"
+serve="${TL_SERVE_DIR:-$build/serve}"
+root="$(realpath "${TL_PAGE_ROOT:-examples/web}")"
+timeout="${TESSALINE_PAGE_TIMEOUT:-60}"
+mkdir -p "$serve/home"
+serve="$(realpath "$serve")"
+
+# The gallery's sample pictures, made once (deterministic plasma fractals).
+if [ -d "$root/pictures" ] && ! compgen -G "$root/pictures/*.jpg" >/dev/null; then
+  convert -seed 11 -size 800x600 plasma:steelblue-white "$root/pictures/harbour.jpg"
+  convert -seed 23 -size 800x600 plasma:forestgreen-yellow "$root/pictures/meadow.jpg"
+  convert -seed 37 -size 600x800 plasma:orange-purple "$root/pictures/sunset.jpg"
+fi
+
+export TESSALINE_HOME="$serve/home"
+for server in libTessaline4.so libTLUtilities4.so; do
+  "$build/bin/tlregsvr" "$build/lib/$server" >/dev/null
+done
+
+# Strings in lighttpd's configuration are double-quoted, with \ and " escaped.
+quote() {
+  local text="${1//\\/\\\\}"
+  printf '"%s"' "${text//\"/\\\"}"
+}
+
+cat >"$serve/lighttpd.conf" <<CONF
+# Written by scripts/serve.sh.
+server.modules = ("mod_setenv", "mod_cgi")
+server.bind = "127.0.0.1"
+server.port = $port
+server.document-root = $(quote "$root")
+server.errorlog = $(quote "$serve/error.log")
+server.tag = "lighttpd"
+index-file.names = ("index.html")
+mimetype.assign = (
+  ".html" => "text/html; charset=utf-8",
+  ".css" => "text/css; charset=utf-8",
+  ".jpg" => "image/jpeg",
+  ".jpeg" => "image/jpeg",
+  ".png" => "image/png",
+  ".gif" => "image/gif",
+)
+# Pages run through tlscript; nothing else below the root is a program.
+cgi.assign = (".js" => $(quote "$build/bin/tlscript"))
+setenv.add-environment = (
+  "TESSALINE_HOME" => $(quote "$TESSALINE_HOME"),
+  "TESSALINE_PAGE_ROOT" => $(quote "$root"),
+  "TESSALINE_PAGE_TIMEOUT" => $(quote "$timeout"),
+)
+CONF
+
+echo "serve: http://127.0.0.1:$port/ (pages in $root; store and logs in $serve)"
+exec lighttpd -D -f "$serve/lighttpd.conf"

@@ -1,0 +1,166 @@
+// Pages behind a real web server: scripts/serve.sh starts lighttpd with
+// tlscript as its CGI handler, and curl asks for the pages of web/.
+
+#include "tests/host/WebServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using tltest::HttpAnswer;
+using tltest::WebServer;
+
+// A page root of the test's own: a copy of web/.
+std::string PageRootCopy()
+{
+  const std::string theRoot = tltest::MakeTempFolder("root");
+  std::filesystem::copy(TL_WEB_PAGES_DIR, theRoot, std::filesystem::copy_options::recursive);
+  return theRoot;
+}
+
+TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
+{
+  WebServer theServer(PageRootCopy());
+  ASSERT_TRUE(theServer.Started());
+
+  HttpAnswer theAnswer = theServer.Get("/echo.js?name=caf%C3%A9+au+lait&other=1");
+  EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mError << theServer.ErrorLog();
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/plain; charset=utf-8");
+  EXPECT_EQ(theAnswer.Header("x-page"), "echo");
+  EXPECT_EQ(theAnswer.mBody.substr(0, theAnswer.mBody.find("agent=")),
+            "name=caf\xC3\xA9 au lait\ncaption=undefined\nmethod=GET\n");
+  EXPECT_NE(theAnswer.mBody.find("\nagent=curl/"), std::string::npos) << theAnswer.mBody;
+  EXPECT_NE(theAnswer.mBody.find("\nhome=undefined\n"), std::string::npos) << "no variable of the process";
+
+  theAnswer = theServer.Post("/echo.js?name=a", "caption=Sea+%26+sky&name=b");
+  EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+  EXPECT_EQ(theAnswer.mBody.substr(0, theAnswer.mBody.find("agent=")),
+            "name=a\ncaption=Sea & sky\nmethod=POST\n");
+
+  theAnswer = theServer.Get("/bytes.js");
+  std::string theBytes;
+  for (int i = 0; i < 256; ++i)
+    theBytes += static_cast<char>(i);
+  EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+  EXPECT_EQ(theAnswer.Header("content-type"), "application/octet-stream");
+  EXPECT_EQ(theAnswer.Header("content-length"), "256");
+  EXPECT_EQ(theAnswer.mBody, theBytes);
+
+  theAnswer = theServer.Get("/set-status.js?status=404+Not+Found");
+  EXPECT_EQ(theAnswer.mStatus, 404);
+  EXPECT_EQ(theAnswer.mBody, "sent");
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
+}
+
+// A failing page answers its error alone, HTML-escaped, and logs an event;
+// a page past its time limit is ended with 503.
+TEST(WebServer, FailingAndSlowPagesAnswerTheirErrorAndNothingElse)
+{
+  WebServer theServer(PageRootCopy(), {"TESSALINE_PAGE_TIMEOUT=2"});
+  ASSERT_TRUE(theServer.Started());
+
+  HttpAnswer theAnswer = theServer.Get("/failing.js?x=1");
+  EXPECT_EQ(theAnswer.mStatus, 500);
+  EXPECT_EQ(theAnswer.mBody, "failing.js: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;\n");
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
+
+  const auto theStart = std::chrono::steady_clock::now();
+  theAnswer = theServer.Get("/slow.js");
+  const auto theSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - theStart).count();
+  EXPECT_EQ(theAnswer.mStatus, 503);
+  EXPECT_EQ(theAnswer.mBody, "the page took longer than 2 seconds\n");
+  EXPECT_GE(theSeconds, 2.0);
+  EXPECT_LT(theSeconds, 30.0);
+
+  const std::string theEvents = tltest::ReadFile(theServer.Home() + "/events.log");
+  EXPECT_NE(theEvents.find("Error\ttlscript\t1\t4096\t500 Internal Server Error for /failing.js?x=1: failing.js: "
+                           "<b>bad</b> & \"worse\"\n"),
+            std::string::npos)
+    << theEvents;
+  EXPECT_NE(theEvents.find("\t503 Service Unavailable for /slow.js: the page took longer than 2 seconds\n"),
+            std::string::npos)
+    << theEvents;
+}
+
+TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
+{
+  const std::string theRoot = PageRootCopy();
+  const std::string theOutside = tltest::MakeTempFolder("outside");
+  std::ofstream(theOutside + "/secret.txt") << "the secret text";
+  std::ofstream(theOutside + "/page.js") << "Response.Write('outside');";
+  std::filesystem::create_directory(theRoot + "/files");
+  std::filesystem::create_directory_symlink(theOutside, theRoot + "/files/away");
+  std::filesystem::create_symlink(theOutside + "/page.js", theRoot + "/linked.js");
+  WebServer theServer(theRoot);
+  ASSERT_TRUE(theServer.Started());
+  const std::string theResolvedRoot = std::filesystem::canonical(theRoot);
+
+  struct Case {
+    const char* mFile;  // URL-encoded
+    const char* mPath;  // below the root; null: refused
+  };
+  const Case kCases[] = {
+      {"pictures/a.jpg", "/pictures/a.jpg"},
+      {"/pictures/./b/../a.jpg", "/pictures/a.jpg"},
+      {"pictures/new/deeper.jpg", "/pictures/new/deeper.jpg"},
+      {"../x", nullptr},
+      {"..%2F..%2F..%2Fetc%2Fpasswd", nullptr},
+      {"/../x", nullptr},
+      {"pictures/../../x", nullptr},
+      {"files/away/secret.txt", nullptr},
+      {"files/away", nullptr},
+      {"%2Fetc%2Fpasswd", "/etc/passwd"},  // a name from the root stays below it
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mFile);
+    HttpAnswer theAnswer = theServer.Get(std::string("/map-path.js?file=") + theCase.mFile);
+    if (theCase.mPath) {
+      EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mBody;
+      EXPECT_EQ(theAnswer.mBody, theResolvedRoot + theCase.mPath);
+    } else {
+      EXPECT_EQ(theAnswer.mStatus, 500);
+      EXPECT_NE(theAnswer.mBody.find("Server.MapPath: &#39;"), std::string::npos) << theAnswer.mBody;
+      EXPECT_NE(theAnswer.mBody.find("&#39; is outside the page root"), std::string::npos) << theAnswer.mBody;
+      EXPECT_EQ(theAnswer.mBody.find("the secret text"), std::string::npos);
+    }
+  }
+  HttpAnswer theAnswer = theServer.Get("/linked.js");
+  EXPECT_EQ(theAnswer.mStatus, 403);
+  EXPECT_EQ(theAnswer.mBody.find("outside\n"), std::string::npos) << "the page outside the root must not run";
+}
+
+// CR and LF in a header or status never reach the response. (lighttpd itself
+// refuses them in a URL, so they come in a form.)
+TEST(WebServer, LineBreaksInHeadersAreRefused)
+{
+  WebServer theServer(PageRootCopy());
+  ASSERT_TRUE(theServer.Started());
+  HttpAnswer theAnswer = theServer.Post("/header.js", "value=plain+text");
+  EXPECT_EQ(theAnswer.mStatus, 200);
+  EXPECT_EQ(theAnswer.Header("x-caption"), "plain text");
+  EXPECT_EQ(theServer.Get("/header.js?value=a%0Ab").mStatus, 400);
+
+  const std::pair<const char*, const char*> kCases[] = {
+      {"/header.js", "value=a%0AInjected:+yes"},
+      {"/header.js", "value=a%0D%0AInjected:+yes"},
+      {"/header.js", "value=a%0DInjected:+yes"},
+      {"/header.js", "value=a%00b"},
+      {"/set-status.js", "status=200+OK%0AInjected:+yes"},
+  };
+  for (const auto& [thePage, theForm] : kCases) {
+    SCOPED_TRACE(theForm);
+    theAnswer = theServer.Post(thePage, theForm);
+    EXPECT_EQ(theAnswer.mStatus, 500);
+    EXPECT_EQ(theAnswer.Header("injected"), "(none)");
+    EXPECT_EQ(theAnswer.Header("x-caption"), "(none)");
+    EXPECT_NE(theAnswer.mBody.find("holds a carriage return, line feed or NUL"), std::string::npos) << theAnswer.mBody;
+  }
+}
+
+}  // namespace

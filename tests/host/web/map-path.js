@@ -1,0 +1,2 @@
+Response.ContentType = "text/plain";
+Response.Write(Server.MapPath(Request.QueryString("file")));

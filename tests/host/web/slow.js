@@ -1,0 +1,2 @@
+Response.Write("partial body");
+for (;;) {}

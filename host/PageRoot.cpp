@@ -36,7 +36,7 @@ bool Normalised(std::string_view inPath, std::string& outPath)
   for (std::string_view thePart : theParts)
     outPath.append("/").append(thePart);
   if (outPath.empty())
-    outPath = "/";
+    outPath.assign(1, '/');
   return true;
 }
 
@@ -88,7 +88,7 @@ bool PageRoot::Map(std::string_view inName, std::string& outPath, std::string& o
   std::string theJoined = (!inName.empty() && inName[0] == '/' ? mRoot : mPageFolder + "/") + std::string(inName);
   std::string theNormal;
   if (!Normalised(theJoined, theNormal) || !Contains(theNormal) || !Contains(ResolvedExistingPart(theNormal))) {
-    outError = "'" + std::string(inName) + "' is outside the page root";
+    outError.assign(1, '\'').append(inName).append("' is outside the page root");
     return false;
   }
   outPath = ResolvedExistingPart(theNormal);

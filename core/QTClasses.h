@@ -21,7 +21,7 @@
 //
 // Memory mode. From QuickTime 5 on, with the preference QTMemoryIP (default
 // 1), importers and readers hand QuickTime the bytes in place (a file is
-// read or mapped first); otherwise a file goes by its file specification and
+// read or mapped first); otherwise a file goes by its path record and
 // data as a copy in a handle. With QTMemoryOP (default 1) the exporter
 // writes into a handle, and a file is then written whole from it.
 //

@@ -45,7 +45,7 @@ struct JpegSpec {
   Bytes mProfile = {};                 // embedded as ICC_PROFILE segments
 };
 
-// The picture of the spec's size and channels, encoded by libjpeg-turbo.
+// The picture of the size and channels inSpec asks for, encoded by libjpeg-turbo.
 Bytes MakeJpeg(const JpegSpec& inSpec);
 Bytes MakeJpeg(const JpegSpec& inSpec, const Image& inPicture);
 

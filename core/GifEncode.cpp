@@ -136,12 +136,38 @@ private:
       }
     }
     if (inPicture.mUseLZW)
-      PutCode(mPrefix);
+      PutPixelCode(mPrefix);
     PutCode(mEndCode);
     if (mBitCount > 0)
       PutDataByte(static_cast<BYTE>(mAccumulator & 0xFF));
+    if (mPixelsEndBlock)
+      MoveLastPixelByteToFinalBlock();
     FlushBlock();
     PutByte(0);  // the zero-length block that ends the image data
+  }
+
+  // A code that stands for pixels. A decoder may stop reading once it has
+  // all the pixels, and ImageMagick then looks for the next image in what
+  // it left unread: a last sub-block holding only the codes after the last
+  // pixel (clear, end of information) would be taken for one.
+  void PutPixelCode(WORD inCode)
+  {
+    PutCode(inCode);
+    mPixelsEndBlock = mBitCount == 0 && mBlockCount == 0;
+  }
+
+  // The last pixel code ended a full sub-block that is already written:
+  // that block gives up its last byte to the sub-block still held.
+  void MoveLastPixelByteToFinalBlock()
+  {
+    if (mWrite == mEnd)
+      return;  // too large: the file is refused anyway
+    const BYTE theLastByte = mWrite[-1];
+    --mWrite;
+    mWrite[-static_cast<std::ptrdiff_t>(kMaxSubBlock)] = kMaxSubBlock - 1;
+    std::copy_backward(mBlock.begin(), mBlock.begin() + mBlockCount, mBlock.begin() + mBlockCount + 1);
+    mBlock[0] = theLastByte;
+    ++mBlockCount;
   }
 
   void StartCodes(int inMinimumSize)
@@ -222,7 +248,7 @@ private:
         }
       }
     }
-    PutCode(mPrefix);
+    PutPixelCode(mPrefix);
     if (mNextFree < kCodeLimit) {
       mHashCodes[theHash] = mNextFree++;
       mHashKeys[theHash] = theKey;
@@ -240,7 +266,7 @@ private:
   // just before the decoder's table would reach the next code size.
   void AddUncompressed(BYTE inPixel)
   {
-    PutCode(inPixel);
+    PutPixelCode(inPixel);
     if (mNextFree >= mMaxCode) {
       PutCode(mClearCode);
       mNextFree = static_cast<WORD>(mClearCode + 2);
@@ -256,6 +282,7 @@ private:
   int mBitCount = 0;
   WORD mPrefix = 0;
   bool mFirstPixel = true;
+  bool mPixelsEndBlock = false;  // the last pixel code ended a full sub-block
   WORD mClearCode = 0;
   WORD mEndCode = 0;
   WORD mNextFree = 0;

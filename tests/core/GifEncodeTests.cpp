@@ -279,4 +279,24 @@ TEST(GifEncode, ImageMagickDecodesTheSameIndices)
   }
 }
 
+// A decoder may stop reading once it has every pixel; ImageMagick then takes
+// a last sub-block it left unread for the start of another image (in the
+// uncompressed stream of 1360 four-colour pixels, clear and end of
+// information make the byte 0x2C). Every length up to a few sub-blocks puts
+// the last pixel code at the end of a sub-block somewhere.
+TEST(GifEncode, PixelsEndingASubBlockStillReadBack)
+{
+  std::mt19937 theRandom(5);
+  Bytes theNoise(1500);
+  for (BYTE& thePixel : theNoise)
+    thePixel = static_cast<BYTE>(theRandom() % 4);
+  for (bool theUseLZW : {true, false}) {
+    for (LONG theWidth = 1; theWidth <= static_cast<LONG>(theNoise.size()); ++theWidth) {
+      SCOPED_TRACE("width " + std::to_string(theWidth) + (theUseLZW ? ", LZW" : ", uncompressed"));
+      const Bytes theFile = Encode({theWidth, 1, 4, theWidth, theNoise}, -1, false, theUseLZW);
+      ASSERT_FALSE(DecodeWithMagick(theFile, theWidth, 1).empty());
+    }
+  }
+}
+
 }  // namespace

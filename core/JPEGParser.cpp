@@ -421,6 +421,12 @@ bool IsJPEGData(const void* inData, DWORD inLength)
 bool IsJPEGFile(const char* inPath)
 {
   TL_ASSERT_TEXT(inPath, "inFile");
+  // Check's first test, SOI at the start and EOI at the end, from four bytes.
+  BYTE theFirst[2];
+  BYTE theLast[2];
+  if (inPath && ReadFileEnds(inPath, 2, theFirst, theLast) && theFirst[0] == kMarkerPrefix && theFirst[1] == kSOI &&
+      theLast[0] == kMarkerPrefix && theLast[1] == kEOI)
+    return true;
   MappedFileSource theSource;
   if (!inPath || theSource.Open(inPath))
     return false;

@@ -108,3 +108,26 @@ void MappedFileSource::Close()
     CloseHandle(mFile);
   mFile = nullptr;
 }
+
+bool ReadFileEnds(const char* inPath, DWORD inCount, BYTE* outFirst, BYTE* outLast)
+{
+  HANDLE theFile = CreateFileA(inPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+  if (!IsValid(theFile))
+    return false;
+  OVERLAPPED theStart{};
+  bool theRead = false;
+  if (LockFileEx(theFile, LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeLow, kWholeHigh, &theStart)) {
+    DWORD theHigh = 0;
+    const DWORD theSize = GetFileSize(theFile, &theHigh);
+    DWORD theFirst = 0;
+    DWORD theLast = 0;
+    theRead = theSize != INVALID_FILE_SIZE && theHigh == 0 && theSize / 2 >= inCount &&
+              ReadFile(theFile, outFirst, inCount, &theFirst, nullptr) && theFirst == inCount &&
+              SetFilePointer(theFile, -static_cast<LONG>(inCount), nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
+              ReadFile(theFile, outLast, inCount, &theLast, nullptr) && theLast == inCount;
+    UnlockFileEx(theFile, 0, kWholeLow, kWholeHigh, &theStart);
+  }
+  CloseHandle(theFile);
+  return theRead;
+}

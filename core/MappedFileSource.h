@@ -55,3 +55,9 @@ private:
   bool mLocked = false;   // mFile holds the shared lock over the whole file
   std::vector<BYTE> mBuffer;
 };
+
+// The first and the last inCount bytes of the file at inPath, read under the
+// shared lock that Open takes, without the rest: a test of a file's ends need
+// not read a large file whole. False when the file cannot be opened, locked
+// or read, or holds fewer than 2 x inCount bytes.
+bool ReadFileEnds(const char* inPath, DWORD inCount, BYTE* outFirst, BYTE* outLast);

@@ -123,6 +123,31 @@ TEST(MappedFileSource, AFileBeingWrittenIsRefused)
   EXPECT_FALSE(theSource.Open(thePath.c_str()));
 }
 
+TEST(MappedFileSource, FileEndsAreReadAloneAndUnderTheLock)
+{
+  const std::string theFile = WriteFile("ends.jpg", "abcdefgh");
+  BYTE theFirst[3] = {};
+  BYTE theLast[3] = {};
+  ASSERT_TRUE(ReadFileEnds(theFile.c_str(), 3, theFirst, theLast));
+  EXPECT_EQ(std::string(theFirst, theFirst + 3), "abc");
+  EXPECT_EQ(std::string(theLast, theLast + 3), "fgh");
+  ASSERT_TRUE(ReadFileEnds(theFile.c_str(), 4, theFirst, theLast)) << "ends that meet";
+  EXPECT_FALSE(ReadFileEnds(theFile.c_str(), 5, theFirst, theLast)) << "ends that overlap";
+  const std::string theFolder = tltest::MakeTempFolder("ends");
+  EXPECT_FALSE(ReadFileEnds((theFolder + "/none.jpg").c_str(), 2, theFirst, theLast));
+  EXPECT_FALSE(ReadFileEnds(theFolder.c_str(), 2, theFirst, theLast));
+
+  const std::size_t theDescriptors = OpenDescriptors();
+  HANDLE theWriter = CreateFileA(theFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(theWriter, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(std::async(std::launch::async, [&] { return LockFile(theWriter, 0, 0, 8, 0); }).get());
+  EXPECT_FALSE(ReadFileEnds(theFile.c_str(), 2, theFirst, theLast)) << "a file being written";
+  UnlockFile(theWriter, 0, 0, 8, 0);
+  CloseHandle(theWriter);
+  EXPECT_EQ(OpenDescriptors(), theDescriptors) << "a handle was left open";
+}
+
 TEST(MappedFileSource, ALargeFileIsHeldWhileMapped)
 {
   std::string thePath = tltest::MakeTempFolder("large") + "/large.bmp";

@@ -427,6 +427,25 @@ TEST(JPEGParser, JPEGTestsOnDataAndFiles)
   EXPECT_FALSE(IsJPEGFile((theFolder + "/missing.jpg").c_str()));
   EXPECT_FALSE(IsJPEGFile(theFolder.c_str()));
 
+  // A file answers as its bytes do, whether its ends settle it or not.
+  Bytes theTrailed = theData;
+  theTrailed.insert(theTrailed.end(), {0x00, 0x00});
+  const std::vector<std::pair<const char*, Bytes>> kFiles = {
+    {"the two ends alone", {0xFF, 0xD8, 0xFF, 0xD9}},
+    {"ends around nothing valid", {0xFF, 0xD8, 0x12, 0x34, 0xFF, 0xD9}},
+    {"three bytes", {0xFF, 0xD8, 0xD9}},
+    {"no end of image", {0xFF, 0xD8, 0xFF, 0x00}},
+    {"bytes after the end of image", theTrailed},
+    {"no start of image", {0xFF, 0xD7, 0xFF, 0xD9}},
+  };
+  for (const auto& [theName, theBytes] : kFiles) {
+    const std::string thePath = theFolder + "/case.jpg";
+    std::ofstream(thePath, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(theBytes.data()), static_cast<std::streamsize>(theBytes.size()));
+    EXPECT_EQ(IsJPEGFile(thePath.c_str()), IsJPEGData(theBytes.data(), static_cast<DWORD>(theBytes.size())))
+      << theName;
+  }
+
   tltest::EventWatcher theEvents;
   EXPECT_FALSE(IsJPEGData(nullptr, 100));
   EXPECT_FALSE(IsJPEGData(theData.data(), 0));

@@ -4,6 +4,7 @@
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/IPTCUtils.h"
+#include "core/MagickLibrary.h"
 #include "core/MappedFileSource.h"
 #include "core/SystemUtilities.h"
 #include "core/Utilities.h"
@@ -37,6 +38,20 @@ constexpr const char* kUndefinedError = "ImageMagick Undefined Error";
 
 std::once_flag gStartOnce;
 bool gPolicyInForce = false;
+
+// The exception record of every codec object when MagickCore cannot be
+// loaded: an error that says so. It stays as it is, since every MagickCore
+// call then does nothing (releasing it included).
+ExceptionInfo* NotLoadedException()
+{
+  static ExceptionInfo gRecord = [] {
+    ExceptionInfo theRecord{};
+    theRecord.severity = ErrorException;
+    theRecord.reason = const_cast<char*>("ImageMagick cannot be loaded");
+    return theRecord;
+  }();
+  return &gRecord;
+}
 
 void ReportException(const char* inKind, WORD inType, const char* inReason)
 {
@@ -283,6 +298,10 @@ std::string FormatFixed(double inValue)
 
 MagickBase::MagickBase()
 {
+  if (!LoadMagickCore()) {
+    mException.reset(NotLoadedException());
+    return;
+  }
   std::call_once(gStartOnce, StartImageMagick);
   mException.reset(AcquireExceptionInfo());
 }

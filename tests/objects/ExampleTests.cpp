@@ -1,7 +1,8 @@
 // The example pages, run in-process by the page-scripting host over the
 // registered libTessaline4.so: the sheet of shapes and text, which is written
 // as a PNG picture for the developer to look at, and the main road's pages,
-// whose files identify reads; and a thumbnail against convert's.
+// whose files identify reads; and a thumbnail against convert's, made
+// without loading ImageMagick.
 
 #include "host/ScriptHost.h"
 #include "tests/platform/GdiTestPng.h"
@@ -9,6 +10,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 #include <cstdlib>
 
@@ -31,6 +34,16 @@ PageRun RunExample(const std::string& inName, const std::vector<std::string>& in
 {
   const std::string thePage = TL_EXAMPLES_DIR "/" + inName;
   return RunPage(thePage, tltest::ReadFile(thePage), inArguments);
+}
+
+// Whether this process has loaded ImageMagick's library (an earlier test
+// of the process may have).
+bool IsMagickCoreLoaded()
+{
+  void* theLibrary = dlopen("libMagickCore-6.Q16.so.6", RTLD_NOW | RTLD_NOLOAD);
+  if (theLibrary)
+    dlclose(theLibrary);
+  return theLibrary != nullptr;
 }
 
 // What identify says of a file: "<width>x<height> <format>".
@@ -115,12 +128,16 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
                                 "-quality", "90", theSource})
                 .mStatus,
             0);
+  const bool theMagickWasLoaded = IsMagickCoreLoaded();
   const PageRun theRun = RunPage("thumbnail page",
                                  "var canvas = Server.CreateObject('Tessaline4.Canvas');\n"
                                  "canvas.DrawFile(args[0], 'rect=0,0,400,300');\n"
                                  "canvas.SaveAs(args[1], 'quality=564');\n",
                                  {theSource, theOurs});
   ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
+  if (!theMagickWasLoaded) {
+    EXPECT_FALSE(IsMagickCoreLoaded()) << "the JPEG road loaded ImageMagick";
+  }
   ASSERT_EQ(tltest::RunProgram({"/usr/bin/convert", "-define", "jpeg:size=800x600", theSource, "-thumbnail", "400x300",
                                 "-quality", "75", theTheirs})
                 .mStatus,

@@ -4,13 +4,13 @@
 #include "core/MagickLibrary.h"
 
 #include "core/EventLog.h"
+#include "core/LazyEntry.h"
 
 #include <magick/MagickCore.h>
 
 #include <dlfcn.h>
 
 #include <atomic>
-#include <type_traits>
 
 namespace {
 
@@ -29,28 +29,8 @@ void* MagickEntry(const char* inName)
 
 }  // namespace
 
-// What a call answers before MagickCore is loaded.
-template <typename T>
-T Nothing()
-{
-  if constexpr (!std::is_void_v<T>)
-    return T{};
-}
-
-// Each call finds MagickCore's entry once the library is loaded, and keeps it.
-#define TL_MAGICK_ENTRY(inReturn, inName, inParameters, inArguments)         \
-  extern "C" inReturn inName inParameters                                    \
-  {                                                                          \
-    static std::atomic<void*> gEntry{nullptr};                               \
-    void* theEntry = gEntry.load(std::memory_order_acquire);                 \
-    if (!theEntry) {                                                         \
-      theEntry = MagickEntry(#inName);                                       \
-      if (!theEntry)                                                         \
-        return Nothing<inReturn>();                                          \
-      gEntry.store(theEntry, std::memory_order_release);                     \
-    }                                                                        \
-    return reinterpret_cast<decltype(&::inName)>(theEntry) inArguments;      \
-  }
+#define TL_MAGICK_ENTRY(inReturn, inName, inParameters, inArguments) \
+  TL_LAZY_ENTRY(MagickEntry, inReturn, inName, inParameters, inArguments)
 
 // The calls of the codec, with MagickCore 6.9's prototypes.
 #define TL_MAGICK_ENTRIES(X) \

@@ -1,0 +1,32 @@
+#pragma once
+// Calls into a library that is loaded on first use. TL_LAZY_ENTRY defines a
+// C function under the library's own name and prototype (the library's
+// header declares it, so the compiler holds the two to the same type): its
+// first call asks inFind (const char* name -> void*) for the library's entry,
+// which loads the library when it must, and keeps the entry. When inFind
+// answers null (the library cannot be loaded) the call does nothing and
+// answers 0.
+
+#include <atomic>
+#include <type_traits>
+
+template <typename T>
+T LazyEntryNothing()
+{
+  if constexpr (!std::is_void_v<T>)
+    return T{};
+}
+
+#define TL_LAZY_ENTRY(inFind, inReturn, inName, inParameters, inArguments) \
+  extern "C" inReturn inName inParameters                                  \
+  {                                                                        \
+    static std::atomic<void*> gEntry{nullptr};                             \
+    void* theEntry = gEntry.load(std::memory_order_acquire);               \
+    if (!theEntry) {                                                       \
+      theEntry = inFind(#inName);                                          \
+      if (!theEntry)                                                       \
+        return LazyEntryNothing<inReturn>();                               \
+      gEntry.store(theEntry, std::memory_order_release);                   \
+    }                                                                      \
+    return reinterpret_cast<decltype(&::inName)>(theEntry) inArguments;    \
+  }

@@ -23,4 +23,6 @@ echo "== 200 captions from a page against convert"
 echo
 echo "== exporting a canvas as GIF and JPEG against convert, libvips and cjpeg"
 "$build/bin/tl_bench_export"
+echo
+"$root/bench/main-road/run.sh" "$build"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -5,8 +5,8 @@
 # and gm with their size hints, and vipsthumbnail. Each is the fastest of
 # TL_BENCH_RUNS (5) runs; then ours / each, the PSNR of our thumbnail against
 # convert's, an empty page (what starting tlscript costs), and thumbnails per
-# second from 8 processes at once and from 8 threads of one process
-# (tl_bench_main_road_threads), each against one.
+# second from 8 processes at once (djpeg's eighths beside them) and from 8
+# threads of one process (tl_bench_main_road_threads), each against one.
 #   bench/main-road/run.sh [build folder]   (build-bench/ by default)
 set -euo pipefail
 
@@ -65,19 +65,25 @@ echo "PSNR against convert: ours $psnr dB, gm $peers dB (above 30 dB passes)"
 printf 'empty page     %.3f s\n' "$(best "$build/bin/tlscript" "$work/empty.js")"
 
 # Thumbnails per second: 8 processes, each making $runs thumbnails in turn,
-# against one process doing the same.
+# against one process doing the same; djpeg's decodes the same way, for what
+# the machine gives 8 processes at all.
 rate() {
   local processes=$1 start end
+  shift
   start=$(date +%s.%N)
   for p in $(seq "$processes"); do
-    (for r in $(seq "$runs"); do "$build/bin/tlscript" "$page" "$in" "$work/rate-$p-$r.jpg"; done) &
+    (for r in $(seq "$runs"); do "$@" "$work/rate-$p-$r.jpg" >/dev/null; done) &
   done
   wait
   end=$(date +%s.%N)
   echo "$start $end $processes $runs" | awk '{ print $3 * $4 / ($2 - $1) }'
 }
-one=$(rate 1)
-eight=$(rate 8)
-printf 'thumbnails per second: 1 process %.1f, 8 processes %.1f (%.2f x)\n' "$one" "$eight" \
-  "$(echo "$eight $one" | awk '{ print $1 / $2 }')"
+ours() { "$build/bin/tlscript" "$page" "$in" "$1"; }
+djpeg_eighth() { djpeg -scale 1/8 -outfile "$1" "$in"; }
+for name in ours djpeg_eighth; do
+  one=$(rate 1 "$name")
+  eight=$(rate 8 "$name")
+  printf '%-12s per second: 1 process %.1f, 8 processes %.1f (%.2f x)\n' "$name" "$one" "$eight" \
+    "$(echo "$eight $one" | awk '{ print $1 / $2 }')"
+done
 "$build/bin/tl_bench_main_road_threads" "$in" "$work" "$runs"

@@ -182,9 +182,12 @@ LONG Open(Connection& ioConnection)
   return ERROR_SUCCESS;
 }
 
-LONG RunInTransaction(sqlite3* inDatabase, const RegistryWork& inWork)
+// A write takes the write lock at once; a read takes the shared lock once for
+// all its statements (SQLite's own per statement costs several system calls
+// each time).
+LONG RunInTransaction(sqlite3* inDatabase, const RegistryWork& inWork, bool inWrite)
 {
-  Execute(inDatabase, "BEGIN IMMEDIATE");
+  Execute(inDatabase, inWrite ? "BEGIN IMMEDIATE" : "BEGIN");
   try {
     LONG theResult = inWork(inDatabase);
     if (theResult != ERROR_SUCCESS) {
@@ -207,7 +210,7 @@ LONG Run(const RegistryWork& inWork, bool inWrite)
     try {
       if (LONG theError = Open(gConnection); theError != ERROR_SUCCESS)
         return theError;
-      return inWrite ? RunInTransaction(gConnection.mDatabase, inWork) : inWork(gConnection.mDatabase);
+      return RunInTransaction(gConnection.mDatabase, inWork, inWrite);
     } catch (const RegistryStoreFailure& inFailure) {
       int thePrimary = inFailure.mCode & 0xFF;
       if ((thePrimary == SQLITE_BUSY || thePrimary == SQLITE_LOCKED) && theAttempt < kBusyAttempts)

@@ -31,7 +31,7 @@ bool Thumbnail(const std::string& inSource, const std::string& inTarget)
   Variant theSource(inSource);
   Variant thePlace(std::string_view("rect=0,0,400,300"));
   Variant theTarget(inTarget);
-  Variant theQuality(std::string_view("quality=564"));
+  Variant theQuality(std::string_view("quality=56"));
   Variant theRect;
   HRESULT theResult = theCanvas->DrawFile(theSource.Get(), thePlace.Get(), theRect.Receive());
   if (SUCCEEDED(theResult))

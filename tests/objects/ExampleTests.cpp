@@ -132,7 +132,7 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
   const PageRun theRun = RunPage("thumbnail page",
                                  "var canvas = Server.CreateObject('Tessaline4.Canvas');\n"
                                  "canvas.DrawFile(args[0], 'rect=0,0,400,300');\n"
-                                 "canvas.SaveAs(args[1], 'quality=564');\n",
+                                 "canvas.SaveAs(args[1], 'quality=56');\n",
                                  {theSource, theOurs});
   ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
   if (!theMagickWasLoaded) {
@@ -143,6 +143,7 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
                 .mStatus,
             0);
   EXPECT_EQ(Identify(theOurs), "400x300 JPEG");
+  EXPECT_EQ(tltest::RunProgram({"/usr/bin/identify", "-format", "%Q", theOurs}).mOut, "75") << "the JPEG's quality";
   // compare writes the metric to its error stream and exits with 1 when the
   // pictures differ at all.
   const tltest::RunResult thePSNR = tltest::RunProgram({"/usr/bin/compare", "-metric", "PSNR", theOurs, theTheirs, "null:"});

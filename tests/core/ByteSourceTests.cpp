@@ -126,8 +126,8 @@ TEST(MappedFileSource, AFileBeingWrittenIsRefused)
 TEST(MappedFileSource, FileEndsAreReadAloneAndUnderTheLock)
 {
   const std::string theFile = WriteFile("ends.jpg", "abcdefgh");
-  BYTE theFirst[3] = {};
-  BYTE theLast[3] = {};
+  BYTE theFirst[8] = {};
+  BYTE theLast[8] = {};
   ASSERT_TRUE(ReadFileEnds(theFile.c_str(), 3, theFirst, theLast));
   EXPECT_EQ(std::string(theFirst, theFirst + 3), "abc");
   EXPECT_EQ(std::string(theLast, theLast + 3), "fgh");

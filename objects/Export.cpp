@@ -8,6 +8,7 @@
 #include "core/GifEncode.h"
 #include "core/ImageMagick.h"
 #include "core/Paleteer.h"
+#include "core/PixelLock.h"
 #include "core/Preferences.h"
 #include "core/QTClasses.h"
 #include "core/QTUtils.h"
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <type_traits>
 
 namespace {
@@ -58,6 +60,14 @@ LONG JPEGLibraryQuality(LONG inQuality)
   if (theQuality > 30)
     theQuality += 20;
   return std::clamp<LONG>(theQuality, 0, 100);
+}
+
+// The 32-bit pixels are B, G, R, A bytes.
+bool HasBGRABytes(Bitmap& inWorld)
+{
+  const DWORD* theMasks = nullptr;
+  return inWorld.GetChannelMasks(&theMasks, nullptr) && theMasks[0] == 0x00FF0000 && theMasks[1] == 0x0000FF00 &&
+         theMasks[2] == 0x000000FF;
 }
 
 struct DeleteGDIObject {
@@ -285,8 +295,11 @@ bool Export::IsJPEGType(const std::string& inType, const char* inTypeExt, const 
 
 void Export::WriteJPEG(Bitmap& inWorld)
 {
-  const LONG theWidth = inWorld.GetWidth();
-  const LONG theHeight = inWorld.GetHeight();
+  // The size of the pixels themselves: a refused resize leaves the canvas's
+  // wanted size (and depth) ahead of them.
+  const RECT theBounds = inWorld.GetBounds();
+  const LONG theWidth = theBounds.right;
+  const LONG theHeight = theBounds.bottom;
 
   std::unique_ptr<BYTE[]> theBlock;
   LONG theLength = 0;
@@ -302,11 +315,22 @@ void Export::WriteJPEG(Bitmap& inWorld)
     theLength = static_cast<LONG>(theCapacity);
   }
 
+  // The library takes a 32-bit canvas's B, G, R, A rows as they stand; other
+  // 32-bit pixels are packed, other depths copied, into B, G, R rows.
+  std::optional<PixelLock> theLock;
+  if (inWorld.GetDepth() == 32)
+    theLock.emplace(inWorld);
+  const bool the32Bit = theLock && theLock->Is32Bit();
   std::unique_ptr<BYTE[]> thePacked;
   BitmapHolder theDIB24;
   BYTE* thePixels = nullptr;
   LONG theRowBytes = 0;
-  if (inWorld.GetDepth() == 32) {
+  LONG theChannels = 3;
+  if (the32Bit && HasBGRABytes(inWorld)) {
+    thePixels = theLock->GetPixels().mBase;
+    theRowBytes = theLock->GetPixels().mRowBytes;
+    theChannels = 4;
+  } else if (the32Bit) {
     thePacked = Convert32To24(inWorld);
     if (!thePacked) {
       mError->mWindowsCode = ERROR_NOT_ENOUGH_MEMORY;
@@ -329,7 +353,7 @@ void Export::WriteJPEG(Bitmap& inWorld)
   const LONG theQuality = JPEGLibraryQuality(mParams->Quality);
   const char* thePath = mToFile ? mPath.c_str() : nullptr;
   IJLERR theResult =
-    IJLWrite(thePath, theBlock.get(), theLength, theWidth, theHeight, theRowBytes, thePixels, theQuality);
+    IJLWrite(thePath, theBlock.get(), theLength, theWidth, theHeight, theRowBytes, theChannels, thePixels, theQuality);
   if (theResult == IJL_BUFFER_TOO_SMALL && !mToFile) {
     // The library says how much the stream needs: once more into that.
     theBlock.reset(new (std::nothrow) BYTE[static_cast<std::size_t>(theLength)]);
@@ -337,8 +361,8 @@ void Export::WriteJPEG(Bitmap& inWorld)
       mError->mWindowsCode = ERROR_NOT_ENOUGH_MEMORY;
       return;
     }
-    theResult =
-      IJLWrite(thePath, theBlock.get(), theLength, theWidth, theHeight, theRowBytes, thePixels, theQuality);
+    theResult = IJLWrite(thePath, theBlock.get(), theLength, theWidth, theHeight, theRowBytes, theChannels,
+                         thePixels, theQuality);
   }
   if (theResult < 0) {
     mError->AddMessage("JPEG Error Message - ");
@@ -355,7 +379,7 @@ void Export::WriteJPEG(Bitmap& inWorld)
 }
 
 IJLERR Export::IJLWrite(const char* inPath, BYTE* ioBlock, LONG& ioLength, LONG inWidth, LONG inHeight,
-                        LONG inRowBytes, BYTE* inPixels, LONG inQuality)
+                        LONG inRowBytes, LONG inChannels, BYTE* inPixels, LONG inQuality)
 {
   JPEG_CORE_PROPERTIES theProps;
   IJLERR theResult = ijlInit(&theProps);
@@ -364,9 +388,9 @@ IJLERR Export::IJLWrite(const char* inPath, BYTE* ioBlock, LONG& ioLength, LONG 
   theProps.DIBBytes = inPixels;
   theProps.DIBWidth = inWidth;
   theProps.DIBHeight = inHeight;
-  theProps.DIBPadBytes = inRowBytes - 3 * inWidth;
-  theProps.DIBChannels = 3;
-  theProps.DIBColor = IJL_BGR;
+  theProps.DIBPadBytes = inRowBytes - inChannels * inWidth;
+  theProps.DIBChannels = inChannels;
+  theProps.DIBColor = inChannels == 4 ? IJL_BGRA : IJL_BGR;
   theProps.JPGFile = inPath;
   theProps.JPGBytes = ioBlock;
   theProps.JPGSizeBytes = ioLength;
@@ -418,36 +442,27 @@ HBITMAP Export::MakeDIB24(HDC inDC, LONG inWidth, LONG inHeight)
 std::unique_ptr<BYTE[]> Export::Convert32To24(Bitmap& inWorld)
 {
   TL_ASSERT(inWorld.GetDepth() == 32);
-  const LONG theWidth = inWorld.GetWidth();
-  const LONG theHeight = inWorld.GetHeight();
+  const RECT theBounds = inWorld.GetBounds();
+  const LONG theWidth = theBounds.right;
+  const LONG theHeight = theBounds.bottom;
   const std::uint64_t theSize = std::uint64_t{static_cast<DWORD>(theWidth)} * static_cast<DWORD>(theHeight) * 3;
   std::unique_ptr<BYTE[]> thePacked(new (std::nothrow) BYTE[theSize]);
-  const DWORD* theMasks = nullptr;
-  const LONG* theShifts = nullptr;
-  LockedPixels theLocked;
-  if (!thePacked || !inWorld.GetChannelMasks(&theMasks, &theShifts) || !inWorld.LockPixels(theLocked))
+  const PixelLock theLock(inWorld);
+  if (!thePacked || !theLock.Is32Bit())
     return nullptr;
+  const LockedPixels& theLocked = theLock.GetPixels();
   TL_ASSERT_TEXT(theLocked.mRowBytes % 4 == 0, "(rowLen % 4) == 0");
-  // The usual B, G, R, A bytes are copied as they stand.
-  const bool theBytes = theMasks[0] == 0x00FF0000 && theMasks[1] == 0x0000FF00 && theMasks[2] == 0x000000FF;
   BYTE* theOut = thePacked.get();
   for (LONG theY = 0; theY < theHeight; ++theY) {
     const BYTE* theRow = theLocked.mBase + static_cast<std::ptrdiff_t>(theY) * theLocked.mRowBytes;
     for (LONG theX = 0; theX < theWidth; ++theX, theOut += 3) {
-      const BYTE* theIn = theRow + 4 * theX;
-      if (theBytes) {
-        theOut[0] = theIn[0];
-        theOut[1] = theIn[1];
-        theOut[2] = theIn[2];
-        continue;
-      }
       DWORD thePixel;
-      std::memcpy(&thePixel, theIn, 4);
-      for (int theChannel = 0; theChannel < 3; ++theChannel)  // red, green, blue into bytes 2, 1, 0
-        theOut[2 - theChannel] = static_cast<BYTE>((thePixel & theMasks[theChannel]) >> theShifts[theChannel]);
+      std::memcpy(&thePixel, theRow + 4 * theX, 4);
+      theOut[0] = static_cast<BYTE>(theLock.Channel(thePixel, PixelLock::kBlueChannel));
+      theOut[1] = static_cast<BYTE>(theLock.Channel(thePixel, PixelLock::kGreenChannel));
+      theOut[2] = static_cast<BYTE>(theLock.Channel(thePixel, PixelLock::kRedChannel));
     }
   }
-  inWorld.UnlockPixels();
   return thePacked;
 }
 

@@ -59,15 +59,16 @@ protected:
   virtual void WriteGIF(Bitmap& inWorld);
   virtual bool IsJPEGType(const std::string& inType, const char* inTypeExt, const char* inPathExt) const;
   virtual void WriteJPEG(Bitmap& inWorld);
-  // One library write of the top-down 24-bit B, G, R rows; to the path, or
-  // without one into ioBlock (capacity ioLength). ioLength gets the length
-  // written, or the length needed when the library answers
-  // IJL_BUFFER_TOO_SMALL. The library's result.
+  // One library write of top-down rows of B, G, R (inChannels 3) or B, G,
+  // R, A (4; alpha is not written); to the path, or without one into ioBlock
+  // (capacity ioLength). ioLength gets the length written, or the length
+  // needed when the library answers IJL_BUFFER_TOO_SMALL. The library's result.
   virtual IJLERR IJLWrite(const char* inPath, BYTE* ioBlock, LONG& ioLength, LONG inWidth, LONG inHeight,
-                          LONG inRowBytes, BYTE* inPixels, LONG inQuality);
+                          LONG inRowBytes, LONG inChannels, BYTE* inPixels, LONG inQuality);
   // A 24-bit top-down DIB section holding a copy of the DC's pixels; null on failure.
   virtual HBITMAP MakeDIB24(HDC inDC, LONG inWidth, LONG inHeight);
-  // The 32-bit canvas as packed B, G, R rows, top row first; null without memory.
+  // The 32-bit canvas as packed B, G, R rows, top row first, whatever its
+  // channel masks; null without memory.
   virtual std::unique_ptr<BYTE[]> Convert32To24(Bitmap& inWorld);
 
 private:

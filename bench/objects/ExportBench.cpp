@@ -1,8 +1,10 @@
-// Exports a 1000 x 1000 photo-like canvas as GIF (adaptive palette of 256
-// colours, dithered, LZW) and as JPEG at the default quality (library
-// quality 70, chroma 2 x 1) through the Export operation, and the same pixels
-// with ImageMagick's convert, libvips and cjpeg; prints the times and the
-// ratios to ours.
+// Exports a 1000 x 1000 photo-like canvas through the Export operation as
+// GIF (adaptive palette of 256 colours, dithered, LZW) and as JPEG at the
+// default quality (library quality 70, chroma 2 x 1), into memory as GetAs
+// does and the JPEG to a file too, as SaveAs does; and the same pixels with
+// ImageMagick's convert, libvips and cjpeg, and libjpeg-turbo called in this
+// process (the encoding alone: no process to start, no file to read). Prints
+// the times and the ratios to ours in memory.
 //
 //   tl_bench_export [convert-command]    (default: convert)
 //
@@ -30,6 +32,9 @@
 #include <vector>
 #include <sys/resource.h>
 #include <unistd.h>
+
+// libjpeg's header needs <cstdio> first.
+#include <jpeglib.h>
 
 namespace {
 
@@ -110,16 +115,53 @@ CommandTimes TimeCommand(std::string inCommand, const std::string& inFolder, con
   return {theRun("photo.ppm"), theRun("dot.ppm")};
 }
 
-double ExportSeconds(Bitmap& inWorld, const char* inType, const char* inParams, LONG& outLength)
+// GetAs as inType, with outLength the bytes' length; or SaveAs to inPath.
+double ExportSeconds(Bitmap& inWorld, const char* inType, const char* inParams, LONG* outLength,
+                     const std::string& inPath = "")
 {
   return BestSeconds([&] {
-    Export theOp("Get As:");
+    Export theOp(inPath.empty() ? "Get As:" : "Save As:");
     theOp.GetParams()->Depth = 1 << 24;
+    if (!inPath.empty())
+      theOp.SetFile(inPath.c_str());
     theOp.SetType(inType);
     theOp.SetParameters(inParams);
     theOp.Run(inWorld, nullptr);
-    outLength = theOp.GetDataSize();
+    if (outLength)
+      *outLength = theOp.GetDataSize();
     return !theOp.GetError()->HasError();
+  });
+}
+
+// libjpeg-turbo encoding the R, G, B rows into memory as cjpeg would;
+// outLength the stream's length.
+double LibrarySeconds(const std::vector<std::uint8_t>& inRGB, unsigned long& outLength)
+{
+  return BestSeconds([&] {
+    jpeg_compress_struct theInfo{};
+    jpeg_error_mgr theErrors{};
+    theInfo.err = jpeg_std_error(&theErrors);
+    jpeg_create_compress(&theInfo);
+    unsigned char* theStream = nullptr;
+    unsigned long theLength = 0;
+    jpeg_mem_dest(&theInfo, &theStream, &theLength);
+    theInfo.image_width = theInfo.image_height = kSide;
+    theInfo.input_components = 3;
+    theInfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&theInfo);
+    jpeg_set_quality(&theInfo, 70, TRUE);
+    theInfo.comp_info[0].h_samp_factor = 2;
+    theInfo.comp_info[0].v_samp_factor = 1;
+    jpeg_start_compress(&theInfo, TRUE);
+    while (theInfo.next_scanline < theInfo.image_height) {
+      JSAMPROW theRow = const_cast<JSAMPROW>(&inRGB[std::size_t{theInfo.next_scanline} * kSide * 3]);
+      jpeg_write_scanlines(&theInfo, &theRow, 1);
+    }
+    jpeg_finish_compress(&theInfo);
+    jpeg_destroy_compress(&theInfo);
+    std::free(theStream);
+    outLength = theLength;
+    return theLength > 0;
   });
 }
 
@@ -133,7 +175,7 @@ void Report(const char* inWhat, const CommandTimes& inTimes, double inOurs)
     return;
   }
   const double theNet = inTimes.mWhole - inTimes.mStartUp;
-  std::printf("  %-44s %8.3f s (whole %.3f, start-up %.3f)", inWhat, theNet, inTimes.mWhole, inTimes.mStartUp);
+  std::printf("  %-44s %8.4f s (whole %.4f, start-up %.4f)", inWhat, theNet, inTimes.mWhole, inTimes.mStartUp);
   if (theNet > 0.1 * inTimes.mWhole)
     std::printf("  %6.2f x ours\n", theNet / inOurs);
   else
@@ -176,19 +218,26 @@ int main(int argc, char** argv)
   theWorld.UnlockPixels();
 
   LONG theGIFLength = 0, theJPEGLength = 0;
-  const double theGIF = ExportSeconds(theWorld, "gif", "dither=1", theGIFLength);
-  const double theJPEG = ExportSeconds(theWorld, "jpeg", "", theJPEGLength);
-  if (theGIF < 0 || theJPEG < 0)
+  const double theGIF = ExportSeconds(theWorld, "gif", "dither=1", &theGIFLength);
+  const double theJPEG = ExportSeconds(theWorld, "jpeg", "", &theJPEGLength);
+  const double theJPEGFile = ExportSeconds(theWorld, "jpeg", "", nullptr, theDir + "/export.jpg");
+  if (theGIF < 0 || theJPEG < 0 || theJPEGFile < 0)
     return 1;
 
   std::printf("1000 x 1000 photo-like picture, processor seconds, best of %d runs, commands less their start-up\n", kRuns);
   std::printf("GIF, 256 colours, Floyd-Steinberg:\n");
-  std::printf("  %-44s %8.3f s  (%ld bytes)\n", "Export (adaptive, dithered, LZW)", theGIF, long{theGIFLength});
+  std::printf("  %-44s %8.4f s  (%ld bytes)\n", "Export (adaptive, dithered, LZW)", theGIF, long{theGIFLength});
   Report("convert -dither FloydSteinberg -colors 256",
          TimeCommand(theConvert + " {in} -limit thread 1 -dither FloydSteinberg -colors 256 {out}", theDir, "convert.gif"), theGIF);
   Report("vips gifsave", TimeCommand("VIPS_CONCURRENCY=1 vips gifsave {in} {out}", theDir, "vips.gif"), theGIF);
   std::printf("JPEG, quality 70:\n");
-  std::printf("  %-44s %8.3f s  (%ld bytes)\n", "Export (library quality 70, 2 x 1)", theJPEG, long{theJPEGLength});
+  std::printf("  %-44s %8.4f s  (%ld bytes)\n", "Export (library quality 70, 2 x 1)", theJPEG, long{theJPEGLength});
+  std::printf("  %-44s %8.4f s  (%.2f x ours in memory)\n", "Export to a file, as SaveAs", theJPEGFile,
+              theJPEGFile / theJPEG);
+  unsigned long theLibraryLength = 0;
+  const double theLibrary = LibrarySeconds(thePhoto, theLibraryLength);
+  std::printf("  %-44s %8.4f s  (%lu bytes)  %.2f x ours\n", "libjpeg-turbo in this process", theLibrary,
+              theLibraryLength, theLibrary / theJPEG);
   Report("cjpeg -quality 70 -sample 2x1",
          TimeCommand("cjpeg -quality 70 -sample 2x1 -outfile {out} {in}", theDir, "cjpeg.jpg"), theJPEG);
   Report("convert -quality 70 -sampling-factor 2x1",

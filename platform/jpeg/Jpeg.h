@@ -25,9 +25,11 @@
 //   A reduced read gives the size divided by 2, 4 or 8, rounded up. A stream
 //   that ends inside the image decodes with its missing part grey: a warning,
 //   not an error.
-// - Writing: 3 channels (IJL_RGB or IJL_BGR) as a 3-channel IJL_YCBCR JPEG
-//   sampled as JPGSubSampling says, or 1 channel (IJL_G) as a grey JPEG;
-//   baseline, JPGQuality 0..100, JPGWidth and JPGHeight equal to the DIB's.
+// - Writing: 3 channels (IJL_RGB or IJL_BGR), or 4 as IJL_BGRA (32-bit
+//   pixels as they stand; the fourth byte is not written), as a 3-channel
+//   IJL_YCBCR JPEG sampled as JPGSubSampling says, or 1 channel (IJL_G) as a
+//   grey JPEG; baseline, JPGQuality 0..100, JPGWidth and JPGHeight equal to
+//   the DIB's. The same colours give the same stream from 3 channels or 4.
 //
 // Limits. Streams with 2 channels or more than 4 are refused, and so are
 // frames whose decoding would need more than kIJLMaxWorkingMemory bytes of
@@ -82,6 +84,7 @@ enum IJL_COLOR : int {
   IJL_BGR = 2,
   IJL_YCBCR = 3,
   IJL_G = 4,
+  IJL_BGRA = 5,     // writing only: B, G, R and a byte left out of the JPEG
   IJL_OTHER = 255,  // samples as stored, no conversion
 };
 

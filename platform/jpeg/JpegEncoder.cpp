@@ -74,13 +74,28 @@ LONGLONG RowCount(const JPEG_CORE_PROPERTIES& inProps)
   return std::llabs(static_cast<LONGLONG>(inProps.DIBHeight));
 }
 
+// libjpeg's name for the DIB's pixels; JCS_UNKNOWN for a kind it is not given.
+J_COLOR_SPACE InputSpace(const JPEG_CORE_PROPERTIES& inProps)
+{
+  switch (inProps.DIBChannels) {
+    case 1:
+      return inProps.DIBColor == IJL_G ? JCS_GRAYSCALE : JCS_UNKNOWN;
+    case 3:
+      return inProps.DIBColor == IJL_RGB ? JCS_RGB : inProps.DIBColor == IJL_BGR ? JCS_EXT_BGR : JCS_UNKNOWN;
+    case 4:
+      return inProps.DIBColor == IJL_BGRA ? JCS_EXT_BGRX : JCS_UNKNOWN;
+    default:
+      return JCS_UNKNOWN;
+  }
+}
+
 IJLERR CheckFields(const JPEG_CORE_PROPERTIES& inProps, bool inToFile)
 {
   if (!inProps.DIBBytes || (inToFile ? !inProps.JPGFile : !inProps.JPGBytes))
     return IJL_INVALID_POINTER;
-  const bool theColor = inProps.DIBChannels == 3 && (inProps.DIBColor == IJL_RGB || inProps.DIBColor == IJL_BGR);
-  const bool theGrey = inProps.DIBChannels == 1 && inProps.DIBColor == IJL_G;
-  if (inProps.DIBWidth <= 0 || inProps.DIBHeight == 0 || inProps.DIBPadBytes < 0 || !(theColor || theGrey))
+  const J_COLOR_SPACE theSpace = InputSpace(inProps);
+  const bool theColor = theSpace != JCS_GRAYSCALE;
+  if (inProps.DIBWidth <= 0 || inProps.DIBHeight == 0 || inProps.DIBPadBytes < 0 || theSpace == JCS_UNKNOWN)
     return IJL_INVALID_DIB;
   const bool theKindFits = theColor ? inProps.JPGChannels == 3 && inProps.JPGColor == IJL_YCBCR &&
                                         (inProps.JPGSubSampling == IJL_444 || inProps.JPGSubSampling == IJL_420 ||
@@ -101,10 +116,10 @@ void Encode(Compression& ioJpeg, const JPEG_CORE_PROPERTIES& inProps)
   theInfo.image_width = static_cast<JDIMENSION>(inProps.DIBWidth);
   theInfo.image_height = static_cast<JDIMENSION>(RowCount(inProps));
   theInfo.input_components = inProps.DIBChannels;
-  theInfo.in_color_space = inProps.DIBColor == IJL_RGB ? JCS_RGB : inProps.DIBColor == IJL_BGR ? JCS_EXT_BGR : JCS_GRAYSCALE;
+  theInfo.in_color_space = InputSpace(inProps);
   jpeg_set_defaults(&theInfo);
   jpeg_set_quality(&theInfo, inProps.JPGQuality, TRUE);
-  if (inProps.DIBChannels == 3) {
+  if (theInfo.in_color_space != JCS_GRAYSCALE) {
     theInfo.comp_info[0].h_samp_factor = inProps.JPGSubSampling == IJL_444 ? 1 : 2;
     theInfo.comp_info[0].v_samp_factor = inProps.JPGSubSampling == IJL_420 ? 2 : 1;
   }

@@ -263,6 +263,61 @@ TEST_F(Exports, JPEGQualityWordsGiveTheLibraryQualityAndTheStreamDecodesCloseToT
   EXPECT_FALSE(Decode(theSmall.mData, 1, 1).empty());
 }
 
+// A 32-bit canvas goes to the JPEG library as it stands, a 24-bit one as a
+// copy: the same colours give the same stream, to memory and to a file,
+// whatever the alpha.
+TEST_F(Exports, JPEGOfA32BitCanvasIsTheJPEGOfItsColoursAt24Bits)
+{
+  constexpr LONG kSideX = 37, kSideY = 23;  // 24-bit rows of 111 bytes and a pad
+  Bitmap theWorld;
+  tltest::MakePixels(theWorld, kSideX, kSideY);
+  for (LONG y = 0; y < kSideY; ++y)
+    for (LONG x = 0; x < kSideX; ++x)
+      tltest::SetPixelWord(theWorld, x, y,
+                           DWORD((x * 7 + y * 3) & 0xFF) << 24 | DWORD(x * 6) << 16 | DWORD(y * 11) << 8 |
+                             DWORD(x + y) * 4);
+  Bitmap theCopy;
+  tltest::MakePixels(theCopy, kSideX, kSideY, 24);
+  ASSERT_EQ(theCopy.CopyAllFromDC(theWorld.GetHDC()), 0);
+
+  for (const char* theParams : {"", "quality=high"}) {
+    SCOPED_TRACE(theParams);
+    const Outcome theMemory = RunExport(theWorld, theParams, "jpeg");
+    ASSERT_EQ(theMemory.mError, "");
+    ASSERT_FALSE(theMemory.mData.empty());
+    EXPECT_EQ(RunExport(theCopy, theParams, "jpeg").mData, theMemory.mData);
+    const std::string theFile = mFolder + "/same.jpg";
+    ASSERT_EQ(RunExport(theCopy, theParams, nullptr, theFile.c_str()).mError, "");
+    EXPECT_EQ(ReadBytes(theFile), theMemory.mData);
+    ASSERT_EQ(RunExport(theWorld, theParams, nullptr, theFile.c_str()).mError, "");
+    EXPECT_EQ(ReadBytes(theFile), theMemory.mData);
+  }
+}
+
+// A resize the canvas could not make (beyond 4 GB of pixels) leaves its
+// pixels as they were: the JPEG holds those, never memory past them.
+TEST_F(Exports, JPEGAfterARefusedResizeHoldsThePixelsTheCanvasHas)
+{
+  constexpr LONG kSideX = 20000, kSideY = 3;
+  for (LONG theDepth : {32, 8}) {
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theWorld;
+    tltest::MakePixels(theWorld, kSideX, kSideY, theDepth);
+    theWorld.SetDepth(32);
+    theWorld.SetHeight(60000);
+    ASSERT_NE(theWorld.Update(), 0);
+    const std::string theFile = mFolder + "/refused.jpg";
+    ASSERT_EQ(RunExport(theWorld, "", nullptr, theFile.c_str()).mError, "");
+    for (const Bytes& theJPEG : {RunExport(theWorld, "", "jpeg").mData, ReadBytes(theFile)}) {
+      const Bytes theFrame = Segments(theJPEG, {0xC0});
+      ASSERT_GE(theFrame.size(), 9u);
+      EXPECT_EQ(Bytes(theFrame.begin() + 5, theFrame.begin() + 9),
+                (Bytes{0, kSideY, BYTE(kSideX >> 8), BYTE(kSideX & 0xFF)}))
+        << "height and width of the frame";
+    }
+  }
+}
+
 TEST_F(Exports, OtherFormatsAndJPEGsWithAResolutionGoToImageMagick)
 {
   Bitmap theWorld;

@@ -290,6 +290,11 @@ TEST(JpegLibrary, RefusesRecordsAndFieldsThatDoNotFit)
     {"height", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBHeight = 1; }},
     {"padding", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBPadBytes = -1; }},
     {"channels", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBChannels = 4; }},
+    {"B, G, R, A, written only",
+     [](JPEG_CORE_PROPERTIES& ioProps) {
+       ioProps.DIBChannels = 4;
+       ioProps.DIBColor = IJL_BGRA;
+     }},
     {"colour", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBColor = IJL_YCBCR; }},
     {"raw with 3 channels of a colour", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBColor = IJL_OTHER; }},
     {"no pixels", [](JPEG_CORE_PROPERTIES& ioProps) { ioProps.DIBBytes = nullptr; }},
@@ -301,17 +306,23 @@ TEST(JpegLibrary, RefusesRecordsAndFieldsThatDoNotFit)
   }
 }
 
-// A record for writing the picture as B, G, R rows of inPad extra bytes.
+// A record for writing the picture as B, G, R rows of inPad extra bytes,
+// or with inChannels 4 as B, G, R, A rows whose alpha changes at every pixel.
 struct Writer {
-  explicit Writer(const jpegtest::Image& inPicture, LONG inPad = 0)
+  explicit Writer(const jpegtest::Image& inPicture, LONG inPad = 0, LONG inChannels = 3)
   {
     for (int theY = 0; theY < inPicture.mHeight; ++theY) {
-      for (int theX = 0; theX < inPicture.mWidth; ++theX)
+      for (int theX = 0; theX < inPicture.mWidth; ++theX) {
         mDIB.insert(mDIB.end(), {inPicture.At(theX, theY)[2], inPicture.At(theX, theY)[1], inPicture.At(theX, theY)[0]});
+        if (inChannels == 4)
+          mDIB.push_back(static_cast<BYTE>(theX * 37 + theY * 11));
+      }
       mDIB.insert(mDIB.end(), static_cast<std::size_t>(inPad), 0xEE);
     }
     ijlInit(&mProps);
     mProps.DIBBytes = mDIB.data();
+    mProps.DIBChannels = inChannels;
+    mProps.DIBColor = inChannels == 4 ? IJL_BGRA : IJL_BGR;
     mProps.DIBWidth = mProps.JPGWidth = inPicture.mWidth;
     mProps.DIBHeight = mProps.JPGHeight = inPicture.mHeight;
     mProps.DIBPadBytes = inPad;
@@ -380,6 +391,24 @@ TEST(JpegLibrary, WritesTopRowFirstWithTheAskedSamplingToFilesAndMemory)
   }
 }
 
+TEST(JpegLibrary, WritesBlueGreenRedAlphaRowsAsTheStreamOfTheirBlueGreenRed)
+{
+  const jpegtest::Image thePicture = jpegtest::Picture(61, 37, 3);
+  for (IJL_SUBSAMPLING theSampling : {IJL_444, IJL_420, IJL_422}) {
+    Bytes theStreams[2];
+    Writer theWriters[2] = {Writer(thePicture, 1), Writer(thePicture, 8, 4)};
+    for (int i = 0; i < 2; ++i) {
+      Bytes theBlock(61 * 37 * 3);
+      theWriters[i].mProps.JPGSubSampling = theSampling;
+      theWriters[i].mProps.JPGBytes = theBlock.data();
+      theWriters[i].mProps.JPGSizeBytes = static_cast<LONG>(theBlock.size());
+      ASSERT_EQ(ijlWrite(&theWriters[i].mProps, IJL_MEMORY_WRITE_IMAGE), IJL_OK);
+      theStreams[i].assign(theBlock.begin(), theBlock.begin() + theWriters[i].mProps.JPGSizeBytes);
+    }
+    EXPECT_EQ(theStreams[0], theStreams[1]) << "sampling code " << theSampling;
+  }
+}
+
 TEST(JpegLibrary, RefusesWritesThatCannotBeMade)
 {
   Writer theWriter(jpegtest::Picture(8, 8, 3));
@@ -391,7 +420,11 @@ TEST(JpegLibrary, RefusesWritesThatCannotBeMade)
   theWriter.mProps.JPGQuality = 50;
   theWriter.mProps.JPGWidth = 9;
   EXPECT_EQ(ijlWrite(&theWriter.mProps, IJL_FILE_WRITE_IMAGE), IJL_INVALID_JPEG_PARAMETERS);
+  theWriter.mProps.JPGWidth = 8;
   theWriter.mProps.DIBChannels = 4;
+  EXPECT_EQ(ijlWrite(&theWriter.mProps, IJL_FILE_WRITE_IMAGE), IJL_INVALID_DIB);
+  theWriter.mProps.DIBChannels = 3;
+  theWriter.mProps.DIBColor = IJL_BGRA;
   EXPECT_EQ(ijlWrite(&theWriter.mProps, IJL_FILE_WRITE_IMAGE), IJL_INVALID_DIB);
 }
 

@@ -664,36 +664,48 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
 // for a row's near-whole masks besides.
 class ShrinkWalk {
  public:
-  explicit ShrinkWalk(int inWidest)
-  {
-    mCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
-    const std::int64_t theEights = mCapacity / 8;
-    // Per pixel: offset, fraction, float fraction; per eight pixels: the
-    // permutation, the start, two masks; per sixteen: the near-whole mask.
-    const std::int64_t theBytes = mCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + mCapacity / kWideGroup * 2;
-    if (theBytes <= INT32_MAX)
-      mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
-    if (!mBlock)
-      return;
-    mIndex = reinterpret_cast<std::uint32_t*>(mBlock);
-    mWalk.mFx = reinterpret_cast<double*>(mIndex + 16 * theEights);
-    mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mWalk.mFx + mCapacity);
-    mStart = mWalk.mOffsets + mCapacity;
-    mFloatFx = reinterpret_cast<float*>(mStart + theEights);
-    mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + mCapacity);
-    mNear = mMasks + 2 * theEights;
-  }
+  ShrinkWalk() = default;
   ~ShrinkWalk() { iplAlignedFree(mBlock); }
   ShrinkWalk(const ShrinkWalk&) = delete;
   ShrinkWalk& operator=(const ShrinkWalk&) = delete;
 
-  bool Valid() const { return mBlock != nullptr; }
+  // Room for rows of inWidest pixels; false when there is none.
+  bool Reserve(int inWidest)
+  {
+    const std::int64_t theCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
+    if (theCapacity <= mCapacity)
+      return true;
+    iplAlignedFree(mBlock);
+    mBlock = nullptr;
+    mCapacity = 0;
+    mLast = -1;
+    const std::int64_t theEights = theCapacity / 8;
+    // Per pixel: offset, fraction, float fraction; per eight pixels: the
+    // permutation, the start, two masks; per sixteen: the near-whole mask.
+    const std::int64_t theBytes =
+      theCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + theCapacity / kWideGroup * 2;
+    if (theBytes <= INT32_MAX)
+      mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
+    if (!mBlock)
+      return false;
+    mCapacity = theCapacity;
+    mIndex = reinterpret_cast<std::uint32_t*>(mBlock);
+    mWalk.mFx = reinterpret_cast<double*>(mIndex + 16 * theEights);
+    mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mWalk.mFx + theCapacity);
+    mStart = mWalk.mOffsets + theCapacity;
+    mFloatFx = reinterpret_cast<float*>(mStart + theEights);
+    mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + theCapacity);
+    mNear = mMasks + 2 * theEights;
+    return true;
+  }
 
-  // Walks the columns anew when the row's span or row term differs; false
-  // when eight pixels' words reach over more than 32 words.
+  // Walks the columns anew unless the last walk had the same span, row term,
+  // step, source width and pixel size; false when eight pixels' words reach
+  // over more than 32 words.
   TL_AVX2 bool Walk(const AffineKernelArgs& inArgs, int inFirst, int inLast, double inRowX)
   {
-    if (inFirst == mFirst && inLast == mLast && inRowX == mRowX)
+    if (inFirst == mFirst && inLast == mLast && inRowX == mRowX && inArgs.mC[0] == mStep &&
+        inArgs.mXLimit == mXLimit && inArgs.mSourceStep == mSourceStep)
       return true;
     const int theCount = inLast - inFirst + 1;
     const int theFull = (theCount + kWideGroup - 1) / kWideGroup * kWideGroup;
@@ -725,6 +737,9 @@ class ShrinkWalk {
     mFirst = inFirst;
     mLast = inLast;
     mRowX = inRowX;
+    mStep = inArgs.mC[0];
+    mXLimit = inArgs.mXLimit;
+    mSourceStep = inArgs.mSourceStep;
     return true;
   }
 
@@ -752,6 +767,9 @@ class ShrinkWalk {
   int mFirst = 0;
   int mLast = -1;
   double mRowX = 0;
+  double mStep = 0;
+  int mXLimit = 0;
+  std::int64_t mSourceStep = 0;
 };
 
 // One pixel in double precision, as the plain kernel makes it.
@@ -889,7 +907,11 @@ TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWal
 template <int N>
 TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRowX, double inRowY)
 {
-  ShrinkWalk theWalk(WidestSpan(inArgs, inYFrom, inYTo));
+  // Each thread keeps its walk: the bands of a warp, and warps like the last
+  // one, walk the same columns.
+  thread_local ShrinkWalk tWalk;
+  ShrinkWalk& theWalk = tWalk;
+  const bool theRoom = theWalk.Reserve(WidestSpan(inArgs, inYFrom, inYTo));
   const double* c = inArgs.mC;
   double theRowX = inRowX;
   double theRowY = inRowY;
@@ -899,7 +921,7 @@ TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inY
     const int theLast = inArgs.mLastColumns[theRow];
     if (theFirst > theLast)
       continue;
-    if (!theWalk.Valid() || !theWalk.Walk(inArgs, theFirst, theLast, theRowX)) {
+    if (!theRoom || !theWalk.Walk(inArgs, theFirst, theLast, theRowX)) {
       AxisAvx512<N, kPacked>(inArgs, y, inYTo, theRowX, theRowY);
       return;
     }

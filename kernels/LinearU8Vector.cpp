@@ -700,12 +700,13 @@ class ShrinkWalk {
   }
 
   // Walks the columns anew unless the last walk had the same span, row term,
-  // step, source width and pixel size; false when eight pixels' words reach
-  // over more than 32 words.
+  // step and source width (the pixels are four bytes; the width keeps the
+  // loads inside the rows); false when eight pixels' words reach over more
+  // than 32 words.
   TL_AVX2 bool Walk(const AffineKernelArgs& inArgs, int inFirst, int inLast, double inRowX)
   {
     if (inFirst == mFirst && inLast == mLast && inRowX == mRowX && inArgs.mC[0] == mStep &&
-        inArgs.mXLimit == mXLimit && inArgs.mSourceStep == mSourceStep)
+        inArgs.mXLimit == mXLimit)
       return true;
     const int theCount = inLast - inFirst + 1;
     const int theFull = (theCount + kWideGroup - 1) / kWideGroup * kWideGroup;
@@ -739,7 +740,6 @@ class ShrinkWalk {
     mRowX = inRowX;
     mStep = inArgs.mC[0];
     mXLimit = inArgs.mXLimit;
-    mSourceStep = inArgs.mSourceStep;
     return true;
   }
 
@@ -769,7 +769,6 @@ class ShrinkWalk {
   double mRowX = 0;
   double mStep = 0;
   int mXLimit = 0;
-  std::int64_t mSourceStep = 0;
 };
 
 // One pixel in double precision, as the plain kernel makes it.

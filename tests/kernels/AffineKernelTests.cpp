@@ -295,4 +295,29 @@ TEST(AffineKernels, FastLayerRemakesPixelsOnARoundingBoundary)
   }
 }
 
+// Shrinks one after another on one thread whose rows share the span and the
+// row term of the one before, but not its step: each thread keeps its last
+// column walk, and must walk anew for these. (The destination, 64 x 64,
+// clips them alike.)
+TEST(AffineKernels, FastLayerWalksAnewForAnotherStep)
+{
+  const double kScales[] = {0.25, 0.3, 0.25};
+  std::vector<std::vector<std::uint8_t>> thePlain;
+  for (int theRun = 0; theRun < 2; ++theRun) {
+    FastLayerSwitch theSwitch(theRun > 0, 1, VectorLevel::kAvx512);
+    for (std::size_t i = 0; i < std::size(kScales); ++i) {
+      ReportRecorder theRecorder;
+      HeaderPtr theSource = kerneltest::RandomImage(512, 256, IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 7);
+      HeaderPtr theDestination = MakeImage(64, 64, IPL_DEPTH_8U, 4, 4);
+      const double theCoeffs[2][3] = {{kScales[i], 0, 0}, {0, 0.25, 0}};
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, IPL_INTER_LINEAR);
+      ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      if (theRun == 0)
+        thePlain.push_back(kerneltest::StorageOf(theDestination.get()));
+      else
+        EXPECT_EQ(kerneltest::StorageOf(theDestination.get()), thePlain[i]) << "shrink " << i;
+    }
+  }
+}
+
 }  // namespace

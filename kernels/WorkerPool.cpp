@@ -60,7 +60,9 @@ struct WorkerPool::State {
     }
   }
 
-  // Whether inDone() comes true within kSpin.
+  // Whether inDone() comes true within kSpin. The processor is offered to
+  // other threads now and then, so that watching holds up no one who has
+  // work, such as a worker still on its part.
   template <typename Done>
   static bool Spin(Done inDone)
   {
@@ -73,6 +75,7 @@ struct WorkerPool::State {
       }
       if (std::chrono::steady_clock::now() >= theEnd)
         return inDone();
+      std::this_thread::yield();
     }
   }
 

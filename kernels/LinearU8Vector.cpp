@@ -881,7 +881,7 @@ TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWal
     __m512 theFarthest = _mm512_range_ps(theOff[0], theOff[1], kLargerMagnitude);
     for (int c = 2; c < N; ++c)
       theFarthest = _mm512_range_ps(theFarthest, theOff[c], kLargerMagnitude);
-    // Signed saturation to 16 bits, then unsigned to 8: the clamp to 0..255.
+    // Saturation to unsigned 16 bits, then to unsigned 8: the clamp to 0..255.
     const __m512i thePixels = _mm512_shuffle_epi8(
       _mm512_packus_epi16(_mm512_packus_epi32(theFirst, theSecond), _mm512_packus_epi32(theThird, theFourth)),
       kInterleave);
@@ -908,8 +908,7 @@ TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inY
 {
   // Each thread keeps its walk: the bands of a warp, and warps like the last
   // one, walk the same columns.
-  thread_local ShrinkWalk tWalk;
-  ShrinkWalk& theWalk = tWalk;
+  thread_local ShrinkWalk theWalk;
   const bool theRoom = theWalk.Reserve(WidestSpan(inArgs, inYFrom, inYTo));
   const double* c = inArgs.mC;
   double theRowX = inRowX;

@@ -27,7 +27,11 @@ std::atomic<VectorLevel> gVectors{VectorLevel::kAvx512};
 // Below this many destination pixels per thread, handing work to a waiting
 // worker costs more than it saves.
 constexpr std::int64_t kPixelsPerThread = 16384;
+// More bands than threads, taken in turn, so that a thread the system holds
+// back does not hold up the others; but none below kPixelsPerBand, since a
+// small warp is over before a late worker's band would be.
 constexpr int kBandsPerThread = 8;
+constexpr std::int64_t kPixelsPerBand = 8192;
 
 AffineRows FastRows(int inIndex, const AffineKernelArgs& inArgs)
 {
@@ -111,11 +115,12 @@ void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
     theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
     return;
   }
-  // More bands than threads, taken in turn, so that a thread the system holds
-  // back does not hold up the others.
+  const int theBandCount = static_cast<int>(std::min<std::int64_t>(
+    {theThreads * kBandsPerThread, std::max<std::int64_t>(theThreads, thePixels / kPixelsPerBand),
+     inArgs.mYMax - inArgs.mYMin + 1}));
   std::vector<Band> theBands;
   try {
-    theBands = CutBands(inArgs, std::min(theThreads * kBandsPerThread, inArgs.mYMax - inArgs.mYMin + 1), thePixels);
+    theBands = CutBands(inArgs, theBandCount, thePixels);
   } catch (...) {
     theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
     return;

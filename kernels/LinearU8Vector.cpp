@@ -33,8 +33,6 @@ constexpr int kSharedRows = 8;
 // double precision (the rounding contracts are stated with the bodies).
 constexpr int kWideGroup = 16;
 constexpr float kNearWhole = 1.0f / 2048;
-// Fractions from this up need no clamp before truncation (see ShrinkChannel).
-constexpr double kLeastUnheld = -1e-3;
 
 // How the samples of a pixel are loaded. Two or more processed channels start
 // at the pixel's first sample (only a channel of interest starts later, and it
@@ -639,19 +637,24 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
 // two source rows per row (no source row to share) and by at most four source
 // columns per column: sixteen pixels a pass, each channel in a vector of
 // sixteen floats. A pixel and its right neighbour are two whole 32-bit words,
-// gathered by word permutes from the span their loads cover; channels are
-// taken out and put back by shifts and masks.
+// gathered by word permutes from the span their loads cover; a channel is
+// taken out by a byte shuffle, and the channels are put back by saturating
+// packs.
 //
-// Rounding contract. In single precision, with a..e in 0..255 and fx, fy in
-// -1..1 (rounded to float, 2^-25 at most), each of the nine roundings of
+// Rounding contract. The plain kernel's byte is trunc(clamp(v, 0, 255)) with
 //   top = (b - a) fx + a;  bottom = (e - d) fx + d;
 //   v = top + ((bottom - top) fy + 0.5)
-// is at most half an ulp of a value below 2^11, so the float v lies within
-// 3.4e-4 of the plain kernel's double one. trunc(clamp(v, 0, 255)) changes
-// only at whole numbers: where the float v is more than kNearWhole from every
-// whole number, the double v gives the same byte. A pixel with a channel
-// nearer than that is made again in double precision, as the plain kernel
-// makes it. FastLayerMatchesThePlainKernels checks the bytes.
+// in double precision, a..e in 0..255 and fx, fy in -1..1; that is
+// clamp(floor(v), 0, 255). In single precision, fused,
+//   top = fma(b - a, fx, a);  bottom = fma(e - d, fx, d);
+//   w = fma(bottom - top, fy, top)
+// with fx and fy rounded to float (2^-25 at most): top and bottom lie within
+// 2.3e-5 of their exact values (|top| < 2^9), bottom - top within 7.7e-5
+// (below 2^10), and w, below 2^11, within 2.5e-4 of v - 0.5. Where w is more
+// than kNearWhole from every half-integer, floor(v) is w rounded to the
+// nearest whole number, and the packs' saturation is the clamp. A pixel with a
+// channel nearer than that is made again in double precision, as the plain
+// kernel makes it. FastLayerMatchesThePlainKernels checks the bytes.
 
 // The column walk of a shrinking row: per pixel the walk's byte offset and
 // fraction (double, and as a float), and per eight pixels the offset their
@@ -661,36 +664,49 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
 // for a row's near-whole masks besides.
 class ShrinkWalk {
  public:
-  explicit ShrinkWalk(int inWidest)
-  {
-    mCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
-    const std::int64_t theEights = mCapacity / 8;
-    // Per pixel: offset, fraction, float fraction; per eight pixels: the
-    // permutation, the start, two masks; per sixteen: the near-whole mask.
-    const std::int64_t theBytes = mCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + mCapacity / kWideGroup * 2;
-    if (theBytes <= INT32_MAX)
-      mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
-    if (!mBlock)
-      return;
-    mIndex = reinterpret_cast<std::uint32_t*>(mBlock);
-    mWalk.mFx = reinterpret_cast<double*>(mIndex + 16 * theEights);
-    mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mWalk.mFx + mCapacity);
-    mStart = mWalk.mOffsets + mCapacity;
-    mFloatFx = reinterpret_cast<float*>(mStart + theEights);
-    mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + mCapacity);
-    mNear = mMasks + 2 * theEights;
-  }
+  ShrinkWalk() = default;
   ~ShrinkWalk() { iplAlignedFree(mBlock); }
   ShrinkWalk(const ShrinkWalk&) = delete;
   ShrinkWalk& operator=(const ShrinkWalk&) = delete;
 
-  bool Valid() const { return mBlock != nullptr; }
+  // Room for rows of inWidest pixels; false when there is none.
+  bool Reserve(int inWidest)
+  {
+    const std::int64_t theCapacity = (static_cast<std::int64_t>(inWidest) + kWideGroup - 1) / kWideGroup * kWideGroup;
+    if (theCapacity <= mCapacity)
+      return true;
+    iplAlignedFree(mBlock);
+    mBlock = nullptr;
+    mCapacity = 0;
+    mLast = -1;
+    const std::int64_t theEights = theCapacity / 8;
+    // Per pixel: offset, fraction, float fraction; per eight pixels: the
+    // permutation, the start, two masks; per sixteen: the near-whole mask.
+    const std::int64_t theBytes =
+      theCapacity * (8 + 8 + 4) + theEights * (64 + 8 + 4) + theCapacity / kWideGroup * 2;
+    if (theBytes <= INT32_MAX)
+      mBlock = iplAlignedAlloc(static_cast<int>(theBytes));
+    if (!mBlock)
+      return false;
+    mCapacity = theCapacity;
+    mIndex = reinterpret_cast<std::uint32_t*>(mBlock);
+    mWalk.mFx = reinterpret_cast<double*>(mIndex + 16 * theEights);
+    mWalk.mOffsets = reinterpret_cast<std::int64_t*>(mWalk.mFx + theCapacity);
+    mStart = mWalk.mOffsets + theCapacity;
+    mFloatFx = reinterpret_cast<float*>(mStart + theEights);
+    mMasks = reinterpret_cast<std::uint16_t*>(mFloatFx + theCapacity);
+    mNear = mMasks + 2 * theEights;
+    return true;
+  }
 
-  // Walks the columns anew when the row's span or row term differs; false
-  // when eight pixels' words reach over more than 32 words.
+  // Walks the columns anew unless the last walk had the same span, row term,
+  // step and source width (the pixels are four bytes; the width keeps the
+  // loads inside the rows); false when eight pixels' words reach over more
+  // than 32 words.
   TL_AVX2 bool Walk(const AffineKernelArgs& inArgs, int inFirst, int inLast, double inRowX)
   {
-    if (inFirst == mFirst && inLast == mLast && inRowX == mRowX)
+    if (inFirst == mFirst && inLast == mLast && inRowX == mRowX && inArgs.mC[0] == mStep &&
+        inArgs.mXLimit == mXLimit)
       return true;
     const int theCount = inLast - inFirst + 1;
     const int theFull = (theCount + kWideGroup - 1) / kWideGroup * kWideGroup;
@@ -701,7 +717,6 @@ class ShrinkWalk {
     }
     for (int k = 0; k < theFull; ++k)
       mFloatFx[k] = static_cast<float>(mWalk.mFx[k]);
-    mLeastFx = *std::min_element(mWalk.mFx, mWalk.mFx + theFull);
     mReach = 0;
     for (int h = 0; h < theFull / 8; ++h) {
       const std::int64_t* theOffsets = mWalk.mOffsets + 8 * h;
@@ -723,6 +738,8 @@ class ShrinkWalk {
     mFirst = inFirst;
     mLast = inLast;
     mRowX = inRowX;
+    mStep = inArgs.mC[0];
+    mXLimit = inArgs.mXLimit;
     return true;
   }
 
@@ -730,7 +747,6 @@ class ShrinkWalk {
   const float* FloatFx() const { return mFloatFx; }
   // The farthest byte from a row's start that a row's loads reach.
   std::int64_t Reach() const { return mReach; }
-  double LeastFx() const { return mLeastFx; }
   // Room for one 16-bit mask per sixteen pixels of a row.
   std::uint16_t* NearMasks() const { return mNear; }
   const std::uint32_t* Index(int inEight) const { return mIndex + 16 * inEight; }
@@ -748,10 +764,11 @@ class ShrinkWalk {
   std::uint16_t* mMasks = nullptr;
   std::uint16_t* mNear = nullptr;
   std::int64_t mReach = 0;
-  double mLeastFx = 0;
   int mFirst = 0;
   int mLast = -1;
   double mRowX = 0;
+  double mStep = 0;
+  int mXLimit = 0;
 };
 
 // One pixel in double precision, as the plain kernel makes it.
@@ -793,48 +810,49 @@ TL_AVX512 inline void SixteenPixels(const ShrinkWalk& inWalk, int inGroup, const
   outWords[1] = _mm512_shuffle_i64x2(theFirst, theSecond, _MM_SHUFFLE(3, 2, 3, 2));
 }
 
-// Sample C of sixteen pixel words as floats.
+// Sample C of sixteen pixel words as floats: byte C of each word picked out
+// and zero-extended in one shuffle.
 template <int C>
 TL_AVX512 inline __m512 SampleFloats(__m512i inWords)
 {
-  __m512i theSamples = inWords;
-  if constexpr (C > 0)
-    theSamples = _mm512_srli_epi32(theSamples, 8 * C);
-  if constexpr (C < 3)
-    theSamples = _mm512_and_si512(theSamples, _mm512_set1_epi32(0xFF));
-  return _mm512_cvtepi32_ps(theSamples);
+  const __m512i kPick = _mm512_set4_epi32(static_cast<int>(0x8080800Cu + C), static_cast<int>(0x80808008u + C),
+                                          static_cast<int>(0x80808004u + C), static_cast<int>(0x80808000u + C));
+  return _mm512_cvtepi32_ps(_mm512_shuffle_epi8(inWords, kPick));
 }
 
 // Channel C of sixteen pixels from their words and their right neighbours'
-// in the top and the bottom source row, as bytes in place C of their words;
-// lanes whose result is near a whole number are added to ioNear. Without
-// kHeld the fractions are known to lie in -1e-3 .. 1, so v lies in -1 .. 256
-// and truncation alone gives the byte that clamping first would.
-template <int C, bool kHeld>
+// in the top and the bottom source row: w rounded to the nearest whole number
+// (a 32-bit integer), and in outOff w less that number.
+template <int C>
 TL_AVX512 inline __m512i ShrinkChannel(const __m512i inTop[2], const __m512i inBottom[2], __m512 inFx, __m512 inFy,
-                                       __mmask16& ioNear)
+                                       __m512& outOff)
 {
   const __m512 a = SampleFloats<C>(inTop[0]), b = SampleFloats<C>(inTop[1]);
   const __m512 d = SampleFloats<C>(inBottom[0]), e = SampleFloats<C>(inBottom[1]);
-  const __m512 theUpper = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(b, a), inFx), a);
-  const __m512 theLower = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(e, d), inFx), d);
-  const __m512 v = _mm512_add_ps(
-    theUpper, _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(theLower, theUpper), inFy), _mm512_set1_ps(0.5f)));
-  const __m512 theOff = _mm512_abs_ps(_mm512_reduce_ps(v, _MM_FROUND_TO_NEAREST_INT));
-  ioNear |= _mm512_cmp_ps_mask(theOff, _mm512_set1_ps(kNearWhole), _CMP_LT_OQ);
-  if constexpr (!kHeld)
-    return _mm512_slli_epi32(_mm512_cvttps_epi32(v), 8 * C);
-  const __m512 theHeld = _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(255.0f));
-  return _mm512_slli_epi32(_mm512_cvttps_epi32(theHeld), 8 * C);
+  const __m512 theUpper = _mm512_fmadd_ps(_mm512_sub_ps(b, a), inFx, a);
+  const __m512 theLower = _mm512_fmadd_ps(_mm512_sub_ps(e, d), inFx, d);
+  const __m512 w = _mm512_fmadd_ps(_mm512_sub_ps(theLower, theUpper), inFy, theUpper);
+  outOff = _mm512_reduce_ps(w, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  return _mm512_cvt_roundps_epi32(w, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
-template <int N, bool kWhole, bool kHeld>
+// The two source rows inNext bytes on from the top one, those of the next
+// row, are asked of the cache while this one is made, so that a row's loads
+// seldom wait on memory. Prefetches never fault, so their addresses are
+// formed as integers and may lie past the image.
+template <int N, bool kWhole>
 TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWalk, int inIy, double inFy,
-                         int inCount, std::uint8_t* outRow)
+                         int inCount, std::uint8_t* outRow, std::int64_t inNext)
 {
   const std::uint8_t* theTop = inArgs.mSource + inIy * inArgs.mSourceRowStep;
   const std::uint8_t* theBottom = theTop + inArgs.mSourceRowStep;
+  const std::uintptr_t theNextTop = reinterpret_cast<std::uintptr_t>(theTop) + inNext;
   const __m512 theFy = _mm512_set1_ps(static_cast<float>(inFy));
+  // vrangeps: the larger magnitude, its sign cleared.
+  constexpr int kLargerMagnitude = 0x0B;
+  // After the packs each 128-bit lane holds four pixels channel by channel;
+  // this puts each pixel's channels together.
+  const __m512i kInterleave = _mm512_set4_epi32(0x0F0B0703, 0x0E0A0602, 0x0D090501, 0x0C080400);
   constexpr std::uint64_t kChannels = N == 4 ? ~std::uint64_t{0} : 0x7777777777777777u;
   // Pixels near a rounding boundary, sixteen bits a group, made again after
   // the row.
@@ -844,17 +862,35 @@ TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWal
     __m512i theUpper[2], theLower[2];
     SixteenPixels<kWhole>(inWalk, g, theTop, theUpper);
     SixteenPixels<kWhole>(inWalk, g, theBottom, theLower);
+    // The lines of the 128 bytes each eight pixels' loads take.
+    for (int theEight = 2 * g; theEight <= 2 * g + 1; ++theEight) {
+      for (std::uintptr_t theLine = 0; theLine < 128; theLine += 64) {
+        const std::uintptr_t theAt = theNextTop + inWalk.Start(theEight) + theLine;
+        _mm_prefetch(reinterpret_cast<const char*>(theAt), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(theAt + inArgs.mSourceRowStep), _MM_HINT_T0);
+      }
+    }
     const __m512 theFx = _mm512_loadu_ps(inWalk.FloatFx() + kWideGroup * g);
-    __mmask16 theGroupNear = 0;
-    __m512i thePixels = _mm512_or_si512(ShrinkChannel<0, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear),
-                                        ShrinkChannel<1, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
-    thePixels = _mm512_or_si512(thePixels, ShrinkChannel<2, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+    __m512 theOff[N];
+    const __m512i theFirst = ShrinkChannel<0>(theUpper, theLower, theFx, theFy, theOff[0]);
+    const __m512i theSecond = ShrinkChannel<1>(theUpper, theLower, theFx, theFy, theOff[1]);
+    const __m512i theThird = ShrinkChannel<2>(theUpper, theLower, theFx, theFy, theOff[2]);
+    __m512i theFourth = theThird;
     if constexpr (N == 4)
-      thePixels = _mm512_or_si512(thePixels, ShrinkChannel<3, kHeld>(theUpper, theLower, theFx, theFy, theGroupNear));
+      theFourth = ShrinkChannel<3>(theUpper, theLower, theFx, theFy, theOff[3]);
+    __m512 theFarthest = _mm512_range_ps(theOff[0], theOff[1], kLargerMagnitude);
+    for (int c = 2; c < N; ++c)
+      theFarthest = _mm512_range_ps(theFarthest, theOff[c], kLargerMagnitude);
+    // Saturation to unsigned 16 bits, then to unsigned 8: the clamp to 0..255.
+    const __m512i thePixels = _mm512_shuffle_epi8(
+      _mm512_packus_epi16(_mm512_packus_epi32(theFirst, theSecond), _mm512_packus_epi32(theThird, theFourth)),
+      kInterleave);
     const int theValid = std::min(kWideGroup, inCount - kWideGroup * g);
     const std::uint64_t theBytes =
       theValid == kWideGroup ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * theValid)) - 1;
     _mm512_mask_storeu_epi8(outRow + 4 * kWideGroup * g, kChannels & theBytes, thePixels);
+    const __mmask16 theGroupNear =
+      _mm512_cmp_ps_mask(theFarthest, _mm512_set1_ps(0.5f - kNearWhole), _CMP_GE_OQ);
     theNear[g] = static_cast<std::uint16_t>(theGroupNear & ((1u << theValid) - 1));
   }
   const ColumnWalk& theColumns = inWalk.Columns();
@@ -870,7 +906,10 @@ TL_AVX512 void ShrinkRow(const AffineKernelArgs& inArgs, const ShrinkWalk& inWal
 template <int N>
 TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRowX, double inRowY)
 {
-  ShrinkWalk theWalk(WidestSpan(inArgs, inYFrom, inYTo));
+  // Each thread keeps its walk: the bands of a warp, and warps like the last
+  // one, walk the same columns.
+  thread_local ShrinkWalk theWalk;
+  const bool theRoom = theWalk.Reserve(WidestSpan(inArgs, inYFrom, inYTo));
   const double* c = inArgs.mC;
   double theRowX = inRowX;
   double theRowY = inRowY;
@@ -880,7 +919,7 @@ TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inY
     const int theLast = inArgs.mLastColumns[theRow];
     if (theFirst > theLast)
       continue;
-    if (!theWalk.Valid() || !theWalk.Walk(inArgs, theFirst, theLast, theRowX)) {
+    if (!theRoom || !theWalk.Walk(inArgs, theFirst, theLast, theRowX)) {
       AxisAvx512<N, kPacked>(inArgs, y, inYTo, theRowX, theRowY);
       return;
     }
@@ -894,13 +933,14 @@ TL_AVX512 void ShrinkAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inY
     const std::int64_t theEnd =
       inArgs.mYLimit * inArgs.mSourceRowStep + 4 * (static_cast<std::int64_t>(inArgs.mXLimit) + 1);
     const bool theWhole = (theIy + 1) * inArgs.mSourceRowStep + theWalk.Reach() <= theEnd;
-    const bool theHeld = theWalk.LeastFx() < kLeastUnheld || theFy < kLeastUnheld;
+    int theNextIy = 0;
+    double theNextFy = 0;
+    LinearIndex(c[3] * theFirst + (theRowY + c[4]), inArgs.mYLimit, theNextIy, theNextFy);
+    const std::int64_t theNext = (theNextIy - theIy) * inArgs.mSourceRowStep;
     if (theWhole)
-      theHeld ? ShrinkRow<N, true, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
-              : ShrinkRow<N, true, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
+      ShrinkRow<N, true>(inArgs, theWalk, theIy, theFy, theCount, theOut, theNext);
     else
-      theHeld ? ShrinkRow<N, false, true>(inArgs, theWalk, theIy, theFy, theCount, theOut)
-              : ShrinkRow<N, false, false>(inArgs, theWalk, theIy, theFy, theCount, theOut);
+      ShrinkRow<N, false>(inArgs, theWalk, theIy, theFy, theCount, theOut, theNext);
   }
 }
 

@@ -2,7 +2,8 @@
 // Vector bodies of the system's own kernel (8-bit, pixel order, linear, one to
 // four processed channels) for the fast layer, in AVX2 and AVX-512 forms.
 // Shrinking four-byte pixels without rotation has a body of its own in single
-// precision; its rounding contract is stated with it (LinearU8Vector.cpp).
+// precision with fused multiply-adds; its rounding contract is stated with it
+// (LinearU8Vector.cpp).
 //
 // The channels of a pixel sit in the lanes of a vector of doubles (AVX-512 puts
 // two pixels in one vector). Each lane does exactly what the plain kernel does

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <immintrin.h>
+
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -16,16 +19,25 @@ namespace kernels {
 // another generation or no part left, and touches nothing of the job. The
 // caller waits for the parts to be finished, never for a worker that has
 // claimed none.
+//
+// A job of a warp lasts some tens of microseconds, about what waking a
+// sleeping thread takes. So a worker that has finished watches the generation
+// for kSpin before it sleeps, and the caller watches its job's finished count
+// as long before it sleeps: jobs that follow each other closely meet awake
+// threads. The caller wakes sleepers only when there are some.
 struct WorkerPool::State {
+  static constexpr std::chrono::microseconds kSpin{100};
+
   std::mutex mRunning;  // held by the caller whose job the workers serve
   std::mutex mMutex;    // guards the job's description and the worker list
   std::condition_variable mWake;
   std::condition_variable mFinishedAll;
-  std::uint32_t mGeneration = 0;
+  std::atomic<std::uint32_t> mGeneration{0};  // changed only under mMutex
   const std::function<void(std::size_t)>* mPart = nullptr;
   std::size_t mCount = 0;
   int mWanted = 0;  // workers that may join
   int mJoined = 0;
+  int mSleeping = 0;
   std::atomic<std::uint64_t> mNext{0};
   std::atomic<std::size_t> mFinished{0};
   std::vector<std::thread> mWorkers;
@@ -48,12 +60,36 @@ struct WorkerPool::State {
     }
   }
 
+  // Whether inDone() comes true within kSpin. The processor is offered to
+  // other threads now and then, so that watching holds up no one who has
+  // work, such as a worker still on its part.
+  template <typename Done>
+  static bool Spin(Done inDone)
+  {
+    const auto theEnd = std::chrono::steady_clock::now() + kSpin;
+    for (;;) {
+      for (int i = 0; i < 64; ++i) {
+        if (inDone())
+          return true;
+        _mm_pause();
+      }
+      if (std::chrono::steady_clock::now() >= theEnd)
+        return inDone();
+      std::this_thread::yield();
+    }
+  }
+
   void Work()
   {
     std::uint32_t theSeen = 0;
-    std::unique_lock<std::mutex> theLock(mMutex);
     for (;;) {
-      mWake.wait(theLock, [&] { return mGeneration != theSeen; });
+      Spin([&] { return mGeneration.load(std::memory_order_relaxed) != theSeen; });
+      std::unique_lock<std::mutex> theLock(mMutex);
+      if (mGeneration == theSeen) {
+        ++mSleeping;
+        mWake.wait(theLock, [&] { return mGeneration != theSeen; });
+        --mSleeping;
+      }
       theSeen = mGeneration;
       if (!mPart || mJoined >= mWanted)
         continue;
@@ -62,7 +98,6 @@ struct WorkerPool::State {
       const std::size_t theCount = mCount;
       theLock.unlock();
       TakeParts(theSeen, theCount, *thePart);
-      theLock.lock();
     }
   }
 
@@ -106,22 +141,29 @@ void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<voi
     return;
   }
   std::uint32_t theGeneration = 0;
+  bool theSleepers = false;
   {
     std::lock_guard<std::mutex> theLock(s.mMutex);
     s.Grow(inThreads - 1);
-    theGeneration = ++s.mGeneration;
     s.mPart = &inPart;
     s.mCount = inCount;
     s.mWanted = inThreads - 1;
     s.mJoined = 0;
     s.mFinished = 0;
+    theGeneration = s.mGeneration + 1;
     s.mNext = static_cast<std::uint64_t>(theGeneration) << 32;
+    s.mGeneration = theGeneration;
+    theSleepers = s.mSleeping > 0;
   }
   // One wake for all: the workers beyond those wanted go back to waiting.
-  s.mWake.notify_all();
+  if (theSleepers)
+    s.mWake.notify_all();
   s.TakeParts(theGeneration, inCount, inPart);
-  std::unique_lock<std::mutex> theLock(s.mMutex);
-  s.mFinishedAll.wait(theLock, [&] { return s.mFinished.load() == inCount; });
+  if (!State::Spin([&] { return s.mFinished.load() == inCount; })) {
+    std::unique_lock<std::mutex> theLock(s.mMutex);
+    s.mFinishedAll.wait(theLock, [&] { return s.mFinished.load() == inCount; });
+  }
+  std::lock_guard<std::mutex> theLock(s.mMutex);
   s.mPart = nullptr;
 }
 

@@ -8,8 +8,10 @@
 // time, so the caller waits only on parts a worker has begun. While a job
 // runs, another caller's job runs on that caller's thread alone.
 //
-// Workers are started when a job first asks for them and wait on a condition
-// variable between jobs. A child process after fork() has none of its
+// Workers are started when a job first asks for them. Between jobs they watch
+// for the next one for a tenth of a millisecond, then wait on a condition
+// variable; the caller watches for its parts to finish as long before it
+// waits. A child process after fork() has none of its
 // parent's workers: its first job starts a pool of its own, and the parent's
 // record is left untouched. Pools are never torn down: the library that holds
 // them is never unloaded while its host runs.

@@ -257,4 +257,67 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
   }
 }
 
+// A shrink by four whose source columns all lie half a pixel and 1e-9 past an
+// even column (0) whose right neighbour holds an odd value b: the double
+// result b / 2 + 0.5 + b 1e-9 is just above a whole number, while in single
+// precision the fraction is one half and the value a tie that rounds to the
+// even number below. Only pixels made again in double precision give the
+// plain bytes. Each block of four source rows puts the tie in another channel
+// (b = 253 - 4 c, so the plain byte is 127 - 2 c), the others hold 100.
+TEST(AffineKernels, FastLayerRemakesPixelsOnARoundingBoundary)
+{
+  std::vector<VectorLevel> theLevels = {VectorLevel::kNone, VectorLevel::kAvx2, VectorLevel::kAvx512};
+  const double theCoeffs[2][3] = {{0.25, 0, -(0.5 + 1e-9) / 4}, {0, 0.25, -0.3 / 4}};
+  for (const int theAlpha : {4, 0}) {
+    const int theChannels = theAlpha ? 3 : 4;
+    HeaderPtr theSource = MakeImage(512, 256, IPL_DEPTH_8U, 4, theAlpha);
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 512; ++x)
+        for (int c = 0; c < 4; ++c) {
+          const bool theTie = c == y / 4 % theChannels;
+          kerneltest::SetSampleAt(theSource.get(), x, y, c, theTie ? (x % 2 ? 253 - 4 * c : 0) : 100);
+        }
+    for (int theRun = 0; theRun <= static_cast<int>(theLevels.size()); ++theRun) {
+      FastLayerSwitch theSwitch(theRun > 0, 8, theLevels[std::max(theRun - 1, 0)]);
+      ReportRecorder theRecorder;
+      HeaderPtr theDestination = MakeImage(128, 64, IPL_DEPTH_8U, 4, theAlpha);
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, IPL_INTER_LINEAR);
+      ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      int theWrong = 0;
+      for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 127; ++x)
+          for (int c = 0; c < theChannels; ++c) {
+            const double theExpected = c == y % theChannels ? 127 - 2 * c : 100;
+            theWrong += kerneltest::SampleAt(theDestination.get(), x, y, c) != theExpected;
+          }
+      EXPECT_EQ(theWrong, 0) << "alpha " << theAlpha << " run " << theRun;
+    }
+  }
+}
+
+// Shrinks one after another on one thread whose rows share the span and the
+// row term of the one before, but not its step: each thread keeps its last
+// column walk, and must walk anew for these. (The destination, 64 x 64,
+// clips them alike.)
+TEST(AffineKernels, FastLayerWalksAnewForAnotherStep)
+{
+  const double kScales[] = {0.25, 0.3, 0.25};
+  std::vector<std::vector<std::uint8_t>> thePlain;
+  for (int theRun = 0; theRun < 2; ++theRun) {
+    FastLayerSwitch theSwitch(theRun > 0, 1, VectorLevel::kAvx512);
+    for (std::size_t i = 0; i < std::size(kScales); ++i) {
+      ReportRecorder theRecorder;
+      HeaderPtr theSource = kerneltest::RandomImage(512, 256, IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 7);
+      HeaderPtr theDestination = MakeImage(64, 64, IPL_DEPTH_8U, 4, 4);
+      const double theCoeffs[2][3] = {{kScales[i], 0, 0}, {0, 0.25, 0}};
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, IPL_INTER_LINEAR);
+      ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      if (theRun == 0)
+        thePlain.push_back(kerneltest::StorageOf(theDestination.get()));
+      else
+        EXPECT_EQ(kerneltest::StorageOf(theDestination.get()), thePlain[i]) << "shrink " << i;
+    }
+  }
+}
+
 }  // namespace

@@ -100,3 +100,28 @@ protected:
   WORD mGraphicsMode = 0;  // a transfer mode, 0 = copy
   RGBColor mOpColor{0, 0, 0};
 };
+
+// A backing's dither flag, transfer mode and mode colour, given back when the
+// saver goes, so that a draw that sets its own leaves the canvas's on every
+// way out.
+class DrawingStateSaver {
+public:
+  explicit DrawingStateSaver(NativeBitmap& inBacking)
+      : mBacking(inBacking), mDither(inBacking.GetDither()), mMode(inBacking.GetGraphicsMode()),
+        mOpColor(inBacking.GetOpColor())
+  {
+  }
+  ~DrawingStateSaver()
+  {
+    mBacking.SetDither(mDither);
+    mBacking.SetGraphicsMode(mMode, mOpColor);
+  }
+  DrawingStateSaver(const DrawingStateSaver&) = delete;
+  DrawingStateSaver& operator=(const DrawingStateSaver&) = delete;
+
+private:
+  NativeBitmap& mBacking;
+  LONG mDither;
+  WORD mMode;
+  RGBColor mOpColor;
+};

@@ -46,6 +46,12 @@ public:
   // Locked 32-bit pixels with known channel masks: what ForEachWord walks.
   bool Is32Bit() const { return mIs32Bit; }
   const LockedPixels& GetPixels() const { return mPixels; }
+  // Is32Bit, with red, green and blue in bytes 2, 1 and 0 of each word.
+  bool IsBGRABytes() const
+  {
+    return mIs32Bit && mMasks[kRedChannel] == 0x00FF0000 && mMasks[kGreenChannel] == 0x0000FF00 &&
+           mMasks[kBlueChannel] == 0x000000FF;
+  }
 
   // A channel of a word of 32-bit pixels, 0..255.
   DWORD Channel(DWORD inWord, int inChannel) const

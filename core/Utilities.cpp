@@ -170,20 +170,6 @@ WORD ChannelFromByte(LONG inValue)
   return static_cast<WORD>((static_cast<DWORD>(inValue) & 0xFF) << 8);
 }
 
-// trunc(clamp(p, 0, 100) x 0.01f x 65535): 100 gives 65534.
-WORD ChannelFromPercent(float inPercent)
-{
-  double thePercent = std::clamp(static_cast<double>(inPercent), 0.0, 100.0);
-  return static_cast<WORD>(thePercent * static_cast<double>(0.01f) * 65535.0);
-}
-
-// c x 100 / 65280 with 1/65280 in single precision, held to 0..100.
-double PercentFromChannel(WORD inChannel)
-{
-  constexpr float kScale = 1.0f / 65280.0f;
-  return std::clamp(inChannel * 100.0 * static_cast<double>(kScale), 0.0, 100.0);
-}
-
 bool IsByteArray(const VARIANT& inVariant)
 {
   return (inVariant.vt & ~VT_BYREF) == (VT_ARRAY | VT_UI1);
@@ -299,6 +285,20 @@ bool ParsePoint(std::string_view inText, POINT& outPoint)
     return false;
   outPoint = {theValues[0], theValues[1]};
   return true;
+}
+
+WORD ChannelFromPercent(float inPercent)
+{
+  if (std::isnan(inPercent))
+    return 0;
+  const double thePercent = std::clamp(static_cast<double>(inPercent), 0.0, 100.0);
+  return static_cast<WORD>(thePercent * static_cast<double>(0.01f) * 65535.0);
+}
+
+double PercentFromChannel(WORD inChannel)
+{
+  constexpr float kScale = 1.0f / 65280.0f;
+  return std::clamp(inChannel * 100.0 * static_cast<double>(kScale), 0.0, 100.0);
 }
 
 bool ParseColor(std::string_view inText, ColorValue& outColor)

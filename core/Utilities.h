@@ -70,6 +70,12 @@ bool ParsePoint(std::string_view inText, POINT& outPoint);
 // three or four "0x"/"0d" integers (low byte into the high byte of the
 // channel), "#RRGGBB[AA]", or three or four percentages.
 bool ParseColor(std::string_view inText, ColorValue& outColor);
+// A percentage as colour texts read it: trunc(clamp(p, 0, 100) x 0.01 x
+// 65535) with 0.01 in single precision (100 gives 65534); NaN gives 0.
+WORD ChannelFromPercent(float inPercent);
+// A channel as colour texts print it: c x 100 / 65280 with 1/65280 in single
+// precision, held to 0..100.
+double PercentFromChannel(WORD inChannel);
 // 0..1024 from a keyword or a percentage; 512 for anything else. Never false.
 bool ParseQuality(std::string_view inText, LONG& outQuality);
 

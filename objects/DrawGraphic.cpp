@@ -29,30 +29,6 @@ LONGLONG Area(const RECT& inRect)
   return LONGLONG{RectWidth(inRect)} * RectHeight(inRect);
 }
 
-// The canvas backing's dither flag, transfer mode and mode colour, given
-// back when the draw ends.
-class DrawingStateSaver {
-public:
-  explicit DrawingStateSaver(NativeBitmap& inBacking)
-      : mBacking(inBacking), mDither(inBacking.GetDither()), mMode(inBacking.GetGraphicsMode()),
-        mOpColor(inBacking.GetOpColor())
-  {
-  }
-  ~DrawingStateSaver()
-  {
-    mBacking.SetDither(mDither);
-    mBacking.SetGraphicsMode(mMode, mOpColor);
-  }
-  DrawingStateSaver(const DrawingStateSaver&) = delete;
-  DrawingStateSaver& operator=(const DrawingStateSaver&) = delete;
-
-private:
-  NativeBitmap& mBacking;
-  LONG mDither;
-  WORD mMode;
-  RGBColor mOpColor;
-};
-
 RGBColor ToRGBColor(const ColorValue& inColor)
 {
   return RGBColor{inColor.mRed, inColor.mGreen, inColor.mBlue};

@@ -62,14 +62,6 @@ LONG JPEGLibraryQuality(LONG inQuality)
   return std::clamp<LONG>(theQuality, 0, 100);
 }
 
-// The 32-bit pixels are B, G, R, A bytes.
-bool HasBGRABytes(Bitmap& inWorld)
-{
-  const DWORD* theMasks = nullptr;
-  return inWorld.GetChannelMasks(&theMasks, nullptr) && theMasks[0] == 0x00FF0000 && theMasks[1] == 0x0000FF00 &&
-         theMasks[2] == 0x000000FF;
-}
-
 struct DeleteGDIObject {
   void operator()(HBITMAP inBitmap) const { DeleteObject(inBitmap); }
 };
@@ -326,7 +318,7 @@ void Export::WriteJPEG(Bitmap& inWorld)
   BYTE* thePixels = nullptr;
   LONG theRowBytes = 0;
   LONG theChannels = 3;
-  if (the32Bit && HasBGRABytes(inWorld)) {
+  if (the32Bit && theLock->IsBGRABytes()) {
     thePixels = theLock->GetPixels().mBase;
     theRowBytes = theLock->GetPixels().mRowBytes;
     theChannels = 4;

@@ -103,21 +103,11 @@ LONG DrawCanvas::DoIt(Bitmap& inWorld)
                          !theTransform.LeavesRectUnchanged(theImageRect) && RectWidth(theSource) >= 2 &&
                          RectHeight(theSource) >= 2;
 
-  // The canvas's own dither flag and transfer mode come back on every way out.
-  struct DrawingState {
-    NativeBitmap& mBacking;
-    LONG mDither = mBacking.GetDither();
-    WORD mMode = mBacking.GetGraphicsMode();
-    RGBColor mOpColor = mBacking.GetOpColor();
-    ~DrawingState()
-    {
-      mBacking.SetDither(mDither);
-      mBacking.SetGraphicsMode(mMode, mOpColor);
-    }
-  } theSaved{*inWorld.GetNativeBitmap()};
+  NativeBitmap& theBacking = *inWorld.GetNativeBitmap();
+  const DrawingStateSaver theSaver(theBacking);
   const ColorValue& theColor = mParams->ModeColor;
-  theSaved.mBacking.SetDither(mParams->Dither);
-  theSaved.mBacking.SetGraphicsMode(mParams->Mode, RGBColor{theColor.mRed, theColor.mGreen, theColor.mBlue});
+  theBacking.SetDither(mParams->Dither);
+  theBacking.SetGraphicsMode(mParams->Mode, RGBColor{theColor.mRed, theColor.mGreen, theColor.mBlue});
   if (!theKernel) {
     if (const LONG theStatus = inWorld.CopyFromDCTransformed(theDC, theSource, theTransform); theStatus != 0)
       return theFail(theStatus);

@@ -3,30 +3,15 @@
 #include "core/Utilities.h"
 #include "platform/automation/ComError.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
 
 constexpr WORD ColorValue::*kChannels[] = {&ColorValue::mRed, &ColorValue::mGreen, &ColorValue::mBlue,
                                            &ColorValue::mAlpha};
 
-// c x 100 / 65280 with 1/65280 in single precision, as colour texts print it,
-// held to 0..100.
+// A channel as a colour text prints it, in single precision.
 float ReadPercent(WORD inChannel)
 {
-  constexpr float kScale = 1.0f / 65280.0f;
-  return static_cast<float>(std::clamp(inChannel * 100.0 * static_cast<double>(kScale), 0.0, 100.0));
-}
-
-// trunc(clamp(p, 0, 100) x 0.01 x 65535) with 0.01 in single precision, as
-// colour texts are read; NaN (a script's NaN arrives as one) gives 0.
-WORD ChannelFromPercent(float inPercent)
-{
-  if (std::isnan(inPercent))
-    return 0;
-  const double thePercent = std::clamp(static_cast<double>(inPercent), 0.0, 100.0);
-  return static_cast<WORD>(thePercent * static_cast<double>(0.01f) * 65535.0);
+  return static_cast<float>(PercentFromChannel(inChannel));
 }
 
 // The value of an [in] VARIANT converted to a single-precision number.

@@ -3,7 +3,7 @@
 #include "core/GLULibrary.h"
 
 #include "core/EventLog.h"
-#include "core/LazyEntry.h"
+#include "platform/base/LazyEntry.h"
 
 #include <GL/glu.h>
 #include <dlfcn.h>

@@ -4,7 +4,7 @@
 #include "core/MagickLibrary.h"
 
 #include "core/EventLog.h"
-#include "core/LazyEntry.h"
+#include "platform/base/LazyEntry.h"
 
 #include <magick/MagickCore.h>
 

@@ -16,6 +16,18 @@ bool IsValid(HANDLE inHandle)
   return inHandle && inHandle != INVALID_HANDLE_VALUE;
 }
 
+// An existing file opened for reading, sharing reads.
+HANDLE OpenForReading(const char* inPath)
+{
+  return CreateFileA(inPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The shared lock over the whole file that the library's writers respect.
+bool LockWhole(HANDLE inFile, OVERLAPPED& ioStart)
+{
+  return LockFileEx(inFile, LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeLow, kWholeHigh, &ioStart);
+}
+
 }  // namespace
 
 MappedFileSource::~MappedFileSource()
@@ -36,8 +48,7 @@ bool MappedFileSource::Open(const char* inPath)
 {
   Close();
   mError.clear();
-  HANDLE theFile = CreateFileA(inPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+  HANDLE theFile = OpenForReading(inPath);
   if (!IsValid(theFile))
     return Fail("Unable to read file");
   return MapHandle(theFile);
@@ -53,7 +64,7 @@ bool MappedFileSource::MapHandle(HANDLE inFile)
     return Fail("File handle invalid");
   }
   OVERLAPPED theStart{};
-  if (!LockFileEx(inFile, LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeLow, kWholeHigh, &theStart))
+  if (!LockWhole(inFile, theStart))
     return Fail("Unable to read file");
   mLocked = true;
   DWORD theSize = GetFileSize(inFile, nullptr);
@@ -111,13 +122,12 @@ void MappedFileSource::Close()
 
 bool ReadFileEnds(const char* inPath, DWORD inCount, BYTE* outFirst, BYTE* outLast)
 {
-  HANDLE theFile = CreateFileA(inPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+  HANDLE theFile = OpenForReading(inPath);
   if (!IsValid(theFile))
     return false;
   OVERLAPPED theStart{};
   bool theRead = false;
-  if (LockFileEx(theFile, LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeLow, kWholeHigh, &theStart)) {
+  if (LockWhole(theFile, theStart)) {
     DWORD theHigh = 0;
     const DWORD theSize = GetFileSize(theFile, &theHigh);
     DWORD theFirst = 0;

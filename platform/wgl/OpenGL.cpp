@@ -5,6 +5,8 @@
 #define GL_GLEXT_PROTOTYPES
 #include "platform/wgl/OpenGL.h"
 
+#include "platform/base/LazyEntry.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -52,19 +54,8 @@ const OSMesaCalls* LoadOSMesa()
 }
 
 // Each entry point finds OSMesa's once it is loaded, and keeps it.
-#define TL_GL_ENTRY(inReturn, inName, inParameters, inArguments)                             \
-  extern "C" inReturn inName inParameters                                                     \
-  {                                                                                           \
-    static std::atomic<decltype(&::inName)> gEntry{nullptr};                                  \
-    auto theEntry = gEntry.load(std::memory_order_acquire);                                   \
-    if (!theEntry) {                                                                          \
-      theEntry = reinterpret_cast<decltype(&::inName)>(MesaEntry(#inName));                   \
-      if (!theEntry)                                                                          \
-        return inReturn();                                                                    \
-      gEntry.store(theEntry, std::memory_order_release);                                      \
-    }                                                                                         \
-    return theEntry inArguments;                                                              \
-  }
+#define TL_GL_ENTRY(inReturn, inName, inParameters, inArguments) \
+  TL_LAZY_ENTRY(MesaEntry, inReturn, inName, inParameters, inArguments)
 
 // The GL calls of the system and of this stand-in, with OpenGL's prototypes.
 #define TL_GL_ENTRIES(X) \

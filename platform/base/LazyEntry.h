@@ -1,11 +1,10 @@
 #pragma once
 // Calls into a library that is loaded on first use. TL_LAZY_ENTRY defines a
 // C function under the library's own name and prototype (the library's
-// header declares it, so the compiler holds the two to the same type): its
-// first call asks inFind (const char* name -> void*) for the library's entry,
-// which loads the library when it must, and keeps the entry. When inFind
-// answers null (the library cannot be loaded) the call does nothing and
-// answers 0.
+// header declares it, so the compiler holds the two to the same type): it
+// asks inFind (const char* name -> void*) for the library's entry until it
+// gets one, and keeps it. inFind loads the library, or answers null while it
+// is not loaded; the call then does nothing and answers 0.
 
 #include <atomic>
 #include <type_traits>

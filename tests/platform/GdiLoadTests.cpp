@@ -8,8 +8,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <latch>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -68,15 +72,32 @@ TEST(GdiLoading, BlitsAndDibsLoadNothingTextAndShapesLoadWhatTheyDrawWith)
   ASSERT_EQ(FillRect(theTarget.DC(), &theRect, theBrush), 1);
   EXPECT_EQ(GetPixel(theTarget.DC(), 3, 4), RGB(0x10, 0x20, 0x30));
   EXPECT_EQ(GetPixel(theTarget.DC(), 21, 1), RGB(200, 0, 0));
-  WhiteDib theText;
+  // Several threads make the first text call at once.
+  constexpr int kThreads = 4;
+  std::array<WhiteDib, kThreads> theTexts;
   HFONT theFont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "DejaVu Sans");
   ASSERT_TRUE(theFont);
-  HGDIOBJ theOldFont = SelectObject(theText.DC(), theFont);
-  SetBkMode(theText.DC(), TRANSPARENT);
+  std::array<HGDIOBJ, kThreads> theOldFonts{};
+  for (int i = 0; i < kThreads; ++i) {
+    theOldFonts[i] = SelectObject(theTexts[i].DC(), theFont);
+    SetBkMode(theTexts[i].DC(), TRANSPARENT);
+  }
   EXPECT_EQ(LoadedOnes(), "") << "loaded by blits, DIB work or a font selected";
 
-  ASSERT_TRUE(TextOutW(theText.DC(), 2, 2, u"Hg", 2));
-  EXPECT_GT(theText.Inked(), 10) << "text drew nothing";
+  std::array<BOOL, kThreads> theDrawn{};
+  {
+    std::latch theStart(kThreads);
+    std::vector<std::jthread> theThreads;
+    for (int i = 0; i < kThreads; ++i)
+      theThreads.emplace_back([&, i] {
+        theStart.arrive_and_wait();
+        theDrawn[i] = TextOutW(theTexts[i].DC(), 2, 2, u"Hg", 2);
+      });
+  }
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_TRUE(theDrawn[i]) << "thread " << i;
+    EXPECT_GT(theTexts[i].Inked(), 10) << "thread " << i << ": text drew nothing";
+  }
   EXPECT_TRUE(Loaded(kFontconfig) && Loaded(kFreeType)) << "after text:" << LoadedOnes();
 
   WhiteDib theShape;
@@ -87,7 +108,8 @@ TEST(GdiLoading, BlitsAndDibsLoadNothingTextAndShapesLoadWhatTheyDrawWith)
   EXPECT_TRUE(Loaded(kCairo)) << "after a shape:" << LoadedOnes();
   SelectObject(theShape.DC(), theOldBrush);
 
-  SelectObject(theText.DC(), theOldFont);
+  for (int i = 0; i < kThreads; ++i)
+    SelectObject(theTexts[i].DC(), theOldFonts[i]);
   EXPECT_TRUE(DeleteObject(theFont) && DeleteObject(theBrush));
 }
 

@@ -106,11 +106,12 @@ const FontCatalog& FontCatalog::Get()
 FontCatalog::FontCatalog()
 {
   std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> thePattern(FcPatternCreate(), &FcPatternDestroy);
-  std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> theObjects(
-    FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_LANG, FC_SPACING, FC_SYMBOL, FC_SCALABLE, nullptr),
-    &FcObjectSetDestroy);
+  std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> theObjects(FcObjectSetCreate(), &FcObjectSetDestroy);
   if (!thePattern || !theObjects)
     return;
+  for (const char* theObject : {FC_FAMILY, FC_FAMILYLANG, FC_LANG, FC_SPACING, FC_SYMBOL, FC_SCALABLE})
+    if (!FcObjectSetAdd(theObjects.get(), theObject))
+      return;
   FcPatternAddBool(thePattern.get(), FC_SCALABLE, FcTrue);
   std::unique_ptr<FcFontSet, decltype(&FcFontSetDestroy)> theFonts(
     FcFontList(nullptr, thePattern.get(), theObjects.get()), &FcFontSetDestroy);

@@ -13,6 +13,7 @@
 #include "platform/gdi/BrushObject.h"
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/DibDescription.h"
+#include "platform/gdi/DrawingLibraries.h"
 #include "platform/gdi/FontCatalog.h"
 #include "platform/gdi/FontObject.h"
 #include "platform/gdi/GdiCalls.h"
@@ -551,6 +552,8 @@ int EnumFontFamiliesExA(HDC inDC, LOGFONTA* inFilter, FONTENUMPROCA inCallback, 
     return 0;
   if (!inFilter || !inCallback)
     return Fail<int>(ERROR_INVALID_PARAMETER);
+  if (!LoadFontconfig())
+    return Fail<int>(ERROR_MOD_NOT_FOUND);
   const std::string_view theFace(inFilter->lfFaceName, strnlen(inFilter->lfFaceName, LF_FACESIZE));
   int theResult = 1;
   for (const FontCatalog::Family& theFamily : FontCatalog::Get().Families()) {

@@ -491,7 +491,7 @@ UINT RealizePalette(HDC inDC);
 // (DEFAULT_CHARSET: every family); a non-empty lfFaceName keeps only the
 // family of that name (ignoring case). The entry's face name and full name
 // are the family name. Answers the callback's last result (1 when it was not
-// called).
+// called); 0 (ERROR_MOD_NOT_FOUND) when fontconfig cannot be loaded.
 int EnumFontFamiliesExA(HDC inDC, LOGFONTA* inFilter, FONTENUMPROCA inCallback, LPARAM inParam,
                         DWORD inFlags);
 

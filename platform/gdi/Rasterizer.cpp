@@ -1,5 +1,7 @@
 #include "platform/gdi/Rasterizer.h"
 
+#include "platform/gdi/DrawingLibraries.h"
+
 #include <cairo.h>
 
 #include <memory>
@@ -49,6 +51,8 @@ private:
 bool FillFigures(const std::vector<Polyline>& inFigures, cairo_antialias_t inAntialias, cairo_fill_rule_t inRule,
                  CoverageMask& ioMask)
 {
+  if (!LoadCairo())
+    return false;
   MaskContext theContext(ioMask);
   cairo_set_antialias(theContext.Get(), inAntialias);
   cairo_set_fill_rule(theContext.Get(), inRule);
@@ -67,6 +71,8 @@ bool Rasterizer::Fill(const std::vector<Polyline>& inFigures, CoverageMask& ioMa
 bool Rasterizer::Stroke(const std::vector<Polyline>& inFigures, double inWidth, const Affine& inPen,
                         CoverageMask& ioMask)
 {
+  if (!LoadCairo())
+    return false;
   MaskContext theContext(ioMask);
   cairo_t* c = theContext.Get();
   cairo_set_antialias(c, CAIRO_ANTIALIAS_NONE);

@@ -7,7 +7,8 @@
 // on a left or top edge counting as inside and one on a right or bottom edge
 // as outside (Cairo samples pixel centres that way); device coordinates put
 // pixel centres on whole numbers, so figures move by half a pixel on their
-// way into Cairo. Each answers false when Cairo failed (it ran out of memory).
+// way into Cairo. Each answers false when Cairo failed (it ran out of memory)
+// or cannot be loaded.
 
 #include "platform/gdi/CoverageMask.h"
 #include "platform/gdi/Geometry.h"

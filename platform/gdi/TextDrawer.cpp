@@ -2,6 +2,7 @@
 
 #include "platform/base/WinError.h"
 #include "platform/gdi/BrushObject.h"
+#include "platform/gdi/DrawingLibraries.h"
 #include "platform/gdi/FontObject.h"
 #include "platform/gdi/FreeTypeThread.h"
 
@@ -24,6 +25,10 @@ Point Plus(Point a, Point b, double inTimes)
 
 bool TextDrawer::Open(const DeviceContext::DrawState& inState, DWORD& outError)
 {
+  if (!LoadFontconfig() || !LoadFreeType()) {
+    outError = ERROR_MOD_NOT_FOUND;
+    return false;
+  }
   mState = inState;
   const auto& theFont = static_cast<const FontObject&>(*inState.mFont);
   mFont = theFont.LogFont();

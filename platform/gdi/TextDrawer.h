@@ -38,13 +38,14 @@ public:
   static constexpr std::int32_t kMaxCachedSide = 256;
 
   // The font selected into the state's device context. False, with outError,
-  // when no font can be found for it.
+  // when no font can be found for it or fontconfig or FreeType cannot be
+  // loaded.
   bool Open(const DeviceContext::DrawState& inState, DWORD& outError);
 
   const TEXTMETRICW& Metrics() const { return mMetrics; }
   std::int64_t Advance(char32_t inCharacter) const;
 
-  // False when the rasteriser failed (out of memory).
+  // False when the rasteriser failed (out of memory, or no Cairo).
   [[nodiscard]] bool Draw(Painter& ioPainter, std::u32string_view inText, double inX, double inY) const;
   // The glyph outlines, underline and strikeout, as figures of a path.
   void AddToPath(Path& ioPath, std::u32string_view inText, double inX, double inY) const;

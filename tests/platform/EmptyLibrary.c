@@ -1,0 +1,2 @@
+/* A shared library with none of the entries of the one it stands in for. */
+int gEmptyLibrary;

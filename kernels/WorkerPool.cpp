@@ -24,20 +24,42 @@ namespace kernels {
 // sleeping thread takes. So a worker that has finished watches the generation
 // for kSpin before it sleeps, and the caller watches its job's finished count
 // as long before it sleeps: jobs that follow each other closely meet awake
-// threads. The caller wakes sleepers only when there are some.
+// threads. The caller wakes sleepers only when there are some. The job's
+// description has a lock of its own that is only ever held for a few loads and
+// stores, and that a waiting thread watches rather than sleeps on: workers
+// that see a new job all at once take it in turn without a system call each.
+class DescriptionLock {
+public:
+  void lock()
+  {
+    while (mHeld.exchange(true, std::memory_order_acquire)) {
+      for (int i = 0; mHeld.load(std::memory_order_relaxed); ++i) {
+        _mm_pause();
+        if (i % 64 == 63)
+          std::this_thread::yield();
+      }
+    }
+  }
+  void unlock() { mHeld.store(false, std::memory_order_release); }
+
+private:
+  std::atomic<bool> mHeld{false};
+};
+
 struct WorkerPool::State {
   static constexpr std::chrono::microseconds kSpin{100};
 
   std::mutex mRunning;  // held by the caller whose job the workers serve
-  std::mutex mMutex;    // guards the job's description and the worker list
+  std::mutex mMutex;    // guards mSleeping, for the condition variables
   std::condition_variable mWake;
   std::condition_variable mFinishedAll;
-  std::atomic<std::uint32_t> mGeneration{0};  // changed only under mMutex
+  int mSleeping = 0;
+  DescriptionLock mDescription;  // guards the job's description and the worker list
+  std::atomic<std::uint32_t> mGeneration{0};  // changed only under mDescription
   const std::function<void(std::size_t)>* mPart = nullptr;
   std::size_t mCount = 0;
   int mWanted = 0;  // workers that may join
   int mJoined = 0;
-  int mSleeping = 0;
   std::atomic<std::uint64_t> mNext{0};
   std::atomic<std::size_t> mFinished{0};
   std::vector<std::thread> mWorkers;
@@ -83,20 +105,23 @@ struct WorkerPool::State {
   {
     std::uint32_t theSeen = 0;
     for (;;) {
-      Spin([&] { return mGeneration.load(std::memory_order_relaxed) != theSeen; });
-      std::unique_lock<std::mutex> theLock(mMutex);
-      if (mGeneration == theSeen) {
+      if (!Spin([&] { return mGeneration.load(std::memory_order_relaxed) != theSeen; })) {
+        std::unique_lock<std::mutex> theLock(mMutex);
         ++mSleeping;
         mWake.wait(theLock, [&] { return mGeneration != theSeen; });
         --mSleeping;
       }
-      theSeen = mGeneration;
-      if (!mPart || mJoined >= mWanted)
-        continue;
-      ++mJoined;
-      const std::function<void(std::size_t)>* thePart = mPart;
-      const std::size_t theCount = mCount;
-      theLock.unlock();
+      const std::function<void(std::size_t)>* thePart = nullptr;
+      std::size_t theCount = 0;
+      {
+        std::lock_guard<DescriptionLock> theLock(mDescription);
+        theSeen = mGeneration;
+        if (!mPart || mJoined >= mWanted)
+          continue;
+        ++mJoined;
+        thePart = mPart;
+        theCount = mCount;
+      }
       TakeParts(theSeen, theCount, *thePart);
     }
   }
@@ -141,9 +166,8 @@ void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<voi
     return;
   }
   std::uint32_t theGeneration = 0;
-  bool theSleepers = false;
   {
-    std::lock_guard<std::mutex> theLock(s.mMutex);
+    std::lock_guard<DescriptionLock> theLock(s.mDescription);
     s.Grow(inThreads - 1);
     s.mPart = &inPart;
     s.mCount = inCount;
@@ -153,9 +177,15 @@ void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<voi
     theGeneration = s.mGeneration + 1;
     s.mNext = static_cast<std::uint64_t>(theGeneration) << 32;
     s.mGeneration = theGeneration;
+  }
+  // A worker counted here as sleeping waits already, or will see the new
+  // generation before it waits: one wake for all, and the workers beyond
+  // those wanted go back to waiting.
+  bool theSleepers = false;
+  {
+    std::lock_guard<std::mutex> theLock(s.mMutex);
     theSleepers = s.mSleeping > 0;
   }
-  // One wake for all: the workers beyond those wanted go back to waiting.
   if (theSleepers)
     s.mWake.notify_all();
   s.TakeParts(theGeneration, inCount, inPart);
@@ -163,7 +193,7 @@ void WorkerPool::Run(int inThreads, std::size_t inCount, const std::function<voi
     std::unique_lock<std::mutex> theLock(s.mMutex);
     s.mFinishedAll.wait(theLock, [&] { return s.mFinished.load() == inCount; });
   }
-  std::lock_guard<std::mutex> theLock(s.mMutex);
+  std::lock_guard<DescriptionLock> theLock(s.mDescription);
   s.mPart = nullptr;
 }
 

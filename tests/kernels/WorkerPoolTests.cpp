@@ -58,4 +58,25 @@ TEST(WorkerPool, EveryPartRunsOnceForEveryCaller)
   EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] { return EachPartOnce(8, 100) && EachPartOnce(4, 3) ? 0 : 1; })));
 }
 
+// Workers that have gone to sleep between jobs wake for the next one: parts
+// that wait for a second part to be running meet on two threads. (Were the
+// wake lost, each part would run alone on the caller and wait out its time.)
+TEST(WorkerPool, SleepingWorkersWakeForTheNextJob)
+{
+  for (int theRound = 0; theRound < 10; ++theRound) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::atomic<int> theRunning{0};
+    std::atomic<bool> theMet{false};
+    WorkerPool::Get().Run(4, 4, [&](std::size_t) {
+      if (++theRunning >= 2)
+        theMet = true;
+      const auto theEnd = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      while (!theMet && std::chrono::steady_clock::now() < theEnd)
+        std::this_thread::yield();
+      --theRunning;
+    });
+    EXPECT_TRUE(theMet) << "round " << theRound;
+  }
+}
+
 }  // namespace

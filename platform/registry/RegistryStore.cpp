@@ -255,6 +255,8 @@ RegistryStatement::RegistryStatement(sqlite3* inDatabase, std::string_view inSql
     Fail(mDatabase, theCode);
 }
 
+// Reset at once, so an idle statement holds no lock, and cleared, so it keeps
+// no copy of what it was given.
 RegistryStatement::~RegistryStatement()
 {
   sqlite3_reset(mStatement);

@@ -14,10 +14,9 @@ pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
 pkg_check_modules(PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
 
-find_library(PAM_LIBRARY pam REQUIRED)
+# PAM's headers only (platform/security/PamLibrary.h).
 find_path(PAM_INCLUDE_DIR security/pam_appl.h REQUIRED)
 add_library(tl_pam INTERFACE)
-target_link_libraries(tl_pam INTERFACE ${PAM_LIBRARY})
 target_include_directories(tl_pam SYSTEM INTERFACE ${PAM_INCLUDE_DIR})
 
 if(TL_BUILD_TESTS)

@@ -125,6 +125,11 @@ DWORD GetTessalineHome(std::string& outPath)
   return ERROR_SUCCESS;
 }
 
+std::string NameTessalineHome()
+{
+  return ChooseHome().mPath;
+}
+
 bool IsTessalineHomePrivate()
 {
   return ChooseHome().mKind == HomeKind::kPrivate;

@@ -22,6 +22,11 @@
 // ERROR_ACCESS_DENIED ...) and leaves outPath empty.
 [[nodiscard]] DWORD GetTessalineHome(std::string& outPath);
 
+// The absolute path GetTessalineHome would answer, without looking at the
+// folder or making it: callers that keep something open in the home compare
+// it with the home they opened. Empty when no home can be named.
+std::string NameTessalineHome();
+
 // True when the home is the per-user fallback below XDG_STATE_HOME.
 bool IsTessalineHomePrivate();
 

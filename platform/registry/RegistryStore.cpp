@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <map>
 #include <mutex>
 #include <new>
 
@@ -40,9 +41,13 @@ constexpr const char* kSchema =
 
 struct Connection {
   sqlite3* mDatabase = nullptr;
-  pid_t mOwner = 0;     // the process that opened it
-  std::string mPath;    // the database file it is open on
-  bool mReady = false;  // the schema is known to be there
+  bool mInherited = false;  // this process is a child forked after it was opened
+  std::string mHome;        // the home whose database it is open on
+  bool mReady = false;      // the schema is known to be there
+  // The statements kept with it that are not in use, by SQL text; the
+  // capacity of each list covers every statement of its text, so a statement
+  // goes back without allocating.
+  std::map<std::string, std::vector<sqlite3_stmt*>, std::less<>> mIdle;
 };
 
 std::mutex gLock;
@@ -50,11 +55,15 @@ Connection gConnection;
 std::once_flag gForkHandlersInstalled;
 
 // A fork waits until no work runs, so the child inherits an idle connection,
-// which it closes and replaces at its first work (its own process id differs).
+// which it closes and replaces at its first work.
 void InstallForkHandlers()
 {
   std::call_once(gForkHandlersInstalled, [] {
-    pthread_atfork([] { gLock.lock(); }, [] { gLock.unlock(); }, [] { gLock.unlock(); });
+    pthread_atfork([] { gLock.lock(); }, [] { gLock.unlock(); },
+                   [] {
+                     gConnection.mInherited = true;
+                     gLock.unlock();
+                   });
   });
 }
 
@@ -102,8 +111,12 @@ LONG WinErrorFromSqlite(const RegistryStoreFailure& inFailure)
   }
 }
 
+// No statement of the connection is in use: works have ended.
 void Close(Connection& ioConnection)
 {
+  for (const auto& [theSql, theStatements] : ioConnection.mIdle)
+    for (sqlite3_stmt* theStatement : theStatements)
+      sqlite3_finalize(theStatement);
   if (ioConnection.mDatabase != nullptr)
     sqlite3_close_v2(ioConnection.mDatabase);
   ioConnection = Connection{};
@@ -150,16 +163,16 @@ void PrepareSchema(sqlite3* inDatabase)
 }
 
 // Makes gConnection the open, ready connection of this process on the current
-// home's database.
+// home's database. The home is named at every work but looked at and made only
+// when it differs from the connection's.
 LONG Open(Connection& ioConnection)
 {
-  std::string theHome;
-  if (DWORD theError = GetTessalineHome(theHome); theError != ERROR_SUCCESS)
-    return static_cast<LONG>(theError);
-  std::string thePath = theHome + "/registry.db";
-  pid_t theProcess = getpid();
-  if (ioConnection.mDatabase == nullptr || ioConnection.mOwner != theProcess || ioConnection.mPath != thePath) {
+  if (ioConnection.mDatabase == nullptr || ioConnection.mInherited || ioConnection.mHome != NameTessalineHome()) {
     Close(ioConnection);
+    std::string theHome;
+    if (DWORD theError = GetTessalineHome(theHome); theError != ERROR_SUCCESS)
+      return static_cast<LONG>(theError);
+    std::string thePath = theHome + "/registry.db";
     if (LONG theError = CreateDatabaseFile(thePath); theError != ERROR_SUCCESS)
       return theError;
     sqlite3* theDatabase = nullptr;
@@ -172,8 +185,7 @@ LONG Open(Connection& ioConnection)
     sqlite3_extended_result_codes(theDatabase, 1);
     sqlite3_busy_timeout(theDatabase, kBusyTimeoutMs);
     ioConnection.mDatabase = theDatabase;
-    ioConnection.mOwner = theProcess;
-    ioConnection.mPath = thePath;
+    ioConnection.mHome = std::move(theHome);
   }
   if (!ioConnection.mReady) {
     PrepareSchema(ioConnection.mDatabase);
@@ -187,14 +199,14 @@ LONG Open(Connection& ioConnection)
 // each time).
 LONG RunInTransaction(sqlite3* inDatabase, const RegistryWork& inWork, bool inWrite)
 {
-  Execute(inDatabase, inWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+  RegistryStatement(inDatabase, inWrite ? "BEGIN IMMEDIATE" : "BEGIN").Step();
   try {
     LONG theResult = inWork(inDatabase);
     if (theResult != ERROR_SUCCESS) {
       RollBack(inDatabase);
       return theResult;
     }
-    Execute(inDatabase, "COMMIT");
+    RegistryStatement(inDatabase, "COMMIT").Step();
     return ERROR_SUCCESS;
   } catch (...) {
     RollBack(inDatabase);
@@ -224,16 +236,32 @@ LONG Run(const RegistryWork& inWork, bool inWrite)
 
 }  // namespace
 
+// Statements are made only inside works, so on gConnection.
 RegistryStatement::RegistryStatement(sqlite3* inDatabase, std::string_view inSql) : mDatabase(inDatabase)
 {
-  int theCode = sqlite3_prepare_v2(mDatabase, inSql.data(), static_cast<int>(inSql.size()), &mStatement, nullptr);
+  auto theKept = gConnection.mIdle.find(inSql);
+  if (theKept == gConnection.mIdle.end())
+    theKept = gConnection.mIdle.emplace(std::string(inSql), std::vector<sqlite3_stmt*>()).first;
+  mIdle = &theKept->second;
+  if (!mIdle->empty()) {
+    mStatement = mIdle->back();
+    mIdle->pop_back();
+    return;
+  }
+  mIdle->reserve(mIdle->capacity() + 1);
+  int theCode = sqlite3_prepare_v3(mDatabase, inSql.data(), static_cast<int>(inSql.size()), SQLITE_PREPARE_PERSISTENT,
+                                   &mStatement, nullptr);
   if (theCode != SQLITE_OK)
     Fail(mDatabase, theCode);
 }
 
+// Reset at once, so an idle statement holds no lock, and cleared, so it keeps
+// no copy of what it was given.
 RegistryStatement::~RegistryStatement()
 {
-  sqlite3_finalize(mStatement);
+  sqlite3_reset(mStatement);
+  sqlite3_clear_bindings(mStatement);
+  mIdle->push_back(mStatement);
 }
 
 RegistryStatement& RegistryStatement::Bind(int inIndex, std::int64_t inValue)

@@ -7,14 +7,16 @@
 // never reused, so a handle to a deleted key stays dead.
 //
 // One connection per process, used under one process-wide lock: it is opened
-// at first use and opened again when the process id changes (a connection is
-// never used across fork()) or when TESSALINE_HOME names another folder. The
-// database stays in rollback-journal mode, so a user who may only read the
-// file can still read it. Reads run as they are; writes run inside
-// BEGIN IMMEDIATE transactions. SQLite waits for other processes' locks up to
-// a time-out, and a work that still meets a busy database is run again from
-// the start, so callers never see a busy database unless it stays locked for
-// about a minute (ERROR_BUSY).
+// at first use and opened again in a child forked after (a connection is
+// never used across fork()) or when TESSALINE_HOME names another folder.
+// Its statements, BEGIN and COMMIT included, are prepared once and kept with
+// it. The database stays in rollback-journal mode, so a user who may only read
+// the file can still read it. Reads run inside BEGIN, writes inside
+// BEGIN IMMEDIATE transactions; no lock is held between works, so each work
+// sees what other processes committed before it. SQLite waits for other
+// processes' locks up to a time-out, and a work that still meets a busy
+// database is run again from the start, so callers never see a busy database
+// unless it stays locked for about a minute (ERROR_BUSY).
 
 #include "platform/base/WinTypes.h"
 
@@ -22,6 +24,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -37,7 +40,11 @@ struct RegistryStoreFailure {
   int mErrno;
 };
 
-// One prepared statement, finalised when it goes.
+// One statement of the connection, made only inside a work. Statements are
+// prepared once per connection and SQL text and kept with it (finalised when
+// it closes); one is taken from the kept ones of its text, or prepared when
+// all of them are in use, and given back reset, with its parameters cleared,
+// when it goes.
 class RegistryStatement {
 public:
   RegistryStatement(sqlite3* inDatabase, std::string_view inSql);
@@ -59,7 +66,8 @@ public:
 
 private:
   sqlite3* mDatabase;
-  sqlite3_stmt* mStatement = nullptr;
+  sqlite3_stmt* mStatement;
+  std::vector<sqlite3_stmt*>* mIdle;  // where it goes back: the kept statements of its text not in use
 };
 
 // A piece of registry work on the connection: answers ERROR_SUCCESS or a

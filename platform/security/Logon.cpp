@@ -1,9 +1,11 @@
-// LogonUserA (declared in Security.h): passwords are checked by PAM.
+// LogonUserA (declared in Security.h): passwords are checked by PAM, loaded
+// by the first logon (PamLibrary.h).
 
 #include "platform/base/AsciiCase.h"
 #include "platform/base/Environment.h"
 #include "platform/base/LastError.h"
 #include "platform/kernel/HandleTable.h"
+#include "platform/security/PamLibrary.h"
 #include "platform/security/Security.h"
 #include "platform/security/TokenObject.h"
 
@@ -66,6 +68,8 @@ DWORD WindowsErrorOf(int inPamResult)
 // error, and in outAccount the user name PAM settled on.
 DWORD Authenticate(const char* inUser, const char* inPassword, std::string& outAccount)
 {
+  if (!LoadPam())
+    return WindowsErrorOf(PAM_SYSTEM_ERR);  // as when PAM cannot start
   Credentials theCredentials{inUser, inPassword};
   pam_conv theConversation{Converse, &theCredentials};
   pam_handle_t* theSession = nullptr;

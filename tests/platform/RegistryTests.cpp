@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <sys/stat.h>
 
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -462,4 +465,90 @@ TEST(Registry, BrokenDatabaseGivesAnError)
       return 0;
     })));
   }
+}
+
+// The connection keeps its statements between calls: what one call bound or
+// stepped must not reach the next, and a kept statement still reads what
+// another process committed since.
+TEST(RegistryKeptStatements, EachReadSeesItsOwnValueAndTheLatestCommit)
+{
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "First", "one"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Second", "two"), ERROR_SUCCESS);
+  const struct {
+    const char* mName;
+    std::string mExpected;
+  } kReads[] = {{"First", "one"}, {"Missing", "!2"}, {"Second", "two"}, {"First", "one"}, {"", "!2"}, {"Second", "two"}};
+  for (const auto& theRead : kReads)
+    EXPECT_EQ(Text(theKey, theRead.mName), theRead.mExpected) << "reading " << theRead.mName;
+
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
+    Key theOwn;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_ALL_ACCESS, &theOwn) != ERROR_SUCCESS)
+      return 1;
+    return SetString(theOwn, "First", "changed") == ERROR_SUCCESS && RegDeleteValueA(theOwn, "Second") == ERROR_SUCCESS
+             ? 0
+             : 2;
+  })));
+  EXPECT_EQ(Text(theKey, "First"), "changed");
+  EXPECT_EQ(Text(theKey, "Second"), "!2");
+}
+
+// Between calls the process holds no lock on the database, however its last
+// read ended: another connection takes the exclusive lock at once.
+TEST(RegistryKeptStatements, AnIdleReaderHoldsWritersUpNever)
+{
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Value", "v"), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Other", "o"), ERROR_SUCCESS);
+  const std::function<LONG()> kReads[] = {
+    [&] { return Text(theKey, "Value") == "v" ? ERROR_SUCCESS : ERROR_INVALID_DATA; },
+    [&] { return Text(theKey, "Missing") == "!2" ? ERROR_SUCCESS : ERROR_INVALID_DATA; },
+    [&] {
+      char theName[256];
+      DWORD theSize = sizeof(theName);
+      return RegEnumKeyExA(HKEY_LOCAL_MACHINE, 0, theName, &theSize, nullptr, nullptr, nullptr, nullptr);
+    },
+    [&] {
+      Key theOpened;
+      return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &theOpened);
+    },
+  };
+  const std::string theDatabase = tltest::TestHome() + "/registry.db";
+  for (std::size_t i = 0; i < std::size(kReads); ++i) {
+    SCOPED_TRACE("read " + std::to_string(i));
+    ASSERT_EQ(kReads[i](), ERROR_SUCCESS);
+    sqlite3* theOther = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(theDatabase.c_str(), &theOther, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(theOther, "BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(theOther);
+    sqlite3_close(theOther);
+  }
+}
+
+// Another home is another database: nothing kept from the first reaches it,
+// and the first is found again as it was.
+TEST(RegistryKeptStatements, ANewHomeGetsItsOwnConnection)
+{
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Where", "first"), ERROR_SUCCESS);
+  ASSERT_EQ(Text(theKey, "Where"), "first");
+  const std::string theSecond = tltest::MakeTempFolder("second") + "/home";
+  struct HomeBack {
+    ~HomeBack() { setenv("TESSALINE_HOME", tltest::TestHome().c_str(), 1); }
+  } theHomeBack;
+  ASSERT_EQ(setenv("TESSALINE_HOME", theSecond.c_str(), 1), 0);
+  EXPECT_EQ(Text(theKey, "Where"), "!" + std::to_string(ERROR_KEY_DELETED)) << "the handle's key is not in this home";
+  {
+    Key theOther;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &theOther), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(Create(kTestKey, &theOther), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(theOther, "Where", "second"), ERROR_SUCCESS);
+  }
+  EXPECT_TRUE(std::filesystem::exists(theSecond + "/registry.db")) << "the new home is made with its database";
+  ASSERT_EQ(setenv("TESSALINE_HOME", tltest::TestHome().c_str(), 1), 0);
+  EXPECT_EQ(Text(theKey, "Where"), "first");
 }

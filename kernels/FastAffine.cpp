@@ -26,12 +26,18 @@ std::atomic<VectorLevel> gVectors{VectorLevel::kAvx512};
 
 // Below this many destination pixels per thread, handing work to a waiting
 // worker costs more than it saves.
-constexpr std::int64_t kPixelsPerThread = 16384;
+constexpr std::int64_t kPixelsPerThread = 8192;
 // More bands than threads, taken in turn, so that a thread the system holds
 // back does not hold up the others; but none below kPixelsPerBand, since a
 // small warp is over before a late worker's band would be.
 constexpr int kBandsPerThread = 8;
-constexpr std::int64_t kPixelsPerBand = 8192;
+constexpr std::int64_t kPixelsPerBand = 4096;
+// Starting the pool's workers costs about half a millisecond each here, more
+// than a warp below this many pixels saves by them: a process's first warp
+// that would use them runs on its caller alone unless it is this large, so
+// that a page which draws one picture never starts them. The next warp does.
+constexpr std::int64_t kPixelsToStartWorkers = std::int64_t{1} << 22;
+std::atomic<bool> gWarpedOnThreads{false};
 
 AffineRows FastRows(int inIndex, const AffineKernelArgs& inArgs)
 {
@@ -111,6 +117,8 @@ void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
     theThreads = theCores;
   theThreads = static_cast<int>(std::min<std::int64_t>({theThreads, thePixels / kPixelsPerThread,
                                                          inArgs.mYMax - inArgs.mYMin + 1}));
+  if (theThreads > 1 && !gWarpedOnThreads.exchange(true) && thePixels < kPixelsToStartWorkers)
+    theThreads = 1;
   if (theThreads <= 1) {
     theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
     return;

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <string>
 
 namespace {
 
@@ -87,19 +88,12 @@ TL_MAGICK_ENTRIES(TL_MAGICK_ENTRY)
 bool LoadMagickCore()
 {
   static const bool gLoaded = [] {
-    void* theLibrary = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+    std::string theWhy;
+    void* theLibrary = OpenLibraryWithEntries(kLibraryName, {TL_MAGICK_ENTRIES(TL_LAZY_ENTRY_NAME)}, theWhy);
     if (!theLibrary) {
-      LogEvent("ImageMagick cannot be loaded: %s", EVENTLOG_ERROR_TYPE, dlerror());
+      LogEvent("ImageMagick cannot be loaded: %s", EVENTLOG_ERROR_TYPE, theWhy.c_str());
       return false;
     }
-#define TL_MAGICK_FIND(inReturn, inName, inParameters, inArguments) #inName,
-    for (const char* theName : {TL_MAGICK_ENTRIES(TL_MAGICK_FIND)}) {
-      if (!dlsym(theLibrary, theName)) {
-        LogEvent("ImageMagick cannot be loaded: %s has no %s", EVENTLOG_ERROR_TYPE, kLibraryName, theName);
-        return false;
-      }
-    }
-#undef TL_MAGICK_FIND
     gLibrary.store(theLibrary, std::memory_order_release);
     return true;
   }();

@@ -5,6 +5,7 @@
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/MappedFileSource.h"
+#include "core/NativeBitmap.h"
 #include "core/Preferences.h"
 #include "core/QTUtils.h"
 #include "platform/base/LastError.h"
@@ -160,30 +161,6 @@ public:
 private:
   const QTServices& mQT;
   PixMapHandle mPixMap;
-};
-
-// A Bitmap backend's dither flag, transfer mode and op colour, given back at
-// the end of the scope.
-class ScopedDrawingState {
-public:
-  explicit ScopedDrawingState(NativeBitmap& inBackend)
-    : mBackend(inBackend), mDither(inBackend.GetDither()), mMode(inBackend.GetGraphicsMode()),
-      mOpColor(inBackend.GetOpColor())
-  {
-  }
-  ~ScopedDrawingState()
-  {
-    mBackend.SetDither(mDither);
-    mBackend.SetGraphicsMode(mMode, mOpColor);
-  }
-  ScopedDrawingState(const ScopedDrawingState&) = delete;
-  ScopedDrawingState& operator=(const ScopedDrawingState&) = delete;
-
-private:
-  NativeBitmap& mBackend;
-  LONG mDither;
-  WORD mMode;
-  RGBColor mOpColor;
 };
 
 // The transfer mode an importer draws with: dithered when the options ask.
@@ -481,7 +458,7 @@ void QTImporter::DrawCMYKInto(Bitmap* inTarget, const Rect& inSource, SInt32 inM
   // The target draws the offscreen as the importer would: in the options'
   // mode, dithered already when asked.
   NativeBitmap& theBackend = *inTarget->GetNativeBitmap();
-  const ScopedDrawingState theSavedState(theBackend);
+  const DrawingStateSaver theSavedState(theBackend);
   theBackend.SetDither(0);
   theBackend.SetGraphicsMode(static_cast<WORD>(inMode), GetOpColor());
   HDC theDC = mQT->GetPortHDC(theOffscreen.mWorld);

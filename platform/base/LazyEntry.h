@@ -7,7 +7,18 @@
 // is not loaded; the call then does nothing and answers 0.
 
 #include <atomic>
+#include <initializer_list>
+#include <string>
 #include <type_traits>
+
+// The library of inSoname, opened (RTLD_NOW | RTLD_LOCAL) once every entry of
+// inNames was found in it; else null, with outWhy saying what failed
+// (dlerror's text, or "<soname> has no <entry>"), the library closed again.
+void* OpenLibraryWithEntries(const char* inSoname, std::initializer_list<const char*> inNames, std::string& outWhy);
+
+// The name of an entry of a table written for TL_LAZY_ENTRY, as a string:
+// {TABLE(TL_LAZY_ENTRY_NAME)} lists a table's names for OpenLibraryWithEntries.
+#define TL_LAZY_ENTRY_NAME(inReturn, inName, inParameters, inArguments) #inName,
 
 template <typename T>
 T LazyEntryNothing()

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 
 // The calls of Rasterizer.cpp, with Cairo 1.16's prototypes.
 #define TL_CAIRO_ENTRIES(X) \
@@ -78,44 +79,34 @@
   X(FT_Error, FT_Outline_Embolden, (FT_Outline* a, FT_Pos b), (a, b)) \
   X(FT_Error, FT_Outline_Get_Bitmap, (FT_Library a, FT_Outline* b, const FT_Bitmap* c), (a, b, c))
 
-#define TL_ENTRY_NAME(inReturn, inName, inParameters, inArguments) #inName,
-
 namespace {
 
 // The library of the soname, loaded once its every entry of inNames was
 // found; else null, having said why.
 void* OpenLibrary(const char* inSoname, std::initializer_list<const char*> inNames)
 {
-  void* theLibrary = dlopen(inSoname, RTLD_NOW | RTLD_LOCAL);
-  if (!theLibrary) {
-    std::fprintf(stderr, "The GDI cannot load %s: %s\n", inSoname, dlerror());
-    return nullptr;
-  }
-  for (const char* theName : inNames) {
-    if (!dlsym(theLibrary, theName)) {
-      std::fprintf(stderr, "The GDI cannot load %s: it has no %s\n", inSoname, theName);
-      dlclose(theLibrary);
-      return nullptr;
-    }
-  }
+  std::string theWhy;
+  void* theLibrary = OpenLibraryWithEntries(inSoname, inNames, theWhy);
+  if (!theLibrary)
+    std::fprintf(stderr, "The GDI cannot load %s: %s\n", inSoname, theWhy.c_str());
   return theLibrary;
 }
 
 void* CairoLibrary()
 {
-  static void* const gLibrary = OpenLibrary("libcairo.so.2", {TL_CAIRO_ENTRIES(TL_ENTRY_NAME)});
+  static void* const gLibrary = OpenLibrary("libcairo.so.2", {TL_CAIRO_ENTRIES(TL_LAZY_ENTRY_NAME)});
   return gLibrary;
 }
 
 void* FontconfigLibrary()
 {
-  static void* const gLibrary = OpenLibrary("libfontconfig.so.1", {TL_FONTCONFIG_ENTRIES(TL_ENTRY_NAME)});
+  static void* const gLibrary = OpenLibrary("libfontconfig.so.1", {TL_FONTCONFIG_ENTRIES(TL_LAZY_ENTRY_NAME)});
   return gLibrary;
 }
 
 void* FreeTypeLibrary()
 {
-  static void* const gLibrary = OpenLibrary("libfreetype.so.6", {TL_FREETYPE_ENTRIES(TL_ENTRY_NAME)});
+  static void* const gLibrary = OpenLibrary("libfreetype.so.6", {TL_FREETYPE_ENTRIES(TL_LAZY_ENTRY_NAME)});
   return gLibrary;
 }
 

@@ -55,19 +55,12 @@ TL_PAM_ENTRIES(TL_PAM_ENTRY)
 bool LoadPam()
 {
   static const bool gLoaded = [] {
-    void* theLibrary = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+    std::string theWhy;
+    void* theLibrary = OpenLibraryWithEntries(kLibraryName, {TL_PAM_ENTRIES(TL_LAZY_ENTRY_NAME)}, theWhy);
     if (!theLibrary) {
-      ReportLoadFailure(dlerror());
+      ReportLoadFailure(theWhy);
       return false;
     }
-#define TL_PAM_FIND(inReturn, inName, inParameters, inArguments) #inName,
-    for (const char* theName : {TL_PAM_ENTRIES(TL_PAM_FIND)}) {
-      if (!dlsym(theLibrary, theName)) {
-        ReportLoadFailure(std::string(kLibraryName) + " has no " + theName);
-        return false;
-      }
-    }
-#undef TL_PAM_FIND
     gLibrary.store(theLibrary, std::memory_order_release);
     return true;
   }();

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 
 namespace {
@@ -36,15 +34,8 @@ PageRun RunExample(const std::string& inName, const std::vector<std::string>& in
   return RunPage(thePage, tltest::ReadFile(thePage), inArguments);
 }
 
-// Whether this process has loaded ImageMagick's library (an earlier test
-// of the process may have).
-bool IsMagickCoreLoaded()
-{
-  void* theLibrary = dlopen("libMagickCore-6.Q16.so.6", RTLD_NOW | RTLD_NOLOAD);
-  if (theLibrary)
-    dlclose(theLibrary);
-  return theLibrary != nullptr;
-}
+// ImageMagick's library (an earlier test of the process may have loaded it).
+constexpr const char* kMagickCore = "libMagickCore-6.Q16.so.6";
 
 // What identify says of a file: "<width>x<height> <format>".
 std::string Identify(const std::string& inPath)
@@ -128,7 +119,7 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
                                 "-quality", "90", theSource})
                 .mStatus,
             0);
-  const bool theMagickWasLoaded = IsMagickCoreLoaded();
+  const bool theMagickWasLoaded = tltest::IsLibraryLoaded(kMagickCore);
   const PageRun theRun = RunPage("thumbnail page",
                                  "var canvas = Server.CreateObject('Tessaline4.Canvas');\n"
                                  "canvas.DrawFile(args[0], 'rect=0,0,400,300');\n"
@@ -136,7 +127,7 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
                                  {theSource, theOurs});
   ASSERT_EQ(theRun.mStatus, 0) << theRun.mOutput;
   if (!theMagickWasLoaded) {
-    EXPECT_FALSE(IsMagickCoreLoaded()) << "the JPEG road loaded ImageMagick";
+    EXPECT_FALSE(tltest::IsLibraryLoaded(kMagickCore)) << "the JPEG road loaded ImageMagick";
   }
   ASSERT_EQ(tltest::RunProgram({"/usr/bin/convert", "-define", "jpeg:size=800x600", theSource, "-thumbnail", "400x300",
                                 "-quality", "75", theTheirs})

@@ -4,8 +4,8 @@
 
 #include "platform/gdi/Gdi.h"
 #include "tests/platform/GdiTestDibs.h"
+#include "tests/support/TestSupport.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,19 +21,11 @@ constexpr const char* kCairo = "libcairo.so.2";
 constexpr const char* kFontconfig = "libfontconfig.so.1";
 constexpr const char* kFreeType = "libfreetype.so.6";
 
-bool Loaded(const char* inSoname)
-{
-  void* theLibrary = dlopen(inSoname, RTLD_NOW | RTLD_NOLOAD);
-  if (theLibrary)
-    dlclose(theLibrary);
-  return theLibrary;
-}
-
 std::string LoadedOnes()
 {
   std::string theNames;
   for (const char* theName : {kCairo, kFontconfig, kFreeType})
-    if (Loaded(theName))
+    if (tltest::IsLibraryLoaded(theName))
       theNames += std::string(" ") + theName;
   return theNames;
 }
@@ -98,14 +90,14 @@ TEST(GdiLoading, BlitsAndDibsLoadNothingTextAndShapesLoadWhatTheyDrawWith)
     EXPECT_TRUE(theDrawn[i]) << "thread " << i;
     EXPECT_GT(theTexts[i].Inked(), 10) << "thread " << i << ": text drew nothing";
   }
-  EXPECT_TRUE(Loaded(kFontconfig) && Loaded(kFreeType)) << "after text:" << LoadedOnes();
+  EXPECT_TRUE(tltest::IsLibraryLoaded(kFontconfig) && tltest::IsLibraryLoaded(kFreeType)) << "after text:" << LoadedOnes();
 
   WhiteDib theShape;
   HGDIOBJ theOldBrush = SelectObject(theShape.DC(), theBrush);
   ASSERT_TRUE(Ellipse(theShape.DC(), 2, 2, 20, 20));
   EXPECT_EQ(GetPixel(theShape.DC(), 11, 11), RGB(200, 0, 0));
   EXPECT_GT(theShape.Inked(), 200) << "the ellipse is not there";
-  EXPECT_TRUE(Loaded(kCairo)) << "after a shape:" << LoadedOnes();
+  EXPECT_TRUE(tltest::IsLibraryLoaded(kCairo)) << "after a shape:" << LoadedOnes();
   SelectObject(theShape.DC(), theOldBrush);
 
   for (int i = 0; i < kThreads; ++i)

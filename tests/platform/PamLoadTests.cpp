@@ -18,14 +18,6 @@
 
 namespace {
 
-bool PamLoaded()
-{
-  void* theLibrary = dlopen("libpam.so.0", RTLD_NOW | RTLD_NOLOAD);
-  if (theLibrary)
-    dlclose(theLibrary);
-  return theLibrary;
-}
-
 // Before the test that loads PAM in this process: the child must start
 // without it.
 TEST(PamLoading, WithoutPamALogonIsRefusedAndOneEventSaysWhy)
@@ -61,17 +53,17 @@ TEST(PamLoading, WithoutPamALogonIsRefusedAndOneEventSaysWhy)
   const std::size_t theFirst = theLog.find(kWhy);
   EXPECT_NE(theFirst, std::string::npos) << theLog;
   EXPECT_EQ(theLog.find(kWhy, theFirst + 1), std::string::npos) << "said more than once:\n" << theLog;
-  EXPECT_FALSE(PamLoaded());
+  EXPECT_FALSE(tltest::IsLibraryLoaded("libpam.so.0"));
 }
 
 TEST(PamLoading, TheFirstPasswordCheckLoadsPamAndStillRefusesABadLogon)
 {
-  EXPECT_FALSE(PamLoaded()) << "loaded with the platform library";
+  EXPECT_FALSE(tltest::IsLibraryLoaded("libpam.so.0")) << "loaded with the platform library";
   if (!tltest::IsRoot())
     GTEST_SKIP() << "a logon reaches PAM only for a caller that may switch identity (root)";
   HANDLE theToken = nullptr;
   EXPECT_FALSE(LogonUserA("", ".", "x", LOGON32_LOGON_BATCH, LOGON32_PROVIDER_DEFAULT, &theToken));
-  EXPECT_FALSE(PamLoaded()) << "loaded for a logon that checks no password";
+  EXPECT_FALSE(tltest::IsLibraryLoaded("libpam.so.0")) << "loaded for a logon that checks no password";
 
   // Several first logons at once: each loads or waits for the one load, and
   // each is refused.
@@ -88,7 +80,7 @@ TEST(PamLoading, TheFirstPasswordCheckLoadsPamAndStillRefusesABadLogon)
     theThread.join();
   for (DWORD theError : theErrors)
     EXPECT_EQ(theError, ERROR_LOGON_FAILURE);
-  EXPECT_TRUE(PamLoaded());
+  EXPECT_TRUE(tltest::IsLibraryLoaded("libpam.so.0"));
 }
 
 }  // namespace

@@ -4,22 +4,14 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/wgl/Wgl.h"
 #include "tests/platform/GdiTestDibs.h"
+#include "tests/support/TestSupport.h"
 
 #include <GL/gl.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
 namespace {
-
-bool MesaLoaded()
-{
-  void* theLibrary = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_NOLOAD);
-  if (theLibrary)
-    dlclose(theLibrary);
-  return theLibrary;
-}
 
 // An opaque red square over the middle of a 4 x 4 picture, in canvas
 // coordinates.
@@ -49,11 +41,11 @@ TEST(WglLoading, GLDoesNothingUntilTheFirstContextLoadsOSMesa)
   ASSERT_TRUE(SetPixelFormat(theDib.DC(), 2, &theDescriptor));
   DrawRedSquare();
   EXPECT_EQ(glGetError(), 0u);
-  EXPECT_FALSE(MesaLoaded()) << "loaded before any context was made";
+  EXPECT_FALSE(tltest::IsLibraryLoaded("libOSMesa.so.8")) << "loaded before any context was made";
 
   HGLRC theContext = wglCreateContext(theDib.DC());
   ASSERT_TRUE(theContext);
-  EXPECT_TRUE(MesaLoaded());
+  EXPECT_TRUE(tltest::IsLibraryLoaded("libOSMesa.so.8"));
   ASSERT_TRUE(wglMakeCurrent(theDib.DC(), theContext));
   DrawRedSquare();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

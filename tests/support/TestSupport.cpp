@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <dlfcn.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -104,6 +105,14 @@ ChildResult RunAsNobody(const std::function<int()>& inBody)
 bool IsRoot()
 {
   return geteuid() == 0;
+}
+
+bool IsLibraryLoaded(const char* inSoname)
+{
+  void* theLibrary = dlopen(inSoname, RTLD_NOW | RTLD_NOLOAD);
+  if (theLibrary)
+    dlclose(theLibrary);
+  return theLibrary != nullptr;
 }
 
 std::string ReadFile(const std::string& inPath)

@@ -32,6 +32,10 @@ ChildResult RunAsNobody(const std::function<int()>& inBody);
 
 bool IsRoot();
 
+// Whether the shared library of the soname is loaded in this process (the
+// test loads nothing to find out).
+bool IsLibraryLoaded(const char* inSoname);
+
 // The locale of these tests that writes numbers with a decimal comma.
 inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
 // Switches the category (LC_NUMERIC, LC_ALL ...) to kCommaLocale; a failure

@@ -58,6 +58,14 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
   EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
 }
 
+// The HTML page of an error answer: its status as title and heading, its
+// text in a <pre> block.
+std::string ErrorPage(const std::string& inStatus, const std::string& inEscapedText)
+{
+  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + inStatus + "</title></head>\n<body><h1>" +
+         inStatus + "</h1>\n<pre>" + inEscapedText + "</pre>\n</body></html>\n";
+}
+
 // A failing page answers its error alone, HTML-escaped, and logs an event;
 // a page past its time limit is ended with 503.
 TEST(WebServer, FailingAndSlowPagesAnswerTheirErrorAndNothingElse)
@@ -67,14 +75,15 @@ TEST(WebServer, FailingAndSlowPagesAnswerTheirErrorAndNothingElse)
 
   HttpAnswer theAnswer = theServer.Get("/failing.sjs?x=1");
   EXPECT_EQ(theAnswer.mStatus, 500);
-  EXPECT_EQ(theAnswer.mBody, "failing.sjs: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;\n");
+  EXPECT_EQ(theAnswer.mBody, ErrorPage("500 Internal Server Error",
+                                       "failing.sjs: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;"));
   EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
 
   const auto theStart = std::chrono::steady_clock::now();
   theAnswer = theServer.Get("/slow.sjs");
   const auto theSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - theStart).count();
   EXPECT_EQ(theAnswer.mStatus, 503);
-  EXPECT_EQ(theAnswer.mBody, "the page took longer than 2 seconds\n");
+  EXPECT_EQ(theAnswer.mBody, ErrorPage("503 Service Unavailable", "the page took longer than 2 seconds"));
   EXPECT_GE(theSeconds, 2.0);
   EXPECT_LT(theSeconds, 30.0);
 
@@ -133,6 +142,27 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
   HttpAnswer theAnswer = theServer.Get("/linked.sjs");
   EXPECT_EQ(theAnswer.mStatus, 403);
   EXPECT_EQ(theAnswer.mBody.find("outside\n"), std::string::npos) << "the page outside the root must not run";
+}
+
+// A form larger than a page may read is refused before the page runs; one
+// of the largest size is read.
+TEST(WebServer, AFormOverItsLimitIsContentTooLarge)
+{
+  WebServer theServer(PageRootCopy());
+  ASSERT_TRUE(theServer.Started());
+  constexpr std::size_t kLimit = 1 << 20;
+  const std::string theStart = "caption=";
+  HttpAnswer theAnswer = theServer.Post("/echo.sjs", theStart + std::string(kLimit - theStart.size(), 'x'));
+  EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mBody;
+  EXPECT_NE(theAnswer.mBody.find("\ncaption=xxx"), std::string::npos);
+
+  theAnswer = theServer.Post("/echo.sjs", theStart + std::string(kLimit + 1 - theStart.size(), 'x'));
+  EXPECT_EQ(theAnswer.mStatus, 413);
+  EXPECT_EQ(theAnswer.mBody,
+            ErrorPage("413 Content Too Large", "the form of 1048577 bytes is larger than 1048576"));
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
+  EXPECT_EQ(tltest::ReadFile(theServer.Home() + "/events.log").find("tlscript"), std::string::npos)
+    << "a refused request is no error of the server";
 }
 
 // CR and LF in a header or status never reach the response. (lighttpd itself

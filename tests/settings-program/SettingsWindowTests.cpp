@@ -482,4 +482,26 @@ TEST_F(SettingsWindow, ScreenshotsOfEveryPage)
   }
 }
 
+// The program's own options need no display; anything but Qt's options is a
+// wrong call.
+TEST(SettingsProgram, AnswersHelpVersionAndWrongUse)
+{
+  tltest::RunResult theResult = tltest::RunProgram({TL_TLSETTINGS, "--help"}, {"QT_QPA_PLATFORM", "DISPLAY"});
+  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_EQ(theResult.mOut.rfind("usage: TLSettings ", 0), 0u) << theResult.mOut;
+  for (const char* theMention : {"--help", "--version", "TLSettings(1)"})
+    EXPECT_NE(theResult.mOut.find(theMention), std::string::npos) << theMention;
+  theResult = tltest::RunProgram({TL_TLSETTINGS, "--version"}, {"QT_QPA_PLATFORM", "DISPLAY"});
+  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_EQ(theResult.mOut, "TLSettings " TL_VERSION "\n");
+  EXPECT_EQ(theResult.mErr, "");
+  for (const std::vector<std::string>& theCommand : {std::vector<std::string>{TL_TLSETTINGS, "--bogus"},
+                                                      {TL_TLSETTINGS, "-platform", "offscreen", "extra"}}) {
+    theResult = tltest::RunProgram(theCommand, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(theResult.mStatus, 2) << theCommand.back();
+    EXPECT_EQ(theResult.mOut, "");
+    EXPECT_NE(theResult.mErr.find("usage: TLSettings "), std::string::npos) << theResult.mErr;
+  }
+}
+
 }  // namespace

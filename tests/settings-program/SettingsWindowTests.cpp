@@ -523,7 +523,8 @@ TEST_F(SettingsWindow, OperationLogOfRealPages)
   for (std::vector<std::string> thePage : kPages) {
     thePage[0] = TL_EXAMPLES_DIR "/" + thePage[0];
     thePage.insert(thePage.begin(), TL_TLSCRIPT);
-    const tltest::RunResult theRun = tltest::RunProgram(thePage);
+    const tltest::RunResult theRun =
+      tltest::RunProgram(thePage, {"LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0"});
     ASSERT_EQ(theRun.mStatus, 0) << thePage[1] << ": " << theRun.mErr;
   }
 

@@ -11,6 +11,8 @@
 #include "platform/base/WinError.h"
 #include "platform/kernel/Modules.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -81,12 +83,23 @@ std::string ModulePath()
   return thePath;
 }
 
+// The folder of the project's policy.xml, beside the module's own folder:
+// share/tessaline/ of an installed tree when it holds one, else resources/ of
+// the build tree. ImageMagick opens the file itself, so it is looked for
+// directly, as ImageMagick will, and not through the file stand-in.
+std::string PolicyFolder(const std::string& inModule)
+{
+  const std::string theBase = inModule.substr(0, inModule.rfind('/') + 1) + "../";
+  const std::string theInstalled = theBase + "share/tessaline/";
+  return access((theInstalled + "policy.xml").c_str(), F_OK) == 0 ? theInstalled : theBase + "resources/";
+}
+
 // Runs once, from the first codec object, before any other thread of the
 // process can read the environment on ImageMagick's behalf.
 void StartImageMagick()
 {
   const std::string theModule = ModulePath();
-  const std::string theFolder = theModule.substr(0, theModule.rfind('/') + 1) + "../resources/";
+  const std::string theFolder = PolicyFolder(theModule);
   setenv("MAGICK_CONFIGURE_PATH", theFolder.c_str(), 1);
   MagickCoreGenesis(theModule.c_str(), MagickFalse);
   SetErrorHandler(MagickErrorHandler);

@@ -13,8 +13,9 @@
 //   LONG theStatus = MagickImageToBitmap(theReader.GetImage(1), &theBitmap);
 //
 // Start-up. The first codec object of the process points MAGICK_CONFIGURE_PATH
-// at resources/ beside the folder of the module that holds this code (where
-// the build puts the project's policy.xml) and starts ImageMagick, without
+// at the folder of the project's policy.xml beside the folder of the module
+// that holds this code: share/tessaline/ where the install puts it, else
+// resources/ where the build does. It then starts ImageMagick, without
 // signal handlers of its own; it is never shut down. When the policy's rules
 // are not in force afterwards, every read and write is refused with
 // "ImageMagick security policy not in force" and an error event says where

@@ -29,23 +29,42 @@ std::string Environment(const char* inName)
   return theValue ? theValue : "";
 }
 
-// The form body, or the reason it cannot be had.
-std::string ReadFormBody(std::string& outError)
+bool IsFormPost()
+{
+  return Environment("REQUEST_METHOD") == "POST" &&
+         StartsWithIgnoringCase(Environment("CONTENT_TYPE"), "application/x-www-form-urlencoded");
+}
+
+// CONTENT_LENGTH as a number of bytes; false when it is none.
+bool ContentLength(unsigned long long& outSize)
 {
   const std::string theLength = Environment("CONTENT_LENGTH");
   char* theEnd = nullptr;
-  unsigned long long theSize = std::strtoull(theLength.c_str(), &theEnd, 10);
-  if (theLength.empty() || *theEnd != '\0' || theLength[0] == '-') {
-    outError = "the form's length '" + theLength + "' is not a number";
+  outSize = std::strtoull(theLength.c_str(), &theEnd, 10);
+  return !theLength.empty() && *theEnd == '\0' && theLength[0] != '-';
+}
+
+std::string TooLarge(unsigned long long inSize)
+{
+  return "the form of " + std::to_string(inSize) + " bytes is larger than " +
+         std::to_string(PageRequest::kMaxFormBytes);
+}
+
+// The form body, or the reason it cannot be had.
+std::string ReadFormBody(std::string& outError)
+{
+  unsigned long long theSize = 0;
+  if (!ContentLength(theSize)) {
+    outError = "the form's length '" + Environment("CONTENT_LENGTH") + "' is not a number";
     return {};
   }
   if (theSize > PageRequest::kMaxFormBytes) {
-    outError = "the form of " + theLength + " bytes is larger than " + std::to_string(PageRequest::kMaxFormBytes);
+    outError = TooLarge(theSize);
     return {};
   }
   std::string theBody(static_cast<std::size_t>(theSize), '\0');
   if (std::fread(theBody.data(), 1, theBody.size(), stdin) != theBody.size()) {
-    outError = "the form ended before its " + theLength + " bytes";
+    outError = "the form ended before its " + std::to_string(theSize) + " bytes";
     return {};
   }
   return theBody;
@@ -74,14 +93,20 @@ bool PageRequest::Form(std::string_view inName, std::optional<std::string>& outV
 {
   if (!mFormRead) {
     mFormRead = true;
-    bool theIsForm = mCgi && Environment("REQUEST_METHOD") == "POST" &&
-                     StartsWithIgnoringCase(Environment("CONTENT_TYPE"), "application/x-www-form-urlencoded");
-    if (theIsForm)
+    if (mCgi && IsFormPost())
       mForm = FormFields::Parse(ReadFormBody(mFormError));
   }
   outError = mFormError;
   outValue = mForm.Get(inName);
   return mFormError.empty();
+}
+
+std::string PageRequest::FormRefusal() const
+{
+  unsigned long long theSize = 0;
+  if (mCgi && IsFormPost() && ContentLength(theSize) && theSize > kMaxFormBytes)
+    return TooLarge(theSize);
+  return {};
 }
 
 std::optional<std::string> PageRequest::ServerVariable(std::string_view inName) const

@@ -28,6 +28,9 @@ public:
   std::optional<std::string> QueryString(std::string_view inName) const { return mQuery.Get(inName); }
   // False, with the reason in outError, when the form body cannot be read.
   bool Form(std::string_view inName, std::optional<std::string>& outValue, std::string& outError);
+  // Why the request's form is refused before any page runs (it is larger
+  // than kMaxFormBytes); empty when it is not.
+  std::string FormRefusal() const;
   std::optional<std::string> ServerVariable(std::string_view inName) const;
 
 private:

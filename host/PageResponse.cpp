@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace {
 
@@ -78,15 +77,6 @@ std::string PageResponse::AddHeader(std::string_view inName, std::string_view in
   return {};
 }
 
-bool PageResponse::Write(const void* inData, std::size_t inSize)
-{
-  if (mMode == Mode::kCgi) {
-    mBody.append(static_cast<const char*>(inData), inSize);
-    return true;
-  }
-  return inSize == 0 || std::fwrite(inData, 1, inSize, stdout) == inSize;
-}
-
 bool PageResponse::Send()
 {
   std::string theHead = "Status: " + mStatus + "\r\nContent-Type: " + mContentType + "\r\n";
@@ -97,7 +87,11 @@ bool PageResponse::Send()
 
 bool PageResponse::SendError(const std::string& inStatus, const std::string& inMessage)
 {
-  return SendOnce("Status: " + inStatus + "\r\nContent-Type: text/html; charset=utf-8\r\n", HtmlEscaped(inMessage) + "\n");
+  const std::string theStatus = HtmlEscaped(inStatus);
+  const std::string thePage = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + theStatus +
+                              "</title></head>\n<body><h1>" + theStatus + "</h1>\n<pre>" + HtmlEscaped(inMessage) +
+                              "</pre>\n</body></html>\n";
+  return SendOnce("Status: " + inStatus + "\r\nContent-Type: text/html; charset=utf-8\r\n", thePage);
 }
 
 bool PageResponse::SendOnce(const std::string& inHead, std::string_view inBody)

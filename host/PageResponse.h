@@ -1,11 +1,10 @@
 #pragma once
 // What a page answers: status, headers and body.
 //
-// On the command line the body goes straight to standard output and the
-// status and headers are checked and kept, so one page runs both ways. Under
-// CGI the whole body is kept until the page ends and then sent after the
-// headers (a CGI "Status:" line, Content-Type, the added headers, a blank
-// line): a page that fails half-way answers its error, never a partial 200.
+// The whole body is kept until the page ends, so a page that fails half-way
+// answers its error, never a partial page. Under CGI it is then sent after
+// the headers (a CGI "Status:" line, Content-Type, the added headers, a blank
+// line); on the command line the host writes it out (ScriptHost.h).
 //
 // Send and SendError may be called from another thread than the page's (the
 // time limit's): the first of them sends, every later one does nothing. The
@@ -21,9 +20,6 @@
 
 class PageResponse {
 public:
-  enum class Mode { kCommandLine, kCgi };
-  explicit PageResponse(Mode inMode) : mMode(inMode) {}
-
   // Each answers an empty text, or the reason the value is refused (and
   // keeps the value it had): a status must be three digits, a blank and a
   // reason; names are HTTP tokens; no value may hold CR, LF or NUL.
@@ -32,22 +28,24 @@ public:
   std::string AddHeader(std::string_view inName, std::string_view inValue);
   const std::string& Status() const { return mStatus; }
   const std::string& ContentType() const { return mContentType; }
+  // True for a status of 400 and above.
+  bool IsError() const { return mStatus[0] >= '4'; }
 
-  // False when standard output cannot be written (command line only).
-  bool Write(const void* inData, std::size_t inSize);
+  void Write(const void* inData, std::size_t inSize) { mBody.append(static_cast<const char*>(inData), inSize); }
+  const std::string& Body() const { return mBody; }
 
   // Sends the kept response (CGI); false when standard output failed or a
   // response went out before.
   bool Send();
-  // Sends inStatus with inMessage, HTML-escaped, as a text/html body in place
-  // of whatever the page made (CGI); false when a response went out before.
+  // Sends inStatus and an HTML page that shows inMessage, escaped, in a
+  // <pre> block, in place of whatever the page made (CGI); false when a
+  // response went out before.
   bool SendError(const std::string& inStatus, const std::string& inMessage);
 
 private:
   // False when a response went out before.
   bool SendOnce(const std::string& inHead, std::string_view inBody);
 
-  Mode mMode;
   std::string mStatus = "200 OK";
   std::string mContentType = "text/html; charset=utf-8";
   std::vector<std::pair<std::string, std::string>> mHeaders;

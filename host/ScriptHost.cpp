@@ -114,11 +114,8 @@ duk_ret_t Write(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
   std::string theText = TextArgument(inContext, 0);
-  return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
-    if (!PageOf(inContext).mResponse.Write(theText.data(), theText.size())) {
-      outError = {E_FAIL, "Response.Write cannot write to standard output", "Response.Write"};
-      return -1;
-    }
+  return RunNative(inContext, [&](ScriptError&) -> duk_ret_t {
+    PageOf(inContext).mResponse.Write(theText.data(), theText.size());
     return 0;
   });
 }
@@ -133,10 +130,7 @@ duk_ret_t BinaryWrite(duk_context* inContext)
       outError = {DISP_E_TYPEMISMATCH, "Response.BinaryWrite needs a byte array", "Response.BinaryWrite"};
       return -1;
     }
-    if (!PageOf(inContext).mResponse.Write(theData, theSize)) {
-      outError = {E_FAIL, "Response.BinaryWrite cannot write to standard output", "Response.BinaryWrite"};
-      return -1;
-    }
+    PageOf(inContext).mResponse.Write(theData, theSize);
     return 0;
   });
 }
@@ -275,12 +269,13 @@ struct ScriptHost::Heap {
   // The page of the host made without one.
   struct CommandLinePage {
     PageRequest mRequest = PageRequest::FromArguments({});
-    PageResponse mResponse{PageResponse::Mode::kCommandLine};
+    PageResponse mResponse;
     PageRoot mRoot{".", "."};
     PageContext mContext{mRequest, mResponse, mRoot};
   };
 
   duk_context* mContext = nullptr;
+  PageContext* mPage = nullptr;
   std::unique_ptr<CommandLinePage> mOwnPage;
 };
 
@@ -300,6 +295,7 @@ void ScriptHost::Install(PageContext& inPage)
   mHeap->mContext = duk_create_heap(nullptr, nullptr, nullptr, nullptr, FatalError);
   if (!mHeap->mContext)
     FatalError(nullptr, "cannot make the script heap");
+  mHeap->mPage = &inPage;
   duk_context* theContext = mHeap->mContext;
   InstallDispatchProxies(theContext);
   InstallEnumerator(theContext);
@@ -370,10 +366,22 @@ int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
                     const std::vector<std::string>& inArguments)
 {
   std::string theError;
-  int theStatus = Run(inPagePath, inSource, inArguments, theError);
-  if (theStatus != 0) {
-    std::fflush(stdout);
+  if (Run(inPagePath, inSource, inArguments, theError) != 0) {
     std::fprintf(stderr, "%s\n", theError.c_str());
+    return 1;
   }
-  return theStatus;
+  const PageResponse& theResponse = mHeap->mPage->mResponse;
+  const std::string& theBody = theResponse.Body();
+  if (theResponse.IsError()) {
+    const std::string theName = inPagePath.substr(inPagePath.rfind('/') + 1);
+    const bool theEnds = theBody.empty() || theBody.back() == '\n';
+    std::fprintf(stderr, "%s: %s: %s%s", theName.c_str(), theResponse.Status().c_str(), theBody.c_str(),
+                 theEnds ? "" : "\n");
+    return 1;
+  }
+  if (std::fwrite(theBody.data(), 1, theBody.size(), stdout) != theBody.size() || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "tlscript: cannot write to standard output\n");
+    return 1;
+  }
+  return 0;
 }

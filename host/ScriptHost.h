@@ -17,6 +17,11 @@
 // An error the page does not catch ends the run: Run answers 1 with
 // "source: description" (for errors of the script itself, the source is the
 // page and line).
+//
+// On the command line (the Run without outError) the page's body goes to
+// standard output once the page has run to its end. A page that fails, or
+// that sets a status of 400 or more, writes nothing there: its error, or its
+// name, status and body, goes to standard error and Run answers 1.
 
 #include <string>
 #include <vector>
@@ -45,7 +50,8 @@ public:
   // 0 when the page ran to its end, 1 when it failed (outError says why).
   int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments,
           std::string& outError);
-  // The same, writing the error to standard error after the page's output.
+  // The same on the command line (see above); also 1 when standard output
+  // cannot be written.
   int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments);
 
 private:

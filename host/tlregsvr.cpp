@@ -1,7 +1,8 @@
 // tlregsvr [-u] path/to/server.so: registers (or with -u unregisters) an
 // in-process automation server by calling its DllRegisterServer (or
 // DllUnregisterServer). Exit status: 0 on success, 1 when the call fails,
-// 2 for a wrong command line, 3 when the server cannot be loaded.
+// 2 for a wrong command line, 3 when the server cannot be loaded. --help and
+// --version say what they say and exit 0.
 
 #include "platform/base/WinError.h"
 #include "platform/base/SystemText.h"
@@ -20,6 +21,20 @@ namespace {
 
 using EntryPoint = HRESULT (*)();
 
+constexpr const char* kUsage =
+  "usage: tlregsvr [-u] path/to/server.so\n"
+  "       tlregsvr --help | --version\n";
+constexpr const char* kHelp =
+  "Registers an in-process automation server (libTessaline4.so, libTLUtilities4.so)\n"
+  "in the Tessaline store of TESSALINE_HOME, or with -u unregisters it.\n"
+  "\n"
+  "  -u         unregister the server\n"
+  "  --help     show this text and exit\n"
+  "  --version  show the version of Tessaline and exit\n"
+  "\n"
+  "Exit status: 0 done, 1 the server's call failed, 2 wrong use, 3 the server\n"
+  "cannot be loaded. See tlregsvr(1).\n";
+
 std::string TextOf(HRESULT inResult)
 {
   std::string theText = GetSystemWording(static_cast<DWORD>(inResult));
@@ -30,9 +45,17 @@ std::string TextOf(HRESULT inResult)
 
 int main(int argc, char** argv)
 {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tlregsvr %s\n", TL_VERSION);
+    return 0;
+  }
   bool theUnregister = argc == 3 && std::strcmp(argv[1], "-u") == 0;
   if (!(argc == 2 && argv[1][0] != '-') && !theUnregister) {
-    std::fprintf(stderr, "usage: tlregsvr [-u] path/to/server.so\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())

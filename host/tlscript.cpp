@@ -1,17 +1,22 @@
 // tlscript page.js [args]: runs a page with the page-scripting host.
 //
-// On the command line the page's output goes to standard output and its
-// name=value arguments are its query string. Exit status: 0 when the page ran
-// to its end, 1 when it failed, 2 when it could not be read.
+// On the command line the page's output goes to standard output once it has
+// run to its end, and its name=value arguments are its query string; a page
+// that fails, or answers a status of 400 or more, writes its error to
+// standard error and nothing to standard output. Exit status: 0 when the
+// page ran to its end, 1 when it failed, 2 for a wrong command line or a page
+// that could not be read. --help and --version say what they say and exit 0.
 //
 // Run by a web server through CGI (GATEWAY_INTERFACE is set; the page is the
 // first argument, else SCRIPT_FILENAME), the page answers the HTTP request:
 // its status, headers and body when it ran to its end; "500 Internal Server
 // Error" with its error, HTML-escaped, when it failed; "503 Service
 // Unavailable" when it took longer than TESSALINE_PAGE_TIMEOUT seconds
-// (default 60); "403 Forbidden" for a page outside the page root and "404 Not
-// Found" for one that cannot be read. Each 500 and 503 is also an error event
-// of the source "tlscript" in the event log.
+// (default 60); "403 Forbidden" for a page outside the page root, "404 Not
+// Found" for one that cannot be read and "413 Content Too Large" for a form
+// larger than the page may read. Error answers are HTML pages that show the
+// error in a <pre> block. Each 500 and 503 is also an error event of the
+// source "tlscript" in the event log.
 
 #include "host/PageRequest.h"
 #include "host/PageResponse.h"
@@ -33,6 +38,21 @@
 namespace {
 
 constexpr long kDefaultTimeoutSeconds = 60;
+
+constexpr const char* kUsage =
+  "usage: tlscript page.js [arguments...]\n"
+  "       tlscript --help | --version\n";
+constexpr const char* kHelp =
+  "Runs a JavaScript page with the page-scripting host. Its name=value\n"
+  "arguments are its query string; all of them are in args. The page's output\n"
+  "goes to standard output when it runs to its end; a failing page writes its\n"
+  "error to standard error. Run through CGI, the page answers the request.\n"
+  "\n"
+  "  --help     show this text and exit\n"
+  "  --version  show the version of Tessaline and exit\n"
+  "\n"
+  "Exit status: 0 the page ran to its end, 1 it failed, 2 wrong use or no page.\n"
+  "See tlscript(1).\n";
 
 std::string Environment(const char* inName)
 {
@@ -98,23 +118,15 @@ int RunCommandLine(const std::string& inPage, const std::vector<std::string>& in
     return 2;
   }
   PageRequest theRequest = PageRequest::FromArguments(inArguments);
-  PageResponse theResponse(PageResponse::Mode::kCommandLine);
+  PageResponse theResponse;
   PageContext thePage{theRequest, theResponse, theRoot};
-  int theStatus = 0;
-  {
-    ScriptHost theHost(thePage);
-    theStatus = theHost.Run(inPage, theSource, inArguments);
-  }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "tlscript: cannot write to standard output\n");
-    return 1;
-  }
-  return theStatus;
+  ScriptHost theHost(thePage);
+  return theHost.Run(inPage, theSource, inArguments);
 }
 
 int RunCgi(const std::string& inPage)
 {
-  PageResponse theResponse(PageResponse::Mode::kCgi);
+  PageResponse theResponse;
   const std::string theRequestUri = Environment("REQUEST_URI").empty() ? inPage : Environment("REQUEST_URI");
   auto theFail = [&](const std::string& inStatus, const std::string& inMessage) {
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), inMessage.c_str());
@@ -139,6 +151,9 @@ int RunCgi(const std::string& inPage)
   const long theTimeout = PageTimeout();
   if (theTimeout == 0)
     return theFail("500 Internal Server Error", "TESSALINE_PAGE_TIMEOUT is not a number of seconds from 1 to 86400");
+  PageRequest theRequest = PageRequest::FromCgi();
+  if (std::string theRefusal = theRequest.FormRefusal(); !theRefusal.empty())
+    return theFail("413 Content Too Large", theRefusal);
 
   // Ends the process unless the page's own answer went out first (then the
   // page ended just at its limit, and the event stands for that).
@@ -149,7 +164,6 @@ int RunCgi(const std::string& inPage)
     if (theResponse.SendError("503 Service Unavailable", theMessage))
       _exit(1);
   });
-  PageRequest theRequest = PageRequest::FromCgi();
   PageContext thePage{theRequest, theResponse, theRoot};
   std::string theError;
   int theStatus = 0;
@@ -168,8 +182,16 @@ int main(int argc, char** argv)
 {
   const bool theCgi = !Environment("GATEWAY_INTERFACE").empty();
   std::string thePage = argc >= 2 ? argv[1] : theCgi ? Environment("SCRIPT_FILENAME") : "";
-  if (thePage.empty()) {
-    std::fprintf(stderr, "usage: tlscript page.js [arguments...]\n");
+  if (!theCgi && thePage == "--help") {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (!theCgi && thePage == "--version") {
+    std::printf("tlscript %s\n", TL_VERSION);
+    return 0;
+  }
+  if (thePage.empty() || (!theCgi && thePage[0] == '-')) {
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())

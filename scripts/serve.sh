@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Serves pages through lighttpd, with tlscript as the CGI handler of .js pages:
+# Serves pages through lighttpd, with tlscript as the CGI handler of the
+# server pages (named *.sjs); every other file, browser JavaScript (*.js)
+# included, is served as it stands with its type from /etc/mime.types:
 #   scripts/serve.sh [PORT]    http://127.0.0.1:PORT/ (default 8080) until Ctrl-C
 # It registers both servers in a store of its own (TESSALINE_HOME), writes the
 # web server's configuration beside that store, and runs lighttpd in the
@@ -62,16 +64,9 @@ server.document-root = $(quote "$root")
 server.errorlog = $(quote "$serve/error.log")
 server.tag = "lighttpd"
 index-file.names = ("index.html")
-mimetype.assign = (
-  ".html" => "text/html; charset=utf-8",
-  ".css" => "text/css; charset=utf-8",
-  ".jpg" => "image/jpeg",
-  ".jpeg" => "image/jpeg",
-  ".png" => "image/png",
-  ".gif" => "image/gif",
-)
-# Pages run through tlscript; nothing else below the root is a program.
-cgi.assign = (".js" => $(quote "$build/bin/tlscript"))
+include_shell "/usr/share/lighttpd/create-mime.conf.pl"
+# Server pages run through tlscript; nothing else below the root is a program.
+cgi.assign = (".sjs" => $(quote "$build/bin/tlscript"))
 setenv.add-environment = (
   "TESSALINE_HOME" => $(quote "$TESSALINE_HOME"),
   "TESSALINE_PAGE_ROOT" => $(quote "$root"),

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project builds, tests and benchmarks with
-# (lighttpd, curl and chromium for the pages served through scripts/serve.sh),
-# the PAM service the impersonation code logs users on through, and the
-# decimal-comma locale the locale tests switch to; with --fuzz also clang.
+# (lighttpd, curl and chromium for the pages served through scripts/serve.sh,
+# man-db for the manual pages' test), the PAM service the impersonation code
+# logs users on through, and the decimal-comma locale the locale tests switch
+# to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
   passwd login locales
   lighttpd curl chromium
+  man-db
 )
 # scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime.
 if [ "${1:-}" = "--fuzz" ]; then

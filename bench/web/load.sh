@@ -12,7 +12,7 @@ clients=8
 per_client=200
 total=$((clients * per_client))
 work=$(mktemp -d)
-page="thumbnail.js?file=harbour.jpg&w=200"
+page="thumbnail.sjs?file=harbour.jpg&w=200"
 
 TL_BUILD="$build" TL_SERVE_DIR="$work/serve" "$root/scripts/serve.sh" "$port" >"$work/serve.log" 2>&1 &
 server=$!
@@ -46,7 +46,7 @@ check "$work/http"
 export TESSALINE_HOME="$work/serve/home"
 start=$(seconds)
 seq "$total" | xargs -P "$clients" -I{} sh -c \
-  "'$build/bin/tlscript' '$root/examples/web/thumbnail.js' file=harbour.jpg w=200 >'$work/cli/{}.jpg'"
+  "'$build/bin/tlscript' '$root/examples/web/thumbnail.sjs' file=harbour.jpg w=200 >'$work/cli/{}.jpg'"
 cli_time=$(awk -v a="$(seconds)" -v b="$start" 'BEGIN { print a - b }')
 check "$work/cli"
 

@@ -128,7 +128,8 @@ TEST_F(HostTest, FailingPagesSayWhyAndExitNonZero)
     const char* mContains;  // null: mErr is the whole text
   };
   const Case kCases[] = {
-      {"uncaught-failure.js", "before\n", "TLTest.Thing.1: Out of paper\n", nullptr},
+      {"uncaught-failure.js", "", "TLTest.Thing.1: Out of paper\n", nullptr},
+      {"not-found.js", "", "not-found.js: 404 Not Found: Looking... There is no such thing.\n", nullptr},
       {"unknown-progid.js", "", "Server.CreateObject: Cannot create 'TLTest.Nothing': the ProgID is not registered\n",
        nullptr},
       {"unknown-member.js", "", "tlscript: 'Frobnicate' is not a property or method of TLTest.Thing\n", nullptr},
@@ -181,6 +182,39 @@ TEST(HostCommandLine, WrongUseIsAnError)
   for (const auto& [theCommand, theStatus] : kCases)
     EXPECT_EQ(RunProgram(theCommand).mStatus, theStatus) << testing::PrintToString(theCommand);
   EXPECT_NE(RunProgram({TL_TLREGSVR, Page("args.js")}).mErr.find("cannot load"), std::string::npos);
+
+  // A wrong call shows the usage on standard error alone.
+  const std::vector<std::string> kWrong[] = {
+      {TL_TLSCRIPT}, {TL_TLSCRIPT, "-x"}, {TL_TLSCRIPT, "--helpme", Page("args.js")},
+      {TL_TLREGSVR}, {TL_TLREGSVR, "--bogus"}, {TL_TLREGSVR, "-u"}, {TL_TLREGSVR, "--help", "x.so"},
+  };
+  for (const std::vector<std::string>& theCommand : kWrong) {
+    SCOPED_TRACE(testing::PrintToString(theCommand));
+    RunResult theResult = RunProgram(theCommand);
+    EXPECT_EQ(theResult.mStatus, 2);
+    EXPECT_EQ(theResult.mOut, "");
+    const std::string theName = theCommand[0].substr(theCommand[0].rfind('/') + 1);
+    EXPECT_EQ(theResult.mErr.rfind("usage: " + theName + " ", 0), 0u) << theResult.mErr;
+  }
+}
+
+TEST(HostCommandLine, HelpAndVersion)
+{
+  for (const char* theProgram : {TL_TLSCRIPT, TL_TLREGSVR}) {
+    const std::string theName = std::string(theProgram).substr(std::string(theProgram).rfind('/') + 1);
+    SCOPED_TRACE(theName);
+    RunResult theResult = RunProgram({theProgram, "--help"});
+    EXPECT_EQ(theResult.mStatus, 0);
+    EXPECT_EQ(theResult.mErr, "");
+    EXPECT_EQ(theResult.mOut.rfind("usage: " + theName + " ", 0), 0u) << theResult.mOut;
+    const std::vector<std::string> theMentions = {"--help", "--version", "Exit status", theName + "(1)"};
+    for (const std::string& theMention : theMentions)
+      EXPECT_NE(theResult.mOut.find(theMention), std::string::npos) << theMention;
+    theResult = RunProgram({theProgram, "--version"});
+    EXPECT_EQ(theResult.mStatus, 0);
+    EXPECT_EQ(theResult.mErr, "");
+    EXPECT_EQ(theResult.mOut, theName + " " TL_VERSION "\n");
+  }
 }
 
 TEST(HostCommandLine, WarnsAboutAPrivateStore)

@@ -96,7 +96,7 @@ TEST(PageRoot, MapsNamesBelowTheRootOnly)
 
 TEST(PageResponse, RefusesWhatWouldSplitTheResponse)
 {
-  PageResponse theResponse(PageResponse::Mode::kCgi);
+  PageResponse theResponse;
   EXPECT_EQ(theResponse.AddHeader("Cache-Control", "max-age=60, \"quoted\"\t"), "");
   EXPECT_EQ(theResponse.SetStatus("201 Created"), "");
   EXPECT_EQ(theResponse.SetContentType("image/gif"), "");

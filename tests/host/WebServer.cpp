@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -133,7 +134,10 @@ HttpAnswer WebServer::Get(const std::string& inPath) const
 
 HttpAnswer WebServer::Post(const std::string& inPath, const std::string& inForm) const
 {
-  return Fetch(inPath, {"--data-binary", inForm, "-H", "Content-Type: application/x-www-form-urlencoded"});
+  // From a file: a form may be longer than one argument of a program may be.
+  const std::string theForm = MakeTempFolder("form") + "/form";
+  std::ofstream(theForm, std::ios::binary) << inForm;
+  return Fetch(inPath, {"--data-binary", "@" + theForm, "-H", "Content-Type: application/x-www-form-urlencoded"});
 }
 
 HttpAnswer WebServer::Fetch(const std::string& inPath, const std::vector<std::string>& inOptions) const
@@ -149,11 +153,15 @@ HttpAnswer WebServer::Fetch(const std::string& inPath, const std::vector<std::st
   theAnswer.mBody = ReadFile(theFolder + "/body");
   std::istringstream theLines(ReadFile(theFolder + "/headers"));
   std::string theLine;
-  if (std::getline(theLines, theLine) && theLine.rfind("HTTP/", 0) == 0)
-    theAnswer.mStatus = std::atoi(theLine.c_str() + theLine.find(' ') + 1);
   while (std::getline(theLines, theLine)) {
     if (!theLine.empty() && theLine.back() == '\r')
       theLine.pop_back();
+    // An interim answer ("100 Continue") comes before the final one.
+    if (theLine.rfind("HTTP/", 0) == 0) {
+      theAnswer.mStatus = std::atoi(theLine.c_str() + theLine.find(' ') + 1);
+      theAnswer.mHeaders.clear();
+      continue;
+    }
     std::size_t theColon = theLine.find(':');
     if (theColon == std::string::npos)
       continue;

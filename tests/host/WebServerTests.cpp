@@ -29,7 +29,7 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
   WebServer theServer(PageRootCopy());
   ASSERT_TRUE(theServer.Started());
 
-  HttpAnswer theAnswer = theServer.Get("/echo.js?name=caf%C3%A9+au+lait&other=1");
+  HttpAnswer theAnswer = theServer.Get("/echo.sjs?name=caf%C3%A9+au+lait&other=1");
   EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mError << theServer.ErrorLog();
   EXPECT_EQ(theAnswer.Header("content-type"), "text/plain; charset=utf-8");
   EXPECT_EQ(theAnswer.Header("x-page"), "echo");
@@ -38,12 +38,12 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
   EXPECT_NE(theAnswer.mBody.find("\nagent=curl/"), std::string::npos) << theAnswer.mBody;
   EXPECT_NE(theAnswer.mBody.find("\nhome=undefined\n"), std::string::npos) << "no variable of the process";
 
-  theAnswer = theServer.Post("/echo.js?name=a", "caption=Sea+%26+sky&name=b");
+  theAnswer = theServer.Post("/echo.sjs?name=a", "caption=Sea+%26+sky&name=b");
   EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
   EXPECT_EQ(theAnswer.mBody.substr(0, theAnswer.mBody.find("agent=")),
             "name=a\ncaption=Sea & sky\nmethod=POST\n");
 
-  theAnswer = theServer.Get("/bytes.js");
+  theAnswer = theServer.Get("/bytes.sjs");
   std::string theBytes;
   for (int i = 0; i < 256; ++i)
     theBytes += static_cast<char>(i);
@@ -52,10 +52,18 @@ TEST(WebServer, PagesAnswerWithTheirStatusHeadersAndBody)
   EXPECT_EQ(theAnswer.Header("content-length"), "256");
   EXPECT_EQ(theAnswer.mBody, theBytes);
 
-  theAnswer = theServer.Get("/set-status.js?status=404+Not+Found");
+  theAnswer = theServer.Get("/set-status.sjs?status=404+Not+Found");
   EXPECT_EQ(theAnswer.mStatus, 404);
   EXPECT_EQ(theAnswer.mBody, "sent");
   EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
+}
+
+// The HTML page of an error answer: its status as title and heading, its
+// text in a <pre> block.
+std::string ErrorPage(const std::string& inStatus, const std::string& inEscapedText)
+{
+  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + inStatus + "</title></head>\n<body><h1>" +
+         inStatus + "</h1>\n<pre>" + inEscapedText + "</pre>\n</body></html>\n";
 }
 
 // A failing page answers its error alone, HTML-escaped, and logs an event;
@@ -65,25 +73,26 @@ TEST(WebServer, FailingAndSlowPagesAnswerTheirErrorAndNothingElse)
   WebServer theServer(PageRootCopy(), {"TESSALINE_PAGE_TIMEOUT=2"});
   ASSERT_TRUE(theServer.Started());
 
-  HttpAnswer theAnswer = theServer.Get("/failing.js?x=1");
+  HttpAnswer theAnswer = theServer.Get("/failing.sjs?x=1");
   EXPECT_EQ(theAnswer.mStatus, 500);
-  EXPECT_EQ(theAnswer.mBody, "failing.js: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;\n");
+  EXPECT_EQ(theAnswer.mBody, ErrorPage("500 Internal Server Error",
+                                       "failing.sjs: &lt;b&gt;bad&lt;/b&gt; &amp; &quot;worse&quot;"));
   EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
 
   const auto theStart = std::chrono::steady_clock::now();
-  theAnswer = theServer.Get("/slow.js");
+  theAnswer = theServer.Get("/slow.sjs");
   const auto theSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - theStart).count();
   EXPECT_EQ(theAnswer.mStatus, 503);
-  EXPECT_EQ(theAnswer.mBody, "the page took longer than 2 seconds\n");
+  EXPECT_EQ(theAnswer.mBody, ErrorPage("503 Service Unavailable", "the page took longer than 2 seconds"));
   EXPECT_GE(theSeconds, 2.0);
   EXPECT_LT(theSeconds, 30.0);
 
   const std::string theEvents = tltest::ReadFile(theServer.Home() + "/events.log");
-  EXPECT_NE(theEvents.find("Error\ttlscript\t1\t4096\t500 Internal Server Error for /failing.js?x=1: failing.js: "
+  EXPECT_NE(theEvents.find("Error\ttlscript\t1\t4096\t500 Internal Server Error for /failing.sjs?x=1: failing.sjs: "
                            "<b>bad</b> & \"worse\"\n"),
             std::string::npos)
     << theEvents;
-  EXPECT_NE(theEvents.find("\t503 Service Unavailable for /slow.js: the page took longer than 2 seconds\n"),
+  EXPECT_NE(theEvents.find("\t503 Service Unavailable for /slow.sjs: the page took longer than 2 seconds\n"),
             std::string::npos)
     << theEvents;
 }
@@ -93,10 +102,10 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
   const std::string theRoot = PageRootCopy();
   const std::string theOutside = tltest::MakeTempFolder("outside");
   std::ofstream(theOutside + "/secret.txt") << "the secret text";
-  std::ofstream(theOutside + "/page.js") << "Response.Write('outside');";
+  std::ofstream(theOutside + "/page.sjs") << "Response.Write('outside');";
   std::filesystem::create_directory(theRoot + "/files");
   std::filesystem::create_directory_symlink(theOutside, theRoot + "/files/away");
-  std::filesystem::create_symlink(theOutside + "/page.js", theRoot + "/linked.js");
+  std::filesystem::create_symlink(theOutside + "/page.sjs", theRoot + "/linked.sjs");
   WebServer theServer(theRoot);
   ASSERT_TRUE(theServer.Started());
   const std::string theResolvedRoot = std::filesystem::canonical(theRoot);
@@ -119,7 +128,7 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
   };
   for (const Case& theCase : kCases) {
     SCOPED_TRACE(theCase.mFile);
-    HttpAnswer theAnswer = theServer.Get(std::string("/map-path.js?file=") + theCase.mFile);
+    HttpAnswer theAnswer = theServer.Get(std::string("/map-path.sjs?file=") + theCase.mFile);
     if (theCase.mPath) {
       EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mBody;
       EXPECT_EQ(theAnswer.mBody, theResolvedRoot + theCase.mPath);
@@ -130,9 +139,30 @@ TEST(WebServer, PagesReachNoFileOutsideThePageRoot)
       EXPECT_EQ(theAnswer.mBody.find("the secret text"), std::string::npos);
     }
   }
-  HttpAnswer theAnswer = theServer.Get("/linked.js");
+  HttpAnswer theAnswer = theServer.Get("/linked.sjs");
   EXPECT_EQ(theAnswer.mStatus, 403);
   EXPECT_EQ(theAnswer.mBody.find("outside\n"), std::string::npos) << "the page outside the root must not run";
+}
+
+// A form larger than a page may read is refused before the page runs; one
+// of the largest size is read.
+TEST(WebServer, AFormOverItsLimitIsContentTooLarge)
+{
+  WebServer theServer(PageRootCopy());
+  ASSERT_TRUE(theServer.Started());
+  constexpr std::size_t kLimit = 1 << 20;
+  const std::string theStart = "caption=";
+  HttpAnswer theAnswer = theServer.Post("/echo.sjs", theStart + std::string(kLimit - theStart.size(), 'x'));
+  EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mBody;
+  EXPECT_NE(theAnswer.mBody.find("\ncaption=xxx"), std::string::npos);
+
+  theAnswer = theServer.Post("/echo.sjs", theStart + std::string(kLimit + 1 - theStart.size(), 'x'));
+  EXPECT_EQ(theAnswer.mStatus, 413);
+  EXPECT_EQ(theAnswer.mBody,
+            ErrorPage("413 Content Too Large", "the form of 1048577 bytes is larger than 1048576"));
+  EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
+  EXPECT_EQ(tltest::ReadFile(theServer.Home() + "/events.log").find("tlscript"), std::string::npos)
+    << "a refused request is no error of the server";
 }
 
 // CR and LF in a header or status never reach the response. (lighttpd itself
@@ -141,17 +171,17 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
 {
   WebServer theServer(PageRootCopy());
   ASSERT_TRUE(theServer.Started());
-  HttpAnswer theAnswer = theServer.Post("/header.js", "value=plain+text");
+  HttpAnswer theAnswer = theServer.Post("/header.sjs", "value=plain+text");
   EXPECT_EQ(theAnswer.mStatus, 200);
   EXPECT_EQ(theAnswer.Header("x-caption"), "plain text");
-  EXPECT_EQ(theServer.Get("/header.js?value=a%0Ab").mStatus, 400);
+  EXPECT_EQ(theServer.Get("/header.sjs?value=a%0Ab").mStatus, 400);
 
   const std::pair<const char*, const char*> kCases[] = {
-      {"/header.js", "value=a%0AInjected:+yes"},
-      {"/header.js", "value=a%0D%0AInjected:+yes"},
-      {"/header.js", "value=a%0DInjected:+yes"},
-      {"/header.js", "value=a%00b"},
-      {"/set-status.js", "status=200+OK%0AInjected:+yes"},
+      {"/header.sjs", "value=a%0AInjected:+yes"},
+      {"/header.sjs", "value=a%0D%0AInjected:+yes"},
+      {"/header.sjs", "value=a%0DInjected:+yes"},
+      {"/header.sjs", "value=a%00b"},
+      {"/set-status.sjs", "status=200+OK%0AInjected:+yes"},
   };
   for (const auto& [thePage, theForm] : kCases) {
     SCOPED_TRACE(theForm);

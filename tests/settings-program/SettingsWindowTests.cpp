@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QImage>
@@ -480,6 +481,73 @@ TEST_F(SettingsWindow, ScreenshotsOfEveryPage)
           << theWidget->objectName().toStdString() << "' is " << theWidget->width() << "x" << theWidget->height();
     }
   }
+}
+
+// The program's own options need no display; anything but Qt's options is a
+// wrong call.
+TEST(SettingsProgram, AnswersHelpVersionAndWrongUse)
+{
+  tltest::RunResult theResult = tltest::RunProgram({TL_TLSETTINGS, "--help"}, {"QT_QPA_PLATFORM", "DISPLAY"});
+  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_EQ(theResult.mOut.rfind("usage: TLSettings ", 0), 0u) << theResult.mOut;
+  for (const char* theMention : {"--help", "--version", "TLSettings(1)"})
+    EXPECT_NE(theResult.mOut.find(theMention), std::string::npos) << theMention;
+  theResult = tltest::RunProgram({TL_TLSETTINGS, "--version"}, {"QT_QPA_PLATFORM", "DISPLAY"});
+  EXPECT_EQ(theResult.mStatus, 0);
+  EXPECT_EQ(theResult.mOut, "TLSettings " TL_VERSION "\n");
+  EXPECT_EQ(theResult.mErr, "");
+  for (const std::vector<std::string>& theCommand : {std::vector<std::string>{TL_TLSETTINGS, "--bogus"},
+                                                      {TL_TLSETTINGS, "-platform", "offscreen", "extra"}}) {
+    theResult = tltest::RunProgram(theCommand, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(theResult.mStatus, 2) << theCommand.back();
+    EXPECT_EQ(theResult.mOut, "");
+    EXPECT_NE(theResult.mErr.find("usage: TLSettings "), std::string::npos) << theResult.mErr;
+  }
+}
+
+// The README's picture: the operation log after the main road's pages ran
+// over the registered library, every operation logged (switched on through
+// the example page, as the README says). It stays in the build folder
+// (screenshots/settings.png), from which settings-program/screenshot.png is
+// copied.
+TEST_F(SettingsWindow, OperationLogOfRealPages)
+{
+  ASSERT_EQ(tltest::RunProgram({TL_TLREGSVR, TL_TESSALINE4}).mStatus, 0);
+  const std::string theFolder = tltest::MakeTempFolder("road");
+  const std::vector<std::vector<std::string>> kPages = {
+      {"preferences.js", "LogOperations", "true"},
+      {"preferences.js", "MaxOperationTime", "0"},
+      {"photo.js", theFolder + "/photo.jpg"},
+      {"thumbnail.js", theFolder + "/photo.jpg", theFolder + "/thumbnail.jpg"},
+  };
+  for (std::vector<std::string> thePage : kPages) {
+    thePage[0] = TL_EXAMPLES_DIR "/" + thePage[0];
+    thePage.insert(thePage.begin(), TL_TLSCRIPT);
+    const tltest::RunResult theRun =
+      tltest::RunProgram(thePage, {"LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0"});
+    ASSERT_EQ(theRun.mStatus, 0) << thePage[1] << ": " << theRun.mErr;
+  }
+
+  Open();
+  Select(2);
+  EXPECT_GE(Control<QTreeWidget>("itemList2")->topLevelItemCount(), 2) << "a canvas of each page";
+  Select(1);
+  QTreeWidget* theList = Control<QTreeWidget>("itemList1");
+  ASSERT_EQ(theList->columnCount(), 6);
+  QStringList theTypes;
+  const QString theYear = QString::number(QDate::currentDate().year());
+  for (int i = 0; i < theList->topLevelItemCount(); ++i) {
+    const QStringList theRow = Texts(theList->topLevelItem(i), 6);
+    theTypes << theRow[3];
+    EXPECT_TRUE(theRow[1].endsWith(theYear)) << theRow[1].toStdString();
+  }
+  for (const char* theType : {"Draw Shape:", "Draw Text:", "Draw File:", "Save As:"})
+    EXPECT_TRUE(theTypes.contains(theType)) << theType << " in " << theTypes.join(", ").toStdString();
+  EXPECT_EQ(Texts(theList->topLevelItem(theList->topLevelItemCount() - 1), 6)[5].toStdString(),
+            theFolder + "/thumbnail.jpg");
+
+  std::filesystem::create_directories(std::filesystem::path(TL_SETTINGS_SCREENSHOT).parent_path());
+  EXPECT_TRUE(mWindow->grab().save(TL_SETTINGS_SCREENSHOT));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// badge.js?text=TEXT: a GIF badge whose white background is transparent.
+// badge.sjs?text=TEXT: a GIF badge whose white background is transparent.
 var theText = Request.QueryString("text") || "Tessaline";
 var theCanvas = Server.CreateObject("Tessaline4.Canvas");
 theCanvas.Width = 240;

@@ -8,7 +8,7 @@ function Escaped(inText)
 var theFile = Request.Form("file") || Request.QueryString("file") || "";
 var theWidth = Request.Form("w") || Request.QueryString("w") || "400";
 var theCaption = Request.Form("caption") || Request.QueryString("caption") || "";
-var theSource = "thumbnail.js?file=" + encodeURIComponent(theFile) + "&w=" + encodeURIComponent(theWidth) +
+var theSource = "thumbnail.sjs?file=" + encodeURIComponent(theFile) + "&w=" + encodeURIComponent(theWidth) +
                 "&caption=" + encodeURIComponent(theCaption);
 Response.Write("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + Escaped(theFile) +
                "</title><link rel=\"stylesheet\" href=\"style.css\"></head><body>\n" +

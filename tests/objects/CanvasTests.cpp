@@ -181,4 +181,59 @@ TEST_F(CanvasObject, SelectionReductionAndInformationRefuseNullsAndGiveThePalett
   EXPECT_EQ(theInfo.Type(), VT_EMPTY);
 }
 
+// A canvas of two colours holds black and white: black painted on it reads
+// back, and selection, reduction and drawing onto another canvas see black.
+TEST_F(CanvasObject, ATwoColourCanvasHoldsBlackAndWhite)
+{
+  // Red, green and blue (GDI leaves a 32-bit canvas's alpha 0).
+  const std::string theBlack = "0.0,0.0,0.0";
+  const std::string theWhite = "100.0,100.0,100.0";
+  auto theColorAt = [](ICanvas* inCanvas, const char* inPoint) {
+    Variant theColor;
+    EXPECT_EQ(inCanvas->GetColor(Variant(inPoint).Get(), theColor.Receive()), S_OK);
+    const std::string theText = VariantText(*theColor.Get());
+    return theText.substr(0, theText.rfind(','));
+  };
+  auto theBlackSquare = [&] {
+    ASSERT_EQ(Call("Clear", DISPATCH_METHOD, {}), S_OK);
+    ASSERT_EQ(Put("Depth", Variant("2")), S_OK);
+    ASSERT_EQ(Put("Width", Variant(LONG{20})), S_OK);
+    ASSERT_EQ(Put("Height", Variant(LONG{20})), S_OK);
+    ASSERT_EQ(Call("DrawShape", DISPATCH_METHOD,
+                   {Variant("rect"), Variant("rect=0,0,10,10 op=paint paintcolor=#000000")}),
+              S_OK)
+        << mDescription;
+  };
+
+  theBlackSquare();
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "5,5"), theBlack);
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "15,15"), theWhite);
+  Variant theTable;
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("palette")}, &theTable), S_OK);
+  ASSERT_EQ(theTable.Type(), VT_ARRAY | VT_UI1);
+  const BYTE* theEntries = static_cast<const BYTE*>(theTable->parray->pvData);
+  EXPECT_EQ(std::vector<BYTE>(theEntries, theEntries + theTable->parray->rgsabound[0].cElements),
+            (std::vector<BYTE>{0, 0, 0, 255, 255, 255}));
+
+  ObjectPtr<Canvas> theTarget;
+  ASSERT_EQ(ComObject<Canvas>::Create(nullptr, theTarget), S_OK);
+  ASSERT_EQ(theTarget->put_Width(*Variant(LONG{20}).Get()), S_OK);
+  ASSERT_EQ(theTarget->put_Height(*Variant(LONG{20}).Get()), S_OK);
+  LONG theImage = 0;
+  ASSERT_EQ(mCanvas->get_Image(&theImage), S_OK);
+  Variant theRect;
+  ASSERT_EQ(theTarget->DrawCanvas(theImage, Variant("").Get(), theRect.Receive()), S_OK);
+  EXPECT_EQ(theColorAt(theTarget.Get(), "5,5"), theBlack) << "drawn onto another canvas";
+  EXPECT_EQ(theColorAt(theTarget.Get(), "15,15"), theWhite) << "drawn onto another canvas";
+
+  ASSERT_EQ(Call("ReduceColors", DISPATCH_METHOD, {Variant("uniform"), Variant("8"), Variant("false")}), S_OK);
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "5,5"), theBlack) << "reduced";
+
+  theBlackSquare();
+  ASSERT_EQ(Call("Select", DISPATCH_METHOD, {Variant("color"), Variant("keycolor=#000000 tolerance=10")}), S_OK);
+  Variant theSelection;
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("selectionrect")}, &theSelection), S_OK);
+  EXPECT_EQ(VariantText(*theSelection.Get()), "0,0,10,10") << "selected";
+}
+
 }  // namespace

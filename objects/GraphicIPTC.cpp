@@ -102,7 +102,7 @@ HRESULT GraphicIPTC::SetFile(BSTR inData)
 {
   return MethodFrame(kGraphicIPTCReporter, [&] {
     MappedFileSource theFile;
-    if (theFile.Open(BstrToUtf8(inData).c_str())) {
+    if (theFile.Open(WithoutNul(BstrToUtf8(inData), "File name").c_str())) {
       const DWORD theError = GetLastError();
       return kGraphicIPTCReporter.ReportError("Unable to access file", static_cast<HRESULT>(kFileErrorBase | theError));
     }

@@ -12,7 +12,8 @@
 // SetFile and SetData replace the list; bytes without the resource give an
 // empty list, and malformed datasets the ones read before the fault, with no
 // error either way. A file that cannot be read fails with "Unable to access
-// file" and the HRESULT 0x80040000 OR-ed with the Windows error; SetData of
+// file" and the HRESULT 0x80040000 OR-ed with the Windows error, a file name
+// holding a NUL as WithoutNul (MethodFrame.h) refuses it; SetData of
 // anything but a byte array fails with "Unable to access data". A failed
 // call leaves the list as it was.
 

@@ -7,8 +7,11 @@
 #include "objects/SelfRegistration.h"
 #include "platform/automation/SafeArray.h"
 #include "platform/base/WinError.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -234,6 +237,62 @@ TEST_F(CanvasObject, ATwoColourCanvasHoldsBlackAndWhite)
   Variant theSelection;
   ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("selectionrect")}, &theSelection), S_OK);
   EXPECT_EQ(VariantText(*theSelection.Get()), "0,0,10,10") << "selected";
+}
+
+// A NUL inside a script's string is never cut off: a parameter string is
+// refused with the parser's code 8, any other text in the member's words,
+// and nothing is drawn, read or written.
+TEST_F(CanvasObject, StringsHoldingANulAreRefusedWhole)
+{
+  using namespace std::string_literals;
+  using namespace std::string_view_literals;
+  const std::string theFolder = tltest::MakeTempFolder("nul");
+  const std::string theBlue = theFolder + "/blue.gif";
+  ASSERT_EQ(Put("Width", Variant(LONG{20})), S_OK);
+  ASSERT_EQ(Put("Height", Variant(LONG{20})), S_OK);
+  ASSERT_EQ(Put("Color", Variant("#0000FF")), S_OK);
+  ASSERT_EQ(Call("Erase", DISPATCH_METHOD, {}), S_OK);
+  ASSERT_EQ(Call("SaveAs", DISPATCH_METHOD, {Variant(theBlue), Variant("")}), S_OK);
+  ASSERT_EQ(Put("Color", Variant("#FFFFFF")), S_OK);
+  ASSERT_EQ(Call("Erase", DISPATCH_METHOD, {}), S_OK);
+  auto theColorAt = [&](const char* inPoint) {
+    Variant theColor;
+    EXPECT_EQ(Call("GetColor", DISPATCH_METHOD, {Variant(inPoint)}, &theColor), S_OK);
+    return VariantText(*theColor.Get());
+  };
+  const std::string theWhite = theColorAt("0,0");
+
+  struct Case {
+    const char* mMember;
+    WORD mFlags;
+    std::vector<Variant> mArgs;
+    std::string mDescription;  // its start, for an operation's text
+  } const kCases[] = {
+    {"DrawShape", DISPATCH_METHOD, {Variant("rect"), Variant("rect=0,0,10,10\0 op=paint paintcolor=#FF0000"sv)},
+     "Parameter string holds a NUL character at character 14 \"rect=0,0,10,10^\\0 op=paint paintcolor=#FF0000\"\n"},
+    {"DrawShape", DISPATCH_METHOD, {Variant("rect\0oval"sv), Variant("paintcolor=#FF0000")},
+     "Shape holds a NUL character at character 4 \"rect\\0oval\""},
+    {"DrawFile", DISPATCH_METHOD, {Variant(theBlue + "\0.png"s), Variant("")},
+     "File name holds a NUL character at character " + std::to_string(theBlue.size()) + " \"" + theBlue +
+         "\\0.png\""},
+    {"SaveAs", DISPATCH_METHOD, {Variant(theFolder + "/out.gif\0.jpg"s), Variant("")},
+     "File name holds a NUL character at character " + std::to_string(theFolder.size() + 8) + " \"" + theFolder +
+         "/out.gif\\0.jpg\""},
+    {"DrawText", DISPATCH_METHOD, {Variant("ab\0cd"sv), Variant("")}, "Text holds a NUL character at character 2 \"ab\\0cd\""},
+    {"Select", DISPATCH_METHOD, {Variant("all\0"sv), Variant("")},
+     "Selection type holds a NUL character at character 3 \"all\\0\""},
+    {"Color", DISPATCH_PROPERTYPUT, {Variant("#FF0000\0junk"sv)},
+     "Canvas Color holds a NUL character at character 7 \"#FF0000\\0junk\""},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mMember);
+    EXPECT_EQ(Call(theCase.mMember, theCase.mFlags, theCase.mArgs), E_FAIL);
+    EXPECT_EQ(mDescription.substr(0, theCase.mDescription.size()), theCase.mDescription);
+  }
+  EXPECT_EQ(GetText("Color"), "100.0,100.0,100.0,100.0");
+  for (const char* thePoint : {"5,5", "19,19"})
+    EXPECT_EQ(theColorAt(thePoint), theWhite) << thePoint;
+  EXPECT_FALSE(std::ifstream(theFolder + "/out.gif")) << "nothing written";
 }
 
 }  // namespace

@@ -80,8 +80,12 @@ LONG BitmapWN::Create(LONG inDepth, LONG inWidth, LONG inHeight)
   mFormat = inDepth;
 
   if (inDepth == kTLGray8PixelFormat || (inDepth >= 1 && inDepth <= 8)) {
+    // Two colours are black and white, not the uniform cube's first two
+    // entries (white and yellow).
     Paleteer thePaleteer;
-    thePaleteer.SetKind(inDepth == kTLGray8PixelFormat ? Paleteer::kGrayscale : Paleteer::kUniform);
+    thePaleteer.SetKind(inDepth == kTLGray8PixelFormat ? Paleteer::kGrayscale
+                        : inDepth == 1                 ? Paleteer::kBlackAndWhite
+                                                       : Paleteer::kUniform);
     thePaleteer.SetColorCount(inDepth == kTLGray8PixelFormat ? 256 : 1 << inDepth);
     RGBQUAD theTable[Paleteer::kMaxColors];
     const LONG theCount = thePaleteer.BuildColorTable(theTable);

@@ -2,8 +2,9 @@
 // The DIB-section backing of a Bitmap, used when QuickTime is not available:
 // a top-down DIB section selected into a memory device context of its own,
 // so that GDI draws straight into the pixels. Indexed depths get a default
-// colour table: the uniform cube of 2^depth colours (Paleteer kind 3), or for
-// format 40 (8-bit grey) a 256-level grey ramp.
+// colour table: black and white for 1 bit, the uniform cube of 2^depth
+// colours (Paleteer kind 3) for 2 to 8 bits, or for format 40 (8-bit grey) a
+// 256-level grey ramp.
 
 #include "core/NativeBitmap.h"
 

@@ -1,6 +1,8 @@
 #include "core/GifEncode.h"
 
 #include "core/Utilities.h"
+#include "platform/base/LastError.h"
+#include "platform/base/WinError.h"
 
 #include <algorithm>
 #include <array>
@@ -18,6 +20,8 @@ constexpr WORD kCodeLimit = 1 << kMaxCodeBits;  // codes 0..4095
 // A prime above kCodeLimit, for the open-addressed string table.
 constexpr int kHashSize = 5003;
 constexpr std::size_t kMaxSubBlock = 255;
+// The bytes of a file besides its image data's sub-blocks, and more.
+constexpr std::size_t kFileRoom = 1024;
 
 struct Picture {
   LONG mWidth;
@@ -294,6 +298,21 @@ private:
   BYTE* const mEnd;
 };
 
+// Room for the longest file of the picture. No stream of p pixels takes more
+// than 12 x (p + p / 254 + 3) bits: LZW writes at most one code of at most 12
+// bits a pixel, a clear code once in 3838 codes at most, the first clear code
+// and the end code; the uncompressed stream's codes of m + 1 bits, with a
+// clear code every 2^m - 2 pixels, come to at most 9.04 bits a pixel. The
+// sub-blocks add a count byte for every 255 data bytes; the header (at most
+// 800 bytes), the end of the image data and the trailer fit in kFileRoom.
+std::size_t FileCapacity(const Picture& inPicture)
+{
+  const std::uint64_t thePixels =
+    std::uint64_t{static_cast<DWORD>(inPicture.mWidth)} * static_cast<DWORD>(inPicture.mHeight);
+  const std::uint64_t theDataBytes = (thePixels + thePixels / 254 + 3) * kMaxCodeBits / 8 + 1;
+  return theDataBytes + theDataBytes / kMaxSubBlock + 1 + kFileRoom;
+}
+
 bool IndexesPastTable(const Picture& inPicture)
 {
   const LONG theTableSize = LONG{1} << inPicture.mBits;
@@ -315,8 +334,10 @@ std::unique_ptr<BYTE[]> GifEncode(LONG inWidth, LONG inHeight, LONG inColors, co
 {
   outSize = 0;
   if (inWidth < 1 || inWidth > kMaxSide || inHeight < 1 || inHeight > kMaxSide || inColors > kMaxColors ||
-      inTransparentIndex > kMaxTransparentIndex || !inPixels || (inColors > 0 && !inPalette))
+      inTransparentIndex > kMaxTransparentIndex || !inPixels || (inColors > 0 && !inPalette)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
+  }
   const Picture thePicture{inWidth,
                            inHeight,
                            inRowBytes,
@@ -328,16 +349,19 @@ std::unique_ptr<BYTE[]> GifEncode(LONG inWidth, LONG inHeight, LONG inColors, co
                            inTransparentIndex >= 0,
                            static_cast<BYTE>(std::max<LONG>(inTransparentIndex, 0)),
                            inInterlace};
-  if (IndexesPastTable(thePicture))
+  if (IndexesPastTable(thePicture)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
+  }
 
-  const std::uint64_t thePixelCount = std::uint64_t{static_cast<DWORD>(inWidth)} * static_cast<DWORD>(inHeight);
-  const std::size_t theCapacity = thePixelCount * 4 / 3 + 1024;
+  const std::size_t theCapacity = FileCapacity(thePicture);
   std::unique_ptr<BYTE[]> theBlock(new (std::nothrow) BYTE[theCapacity]);
   std::unique_ptr<GifEncoder> theEncoder(theBlock ? new (std::nothrow) GifEncoder(theBlock.get(), theCapacity)
                                                   : nullptr);
-  if (!theEncoder)
+  if (!theEncoder) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
+  }
   const std::size_t theSize = theEncoder->Write(thePicture);
   if (theSize == 0)
     return nullptr;

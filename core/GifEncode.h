@@ -9,8 +9,9 @@
 // as its own root code, and a clear code follows whenever the decoder's table
 // would otherwise make its codes one bit wider, so the code size never grows.
 //
-// The file is written into one block of trunc(width x height x 4 / 3) + 1024
-// bytes, allocated once; a file that would not fit is refused, never cut.
+// The file is written into one block, allocated once, with room for the
+// longest stream either mode can make of the picture (about 1.52 bytes a
+// pixel): noise compresses to more than a byte a pixel.
 //
 //   std::size_t theSize = 0;
 //   std::unique_ptr<BYTE[]> theFile = GifEncode(theWidth, theHeight, theCount, theTable, -1,
@@ -32,8 +33,9 @@
 // or negative for none.
 //
 // Answers the file, whose first outSize bytes are written. Answers null with
-// outSize 0 when an argument is out of range, a pixel indexes past the
-// colour table, memory runs out, or the file does not fit its block.
+// outSize 0, and the last Windows error ERROR_INVALID_PARAMETER, when an
+// argument is out of range or a pixel indexes past the colour table, and
+// ERROR_NOT_ENOUGH_MEMORY when memory runs out.
 std::unique_ptr<BYTE[]> GifEncode(LONG inWidth, LONG inHeight, LONG inColors, const RGBQUAD* inPalette,
                                   LONG inTransparentIndex, bool inInterlace, bool inUseLZW, LONG inRowBytes,
                                   const BYTE* inPixels, std::size_t& outSize);

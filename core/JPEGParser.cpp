@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr std::size_t kMaxICCChunks = 256;
 constexpr BYTE kICCIdentifier[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
 constexpr BYTE kJFIFIdentifier[5] = {'J', 'F', 'I', 'F', 0};
 constexpr BYTE kAdobeIdentifier[5] = {'A', 'd', 'o', 'b', 'e'};
+constexpr BYTE kPhotoshopIdentifier[14] = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0};
 
 const char* ProcessName(BYTE inMarker)
 {
@@ -90,6 +92,18 @@ DWORD JPEGParser::GetICCSize()
   return static_cast<DWORD>(mICCData.size());
 }
 
+std::vector<BYTE> JPEGParser::TakePhotoshopResources()
+{
+  mCollectPhotoshop = true;
+  try {
+    Parse();
+  } catch (const JPEGParserFailure&) {
+    // The error text tells; the segments joined before the failure stand.
+  }
+  mCollectPhotoshop = false;
+  return std::exchange(mPhotoshopData, {});
+}
+
 bool JPEGParser::StartsWithSOI()
 {
   if (mSource)
@@ -156,6 +170,9 @@ bool JPEGParser::HandleMarker(BYTE inMarker, bool& outInScan)
     case 0xDA:
       SOS();
       outInScan = true;
+      // The resources a writer puts into APP13 segments stand before the image data.
+      if (mCollectPhotoshop)
+        return false;
       break;
     case 0xDB: SkipMarker("DQT"); break;
     case 0xE0: APP0(); break;
@@ -165,7 +182,7 @@ bool JPEGParser::HandleMarker(BYTE inMarker, bool& outInScan)
         return false;
       break;
     case 0xEC: TextMarker("Application 12"); break;
-    case 0xED: SkipMarker("Application 13"); break;
+    case 0xED: APP13(); break;
     case 0xEE: APP14(); break;
     case 0xFE: TextMarker("Comment"); break;
     default: SkipMarker("Unknown"); break;
@@ -269,6 +286,30 @@ void JPEGParser::APP0()
     Skip(7);
   }
   Skip(theLength - 14u);
+}
+
+void JPEGParser::APP13()
+{
+  if (!mCollectPhotoshop) {
+    SkipMarker("Application 13");
+    return;
+  }
+  DWORD theCount = ReadLength() - 2u;
+  Log("Application 13");
+  if (theCount < sizeof kPhotoshopIdentifier) {
+    Skip(theCount);
+    return;
+  }
+  BYTE theIdentifier[sizeof kPhotoshopIdentifier];
+  Read(sizeof theIdentifier, theIdentifier);
+  theCount -= sizeof theIdentifier;
+  if (std::memcmp(theIdentifier, kPhotoshopIdentifier, sizeof theIdentifier) != 0) {
+    Skip(theCount);
+    return;
+  }
+  std::vector<BYTE> theData(theCount);
+  Read(theCount, theData.data());
+  mPhotoshopData.insert(mPhotoshopData.end(), theData.begin(), theData.end());
 }
 
 void JPEGParser::APP14()

@@ -16,6 +16,11 @@
 // the walk stops. Chunks announcing a total of 0, numbered 0 or above the
 // total are ignored; a chunk that comes again replaces the earlier copy.
 //
+// The Photoshop image resources are collected by TakePhotoshopResources: the
+// data after "Photoshop 3.0" and its zero of every APP13 segment before the
+// first scan, joined in file order, since a writer splits resources that
+// outgrow one segment over several, cutting anywhere inside a block.
+//
 //   ByteSource theSource(thePtr, theLength);
 //   JPEGParser theParser;
 //   theParser.SetSource(&theSource);
@@ -66,6 +71,10 @@ public:
   virtual std::vector<BYTE> TakeICC();
   // ParseAll, then the size of the assembled profile.
   virtual DWORD GetICCSize();
+  // A walk from SOI to the first scan, then the joined data of the
+  // "Photoshop 3.0" APP13 segments met, which the parser forgets (empty when
+  // there are none; the segments before a failure when the walk fails).
+  virtual std::vector<BYTE> TakePhotoshopResources();
   // 0 for a stream that starts with SOI and either ends with EOI (without a
   // walk) or walks to EOI; 1 without SOI. Throws JPEGParserFailure.
   virtual LONG Check();
@@ -92,6 +101,7 @@ protected:
   virtual void SOS();
   virtual void APP0();
   virtual void APP2();
+  virtual void APP13();
   virtual void APP14();
   virtual void AssembleICC();
   virtual void FreeICCChunks();
@@ -129,6 +139,8 @@ private:
   std::vector<std::optional<std::vector<BYTE>>> mICCChunks;  // chunk n in entry n - 1
   bool mICCAssembled = false;
   std::vector<BYTE> mICCData;
+  bool mCollectPhotoshop = false;
+  std::vector<BYTE> mPhotoshopData;
 };
 
 // True when inLength bytes at inData are a JPEG stream (Check answers 0); a

@@ -1,5 +1,6 @@
 #include "core/ParameterParser.h"
 
+#include "core/Utilities.h"
 #include "platform/base/AsciiCase.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/Utf8.h"
@@ -107,13 +108,8 @@ void ParameterParser::SetErrorContext(std::string_view inText, std::size_t inAt)
     return;
   std::size_t theStart = utf8::StartBefore(inText, inAt, kContextSide);
   // A NUL is shown as \0, so that the message keeps the rest of the context.
-  auto theAppend = [this](std::string_view inPart) {
-    for (char theChar : inPart)
-      mErrorContext += theChar == '\0' ? std::string_view("\\0") : std::string_view(&theChar, 1);
-  };
-  theAppend(inText.substr(theStart, inAt - theStart));
-  mErrorContext += '^';
-  theAppend(utf8::Cut(inText.substr(inAt), kContextSide));
+  mErrorContext = ShowNul(inText.substr(theStart, inAt - theStart)) + '^' +
+                  ShowNul(utf8::Cut(inText.substr(inAt), kContextSide));
 }
 
 bool ParameterParser::GetErrorText(std::string& outText) const

@@ -563,6 +563,14 @@ void ReplaceChar(std::string& ioText, char inFrom, char inTo)
   std::replace(ioText.begin(), ioText.end(), inFrom, inTo);
 }
 
+std::string ShowNul(std::string_view inText)
+{
+  std::string theShown;
+  for (char theChar : inText)
+    theShown += theChar == '\0' ? std::string_view("\\0") : std::string_view(&theChar, 1);
+  return theShown;
+}
+
 LONG PStrToCStr(char* outCstr, const BYTE* inPstr)
 {
   TL_ASSERT(outCstr && inPstr);

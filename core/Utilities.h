@@ -125,6 +125,8 @@ std::string_view NextListItem(std::string_view inText);
 // true when it fitted whole.
 bool CopyListItem(std::string_view inText, std::string& outItem, std::size_t inSize);
 void ReplaceChar(std::string& ioText, char inFrom, char inTo);
+// The text with each NUL byte written as the two characters \0, for messages.
+std::string ShowNul(std::string_view inText);
 // A length-prefixed string into outCstr, which holds 256 bytes; answers the length.
 LONG PStrToCStr(char* outCstr, const BYTE* inPstr);
 

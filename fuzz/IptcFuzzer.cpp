@@ -1,14 +1,18 @@
 // The image-resource search and the IPTC reader over any bytes: the input as
-// a file that holds resource blocks, its IPTC block read as datasets, and the
-// input read as datasets by itself. Every block and dataset handed back lies
-// inside the input, the counts agree with what was handed over, and the
-// resolution of any resolution block is a finite number.
+// a file that holds resource blocks, its IPTC block read as datasets, the
+// input as a JPEG whose Photoshop APP13 segments are joined and searched the
+// same way, and the input read as datasets by itself. Every block and
+// dataset handed back lies inside what was searched, the joined segments are
+// no longer than the input, the counts agree with what was handed over, and
+// the resolution of any resolution block is a finite number.
 
 #include "core/ByteSource.h"
 #include "core/IPTCUtils.h"
+#include "core/JPEGParser.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -41,22 +45,34 @@ void ReadDataSets(const BYTE* inData, DWORD inLength)
   TL_FUZZ_CHECK(theCount == -1 || theCount == 0 || theCount == theBounds.mCount);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t inSize)
+// The IPTC block of resources, read as datasets.
+void ReadIPTCBlock(const BYTE* inData, DWORD inLength)
 {
-  const DWORD theLength = static_cast<DWORD>(std::min<std::size_t>(inSize, 1 << 20));
-  const Bounds theInput{inData, inData + theLength};
-
-  ByteSource theFile(inData, theLength);
+  const Bounds theResources{inData, inData + inLength};
+  ByteSource theFile(inData, inLength);
   ByteSource theIPTC;
   const LONG thePassed = FindImageResource(theFile, kIPTCResourceID, theIPTC);
   TL_FUZZ_CHECK(thePassed >= 0);
   if (theIPTC.GetLength() > 0) {
     const BYTE* theStart = theIPTC.Seek(0);
-    TL_FUZZ_CHECK(Inside(theInput, theStart, static_cast<LONG>(theIPTC.GetLength())));
+    TL_FUZZ_CHECK(Inside(theResources, theStart, static_cast<LONG>(theIPTC.GetLength())));
     ReadDataSets(theStart, theIPTC.GetLength());
   }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t inSize)
+{
+  const DWORD theLength = static_cast<DWORD>(std::min<std::size_t>(inSize, 1 << 20));
+  ReadIPTCBlock(inData, theLength);
+
+  ByteSource theJPEG(inData, theLength);
+  JPEGParser theParser;
+  theParser.SetSource(&theJPEG);
+  const std::vector<BYTE> theJoined = theParser.TakePhotoshopResources();
+  TL_FUZZ_CHECK(theJoined.size() <= theLength);
+  ReadIPTCBlock(theJoined.data(), static_cast<DWORD>(theJoined.size()));
 
   ByteSource theAgain(inData, theLength);
   ByteSource theResolution;

@@ -6,8 +6,9 @@
 //   most 256; the 8-bit canvas holds them first and entry 0 after them, and
 //   fewer than one entry fails with "Unable to understand palette" and leaves
 //   the picture as it was;
-// - a palette keyword: never an error; 8 bits deep, but for undithered grey
-//   levels, which stay on the 32-bit pixels.
+// - a palette keyword, on the picture kept at 32 bits or copied to 8, 4 or
+//   1 bits first: never an error; 8 bits deep, but for undithered grey
+//   levels, which stay on the pixels at their depth.
 
 #include "core/Bitmap.h"
 #include "fuzz/FuzzSupport.h"
@@ -68,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
   const bool theKeyword = theInput.Flag();
   const std::string_view theBytes = theKeyword ? std::string_view() : theInput.Rest();
   const char* const theType = kKeywords[theInput.Between(0, std::size(kKeywords) - 1)];
+  constexpr LONG kDepths[] = {32, 8, 4, 1};
+  const LONG theDepth = theKeyword ? kDepths[theInput.Between(0, std::size(kDepths) - 1)] : 32;
+  theWorld.SetDepth(theDepth);
+  TL_FUZZ_CHECK(theWorld.Update() == 0);
 
   ReduceColors theOp;
   if (theKeyword)
@@ -82,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
   if (theKeyword) {
     TL_FUZZ_CHECK(!theError.HasError());
     const bool theInPlace = !theDither && (theType == kKeywords[5] || theType == kKeywords[6]);
-    TL_FUZZ_CHECK(theWorld.GetDepth() == (theInPlace ? 32 : 8));
+    TL_FUZZ_CHECK(theWorld.GetDepth() == (theInPlace ? theDepth : 8));
     return 0;
   }
   const std::size_t theEntrySize = theBytes.size() % 3 == 0 ? 3 : theBytes.size() % 4 == 0 ? 4 : 3;

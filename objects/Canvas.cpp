@@ -90,7 +90,7 @@ HRESULT Canvas::UpdateWorld(const char* inLabel, const VARIANT& inValue)
 
 HRESULT Canvas::PutColor(const char* inLabel, const VARIANT& inValue, ColorValue& ioColor)
 {
-  if (!ParseColor(VariantText(inValue), ioColor))
+  if (!ParseColor(VariantText(inValue, inLabel), ioColor))
     return kCanvasReporter.ReportSetPropertyError(inLabel, inValue, 0, 0);
   return S_OK;
 }
@@ -120,7 +120,7 @@ HRESULT Canvas::put_Depth(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
     LONG theDepth = 32;
-    if (!ParseDepth(VariantText(inValue), theDepth))
+    if (!ParseDepth(VariantText(inValue, "Canvas Depth"), theDepth))
       return kCanvasReporter.ReportSetPropertyError("Canvas Depth", inValue, 0, 0);
     mWorld.SetDepth(theDepth);
     return UpdateWorld("Canvas Depth", inValue);
@@ -263,7 +263,7 @@ HRESULT Canvas::get_TextFont(VARIANT* outValue)
 HRESULT Canvas::put_TextFont(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
-    mTextFont = VariantText(inValue);
+    mTextFont = VariantText(inValue, "Canvas TextFont");
     return S_OK;
   });
 }
@@ -296,7 +296,7 @@ HRESULT Canvas::get_TextStyle(VARIANT* outValue)
 HRESULT Canvas::put_TextStyle(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
-    if (!ParseTextStyle(VariantText(inValue), mTextStyle))
+    if (!ParseTextStyle(VariantText(inValue, "Canvas TextStyle"), mTextStyle))
       return kCanvasReporter.ReportSetPropertyError("Canvas TextStyle", inValue, 0, 0);
     return S_OK;
   });
@@ -316,7 +316,7 @@ HRESULT Canvas::put_TextCharset(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
     LONG theCharset = 0;
-    static_cast<void>(ParseCharset(VariantText(inValue), theCharset));
+    static_cast<void>(ParseCharset(VariantText(inValue, "Canvas TextCharset"), theCharset));
     mTextCharset = theCharset;
     return S_OK;
   });
@@ -337,7 +337,7 @@ HRESULT Canvas::get_HAlign(VARIANT* outValue)
 HRESULT Canvas::put_HAlign(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
-    if (!ParseHAlign(VariantText(inValue), mHAlign))
+    if (!ParseHAlign(VariantText(inValue, "Canvas HAlign"), mHAlign))
       return kCanvasReporter.ReportSetPropertyError("Canvas HAlign", inValue, 0, 0);
     return S_OK;
   });
@@ -356,7 +356,7 @@ HRESULT Canvas::get_VAlign(VARIANT* outValue)
 HRESULT Canvas::put_VAlign(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
-    if (!ParseVAlign(VariantText(inValue), mVAlign))
+    if (!ParseVAlign(VariantText(inValue, "Canvas VAlign"), mVAlign))
       return kCanvasReporter.ReportSetPropertyError("Canvas VAlign", inValue, 0, 0);
     return S_OK;
   });
@@ -376,7 +376,7 @@ HRESULT Canvas::put_Dither(VARIANT inValue)
 {
   return MethodFrame(kCanvasReporter, [&] {
     LONG theDither = 0;
-    if (!ParseBool(VariantText(inValue), theDither))
+    if (!ParseBool(VariantText(inValue, "Canvas Dither"), theDither))
       return kCanvasReporter.ReportSetPropertyError("Canvas Dither", inValue, 0, 0);
     mWorld.GetNativeBitmap()->SetDither(theDither);
     return S_OK;
@@ -445,7 +445,7 @@ HRESULT Canvas::GetColor(VARIANT* inLoc, VARIANT* outColor)
     if (!inLoc || !outColor)
       return E_POINTER;
     POINT theLocation{0, 0};
-    if (!ParsePoint(VariantText(*inLoc), theLocation))
+    if (!ParsePoint(VariantText(*inLoc, "Location"), theLocation))
       return kCanvasReporter.ReportError("Unable to understand location for color", E_FAIL);
     ColorValue theColor;
     mWorld.GetPixel(theLocation.x, theLocation.y, theColor);
@@ -462,7 +462,7 @@ HRESULT Canvas::SetChannel(VARIANT inChannel, LONG inImage)
     ::SetChannel theOp;  // the operation, not this method
     SetupOp(theOp);
     theOp.SetImage(NumberToHandle<HGDIOBJ>(static_cast<std::uint32_t>(inImage)));
-    theOp.SetChannelIndex(VariantText(inChannel).c_str());
+    theOp.SetChannelIndex(VariantText(inChannel, "Channel").c_str());
     return RunAndReport(theOp);
   });
 }
@@ -474,8 +474,8 @@ HRESULT Canvas::DrawFile(VARIANT* inSrc, VARIANT* inParams, VARIANT* outRect)
       return E_POINTER;
     DrawGraphic theOp("Draw File:");
     SetupOp(theOp);
-    theOp.SetFile(VariantText(*inSrc).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetFile(VariantText(*inSrc, "File name").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -491,8 +491,8 @@ HRESULT Canvas::DrawData(VARIANT* inSrc, VARIANT* inType, VARIANT* inParams, VAR
     DrawGraphic theOp("Draw Data:");
     SetupOp(theOp);
     theOp.SetData(inSrc);
-    theOp.SetType(VariantText(*inType).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetType(VariantText(*inType, "Type").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -507,8 +507,8 @@ HRESULT Canvas::DrawShape(VARIANT* inShape, VARIANT* inParams, VARIANT* outRect)
       return E_POINTER;
     ::DrawShape theOp;
     SetupOp(theOp);
-    theOp.SetShape(VariantText(*inShape).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetShape(VariantText(*inShape, "Shape").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -524,7 +524,7 @@ HRESULT Canvas::DrawText(VARIANT* inText, VARIANT* inParams, VARIANT* outRect)
     DrawGDIShape theOp("Draw Text:", true);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -540,7 +540,7 @@ HRESULT Canvas::DrawCanvas(LONG inImage, VARIANT* inParams, VARIANT* outRect)
     ::DrawCanvas theOp;  // the operation, not this method
     SetupOp(theOp);
     theOp.SetImage(NumberToHandle<HGDIOBJ>(static_cast<std::uint32_t>(inImage)));
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     SetTextResult(outRect, FormatRect(theOp.GetRect()));
@@ -557,7 +557,7 @@ HRESULT Canvas::TextArea(VARIANT* inText, VARIANT* inParams, VARIANT* outWidth, 
     DrawGDIShape theOp("Text Area:", true);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetParameters(VariantWholeText(*inParams));
     theOp.SetDrawMode(0);
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
@@ -585,7 +585,7 @@ HRESULT Canvas::TextLength(VARIANT* inText, VARIANT* inParams, VARIANT* outVal, 
     theScratch.SetHeight(4);
     SetupOp(theOp);
     theOp.SetText(Utf8ToUtf16(VariantText(*inText)));
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetParameters(VariantWholeText(*inParams));
     theOp.Run(theScratch, nullptr);
     if (HRESULT theResult = ReportOutcome(theOp); FAILED(theResult))
       return theResult;
@@ -602,8 +602,8 @@ HRESULT Canvas::SaveAs(VARIANT* inFilePath, VARIANT* inParams)
       return E_POINTER;
     Export theOp("Save As:");
     SetupOp(theOp);
-    theOp.SetFile(VariantText(*inFilePath).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetFile(VariantText(*inFilePath, "File name").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     return RunAndReport(theOp);
   });
 }
@@ -615,8 +615,8 @@ HRESULT Canvas::GetAs(VARIANT* inType, VARIANT* inParams, VARIANT* outData)
       return E_POINTER;
     Export theOp("Get As:");
     SetupOp(theOp);
-    theOp.SetType(VariantText(*inType).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetType(VariantText(*inType, "Type").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     // The bytes belong to the operation: copied out while it lives.
@@ -635,8 +635,8 @@ HRESULT Canvas::Select(VARIANT* inType, VARIANT* inParams)
       return E_POINTER;
     ::Select theOp;  // the operation, not this method
     SetupOp(theOp);
-    theOp.SetSelectionType(VariantText(*inType).c_str());
-    theOp.SetParameters(VariantText(*inParams));
+    theOp.SetSelectionType(VariantText(*inType, "Selection type").c_str());
+    theOp.SetParameters(VariantWholeText(*inParams));
     return RunAndReport(theOp);
   });
 }
@@ -648,10 +648,10 @@ HRESULT Canvas::ReduceColors(VARIANT* inPalette, VARIANT* inColors, VARIANT* inD
       return E_POINTER;
     ::ReduceColors theOp;  // the operation, not this method
     LONG theColors = 0;
-    if (!ParseLong(VariantText(*inColors), theColors))
+    if (!ParseLong(VariantText(*inColors, "Number of colors"), theColors))
       return kCanvasReporter.ReportError("Unable to understand number of colors", E_FAIL);
     LONG theDither = 0;
-    if (!ParseBool(VariantText(*inDither), theDither))
+    if (!ParseBool(VariantText(*inDither, "Dither"), theDither))
       return kCanvasReporter.ReportError("Unable to understand whether to dither", E_FAIL);
     BYTE* theData = nullptr;
     LONG theLength = 0;
@@ -668,7 +668,7 @@ HRESULT Canvas::ReduceColors(VARIANT* inPalette, VARIANT* inColors, VARIANT* inD
     if (theHasData)
       theOp.SetPaletteData(theData, theLength);
     else
-      theOp.SetPaletteType(VariantText(*inPalette).c_str());
+      theOp.SetPaletteType(VariantText(*inPalette, "Palette").c_str());
     theOp.SetColors(theColors);
     theOp.SetDither(theDither);
     return RunAndReport(theOp);
@@ -682,7 +682,7 @@ HRESULT Canvas::GetInfo(VARIANT* inType, VARIANT* outInfo)
       return E_POINTER;
     ::GetInfo theOp;  // the operation, not this method
     SetupOp(theOp);
-    theOp.SetType(VariantText(*inType).c_str());
+    theOp.SetType(VariantText(*inType, "Type").c_str());
     if (HRESULT theResult = RunAndReport(theOp); FAILED(theResult))
       return theResult;
     if (theOp.HasData()) {

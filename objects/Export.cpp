@@ -29,6 +29,8 @@ namespace {
 
 constexpr const char* kGIFTypes[] = {"gif", "gif image", "image/gif"};
 constexpr const char* kGIFExtensions[] = {"gif"};
+// The longest side a GIF file's 16-bit fields hold.
+constexpr LONG kMaxGIFSide = 65535;
 constexpr const char* kJPEGTypes[] = {"jpg",  "jpg image",  "image/jpg",  "jpeg",      "jpeg image",
                                       "image/jpeg", "jfif", "jfif image", "image/jfif"};
 constexpr const char* kJPEGExtensions[] = {"jpg", "jpeg", "jpe", "jfif"};
@@ -197,6 +199,11 @@ void Export::WriteGIF(Bitmap& inWorld)
 {
   const bool theUseLZW = GetPrefLong("UseLZW", 0) == 1;
   const LONG theColors = std::min<LONG>(mParams->Depth, Paleteer::kMaxColors);
+  const RECT theBounds = inWorld.GetBounds();
+  if (theBounds.right > kMaxGIFSide || theBounds.bottom > kMaxGIFSide) {
+    mError->AddMessage("A GIF image is at most 65535 pixels wide and high");
+    return;
+  }
 
   // The source: 32 bits to reduce, or 8 bits with a table of their own.
   Bitmap theCopy;
@@ -233,13 +240,13 @@ void Export::WriteGIF(Bitmap& inWorld)
     if (theCount == 0 || !ReadDIBSection(theSource->GetHBITMAP(), theFull) ||
         !ReadDIBSection(thePaleteer.GetHBITMAP(), theIndexed) ||
         !theReducer.Reduce(&theFull, &theIndexed, theTable, theCount, mParams->Dither != 0)) {
-      RecordLastError();
+      ReportGIFFailure("Unable to reduce the canvas to the colours of a GIF image");
       return;
     }
   } else {
     theCount = theSource->GetColorTable(theTable);
     if (!ReadDIBSection(theSource->GetHBITMAP(), theIndexed)) {
-      RecordLastError();
+      ReportGIFFailure("Unable to read the canvas's pixels for a GIF image");
       return;
     }
   }
@@ -269,7 +276,7 @@ void Export::WriteGIF(Bitmap& inWorld)
   mOutput = GifEncode(theWidth, theHeight, theCount, theTable, theTransparent, mParams->Interlace == 1, theUseLZW,
                       theRowBytes, thePixels, theSize);
   if (!mOutput) {
-    RecordLastError();
+    ReportGIFFailure("Unable to encode the GIF image");
     return;
   }
   mOutputLength = static_cast<LONG>(theSize);
@@ -456,6 +463,13 @@ std::unique_ptr<BYTE[]> Export::Convert32To24(Bitmap& inWorld)
     }
   }
   return thePacked;
+}
+
+void Export::ReportGIFFailure(const char* inWhat)
+{
+  mError->AddMessage(inWhat);
+  if (const DWORD theCode = GetLastError(); theCode != 0)
+    mError->mWindowsCode = static_cast<LONG>(theCode);
 }
 
 void Export::RecordLastError()

@@ -75,6 +75,9 @@ private:
   // GetLastError() as the Windows code; reported as an assertion, and the
   // failure kept as E_FAIL, when there is none.
   void RecordLastError();
+  // A GIF that could not be made: inWhat as the message, with GetLastError()
+  // as the Windows code when there is one.
+  void ReportGIFFailure(const char* inWhat);
 
   bool mToFile = false;
   std::string mPath;

@@ -170,7 +170,7 @@ HRESULT Gestalt::put_LogErrors(VARIANT inValue)
 {
   return MethodFrame(kGestaltReporter, [&] {
     LONG theValue = 0;
-    if (!ParseBool(VariantText(inValue), theValue))
+    if (!ParseBool(VariantText(inValue, "Gestalt LogErrors"), theValue))
       return kGestaltReporter.ReportSetPropertyError("Gestalt LogErrors", inValue, 0, 0);
     if (LONG theStatus = SetPrefLong("LogErrors", theValue); theStatus != ERROR_SUCCESS)
       return kGestaltReporter.ReportSetPropertyError("Gestalt LogErrors", inValue, 0, theStatus);
@@ -192,7 +192,7 @@ HRESULT Gestalt::put_MaxSize(VARIANT inValue)
 {
   return MethodFrame(kGestaltReporter, [&] {
     LONG theValue = 0;
-    if (!ParseLong(VariantText(inValue), theValue))
+    if (!ParseLong(VariantText(inValue, "Gestalt MaxSize"), theValue))
       return kGestaltReporter.ReportSetPropertyError("Gestalt MaxSize", inValue, 0, 0);
     if (LONG theStatus = SetPrefLong("MaxSize", theValue); theStatus != ERROR_SUCCESS)
       return kGestaltReporter.ReportSetPropertyError("Gestalt MaxSize", inValue, 0, theStatus);
@@ -214,7 +214,7 @@ HRESULT Gestalt::put_TextCharset(VARIANT inValue)
 {
   return MethodFrame(kGestaltReporter, [&] {
     LONG theCharset = 0;
-    static_cast<void>(ParseCharset(VariantText(inValue), theCharset));
+    static_cast<void>(ParseCharset(VariantText(inValue, "Gestalt TextCharset"), theCharset));
     mTextCharset = theCharset;
     return S_OK;
   });
@@ -227,7 +227,7 @@ HRESULT Gestalt::Log(VARIANT* inMessage)
   return MethodFrame(kGestaltReporter, [&] {
     if (!inMessage)
       return E_POINTER;
-    LogEvent("%s", EVENTLOG_WARNING_TYPE, VariantText(*inMessage).c_str());
+    LogEvent("%s", EVENTLOG_WARNING_TYPE, VariantText(*inMessage, "Message").c_str());
     return S_OK;
   });
 }
@@ -237,7 +237,7 @@ HRESULT Gestalt::Read(VARIANT* inPath, VARIANT* outData)
   return MethodFrame(kGestaltReporter, [&] {
     if (!inPath || !outData)
       return E_POINTER;
-    const std::string thePath = VariantText(*inPath);
+    const std::string thePath = VariantText(*inPath, "File name");
     std::vector<BYTE> theData;
     if (!ReadWholeFile(thePath.c_str(), theData, kMaxByteArray))
       return ReportFileFailure("Gestalt Read", thePath, LastWindowsError());
@@ -253,7 +253,7 @@ HRESULT Gestalt::Save(VARIANT* inPath, VARIANT* inData)
   return MethodFrame(kGestaltReporter, [&] {
     if (!inPath || !inData)
       return E_POINTER;
-    const std::string thePath = VariantText(*inPath);
+    const std::string thePath = VariantText(*inPath, "File name");
     const ByteArrayAccess theData(*inData);
     if (FAILED(theData.Result()))
       return ReportFileFailure("Gestalt Save", thePath, theData.Result());

@@ -140,7 +140,7 @@ HRESULT Graphic::get_ReadImages(VARIANT* outValue)
 HRESULT Graphic::put_ReadImages(VARIANT inValue)
 {
   return MethodFrame(kGraphicReporter, [&] {
-    static_cast<void>(ParseBool(VariantText(inValue), mReadImages));
+    static_cast<void>(ParseBool(VariantText(inValue, "Graphic ReadImages"), mReadImages));
     return S_OK;
   });
 }
@@ -158,7 +158,7 @@ HRESULT Graphic::get_ReadIPTC(VARIANT* outValue)
 HRESULT Graphic::put_ReadIPTC(VARIANT inValue)
 {
   return MethodFrame(kGraphicReporter, [&] {
-    static_cast<void>(ParseBool(VariantText(inValue), mReadIPTC));
+    static_cast<void>(ParseBool(VariantText(inValue, "Graphic ReadIPTC"), mReadIPTC));
     return S_OK;
   });
 }
@@ -186,7 +186,7 @@ HRESULT Graphic::SetFile(VARIANT* inFile)
   return MethodFrame(kGraphicReporter, [&] {
     if (!inFile)
       return E_POINTER;
-    const std::string thePath = VariantText(*inFile);
+    const std::string thePath = VariantText(*inFile, "File name");
     Describe([&](ImageInfoSource& ioReader) { ioReader.SetFile(thePath.c_str()); });
     return S_OK;
   });
@@ -197,7 +197,7 @@ HRESULT Graphic::SetData(VARIANT* inData, VARIANT* inType)
   return MethodFrame(kGraphicReporter, [&] {
     if (!inData || !inType)
       return E_POINTER;
-    const std::string theType = VariantText(*inType);
+    const std::string theType = VariantText(*inType, "Type");
     const ByteArrayAccess theData(*inData);
     if (FAILED(theData.Result())) {
       ClearDescription();

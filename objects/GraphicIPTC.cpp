@@ -2,6 +2,7 @@
 
 #include "core/EventLog.h"
 #include "core/IPTCUtils.h"
+#include "core/JPEGParser.h"
 #include "core/MappedFileSource.h"
 #include "core/Utilities.h"
 #include "objects/ByteArrayAccess.h"
@@ -33,8 +34,17 @@ LONG GraphicIPTC::ParseIPTC(ByteSource& inStream)
   mItemList.Clear();
   if (inStream.GetLength() == 0)
     return 0;
+  // A JPEG's resources are its Photoshop APP13 segments joined; without
+  // them the bytes are searched as they stand.
+  const DWORD theStart = inStream.GetPosition();
+  JPEGParser theParser;
+  theParser.SetSource(&inStream);
+  const std::vector<BYTE> theJoined = theParser.TakePhotoshopResources();
+  inStream.Seek(theStart);
+  ByteSource theJoinedSource(theJoined.data(), static_cast<DWORD>(theJoined.size()));
+  ByteSource& theResources = theJoined.empty() ? inStream : theJoinedSource;
   ByteSource theResource;
-  FindImageResource(inStream, kIPTCResourceID, theResource);
+  FindImageResource(theResources, kIPTCResourceID, theResource);
   if (theResource.GetLength() == 0)
     return 0;
   return ReadIPTCRecords(theResource, AddIPTCItem, &mItemList);
@@ -92,7 +102,7 @@ HRESULT GraphicIPTC::SetFile(BSTR inData)
 {
   return MethodFrame(kGraphicIPTCReporter, [&] {
     MappedFileSource theFile;
-    if (theFile.Open(BstrToUtf8(inData).c_str())) {
+    if (theFile.Open(WithoutNul(BstrToUtf8(inData), "File name").c_str())) {
       const DWORD theError = GetLastError();
       return kGraphicIPTCReporter.ReportError("Unable to access file", static_cast<HRESULT>(kFileErrorBase | theError));
     }

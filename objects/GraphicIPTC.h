@@ -5,12 +5,15 @@
 // Graphic's (its IPTC property).
 //
 // The datasets are those of the first IPTC-NAA image resource (id 0x0404)
-// among the Photoshop "8BIM" blocks found anywhere in the bytes: a Photoshop
-// file, a JPEG with its APP13 segment and a bare resource block all serve.
+// among the Photoshop "8BIM" blocks: in a JPEG with "Photoshop 3.0" APP13
+// segments, those of the segments joined in file order (a block too large
+// for one segment is split over several); otherwise those found anywhere in
+// the bytes, so that a Photoshop file and a bare resource block serve too.
 // SetFile and SetData replace the list; bytes without the resource give an
 // empty list, and malformed datasets the ones read before the fault, with no
 // error either way. A file that cannot be read fails with "Unable to access
-// file" and the HRESULT 0x80040000 OR-ed with the Windows error; SetData of
+// file" and the HRESULT 0x80040000 OR-ed with the Windows error, a file name
+// holding a NUL as WithoutNul (MethodFrame.h) refuses it; SetData of
 // anything but a byte array fails with "Unable to access data". A failed
 // call leaves the list as it was.
 

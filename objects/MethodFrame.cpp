@@ -4,15 +4,21 @@
 #include "core/EventLog.h"
 #include "core/Preferences.h"
 #include "core/SException.h"
+#include "core/Utilities.h"
 #include "platform/automation/Activation.h"
 #include "platform/automation/ComError.h"
 #include "platform/automation/ErrorInfo.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Utf8.h"
 
 #include <cxxabi.h>
 
 #include <cstring>
 
 namespace {
+
+// The most of a refused text its message shows, in bytes.
+constexpr std::size_t kMaxRefusedText = 255;
 
 // The file's name without its folder: the unit a fault message names.
 const char* FileName(const char* inPath)
@@ -36,7 +42,7 @@ HRESULT ErrorReporter::ReportSetPropertyError(const char* inLabel, const VARIANT
                                               LONG inWindowsCode) const
 {
   Error theError;
-  theError.SetPropertyFailed(inLabel, VariantText(inValue), inQuickTimeCode, inWindowsCode);
+  theError.SetPropertyFailed(inLabel, ShowNul(VariantWholeText(inValue)), inQuickTimeCode, inWindowsCode);
   return ReportError(theError.GetText(), E_FAIL);
 }
 
@@ -53,6 +59,8 @@ HRESULT ErrorReporter::ReportException(const std::source_location& inWhere) cons
     throw;
   } catch (const _com_error& theError) {
     return ReportError(theError.ErrorMessage(), E_FAIL);
+  } catch (const RefusedText& theRefusal) {
+    return ReportError(theRefusal.GetText(), E_FAIL);
   } catch (SException& theFault) {
     const std::string theMessage =
         theFault.GetMessage(FileName(inWhere.file_name()), static_cast<LONG>(inWhere.line()));
@@ -65,7 +73,21 @@ HRESULT ErrorReporter::ReportException(const std::source_location& inWhere) cons
   }
 }
 
-std::string VariantText(const VARIANT& inValue)
+std::string WithoutNul(std::string inText, const char* inWhat)
+{
+  const std::size_t theNul = inText.find('\0');
+  if (theNul == std::string::npos)
+    return inText;
+  throw RefusedText(FormatC("%s holds a NUL character at character %d \"%s\"", inWhat, static_cast<int>(theNul),
+                            std::string(utf8::Cut(ShowNul(inText), kMaxRefusedText)).c_str()));
+}
+
+std::string VariantText(const VARIANT& inValue, const char* inWhat)
+{
+  return WithoutNul(VariantWholeText(inValue), inWhat);
+}
+
+std::string VariantWholeText(const VARIANT& inValue)
 {
   const VARIANT* theValue = VariantDeref(&inValue);
   Variant theConverted;
@@ -74,9 +96,7 @@ std::string VariantText(const VARIANT& inValue)
       throw _com_error(theResult);
     theValue = theConverted.Get();
   }
-  std::string theText = BstrToUtf8(theValue->bstrVal);
-  theText.resize(std::strlen(theText.c_str()));
-  return theText;
+  return BstrToUtf8(theValue->bstrVal);
 }
 
 LONG VariantLong(const VARIANT& inValue)

@@ -22,6 +22,7 @@
 // locks and impersonations), and the conversions below throw _com_error; the
 // frame ends the member with:
 // - _com_error: its message through the reporter, E_FAIL;
+// - RefusedText: its text through the reporter, E_FAIL;
 // - SException: its message, naming the member's file and line, goes to the
 //   event log as a fatal event (the process ends there unless the preference
 //   AutoRecover is on), then through the reporter, E_FAIL;
@@ -34,6 +35,7 @@
 #include <source_location>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class ErrorReporter {
 public:
@@ -72,9 +74,29 @@ HRESULT MethodFrame(const ErrorReporter& inReporter, Body&& inBody,
   }
 }
 
+// What the text conversions throw for a text that holds a NUL byte.
+class RefusedText {
+public:
+  explicit RefusedText(std::string inText) : mText(std::move(inText)) {}
+  const std::string& GetText() const { return mText; }
+
+private:
+  std::string mText;
+};
+
+// inText, which names or holds a value (a file name, a keyword, a colour,
+// text to draw): the library hands such a text on where a NUL would end it
+// early, so one holding a NUL is refused with RefusedText,
+// "<inWhat> holds a NUL character at character <n> "<inText>"" (the NUL
+// shown as \0, the text cut to 255 bytes).
+std::string WithoutNul(std::string inText, const char* inWhat);
 // The text of an [in] VARIANT (read through its reference): a string as it
-// stands, up to its first NUL; any other value converted to a string.
-std::string VariantText(const VARIANT& inValue);
+// stands, any other value converted to a string; refused as WithoutNul
+// refuses when it holds a NUL.
+std::string VariantText(const VARIANT& inValue, const char* inWhat = "Text");
+// The same text whole, NUL bytes included: a parameter string, which the
+// parser refuses whole when it holds one.
+std::string VariantWholeText(const VARIANT& inValue);
 // The value of an [in] VARIANT converted to a 32-bit integer.
 LONG VariantLong(const VARIANT& inValue);
 

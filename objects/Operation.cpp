@@ -5,6 +5,7 @@
 #include "core/EventLog.h"
 #include "core/Preferences.h"
 #include "core/SException.h"
+#include "core/Utilities.h"
 #include "platform/automation/ComError.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
@@ -65,7 +66,7 @@ void Operation::AddLogParam(const char* inName, const char* inValue)
 LONG Operation::SetParameters(std::string_view inText)
 {
   const ParameterParser::Ranges thePasswords = ParameterParser::FindValueRanges(inText, kPasswordKeyword);
-  AddLogParam("Parameters", HideRanges(inText, thePasswords).c_str());
+  AddLogParam("Parameters", ShowNul(HideRanges(inText, thePasswords)).c_str());
   if (!mParams)
     return ParameterParser::kNoError;
   // An error recorded before (a setter's keyword) stops the parse and stays.

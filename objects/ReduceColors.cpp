@@ -142,13 +142,23 @@ void ReduceColors::ReduceToPalette(Bitmap& inWorld, LONG inKind, LONG inCount)
     ReportFailure(0);
     return;
   }
+  Bitmap theCopy;
+  LONG theStatus = theCopy.Create(theBounds.right, theBounds.bottom, 32, nullptr);
+  if (theStatus == 0)
+    theStatus = theCopy.CopyAllFromDC(inWorld.GetHDC());
+  if (theStatus != 0) {
+    ReportFailure(theStatus);
+    return;
+  }
+
   RGBQUAD theTable[Paleteer::kMaxColors]{};
   LONG theEntries = 0;
   if (mPaletteData) {
     theEntries = TableFromData(theTable);
   } else {
+    // An adaptive palette samples 16, 24 or 32 bits: the copy, whatever the canvas's depth.
     Paleteer thePaleteer;
-    thePaleteer.SetSource(inWorld.GetHBITMAP());
+    thePaleteer.SetSource(theCopy.GetHBITMAP());
     thePaleteer.SetColorCount(inCount);
     thePaleteer.SetKind(inKind);
     thePaleteer.SetPalettePath(mPaletteType);
@@ -156,15 +166,6 @@ void ReduceColors::ReduceToPalette(Bitmap& inWorld, LONG inKind, LONG inCount)
   }
   if (theEntries < 1) {
     mError->AddMessage("Unable to understand palette");
-    return;
-  }
-
-  Bitmap theCopy;
-  LONG theStatus = theCopy.Create(theBounds.right, theBounds.bottom, 32, nullptr);
-  if (theStatus == 0)
-    theStatus = theCopy.CopyAllFromDC(inWorld.GetHDC());
-  if (theStatus != 0) {
-    ReportFailure(theStatus);
     return;
   }
 

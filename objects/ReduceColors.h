@@ -14,6 +14,9 @@
 // (g / s) x s, s = 256 / levels, the levels held to 1..256; on 8 bits and
 // fewer the colour table's entries are quantised alike.
 //
+// The canvas is first copied at 32 bits; the adaptive palette is built from
+// that copy, so that it serves a canvas of any depth.
+//
 // A canvas without pixels fails with "Unable to reduce colors." (the grey
 // levels in place just find nothing to do), a palette of no entries with
 // "Unable to understand palette", both before the canvas is touched. Should a

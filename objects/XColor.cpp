@@ -80,7 +80,7 @@ HRESULT XColor::put_String(VARIANT inValue)
 {
   return MethodFrame(kXColorReporter, [&] {
     ColorValue theColor = mColor;
-    if (!ParseColor(VariantText(inValue), theColor))
+    if (!ParseColor(VariantText(inValue, "XColor String"), theColor))
       return kXColorReporter.ReportSetPropertyError("XColor String", inValue, 0, 0);
     mColor = theColor;
     return S_OK;

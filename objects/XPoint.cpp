@@ -34,7 +34,7 @@ HRESULT XPoint::put_String(VARIANT inValue)
 {
   return MethodFrame(kXPointReporter, [&] {
     POINT thePoint{0, 0};
-    if (!ParsePoint(VariantText(inValue), thePoint))
+    if (!ParsePoint(VariantText(inValue, "XPoint String"), thePoint))
       return kXPointReporter.ReportSetPropertyError("XPoint String", inValue, 0, 0);
     mPoint = thePoint;
     return S_OK;

@@ -34,7 +34,7 @@ HRESULT XRect::PutCorner(const char* inLabel, const VARIANT& inValue, LONG& outX
 {
   return MethodFrame(kXRectReporter, [&] {
     POINT thePoint{0, 0};
-    if (!ParsePoint(VariantText(inValue), thePoint))
+    if (!ParsePoint(VariantText(inValue, inLabel), thePoint))
       return kXRectReporter.ReportSetPropertyError(inLabel, inValue, 0, 0);
     outX = thePoint.x;
     outY = thePoint.y;
@@ -69,7 +69,7 @@ HRESULT XRect::put_String(VARIANT inValue)
 {
   return MethodFrame(kXRectReporter, [&] {
     RECT theRect{0, 0, 0, 0};
-    if (!ParseRect(VariantText(inValue), theRect))
+    if (!ParseRect(VariantText(inValue, "XRect String"), theRect))
       return kXRectReporter.ReportSetPropertyError("XRect String", inValue, 0, 0);
     mRect = theRect;
     return S_OK;

@@ -17,7 +17,7 @@ struct DepthColors {
 DepthColors ColorsForDepth(LONG inDepth)
 {
   if (inDepth == 1)
-    return {kYellow, kWhite, kWhite, kYellow};
+    return {kBlack, kWhite, kWhite, kBlack};
   if (inDepth == 40)
     return {kBlack, Rgb{128, 128, 128}, kWhite, Rgb{64, 64, 64}};
   return {kRed, kBlue, kWhite, kYellow};

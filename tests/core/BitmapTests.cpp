@@ -98,6 +98,10 @@ TEST(BitmapDIB, EachDepth)
     theBitmap.UnlockPixels();
     RGBQUAD theTable[256];
     EXPECT_EQ(theBitmap.GetColorTable(theTable), theCase.mTableCount);
+    if (theCase.mDepth == 1) {
+      EXPECT_EQ(ToRgb(theTable[0]), kBlack);
+      EXPECT_EQ(ToRgb(theTable[1]), kWhite) << "two colours are black and white";
+    }
     if (theCase.mDepth == 4) {
       EXPECT_EQ(ToRgb(theTable[6]), kBlue);
       EXPECT_EQ(ToRgb(theTable[15]), kBlack) << "the rest of a full table is zeroed";

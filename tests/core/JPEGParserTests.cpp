@@ -358,6 +358,48 @@ TEST(JPEGParser, WalksMarkersAsTheyCome)
   }
 }
 
+// The "Photoshop 3.0" APP13 segments before the first scan, joined in file
+// order; other APP13 segments, and whatever follows the scan, left out.
+TEST(JPEGParser, JoinsThePhotoshopSegmentsBeforeTheScan)
+{
+  auto thePhotoshop = [](const Bytes& inData) {
+    return Segment(0xED, Join({{'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0}, inData}));
+  };
+  const Bytes theFrame = Join({Frame(0xC0, 9, 8, 1), Scan(1), {1, 2, 3}});
+  struct Case {
+    const char* mName;
+    Bytes mData;
+    Bytes mJoined;
+  } const kCases[] = {
+    {"two segments", Join({kSOI, thePhotoshop({'8', 'B'}), Segment(0xDB, {0, 1}), thePhotoshop({'I', 'M'}), theFrame,
+                           kEOI}),
+     {'8', 'B', 'I', 'M'}},
+    {"an empty segment and another APP13",
+     Join({kSOI, thePhotoshop({}), Segment(0xED, {'A', 'd', 'o', 'b', 'e', '_', 'C', 'M', 0, 5, 6, 7, 8, 9}),
+           thePhotoshop({5}), theFrame, kEOI}),
+     {5}},
+    {"identifier without its zero", Join({kSOI, Segment(0xED, {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3',
+                                                               '.', '0', '!', 4}),
+                                          theFrame, kEOI}),
+     {}},
+    {"after the scan", Join({kSOI, thePhotoshop({1}), theFrame, thePhotoshop({2}), kEOI}), {1}},
+    {"the second cut short", Join({kSOI, thePhotoshop({1}), RawSegment(0xED, 40, {'P', 'h', 'o', 't', 'o'})}), {1}},
+    {"no start of image", Join({thePhotoshop({1}), kEOI}), {}},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    Bytes theJoined = {9};
+    Bytes theAgain = {9};
+    Walk(theCase.mData, [&](JPEGParser& inParser) {
+      theJoined = inParser.TakePhotoshopResources();
+      theAgain = inParser.TakePhotoshopResources();
+      return 0;
+    });
+    EXPECT_EQ(theJoined, theCase.mJoined);
+    EXPECT_EQ(theAgain, theCase.mJoined) << "a second walk joins them again";
+  }
+}
+
 TEST(JPEGParser, ALengthBelowTwoIsBadEverywhere)
 {
   const BYTE kMarkers[] = {0xC0, 0xC2, 0xC4, 0xD8, 0xDA, 0xDB, 0xE0, 0xE2, 0xE5, 0xEC, 0xED, 0xEE, 0xFE};

@@ -7,8 +7,11 @@
 #include "objects/SelfRegistration.h"
 #include "platform/automation/SafeArray.h"
 #include "platform/base/WinError.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -179,6 +182,117 @@ TEST_F(CanvasObject, SelectionReductionAndInformationRefuseNullsAndGiveThePalett
   EXPECT_EQ(theInfo->parray->rgsabound[0].cElements, 768u);
   ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("nonsense")}, &theInfo), S_OK);
   EXPECT_EQ(theInfo.Type(), VT_EMPTY);
+}
+
+// A canvas of two colours holds black and white: black painted on it reads
+// back, and selection, reduction and drawing onto another canvas see black.
+TEST_F(CanvasObject, ATwoColourCanvasHoldsBlackAndWhite)
+{
+  // Red, green and blue (GDI leaves a 32-bit canvas's alpha 0).
+  const std::string theBlack = "0.0,0.0,0.0";
+  const std::string theWhite = "100.0,100.0,100.0";
+  auto theColorAt = [](ICanvas* inCanvas, const char* inPoint) {
+    Variant theColor;
+    EXPECT_EQ(inCanvas->GetColor(Variant(inPoint).Get(), theColor.Receive()), S_OK);
+    const std::string theText = VariantText(*theColor.Get());
+    return theText.substr(0, theText.rfind(','));
+  };
+  auto theBlackSquare = [&] {
+    ASSERT_EQ(Call("Clear", DISPATCH_METHOD, {}), S_OK);
+    ASSERT_EQ(Put("Depth", Variant("2")), S_OK);
+    ASSERT_EQ(Put("Width", Variant(LONG{20})), S_OK);
+    ASSERT_EQ(Put("Height", Variant(LONG{20})), S_OK);
+    ASSERT_EQ(Call("DrawShape", DISPATCH_METHOD,
+                   {Variant("rect"), Variant("rect=0,0,10,10 op=paint paintcolor=#000000")}),
+              S_OK)
+        << mDescription;
+  };
+
+  theBlackSquare();
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "5,5"), theBlack);
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "15,15"), theWhite);
+  Variant theTable;
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("palette")}, &theTable), S_OK);
+  ASSERT_EQ(theTable.Type(), VT_ARRAY | VT_UI1);
+  const BYTE* theEntries = static_cast<const BYTE*>(theTable->parray->pvData);
+  EXPECT_EQ(std::vector<BYTE>(theEntries, theEntries + theTable->parray->rgsabound[0].cElements),
+            (std::vector<BYTE>{0, 0, 0, 255, 255, 255}));
+
+  ObjectPtr<Canvas> theTarget;
+  ASSERT_EQ(ComObject<Canvas>::Create(nullptr, theTarget), S_OK);
+  ASSERT_EQ(theTarget->put_Width(*Variant(LONG{20}).Get()), S_OK);
+  ASSERT_EQ(theTarget->put_Height(*Variant(LONG{20}).Get()), S_OK);
+  LONG theImage = 0;
+  ASSERT_EQ(mCanvas->get_Image(&theImage), S_OK);
+  Variant theRect;
+  ASSERT_EQ(theTarget->DrawCanvas(theImage, Variant("").Get(), theRect.Receive()), S_OK);
+  EXPECT_EQ(theColorAt(theTarget.Get(), "5,5"), theBlack) << "drawn onto another canvas";
+  EXPECT_EQ(theColorAt(theTarget.Get(), "15,15"), theWhite) << "drawn onto another canvas";
+
+  ASSERT_EQ(Call("ReduceColors", DISPATCH_METHOD, {Variant("uniform"), Variant("8"), Variant("false")}), S_OK);
+  EXPECT_EQ(theColorAt(mCanvas.Get(), "5,5"), theBlack) << "reduced";
+
+  theBlackSquare();
+  ASSERT_EQ(Call("Select", DISPATCH_METHOD, {Variant("color"), Variant("keycolor=#000000 tolerance=10")}), S_OK);
+  Variant theSelection;
+  ASSERT_EQ(Call("GetInfo", DISPATCH_METHOD, {Variant("selectionrect")}, &theSelection), S_OK);
+  EXPECT_EQ(VariantText(*theSelection.Get()), "0,0,10,10") << "selected";
+}
+
+// A NUL inside a script's string is never cut off: a parameter string is
+// refused with the parser's code 8, any other text in the member's words,
+// and nothing is drawn, read or written.
+TEST_F(CanvasObject, StringsHoldingANulAreRefusedWhole)
+{
+  using namespace std::string_literals;
+  using namespace std::string_view_literals;
+  const std::string theFolder = tltest::MakeTempFolder("nul");
+  const std::string theBlue = theFolder + "/blue.gif";
+  ASSERT_EQ(Put("Width", Variant(LONG{20})), S_OK);
+  ASSERT_EQ(Put("Height", Variant(LONG{20})), S_OK);
+  ASSERT_EQ(Put("Color", Variant("#0000FF")), S_OK);
+  ASSERT_EQ(Call("Erase", DISPATCH_METHOD, {}), S_OK);
+  ASSERT_EQ(Call("SaveAs", DISPATCH_METHOD, {Variant(theBlue), Variant("")}), S_OK);
+  ASSERT_EQ(Put("Color", Variant("#FFFFFF")), S_OK);
+  ASSERT_EQ(Call("Erase", DISPATCH_METHOD, {}), S_OK);
+  auto theColorAt = [&](const char* inPoint) {
+    Variant theColor;
+    EXPECT_EQ(Call("GetColor", DISPATCH_METHOD, {Variant(inPoint)}, &theColor), S_OK);
+    return VariantText(*theColor.Get());
+  };
+  const std::string theWhite = theColorAt("0,0");
+
+  struct Case {
+    const char* mMember;
+    WORD mFlags;
+    std::vector<Variant> mArgs;
+    std::string mDescription;  // its start, for an operation's text
+  } const kCases[] = {
+    {"DrawShape", DISPATCH_METHOD, {Variant("rect"), Variant("rect=0,0,10,10\0 op=paint paintcolor=#FF0000"sv)},
+     "Parameter string holds a NUL character at character 14 \"rect=0,0,10,10^\\0 op=paint paintcolor=#FF0000\"\n"},
+    {"DrawShape", DISPATCH_METHOD, {Variant("rect\0oval"sv), Variant("paintcolor=#FF0000")},
+     "Shape holds a NUL character at character 4 \"rect\\0oval\""},
+    {"DrawFile", DISPATCH_METHOD, {Variant(theBlue + "\0.png"s), Variant("")},
+     "File name holds a NUL character at character " + std::to_string(theBlue.size()) + " \"" + theBlue +
+         "\\0.png\""},
+    {"SaveAs", DISPATCH_METHOD, {Variant(theFolder + "/out.gif\0.jpg"s), Variant("")},
+     "File name holds a NUL character at character " + std::to_string(theFolder.size() + 8) + " \"" + theFolder +
+         "/out.gif\\0.jpg\""},
+    {"DrawText", DISPATCH_METHOD, {Variant("ab\0cd"sv), Variant("")}, "Text holds a NUL character at character 2 \"ab\\0cd\""},
+    {"Select", DISPATCH_METHOD, {Variant("all\0"sv), Variant("")},
+     "Selection type holds a NUL character at character 3 \"all\\0\""},
+    {"Color", DISPATCH_PROPERTYPUT, {Variant("#FF0000\0junk"sv)},
+     "Canvas Color holds a NUL character at character 7 \"#FF0000\\0junk\""},
+  };
+  for (const Case& theCase : kCases) {
+    SCOPED_TRACE(theCase.mMember);
+    EXPECT_EQ(Call(theCase.mMember, theCase.mFlags, theCase.mArgs), E_FAIL);
+    EXPECT_EQ(mDescription.substr(0, theCase.mDescription.size()), theCase.mDescription);
+  }
+  EXPECT_EQ(GetText("Color"), "100.0,100.0,100.0,100.0");
+  for (const char* thePoint : {"5,5", "19,19"})
+    EXPECT_EQ(theColorAt(thePoint), theWhite) << thePoint;
+  EXPECT_FALSE(std::ifstream(theFolder + "/out.gif")) << "nothing written";
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -162,6 +163,28 @@ TEST_F(Exports, GIFKeepsTheColoursAndTheTopRowFromEveryDepthWithAndWithoutLZW)
       ExpectPicture(Decode(theGIF.mData));
     }
   }
+}
+
+// A picture of random colours through LZW (more than a byte a pixel) is
+// written, and a GIF that cannot be made says why in words.
+TEST_F(Exports, GIFsOfNoiseAreWrittenAndRefusalsSayWhy)
+{
+  ASSERT_EQ(SetPrefLong("UseLZW", 1), ERROR_SUCCESS);
+  std::mt19937 theRandom(3);
+  Bitmap theNoise;
+  tltest::MakePixels(theNoise, 300, 200);
+  for (LONG y = 0; y < 200; ++y)
+    for (LONG x = 0; x < 300; ++x)
+      tltest::SetPixelWord(theNoise, x, y, theRandom() & 0xFFFFFF);
+  const Outcome theGIF = RunExport(theNoise, "", nullptr, (mFolder + "/noise.gif").c_str());
+  EXPECT_EQ(theGIF.mError, "");
+  EXPECT_EQ(Decode(ReadBytes(mFolder + "/noise.gif"), 300, 200).size(), 300u * 200 * 4);
+
+  Bitmap theWide;
+  tltest::MakePixels(theWide, 65536, 1);
+  const std::string theError = RunExport(theWide, "", "gif").mError;
+  EXPECT_EQ(theError.substr(0, 51), "A GIF image is at most 65535 pixels wide and high\n\n") << theError;
+  EXPECT_EQ(theError.find("Unspecified"), std::string::npos) << theError;
 }
 
 TEST_F(Exports, GIFOptionsReachTheFile)

@@ -175,7 +175,14 @@ TEST(Conversions, ArgumentsAreReadThroughTheirReference)
   theReference.Set(VT_BYREF | VT_VARIANT).pvarVal = theNumber.Get();
   EXPECT_EQ(VariantText(*theReference.Get()), "42");
   EXPECT_EQ(VariantLong(*Variant(" 7 ").Get()), 7);
-  EXPECT_EQ(VariantText(*Variant(std::string_view("cut\0here", 8)).Get()), "cut") << "text ends at its first NUL";
+  const Variant theNul(std::string_view("cut\0here", 8));
+  EXPECT_EQ(VariantWholeText(*theNul.Get()), std::string("cut\0here", 8)) << "a parameter string comes whole";
+  try {
+    VariantText(*theNul.Get(), "File name");
+    ADD_FAILURE() << "a text holding a NUL is refused";
+  } catch (const RefusedText& theRefusal) {
+    EXPECT_EQ(theRefusal.GetText(), "File name holds a NUL character at character 3 \"cut\\0here\"");
+  }
   Variant theNull;
   theNull.Set(VT_NULL);
   EXPECT_THROW(VariantText(*theNull.Get()), _com_error);

@@ -7,6 +7,7 @@
 #include "core/IPTCUtils.h"
 #include "core/Utilities.h"
 #include "objects/ClassTable.h"
+#include "objects/Graphic.h"
 #include "objects/GraphicIPTC.h"
 #include "platform/automation/Registration.h"
 #include "tests/objects/GraphicTestFiles.h"
@@ -202,6 +203,61 @@ TEST_F(IPTCList, DataSetsThatExiv2WroteAreListed)
   ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
   ASSERT_EQ(SetFile(thePath), S_OK);
   EXPECT_EQ(ItemsOf(mList.Get()), std::vector<Item>(kExpected.begin(), kExpected.begin() + 6));
+}
+
+// exiv2 splits IPTC data that outgrows one APP13 segment over two, cutting
+// inside a dataset; every road reads the datasets of both, as exiv2 lists them.
+TEST_F(IPTCList, DataSetsThatExiv2SplitOverTwoSegmentsAreAllListed)
+{
+  if (access("/usr/bin/exiv2", X_OK) != 0)
+    GTEST_SKIP() << "exiv2 is not installed";
+  const std::string thePath = graphictest::WriteFile(jpegtest::MakeJpeg({}), "keywords.jpg");
+  std::string theCommands;
+  for (int i = 0; i < 2500; ++i) {
+    std::ostringstream theKeyword;
+    theKeyword << "keyword-" << std::setw(4) << std::setfill('0') << i << "-" << std::string(17, char('a' + i % 26));
+    theCommands += "add Iptc.Application2.Keywords String " + theKeyword.str() + "\n";
+  }
+  const std::string theCommandFile = graphictest::WriteFile(Bytes(theCommands.begin(), theCommands.end()), "cmd");
+  tltest::RunResult theRun = tltest::RunProgram({"/usr/bin/exiv2", "-m", theCommandFile, thePath});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
+  theRun = tltest::RunProgram({"/usr/bin/exiv2", "-pS", thePath});
+  std::istringstream theSegments(theRun.mOut);
+  int theAPP13Count = 0;
+  for (std::string theLine; std::getline(theSegments, theLine);)
+    theAPP13Count += theLine.find("APP13") != std::string::npos;
+  ASSERT_EQ(theAPP13Count, 2) << theRun.mOut;
+
+  theRun = tltest::RunProgram({"/usr/bin/exiv2", "-pi", thePath});
+  std::vector<Item> theirs;
+  std::istringstream theLines(theRun.mOut);
+  for (std::string theKey, theType, theSize, theValue;
+       theLines >> theKey >> theType >> theSize >> std::ws && std::getline(theLines, theValue);) {
+    ASSERT_EQ(theKey, "Iptc.Application2.Keywords");
+    theirs.push_back({2, 25, "Keyword", theValue, theValue});
+  }
+  ASSERT_EQ(theirs.size(), 2500u) << theRun.mErr;
+
+  ObjectPtr<Graphic> theGraphic;
+  ASSERT_EQ(ComObject<Graphic>::Create(nullptr, theGraphic), S_OK);
+  ASSERT_EQ(theGraphic->put_ReadIPTC(*Variant("yes").Get()), S_OK);
+  ASSERT_EQ(theGraphic->SetFile(Variant(thePath).Get()), S_OK);
+  ComPtr<IGraphicIPTC> theGraphicIPTC;
+  ASSERT_EQ(theGraphic->get_IPTC(theGraphicIPTC.Receive()), S_OK);
+  auto theSame = [&](const std::vector<Item>& inOurs) {
+    if (inOurs.size() != theirs.size())
+      return testing::AssertionFailure() << inOurs.size() << " items";
+    const auto [theOur, theTheir] = std::mismatch(inOurs.begin(), inOurs.end(), theirs.begin());
+    if (theOur != inOurs.end())
+      return testing::AssertionFailure() << "item " << theOur - inOurs.begin() + 1 << ": " << *theOur << ", exiv2 "
+                                         << *theTheir;
+    return testing::AssertionSuccess();
+  };
+  EXPECT_TRUE(theSame(ItemsOf(theGraphicIPTC.Get()))) << "Graphic.IPTC";
+  ASSERT_EQ(SetFile(thePath), S_OK);
+  EXPECT_TRUE(theSame(ItemsOf(mList.Get()))) << "SetFile";
+  ASSERT_EQ(mList->SetData(*ByteArray(graphictest::ReadBytes(thePath)).Get()), S_OK);
+  EXPECT_TRUE(theSame(ItemsOf(mList.Get()))) << "SetData";
 }
 
 TEST_F(IPTCList, MalformedBlocksGiveTheDataSetsBeforeTheFault)

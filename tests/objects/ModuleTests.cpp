@@ -17,9 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <fstream>
+#include <regex>
 
 namespace {
 
@@ -228,6 +231,35 @@ TEST_F(Pages, DrawDataAndDrawFilePlaceThePictureAndWordTheirFailures)
   EXPECT_EQ(theResult.mErr, "");
   EXPECT_EQ(theResult.mOut, Expected("draw.expected"));
   EXPECT_EQ(theResult.mStatus, 0);
+}
+
+// A page's strings reach the library whole: a NUL in a parameter string, a
+// file name or a value is refused in words, and no file is read or written.
+TEST_F(Pages, StringsHoldingANulAreRefusedAndNothingIsDrawnReadOrWritten)
+{
+  const std::string theFolder = tltest::MakeTempFolder("nul");
+  const std::string theGood = theFolder + "/good.gif";
+  ASSERT_EQ(RunProgram({"/usr/bin/convert", "-size", "20x20", "xc:#0000FF", theGood}).mStatus, 0);
+  RunResult theResult = RunPage("nul.js", {}, {theFolder});
+  EXPECT_EQ(theResult.mErr, "");
+  // FOLDER+n: the position n bytes past the folder's name.
+  std::string theExpected;
+  const std::string theText = Expected("nul.expected");
+  const std::regex theFolderAt("FOLDER(\\+([0-9]+))?");
+  std::size_t theDone = 0;
+  for (auto theMatch = std::sregex_iterator(theText.begin(), theText.end(), theFolderAt);
+       theMatch != std::sregex_iterator(); ++theMatch) {
+    const auto theAt = static_cast<std::size_t>(theMatch->position());
+    theExpected += theText.substr(theDone, theAt - theDone);
+    theExpected += (*theMatch)[2].matched ? std::to_string(theFolder.size() + std::stoul((*theMatch)[2].str()))
+                                          : theFolder;
+    theDone = theAt + static_cast<std::size_t>(theMatch->length());
+  }
+  theExpected += theText.substr(theDone);
+  EXPECT_EQ(theResult.mOut, theExpected);
+  EXPECT_EQ(theResult.mStatus, 0);
+  for (const char* theName : {"/out.gif", "/saved.txt"})
+    EXPECT_NE(access((theFolder + theName).c_str(), F_OK), 0) << theName;
 }
 
 // QuickTime's GWorlds resize in place: the dither flag stays until Clear.

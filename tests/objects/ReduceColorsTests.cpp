@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -94,6 +96,44 @@ TEST(ReduceColors, EachPaletteKindDitheredOrNot)
       EXPECT_TRUE(Palette(theWorld).empty());
     EXPECT_EQ(Rgb(theWorld, 19, 0), theCase.mWhite);
     EXPECT_EQ(Rgb(theWorld, 5, 7), theCase.mRed);
+  }
+}
+
+// An adaptive palette on a canvas of 8, 4 or 1 bits is built from the 32-bit
+// copy: at most the colours asked for, each one the picture holds.
+TEST(ReduceColors, AdaptivePalettesServeEveryDepth)
+{
+  // Quadrants of red, green, blue and white and a black bar: colours of the
+  // default tables (where 1 bit keeps black and white of them).
+  const std::pair<RECT, COLORREF> kAreas[] = {
+    {{0, 0, 10, 10}, RGB(255, 0, 0)},   {{10, 0, 20, 10}, RGB(0, 255, 0)}, {{0, 10, 10, 20}, RGB(0, 0, 255)},
+    {{10, 10, 20, 20}, RGB(255, 255, 255)}, {{0, 8, 20, 12}, RGB(0, 0, 0)},
+  };
+  for (const auto& [theDepth, theColours] : {std::pair{8, 5u}, std::pair{4, 5u}, std::pair{1, 2u}}) {
+    SCOPED_TRACE("depth " + std::to_string(theDepth));
+    Bitmap theWorld;
+    tltest::MakePixels(theWorld, 20, 20, theDepth);
+    for (const auto& [theRect, theColour] : kAreas) {
+      HBRUSH theBrush = CreateSolidBrush(theColour);
+      FillRect(theWorld.GetHDC(), &theRect, theBrush);
+      DeleteObject(theBrush);
+    }
+    auto theColoursOf = [&] {
+      std::set<DWORD> theSeen;
+      for (LONG y = 0; y < 20; ++y)
+        for (LONG x = 0; x < 20; ++x)
+          theSeen.insert(Rgb(theWorld, x, y));
+      return theSeen;
+    };
+    const std::set<DWORD> thePicture = theColoursOf();
+    ASSERT_EQ(thePicture.size(), theColours);
+    EXPECT_EQ(Reduce(theWorld, "adaptive", 4, 1), "");
+    EXPECT_EQ(theWorld.GetDepth(), 8);
+    const std::set<DWORD> theReduced = theColoursOf();
+    EXPECT_GE(theReduced.size(), 2u);
+    EXPECT_LE(theReduced.size(), 4u);
+    EXPECT_TRUE(std::includes(thePicture.begin(), thePicture.end(), theReduced.begin(), theReduced.end()))
+        << testing::PrintToString(theReduced);
   }
 }
 

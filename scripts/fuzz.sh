@@ -26,10 +26,6 @@ if [ -n "${TL_FUZZ_RUNS:-}" ]; then
   limit+=(-runs="$TL_FUZZ_RUNS")
 fi
 
-# fontconfig loses a few hundred bytes once per process; no leak of ours is
-# passed over.
-export LSAN_OPTIONS="suppressions=$PWD/tests/objects/hosts.supp:print_suppressions=0"
-
 mkdir -p "$build/crashes" "$build/logs"
 passed=0
 failed=0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets of fuzz/ with clang (AddressSanitizer and
+# Builds the fuzz targets of fuzz/ with clang 16 (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in build-fuzz/ and runs them:
 #   scripts/fuzz.sh                      every target, 60 seconds each
 #   scripts/fuzz.sh NAME|all [SECONDS]   one target (fuzz_NAME) or all, SECONDS each
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh --fuzz
 
 build=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTL_BUILD_FUZZ=ON \
+CC=clang-16 CXX=clang++-16 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTL_BUILD_FUZZ=ON \
   -DTL_BUILD_TESTS=OFF -DTL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzzers
 

@@ -20,9 +20,11 @@ packages=(
   lighttpd curl chromium
   man-db
 )
-# scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime.
+# scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime
+# (clang 16: clang 14 cannot compile the graphics library's automation classes
+# against Debian 12's C++ library).
 if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
+  packages+=(clang-16 libclang-rt-16-dev)
 fi
 
 as_root() {

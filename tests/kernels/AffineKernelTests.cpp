@@ -71,6 +71,7 @@ TEST(AffineKernels, WorkedValues)
     {"linear between 10 and 20 at 2.25", kU8Linear, IPL_DEPTH_8U, {0, 0, 10, 20, 30}, 2.25, 1.0, 13},
     {"linear 1e-9 below a whole number", kU8Linear, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.0 - 1e-9, 0.0, 30},
     {"linear rounds half up", kU8Linear, IPL_DEPTH_8U, {0, 1, 2, 3}, 0.5, 0.0, 1},
+    {"linear before the first pixel takes it in full", kU8Linear, IPL_DEPTH_8U, {50, 10, 20, 30}, -0.4, -0.3, 50},
     {"linear 16-bit", kU16Linear, IPL_DEPTH_16U, {0, 1000, 3000}, 1.5, 0.0, 2000},
     {"nearest at 3.5 takes 4", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.5, 0.0, 40},
     {"nearest at 3.4999 takes 3", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.4999, 0.0, 30},
@@ -215,8 +216,11 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
     const auto& theLayout = kLayouts[theScaling ? (theSeed % 3 ? 0 : 4) : theSeed % std::size(kLayouts)];
     // Mostly the system's own road: 8-bit pixel order, linear, with or without smoothing.
     const bool theSystemRoad = theLayout.mDepth == IPL_DEPTH_8U && theLayout.mOrder == IPL_DATA_ORDER_PIXEL;
-    const int theInterpolate = theSystemRoad && theSeed % 4 != 0 ? kInterpolations[theSeed % 2 ? 0 : 1]
-                                                                 : kInterpolations[theSeed % std::size(kInterpolations)];
+    // Scalings now and then over pixel areas, as the bridge warps, which
+    // samples past the source's edges.
+    const int theInterpolate = (theSystemRoad && theSeed % 4 != 0 ? kInterpolations[theSeed % 2 ? 0 : 1]
+                                                                  : kInterpolations[theSeed % std::size(kInterpolations)]) |
+                               (theScaling && theSeed % 3 != 0 ? IPL_INTER_PIXEL_AREAS : 0);
     // Now and then a scaled picture narrower than one 128-byte load.
     const bool theNarrow = theScaling && theSeed % 5 == 0;
     const int theSourceW = theNarrow ? 6 + static_cast<int>(theUnit(theRandom) * 24)

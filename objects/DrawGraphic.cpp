@@ -1,5 +1,6 @@
 #include "objects/DrawGraphic.h"
 
+#include "core/AlphaKeeper.h"
 #include "core/Bitmap.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
@@ -185,7 +186,7 @@ void DrawGraphic::DrawWithIJL(Bitmap& inWorld, LONGLONG inLimit)
       if (HDC theDC = theAccess.GetHDC(); !theDC) {
         theWindowsCode = static_cast<LONG>(GetLastError());
       } else {
-        mRect = thePlacement;
+        mRect = PlacedRect(thePlacement);
         PlaceImage(inWorld, theDC, theAccess.GetHBITMAP(), IPLBridge::Order::kDIB, theSource, theTransform);
       }
     }
@@ -237,10 +238,11 @@ void DrawGraphic::DrawWithImporter(ImportOptions& ioImporter, Bitmap& inWorld, L
   if (mError->HasError())
     return;
 
-  mRect = mParams->GetPlacement(theBounds, inWorld.GetBounds());
+  const RECT thePlacement = mParams->GetPlacement(theBounds, inWorld.GetBounds());
+  mRect = PlacedRect(thePlacement);
   RECT theClip = mParams->GetSourceRect(theBounds);
   ioImporter.SetClipRect(theClip);
-  const Transform theTransform = mParams->GetDestTransform(mRect, theClip);
+  const Transform theTransform = mParams->GetDestTransform(thePlacement, theClip);
   ioImporter.GetClipRect(theClip);
 
   if (UseIPLTransform(theClip) && !theTransform.LeavesRectUnchanged(theNatural) &&
@@ -309,9 +311,10 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
     }
     PrepareCanvas(inWorld, thePage.right, thePage.bottom, inLimit);
     if (!mError->HasError()) {
-      mRect = mParams->GetPlacement(thePage, inWorld.GetBounds());
+      const RECT thePlacement = mParams->GetPlacement(thePage, inWorld.GetBounds());
+      mRect = PlacedRect(thePlacement);
       const RECT theSource = MagickImageToPageRect(theImage, mParams->GetSourceRect(thePage));
-      const Transform theTransform = mParams->GetDestTransform(mRect, theSource);
+      const Transform theTransform = mParams->GetDestTransform(thePlacement, theSource);
       const bool theKernel = UseIPLTransform(theSource);
       Bitmap theTemp;
       if (const LONG theStatus = MagickImageToBitmap(theImage, &theTemp, theKernel ? kTL32RGBAPixelFormat : 32);
@@ -344,7 +347,7 @@ void DrawGraphic::PlaceImage(Bitmap& inWorld, HDC inSrcDC, HBITMAP inSrcHBM, IPL
     theBridge.SetTransform(inTransform);
     theBridge.SetClip(inSrcRect);
     AddIPLError(theBridge.Run());
-  } else if (const LONG theStatus = inWorld.CopyFromDCTransformed(inSrcDC, inSrcRect, inTransform); theStatus != 0) {
+  } else if (const LONG theStatus = CopyKeepingAlpha(inWorld, inSrcDC, inSrcRect, inTransform); theStatus != 0) {
     mError->mWindowsCode = theStatus;
   }
   mDrawn = !mError->HasError();
@@ -379,6 +382,11 @@ bool DrawGraphic::UseIPLTransform(const RECT& inRect) const
 {
   return mParams->Mode == 0 && GetPrefLong("IPLTransform", 1) != 0 && RectWidth(inRect) >= 2 &&
          RectHeight(inRect) >= 2;
+}
+
+RECT DrawGraphic::PlacedRect(const RECT& inPlacement) const
+{
+  return MapRectBounds(mParams->ExtraTransform, inPlacement);
 }
 
 void DrawGraphic::AddLimitMessage()

@@ -65,6 +65,9 @@ protected:
 private:
   // The kernel road: mode copy, IPLTransform on, a rectangle of 2 x 2 or more.
   bool UseIPLTransform(const RECT& inRect) const;
+  // Where a picture placed at inPlacement went: moved as PrepareCanvas moved
+  // the picture onto an empty canvas.
+  RECT PlacedRect(const RECT& inPlacement) const;
   void AddLimitMessage();
   // Keeps the IPL status as the two messages "IPL Error - " and its text.
   void AddIPLError(LONG inStatus);

@@ -17,6 +17,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -135,6 +136,7 @@ LONG DrawGraphic::DoIt(Bitmap& inWorld)
   }
   if (!mError->HasError() && !mDrawn)
     mError->AddMessage("No importer could read the image.");
+  FillNewCanvas(inWorld);
   return 0;
 }
 
@@ -235,6 +237,8 @@ void DrawGraphic::DrawWithImporter(ImportOptions& ioImporter, Bitmap& inWorld, L
     return;
   }
   PrepareCanvas(inWorld, theBounds.right, theBounds.bottom, inLimit);
+  // The importer draws in its own way: no telling what it covers.
+  FillNewCanvas(inWorld);
   if (mError->HasError())
     return;
 
@@ -336,6 +340,8 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
 void DrawGraphic::PlaceImage(Bitmap& inWorld, HDC inSrcDC, HBITMAP inSrcHBM, IPLBridge::Order inOrder,
                              const RECT& inSrcRect, const Transform& inTransform)
 {
+  if (!CoversCanvas(inWorld, inSrcRect, inTransform))
+    FillNewCanvas(inWorld);
   NativeBitmap& theBacking = *inWorld.GetNativeBitmap();
   DrawingStateSaver theSaver(theBacking);
   theBacking.SetDither(mParams->Dither);
@@ -351,6 +357,8 @@ void DrawGraphic::PlaceImage(Bitmap& inWorld, HDC inSrcDC, HBITMAP inSrcHBM, IPL
     mError->mWindowsCode = theStatus;
   }
   mDrawn = !mError->HasError();
+  // A failed copy leaves a new canvas to DoIt's fill.
+  mNewCanvas = mNewCanvas && !mDrawn;
 }
 
 void DrawGraphic::PrepareCanvas(Bitmap& inWorld, LONG inWidth, LONG inHeight, LONGLONG inLimit)
@@ -372,8 +380,38 @@ void DrawGraphic::PrepareCanvas(Bitmap& inWorld, LONG inWidth, LONG inHeight, LO
     AddLimitMessage();
     return;
   }
-  if (const LONG theStatus = inWorld.Create(inWidth, inHeight, -1, &theTransform); theStatus != 0)
+  // Left unfilled for a picture that may cover it (FillNewCanvas).
+  if (const LONG theStatus = inWorld.Create(inWidth, inHeight, -1, &theTransform, Bitmap::NewPixels::kUnfilled);
+      theStatus != 0)
     mError->mWindowsCode = theStatus;
+  else
+    mNewCanvas = true;
+}
+
+void DrawGraphic::FillNewCanvas(Bitmap& inWorld)
+{
+  if (!mNewCanvas)
+    return;
+  mNewCanvas = false;
+  if (const LONG theStatus = inWorld.Erase(); theStatus != 0 && !mError->HasError())
+    mError->mWindowsCode = theStatus;
+}
+
+bool DrawGraphic::CoversCanvas(Bitmap& inWorld, const RECT& inSrcRect, const Transform& inTransform)
+{
+  // A DIB section's new pixels are 0, the alpha that a fill leaves: a copy
+  // that writes every pixel's colour and keeps the alpha leaves what the fill
+  // and the copy would.
+  if (mParams->Mode != 0 || inWorld.GetNativeBitmap()->GetDepth() != kTL32BGRAPixelFormat ||
+      inTransform.eM12 != 0 || inTransform.eM21 != 0)
+    return false;
+  const RECT theBounds = inWorld.GetBounds();
+  const auto Spans = [](double inScale, double inMove, LONG inFrom, LONG inTo, LONG inExtent) {
+    const double theA = inScale * inFrom + inMove, theB = inScale * inTo + inMove;
+    return std::min(theA, theB) <= 0 && std::max(theA, theB) >= inExtent;
+  };
+  return Spans(inTransform.eM11, inTransform.eDx, inSrcRect.left, inSrcRect.right, theBounds.right) &&
+         Spans(inTransform.eM22, inTransform.eDy, inSrcRect.top, inSrcRect.bottom, theBounds.bottom);
 }
 
 // ---- Helpers

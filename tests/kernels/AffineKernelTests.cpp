@@ -261,6 +261,48 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
   }
 }
 
+// Moves by whole pixels (pictures placed at their natural size), which the
+// fast layer copies: the plain kernels' bytes for every 8-bit pixel-order
+// layout, nearest and linear, over pixel areas or not, with moves that
+// reach past the source, and large enough to be cut into bands.
+TEST(AffineKernels, FastLayerCopiesWholeMovesAsThePlainKernelsDo)
+{
+  const kerneltest::Layout kLayouts[] = {
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 5, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 2}, {IPL_DEPTH_8U, 2, 0, IPL_DATA_ORDER_PIXEL, 0},
+  };
+  const int kInterpolations[] = {IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES | IPL_INTER_PIXEL_AREAS,
+                                 IPL_INTER_LINEAR, IPL_INTER_NN | IPL_INTER_PIXEL_AREAS};
+  for (unsigned theSeed = 1; theSeed <= 18; ++theSeed) {
+    const auto& theLayout = kLayouts[theSeed % std::size(kLayouts)];
+    const int theInterpolate = kInterpolations[theSeed % std::size(kInterpolations)];
+    std::mt19937 theRandom(theSeed);
+    std::uniform_int_distribution<int> theMove(-60, 260);
+    const double theCoeffs[2][3] = {{1, 0, static_cast<double>(theMove(theRandom))},
+                                    {0, 1, static_cast<double>(theMove(theRandom))}};
+    HeaderPtr theSource = kerneltest::RandomImage(300, 260, theLayout, theSeed + 1000);
+    RoiRecord theRoi{theLayout.mCoi, 0, 0, 300, 260};
+    theSource->roi = theLayout.mCoi ? &theRoi : nullptr;
+    std::vector<std::uint8_t> thePlain;
+    for (const bool theFast : {false, true}) {
+      FastLayerSwitch theSwitch(theFast, 8, VectorLevel::kAvx512);
+      ReportRecorder theRecorder;
+      HeaderPtr theDestination = kerneltest::RandomImage(520, 500, theLayout, theSeed);
+      RoiRecord theDestinationRoi{theLayout.mCoi, 0, 0, 520, 500};
+      theDestination->roi = theLayout.mCoi ? &theDestinationRoi : nullptr;
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, theInterpolate);
+      EXPECT_EQ(iplStatusGet(), 0) << "seed " << theSeed << "\n" << theRecorder.Describe();
+      theDestination->roi = nullptr;
+      if (!theFast)
+        thePlain = kerneltest::StorageOf(theDestination.get());
+      else
+        EXPECT_TRUE(kerneltest::StorageOf(theDestination.get()) == thePlain) << "seed " << theSeed;
+    }
+    theSource->roi = nullptr;
+  }
+}
+
 // A shrink by four whose source columns all lie half a pixel and 1e-9 past an
 // even column (0) whose right neighbour holds an odd value b: the double
 // result b / 2 + 0.5 + b 1e-9 is just above a whole number, while in single

@@ -299,6 +299,34 @@ TEST(DrawGraphic, BothRoadsLeaveTheCanvasAlphaAsItWas)
   ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
 }
 
+// A new canvas that the picture covers is not filled first, and holds the
+// same bytes as a canvas of its size that was (alpha included), on both
+// roads. (One it does not cover is filled as ever: the turned picture of
+// PlacesByRectPositionAndFitAndSizesAnEmptyCanvas.)
+TEST(DrawGraphic, ANewCanvasTheyCoverHoldsWhatAFilledOneWould)
+{
+  const std::vector<std::pair<const char*, Bytes>> theInputs = {
+      {"JPEG", Jpeg({})}, {"PNG with alpha", MagickFile("PNG", Quadrant, true)}};
+  for (const auto& [theName, theBytes] : theInputs) {
+    for (LONG theRoad : {1, 0}) {
+      for (const char* theParams : {"", "rect=10,10,138,106", "x=-8 y=4"}) {
+        SCOPED_TRACE(std::string(theName) + " " + theParams + ", IPLTransform " + std::to_string(theRoad));
+        ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+        Bitmap theNew;
+        const Outcome theOutcome = Draw(theNew, theBytes, theParams);
+        ASSERT_EQ(theOutcome.mError, "");
+        Bitmap theFilled;
+        theFilled.SetWidth(theNew.GetWidth());
+        theFilled.SetHeight(theNew.GetHeight());
+        ASSERT_EQ(theFilled.Update(), 0);
+        ASSERT_EQ(Draw(theFilled, theBytes, "rect=" + theOutcome.mRect).mError, "");
+        EXPECT_EQ(Snapshot(theNew), Snapshot(theFilled));
+      }
+    }
+  }
+  ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
+}
+
 TEST(DrawGraphic, DecodesALargeJpegSmallUnderTheLimitAndRefusesItWhole)
 {
   const Bytes theJpeg = Jpeg({.mWidth = 4000, .mHeight = 3000, .mQuality = 95}, Gradient);

@@ -172,6 +172,13 @@ void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
     return;
   }
   const AffineRows theRows = FastRows(inIndex, inArgs);
+  // A copy is bound by memory, and most of it is the first touch of a new
+  // canvas's pages, which threads of one process take in turn: its caller
+  // alone makes it, and no workers start for it.
+  if (theRows == &MoveRows) {
+    theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
+    return;
+  }
   std::int64_t thePixels = 0;
   for (int r = 0; r <= inArgs.mYMax - inArgs.mYMin; ++r)
     thePixels += std::max(0, inArgs.mLastColumns[r] - inArgs.mFirstColumns[r] + 1);

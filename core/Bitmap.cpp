@@ -77,7 +77,7 @@ void Bitmap::Clear()
   mHeight = 0;
 }
 
-LONG Bitmap::Create(LONG inWidth, LONG inHeight, LONG inDepth, const Transform* inTransform)
+LONG Bitmap::Create(LONG inWidth, LONG inHeight, LONG inDepth, const Transform* inTransform, NewPixels inNew)
 {
   TL_ASSERT_TEXT(inWidth > 0 && inHeight > 0, "(inWidth > 0) && (inHeight > 0)");
   if (inWidth < 1 || inHeight < 1)
@@ -93,7 +93,9 @@ LONG Bitmap::Create(LONG inWidth, LONG inHeight, LONG inDepth, const Transform* 
   mHeight = theHeight;
   if (inDepth >= 0)
     mDepth = inDepth;
+  mFillNew = inNew == NewPixels::kFilled;
   theStatus = Update();
+  mFillNew = true;
   if (theStatus != 0)
     return theStatus;
   return mGNBM->GetHDC() ? 0 : kBadParameter;
@@ -141,7 +143,7 @@ LONG Bitmap::Update()
     if (mWidth <= 0 || mHeight <= 0)
       return 0;
     const LONG theStatus = mGNBM->Create(mDepth, mWidth, mHeight);
-    if (theStatus == 0)
+    if (theStatus == 0 && mFillNew)
       FillMargins(0, 0, mWidth, mHeight);
     return theStatus;
   }

@@ -46,10 +46,16 @@ public:
   // Set while ToRGBA has put the 32-bit pixels in R, G, B, A order.
   bool IsRGBA() const { return mRGBA; }
 
+  // Whether new pixels are filled with the natural colour, or left as the
+  // backing made them (a DIB section's are 0) for a caller that covers them
+  // all at once, or else erases them.
+  enum class NewPixels { kFilled, kUnfilled };
+
   // Makes the pixels when there are none: the size from FitSize, the depth
   // inDepth unless negative (which keeps the depth). Sides below 1 give -50;
   // existing pixels are left alone (0).
-  [[nodiscard]] LONG Create(LONG inWidth, LONG inHeight, LONG inDepth, const Transform* inTransform);
+  [[nodiscard]] LONG Create(LONG inWidth, LONG inHeight, LONG inDepth, const Transform* inTransform,
+                            NewPixels inNew = NewPixels::kFilled);
   // The size new pixels get for a picture of inWidth x inHeight placed
   // through inTransform (or null), given the preset width and height.
   void FitSize(LONG inWidth, LONG inHeight, LONG& outWidth, LONG& outHeight, const Transform* inTransform) const;
@@ -110,6 +116,7 @@ private:
   DWORD mMasks[4] = {0, 0, 0, 0};
   LONG mShifts[4] = {0, 0, 0, 0};
   bool mRGBA = false;
+  bool mFillNew = true;  // Update fills pixels it makes
 };
 
 // The red, green, blue and alpha masks of a DIB section of 16, 24 or 32 bits

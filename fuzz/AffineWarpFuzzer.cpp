@@ -55,7 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
   const int theAlpha = theLayout == 4 ? 4 : 0;
   const int theDepth = theInput.Between(0, 7) == 0 ? IPL_DEPTH_16U : IPL_DEPTH_8U;
   static constexpr int kInterpolations[] = {IPL_INTER_LINEAR, IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES, IPL_INTER_NN,
-                                            IPL_INTER_CUBIC, IPL_INTER_CUBIC | IPL_INTER_SMOOTH_EDGES};
+                                            IPL_INTER_CUBIC, IPL_INTER_CUBIC | IPL_INTER_SMOOTH_EDGES,
+                                            IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES | IPL_INTER_PIXEL_AREAS,
+                                            IPL_INTER_NN | IPL_INTER_PIXEL_AREAS};
   const int theInterpolate = kInterpolations[theInput.Between(0, std::size(kInterpolations) - 1)];
   const int theSourceWidth = theInput.Between(1, 40), theSourceHeight = theInput.Between(1, 40);
   const int theWidth = theInput.Between(1, 64), theHeight = theInput.Between(1, 64);

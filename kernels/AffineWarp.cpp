@@ -81,8 +81,9 @@ void iplWarpAffine(ImageHeader* inSource, ImageHeader* inDestination, const doub
     iplError(IPL_STATUS_BACKTRACE, kFunction, "", kWarpModule, __LINE__);
     return;
   }
+  const int theAreas = inInterpolate & IPL_INTER_PIXEL_AREAS;
   int theMethod = 0;
-  if (!MethodOf(kFunction, inInterpolate, theMethod))
+  if (!MethodOf(kFunction, inInterpolate & ~IPL_INTER_PIXEL_AREAS, theMethod))
     return;
   // Sources one pixel wide or high are refused by the rectangle check of the
   // driver, so only depth 1 and small cubic sources change method here.
@@ -90,8 +91,8 @@ void iplWarpAffine(ImageHeader* inSource, ImageHeader* inDestination, const doub
     theMethod = IPL_INTER_NN;
   else if (theMethod == IPL_INTER_CUBIC && (inSource->width < 4 || inSource->height < 4))
     theMethod = IPL_INTER_LINEAR;
-  WarpRectToQuad(inSource, inDestination, QuadOf(theQuad), theMethod | (inInterpolate & IPL_INTER_SMOOTH_EDGES),
-                 kFunction, WarpKind::kAffine, true);
+  WarpRectToQuad(inSource, inDestination, QuadOf(theQuad),
+                 theMethod | (inInterpolate & IPL_INTER_SMOOTH_EDGES) | theAreas, kFunction, WarpKind::kAffine, true);
 }
 
 int iplShear(ImageHeader* inSource, ImageHeader* inDestination, double inXShear, double inYShear,

@@ -23,8 +23,10 @@
 #include "kernels/IplTypes.h"
 
 // interpolate: IPL_INTER_NN, IPL_INTER_LINEAR or IPL_INTER_CUBIC, plus
-// IPL_INTER_SMOOTH_EDGES. 1-bit sources take nearest; cubic takes linear on a
-// source narrower or lower than 4 pixels.
+// IPL_INTER_SMOOTH_EDGES and IPL_INTER_PIXEL_AREAS (the quadrangle is then
+// that of the ROI grown by half a pixel on every side; positions that fall
+// outside the source there take its edge pixels). 1-bit sources take nearest;
+// cubic takes linear on a source narrower or lower than 4 pixels.
 void iplWarpAffine(ImageHeader* inSource, ImageHeader* inDestination, const double inCoeffs[2][3],
                    int inInterpolate);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
@@ -39,9 +40,73 @@ constexpr std::int64_t kPixelsPerBand = 4096;
 constexpr std::int64_t kPixelsToStartWorkers = std::int64_t{1} << 22;
 std::atomic<bool> gWarpedOnThreads{false};
 
+// A move by whole pixels: c0 = c4 = 1, c1 = c3 = 0 and whole c2 and c5, so
+// every position the plain kernels reach is a whole number (the additions
+// along rows and down stay exact), and their linear and nearest kernels give
+// the source pixel there, held to the source, unchanged.
+bool IsWholeMove(const AffineKernelArgs& inArgs)
+{
+  const double* c = inArgs.mC;
+  constexpr double kFar = 1 << 30;
+  return c[0] == 1 && c[1] == 0 && c[3] == 0 && c[4] == 1 && c[2] == std::floor(c[2]) && c[5] == std::floor(c[5]) &&
+         std::fabs(c[2]) < kFar && std::fabs(c[5]) < kFar;
+}
+
+// inCount pixels of N samples from source column inFrom on (held to
+// 0 .. inLimit): the columns inside the source without holding.
+template <int N>
+void MovePixels(const std::uint8_t* inLine, std::int64_t inStep, std::int64_t inFrom, std::int64_t inLimit,
+                int inCount, std::uint8_t* outPixel, std::int64_t inOutStep)
+{
+  const auto Copy = [](const std::uint8_t* inPixel, std::uint8_t* outTo) {
+    for (int i = 0; i < N; ++i)
+      outTo[i] = inPixel[i];
+  };
+  const std::int64_t theInsideFrom = std::clamp<std::int64_t>(-inFrom, 0, inCount);
+  const std::int64_t theInsideTo = std::clamp<std::int64_t>(inLimit + 1 - inFrom, theInsideFrom, inCount);
+  std::int64_t k = 0;
+  for (; k < theInsideFrom; ++k, outPixel += inOutStep)
+    Copy(inLine, outPixel);
+  const std::uint8_t* thePixel = inLine + (inFrom + k) * inStep;
+  for (; k < theInsideTo; ++k, outPixel += inOutStep, thePixel += inStep)
+    Copy(thePixel, outPixel);
+  for (; k < inCount; ++k, outPixel += inOutStep)
+    Copy(inLine + inLimit * inStep, outPixel);
+}
+
+// The rows of a whole move of 8-bit samples in pixel order: copies.
+void MoveRows(const AffineKernelArgs& inArgs, int inYFrom, int inYTo, double inRowX, double inRowY)
+{
+  constexpr decltype(&MovePixels<1>) kMoves[] = {&MovePixels<1>, &MovePixels<2>, &MovePixels<3>, &MovePixels<4>};
+  const auto theMove = inArgs.mChannels <= 4 ? kMoves[inArgs.mChannels - 1] : nullptr;
+  const auto theShift = static_cast<std::int64_t>(inRowX);
+  for (int y = inYFrom; y <= inYTo; ++y, inRowY += 1) {
+    const int theRow = y - inArgs.mYMin;
+    const int theFirst = inArgs.mFirstColumns[theRow];
+    const int theLast = inArgs.mLastColumns[theRow];
+    if (theFirst > theLast)
+      continue;
+    const std::uint8_t* theLine =
+      inArgs.mSource + std::clamp<std::int64_t>(static_cast<std::int64_t>(inRowY), 0, inArgs.mYLimit) * inArgs.mSourceRowStep;
+    std::uint8_t* theOut = inArgs.mDestination + theRow * inArgs.mDestinationRowStep + theFirst * inArgs.mDestinationStep;
+    const int theCount = theLast - theFirst + 1;
+    if (theMove) {
+      theMove(theLine, inArgs.mSourceStep, theFirst + theShift, inArgs.mXLimit, theCount, theOut, inArgs.mDestinationStep);
+      continue;
+    }
+    for (int k = 0; k < theCount; ++k, theOut += inArgs.mDestinationStep)
+      std::memcpy(theOut,
+                  theLine + std::clamp<std::int64_t>(theFirst + theShift + k, 0, inArgs.mXLimit) * inArgs.mSourceStep,
+                  static_cast<std::size_t>(inArgs.mChannels));
+  }
+}
+
 AffineRows FastRows(int inIndex, const AffineKernelArgs& inArgs)
 {
+  constexpr int kNearestU8Pixel = 0;
   constexpr int kLinearU8Pixel = 1;
+  if ((inIndex == kNearestU8Pixel || inIndex == kLinearU8Pixel) && IsWholeMove(inArgs))
+    return &MoveRows;
   if (inIndex == kLinearU8Pixel) {
     if (AffineRows theRows = LinearU8VectorRows(inArgs, gVectors.load()))
       return theRows;
@@ -107,6 +172,13 @@ void RunAffineKernel(int inIndex, const AffineKernelArgs& inArgs)
     return;
   }
   const AffineRows theRows = FastRows(inIndex, inArgs);
+  // A copy is bound by memory, and most of it is the first touch of a new
+  // canvas's pages, which threads of one process take in turn: its caller
+  // alone makes it, and no workers start for it.
+  if (theRows == &MoveRows) {
+    theRows(inArgs, inArgs.mYMin, inArgs.mYMax, c[1] * inArgs.mYMin + c[2], c[4] * inArgs.mYMin + c[5]);
+    return;
+  }
   std::int64_t thePixels = 0;
   for (int r = 0; r <= inArgs.mYMax - inArgs.mYMin; ++r)
     thePixels += std::max(0, inArgs.mLastColumns[r] - inArgs.mFirstColumns[r] + 1);

@@ -2,7 +2,8 @@
 // The fast layer of the affine kernels: the rows of a kernel are split into
 // bands shared out among the threads of the worker pool (WorkerPool.h), and
 // the system's own kernel (8-bit, pixel order, linear) has vector bodies
-// (LinearU8Vector.h). Every band starts from the row terms the plain kernel
+// (LinearU8Vector.h). A move by whole pixels (a picture placed at its natural
+// size) is a copy for it and for the 8-bit nearest kernel. Every band starts from the row terms the plain kernel
 // would have accumulated to it, and every vector body gives the plain kernel's
 // bytes: most do its double arithmetic lane by lane, the single-precision ones
 // make again in double every pixel whose result lies near a rounding boundary

@@ -6,9 +6,11 @@
 //
 // - Nearest: trunc(s + 0.5) on both axes; the source pixel's processed
 //   channels are copied.
-// - Linear: trunc(s + 1e-7); at the far edge (index at least the limit) the
-//   pair limit - 1, limit with fraction 1; no clamp at the low side. Along x on
-//   two rows, then along y, in double precision:
+// - Linear: trunc(s + 1e-7) of s held to 0 .. limit, so that a position
+//   past either edge (the half pixel a warp over pixel areas reaches) takes
+//   the edge pixel in full; at the far edge (index at least the limit) the
+//   pair limit - 1, limit with fraction 1. Along x on two rows, then along y,
+//   in double precision:
 //     top = (b - a) fx + a;  bottom = (e - d) fx + d;
 //     result = top + ((bottom - top) fy + 0.5), truncated (8, 16 bit);
 //   float results are top + (bottom - top) fy, stored as they are.
@@ -16,10 +18,10 @@
 //   limit - 3 at the edges; Lagrange weights through -1, 0, 1, 2 in single
 //   precision; integer results rounded and clamped to the sample's range.
 //
-// Reads never leave the source: positions are first held to -1 .. limit
-// (-2 .. limit + 2 for cubic, whose window is clamped anyway), which changes
-// nothing for a position the kernel can sample inside the image, and NaN is
-// held to the low end. Cubic needs a source of at least 4 x 4 pixels and
+// Reads never leave the source: positions are first held to 0 .. limit for
+// linear, -1 .. limit for nearest (-2 .. limit + 2 for cubic, whose window is
+// clamped anyway), which changes nothing for a position inside the image, and
+// NaN is held to the low end. Cubic needs a source of at least 4 x 4 pixels and
 // linear one of 2 x 2; the drivers fall back to what the source can feed.
 
 #include "kernels/SampleAccess.h"
@@ -42,7 +44,7 @@ inline double ClampPosition(double inValue, double inLow, double inHigh)
 // inLimit.
 inline void LinearIndex(double inPosition, int inLimit, int& outIndex, double& outFraction)
 {
-  const double thePosition = ClampPosition(inPosition, -1.0, inLimit);
+  const double thePosition = ClampPosition(inPosition, 0.0, inLimit);
   outIndex = static_cast<int>(thePosition + 1e-7);
   outFraction = 1.0;
   if (outIndex >= inLimit)

@@ -73,11 +73,17 @@ constexpr int IPL_GET_TILE_TO_READ = 1;
 constexpr int IPL_GET_TILE_TO_WRITE = 2;
 constexpr int IPL_RELEASE_TILE = 4;
 
-// Interpolation of the warps, plus IPL_INTER_SMOOTH_EDGES for edge smoothing.
+// Interpolation of the warps, plus IPL_INTER_SMOOTH_EDGES for edge smoothing
+// and, for the affine warp, IPL_INTER_PIXEL_AREAS: the source ROI's pixels
+// are taken as squares around their centres, so the warp covers every
+// destination pixel whose centre falls inside the mapped squares, not only
+// those between the mapped centres of the outer pixels (an enlargement by k
+// then covers k pixels for every source pixel, the last ones included).
 constexpr int IPL_INTER_NN = 0;
 constexpr int IPL_INTER_LINEAR = 1;
 constexpr int IPL_INTER_CUBIC = 2;
 constexpr int IPL_INTER_SMOOTH_EDGES = 16;
+constexpr int IPL_INTER_PIXEL_AREAS = 32;
 
 struct ImageHeader;
 

@@ -65,7 +65,7 @@ TL_AVX2 inline void IndexFour(const double* inPositions, __m256d inLimit, std::i
                               double* outFraction)
 {
   const __m256d theLimitLess1 = _mm256_sub_pd(inLimit, _mm256_set1_pd(1.0));
-  __m256d thePosition = _mm256_max_pd(_mm256_load_pd(inPositions), _mm256_set1_pd(-1.0));
+  __m256d thePosition = _mm256_max_pd(_mm256_load_pd(inPositions), _mm256_setzero_pd());
   thePosition = _mm256_min_pd(thePosition, inLimit);
   const __m128i theTruncated = _mm256_cvttpd_epi32(_mm256_add_pd(thePosition, _mm256_set1_pd(1e-7)));
   __m256d theIndex = _mm256_cvtepi32_pd(theTruncated);
@@ -644,7 +644,7 @@ TL_AVX512 void AxisAvx512(const AffineKernelArgs& inArgs, int inYFrom, int inYTo
 // Rounding contract. The plain kernel's byte is trunc(clamp(v, 0, 255)) with
 //   top = (b - a) fx + a;  bottom = (e - d) fx + d;
 //   v = top + ((bottom - top) fy + 0.5)
-// in double precision, a..e in 0..255 and fx, fy in -1..1; that is
+// in double precision, a..e in 0..255 and fx, fy in 0..1; that is
 // clamp(floor(v), 0, 255). In single precision, fused,
 //   top = fma(b - a, fx, a);  bottom = fma(e - d, fx, d);
 //   w = fma(bottom - top, fy, top)

@@ -75,6 +75,21 @@ Quad QuadOf(const double inQuad[4][2])
   return theQuad;
 }
 
+Quad PixelAreaQuad(const Quad& inQuad, const IplRect& inRect)
+{
+  // Half a source pixel along each axis, in destination coordinates.
+  const double theHalfW = 0.5 / (inRect.x2 - inRect.x1);
+  const double theHalfH = 0.5 / (inRect.y2 - inRect.y1);
+  const Point theX{(inQuad[1].x - inQuad[0].x) * theHalfW, (inQuad[1].y - inQuad[0].y) * theHalfW};
+  const Point theY{(inQuad[3].x - inQuad[0].x) * theHalfH, (inQuad[3].y - inQuad[0].y) * theHalfH};
+  const double kSides[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+  Quad theQuad;
+  for (int i = 0; i < 4; ++i)
+    theQuad[i] = {inQuad[i].x + kSides[i][0] * theX.x + kSides[i][1] * theY.x,
+                  inQuad[i].y + kSides[i][0] * theX.y + kSides[i][1] * theY.y};
+  return theQuad;
+}
+
 void CopyQuad(const Quad& inQuad, double outQuad[4][2])
 {
   for (int i = 0; i < 4; ++i) {

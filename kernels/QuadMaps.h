@@ -52,6 +52,11 @@ using Quad = std::array<Point, 4>;
 
 Quad QuadOf(const double inQuad[4][2]);
 void CopyQuad(const Quad& inQuad, double outQuad[4][2]);
+// The affine image of inRect grown by half a pixel on every side, from
+// inQuad, the image of inRect itself (whose width and height are above 1):
+// the area the rectangle's pixels cover when each is the square around its
+// centre.
+Quad PixelAreaQuad(const Quad& inQuad, const IplRect& inRect);
 
 constexpr const char* kQuadNotFinite = "Quadrangle is not finite";
 

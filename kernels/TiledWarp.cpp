@@ -235,9 +235,11 @@ void WarpBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect
   };
   if (!WalkBlocks(inSource, inDestination, inSourceRect, inDestinationRect, inFunction, theBoxOf, theWarp))
     return;
-  if ((inInterpolate & IPL_INTER_SMOOTH_EDGES) && inClip && iplStatusGet() >= 0)
-    SmoothEdges(inDestination, std::vector<Point>(inQuad.begin(), inQuad.end()), inDestinationRect,
+  if ((inInterpolate & IPL_INTER_SMOOTH_EDGES) && inClip && iplStatusGet() >= 0) {
+    const Quad theArea = CoveredQuad(inQuad, inSourceRect, inInverse.mKind, inInterpolate);
+    SmoothEdges(inDestination, std::vector<Point>(theArea.begin(), theArea.end()), inDestinationRect,
                 inInverse.mOrientation);
+  }
 }
 
 void WarpQuadBlocks(ImageHeader* inSource, ImageHeader* inDestination, const IplRect& inSourceRect,

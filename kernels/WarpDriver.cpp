@@ -98,6 +98,13 @@ bool CheckWarpImages(const ImageHeader* inSource, const ImageHeader* inDestinati
   return iplStatusGet() >= 0;
 }
 
+Quad CoveredQuad(const Quad& inQuad, const IplRect& inSource, WarpKind inKind, int inInterpolate)
+{
+  if (inKind == WarpKind::kAffine && (inInterpolate & IPL_INTER_PIXEL_AREAS))
+    return PixelAreaQuad(inQuad, inSource);
+  return inQuad;
+}
+
 int MethodFor(const ImageHeader* inSource, int inMethod)
 {
   int theMethod = inMethod;
@@ -193,7 +200,7 @@ QuadKernelArgs QuadArgs(WarpKind inKind, const ImageHeader* inSource, const Imag
 void WarpRectToQuad(ImageHeader* inSource, ImageHeader* inDestination, const Quad& inQuad, int inInterpolate,
                     const char* inFunction, WarpKind inKind, bool inClip)
 {
-  const int theMethod = inInterpolate & ~IPL_INTER_SMOOTH_EDGES;
+  const int theMethod = inInterpolate & ~(IPL_INTER_SMOOTH_EDGES | IPL_INTER_PIXEL_AREAS);
   const bool theSmooth = (inInterpolate & IPL_INTER_SMOOTH_EDGES) != 0;
   IplRect theSourceRect;
   if (!RoiRect(inSource, inClip, theSourceRect))
@@ -220,7 +227,8 @@ void WarpRectToQuad(ImageHeader* inSource, ImageHeader* inDestination, const Qua
   ChannelAccess theDestination;
   if (!AccessBoth(inSource, inDestination, inFunction, theSource, theDestination))
     return;
-  const std::vector<Point> theQuad(inQuad.begin(), inQuad.end());
+  const Quad theArea = CoveredQuad(inQuad, theSourceRect, inKind, inInterpolate);
+  const std::vector<Point> theQuad(theArea.begin(), theArea.end());
   {
     Spans theSpans;
     switch (theSpans.Build(theQuad, theDestinationRect, theInverse.mOrientation)) {

@@ -50,6 +50,11 @@ bool InverseFromQuad(WarpKind inKind, const IplRect& inSource, const Quad& inQua
 bool CheckWarpImages(const ImageHeader* inSource, const ImageHeader* inDestination, const char* inFunction,
                      bool inWarpFlagValid = true);
 
+// The quadrangle a rectangle-to-quadrangle warp covers: inQuad, or for an
+// affine warp over pixel areas (IPL_INTER_PIXEL_AREAS in inInterpolate) that
+// of inSource grown by half a pixel.
+Quad CoveredQuad(const Quad& inQuad, const IplRect& inSource, WarpKind inKind, int inInterpolate);
+
 // The method a source can feed: cubic needs a 4 x 4 window, linear a 2 x 2 one.
 int MethodFor(const ImageHeader* inSource, int inMethod);
 

@@ -1,5 +1,6 @@
 #include "objects/DrawGraphic.h"
 
+#include "core/AlphaKeeper.h"
 #include "core/Bitmap.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
@@ -16,6 +17,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -134,6 +136,7 @@ LONG DrawGraphic::DoIt(Bitmap& inWorld)
   }
   if (!mError->HasError() && !mDrawn)
     mError->AddMessage("No importer could read the image.");
+  FillNewCanvas(inWorld);
   return 0;
 }
 
@@ -185,7 +188,7 @@ void DrawGraphic::DrawWithIJL(Bitmap& inWorld, LONGLONG inLimit)
       if (HDC theDC = theAccess.GetHDC(); !theDC) {
         theWindowsCode = static_cast<LONG>(GetLastError());
       } else {
-        mRect = thePlacement;
+        mRect = PlacedRect(thePlacement);
         PlaceImage(inWorld, theDC, theAccess.GetHBITMAP(), IPLBridge::Order::kDIB, theSource, theTransform);
       }
     }
@@ -234,13 +237,16 @@ void DrawGraphic::DrawWithImporter(ImportOptions& ioImporter, Bitmap& inWorld, L
     return;
   }
   PrepareCanvas(inWorld, theBounds.right, theBounds.bottom, inLimit);
+  // The importer draws in its own way: no telling what it covers.
+  FillNewCanvas(inWorld);
   if (mError->HasError())
     return;
 
-  mRect = mParams->GetPlacement(theBounds, inWorld.GetBounds());
+  const RECT thePlacement = mParams->GetPlacement(theBounds, inWorld.GetBounds());
+  mRect = PlacedRect(thePlacement);
   RECT theClip = mParams->GetSourceRect(theBounds);
   ioImporter.SetClipRect(theClip);
-  const Transform theTransform = mParams->GetDestTransform(mRect, theClip);
+  const Transform theTransform = mParams->GetDestTransform(thePlacement, theClip);
   ioImporter.GetClipRect(theClip);
 
   if (UseIPLTransform(theClip) && !theTransform.LeavesRectUnchanged(theNatural) &&
@@ -309,9 +315,10 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
     }
     PrepareCanvas(inWorld, thePage.right, thePage.bottom, inLimit);
     if (!mError->HasError()) {
-      mRect = mParams->GetPlacement(thePage, inWorld.GetBounds());
+      const RECT thePlacement = mParams->GetPlacement(thePage, inWorld.GetBounds());
+      mRect = PlacedRect(thePlacement);
       const RECT theSource = MagickImageToPageRect(theImage, mParams->GetSourceRect(thePage));
-      const Transform theTransform = mParams->GetDestTransform(mRect, theSource);
+      const Transform theTransform = mParams->GetDestTransform(thePlacement, theSource);
       const bool theKernel = UseIPLTransform(theSource);
       Bitmap theTemp;
       if (const LONG theStatus = MagickImageToBitmap(theImage, &theTemp, theKernel ? kTL32RGBAPixelFormat : 32);
@@ -333,6 +340,8 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
 void DrawGraphic::PlaceImage(Bitmap& inWorld, HDC inSrcDC, HBITMAP inSrcHBM, IPLBridge::Order inOrder,
                              const RECT& inSrcRect, const Transform& inTransform)
 {
+  if (!CoversCanvas(inWorld, inSrcRect, inTransform))
+    FillNewCanvas(inWorld);
   NativeBitmap& theBacking = *inWorld.GetNativeBitmap();
   DrawingStateSaver theSaver(theBacking);
   theBacking.SetDither(mParams->Dither);
@@ -344,10 +353,12 @@ void DrawGraphic::PlaceImage(Bitmap& inWorld, HDC inSrcDC, HBITMAP inSrcHBM, IPL
     theBridge.SetTransform(inTransform);
     theBridge.SetClip(inSrcRect);
     AddIPLError(theBridge.Run());
-  } else if (const LONG theStatus = inWorld.CopyFromDCTransformed(inSrcDC, inSrcRect, inTransform); theStatus != 0) {
+  } else if (const LONG theStatus = CopyKeepingAlpha(inWorld, inSrcDC, inSrcRect, inTransform); theStatus != 0) {
     mError->mWindowsCode = theStatus;
   }
   mDrawn = !mError->HasError();
+  // A failed copy leaves a new canvas to DoIt's fill.
+  mNewCanvas = mNewCanvas && !mDrawn;
 }
 
 void DrawGraphic::PrepareCanvas(Bitmap& inWorld, LONG inWidth, LONG inHeight, LONGLONG inLimit)
@@ -369,8 +380,38 @@ void DrawGraphic::PrepareCanvas(Bitmap& inWorld, LONG inWidth, LONG inHeight, LO
     AddLimitMessage();
     return;
   }
-  if (const LONG theStatus = inWorld.Create(inWidth, inHeight, -1, &theTransform); theStatus != 0)
+  // Left unfilled for a picture that may cover it (FillNewCanvas).
+  if (const LONG theStatus = inWorld.Create(inWidth, inHeight, -1, &theTransform, Bitmap::NewPixels::kUnfilled);
+      theStatus != 0)
     mError->mWindowsCode = theStatus;
+  else
+    mNewCanvas = true;
+}
+
+void DrawGraphic::FillNewCanvas(Bitmap& inWorld)
+{
+  if (!mNewCanvas)
+    return;
+  mNewCanvas = false;
+  if (const LONG theStatus = inWorld.Erase(); theStatus != 0 && !mError->HasError())
+    mError->mWindowsCode = theStatus;
+}
+
+bool DrawGraphic::CoversCanvas(Bitmap& inWorld, const RECT& inSrcRect, const Transform& inTransform)
+{
+  // A DIB section's new pixels are 0, the alpha that a fill leaves: a copy
+  // that writes every pixel's colour and keeps the alpha leaves what the fill
+  // and the copy would.
+  if (mParams->Mode != 0 || inWorld.GetNativeBitmap()->GetDepth() != kTL32BGRAPixelFormat ||
+      inTransform.eM12 != 0 || inTransform.eM21 != 0)
+    return false;
+  const RECT theBounds = inWorld.GetBounds();
+  const auto Spans = [](double inScale, double inMove, LONG inFrom, LONG inTo, LONG inExtent) {
+    const double theA = inScale * inFrom + inMove, theB = inScale * inTo + inMove;
+    return std::min(theA, theB) <= 0 && std::max(theA, theB) >= inExtent;
+  };
+  return Spans(inTransform.eM11, inTransform.eDx, inSrcRect.left, inSrcRect.right, theBounds.right) &&
+         Spans(inTransform.eM22, inTransform.eDy, inSrcRect.top, inSrcRect.bottom, theBounds.bottom);
 }
 
 // ---- Helpers
@@ -379,6 +420,11 @@ bool DrawGraphic::UseIPLTransform(const RECT& inRect) const
 {
   return mParams->Mode == 0 && GetPrefLong("IPLTransform", 1) != 0 && RectWidth(inRect) >= 2 &&
          RectHeight(inRect) >= 2;
+}
+
+RECT DrawGraphic::PlacedRect(const RECT& inPlacement) const
+{
+  return MapRectBounds(mParams->ExtraTransform, inPlacement);
 }
 
 void DrawGraphic::AddLimitMessage()

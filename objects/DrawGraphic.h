@@ -65,6 +65,14 @@ protected:
 private:
   // The kernel road: mode copy, IPLTransform on, a rectangle of 2 x 2 or more.
   bool UseIPLTransform(const RECT& inRect) const;
+  // Erases a canvas that PrepareCanvas made and left unfilled, once.
+  void FillNewCanvas(Bitmap& inWorld);
+  // Whether a copy of inSrcRect through inTransform in mode copy writes every
+  // pixel of the canvas, whose new pixels then need no fill.
+  bool CoversCanvas(Bitmap& inWorld, const RECT& inSrcRect, const Transform& inTransform);
+  // Where a picture placed at inPlacement went: moved as PrepareCanvas moved
+  // the picture onto an empty canvas.
+  RECT PlacedRect(const RECT& inPlacement) const;
   void AddLimitMessage();
   // Keeps the IPL status as the two messages "IPL Error - " and its text.
   void AddIPLError(LONG inStatus);
@@ -76,4 +84,5 @@ private:
   LONG mDataLength = 0;
   BYTE* mDataPtr = nullptr;
   bool mDrawn = false;  // a reader put pixels on the canvas
+  bool mNewCanvas = false;  // PrepareCanvas made the canvas, not yet filled
 };

@@ -106,12 +106,15 @@ void IPLBridge::SetDestination(Bitmap* inDst)
 void IPLBridge::SetTransform(const Transform& inTransform)
 {
   // The XFORM order is eM11, eM12, eM21, eM22: the rows take it transposed.
+  // The transform maps the plane in which pixel (x, y) is the square from
+  // (x, y) to (x + 1, y + 1), as GDI copies; the kernels map pixel indices,
+  // so centres go to centres: x' = T(x + 0.5) - 0.5.
   mCoeffs[0][0] = inTransform.eM11;
   mCoeffs[0][1] = inTransform.eM21;
-  mCoeffs[0][2] = inTransform.eDx;
+  mCoeffs[0][2] = 0.5 * (mCoeffs[0][0] + mCoeffs[0][1]) + inTransform.eDx - 0.5;
   mCoeffs[1][0] = inTransform.eM12;
   mCoeffs[1][1] = inTransform.eM22;
-  mCoeffs[1][2] = inTransform.eDy;
+  mCoeffs[1][2] = 0.5 * (mCoeffs[1][0] + mCoeffs[1][1]) + inTransform.eDy - 0.5;
 }
 
 void IPLBridge::SetClip(const RECT& inRect)
@@ -142,7 +145,8 @@ LONG IPLBridge::Run()
     Bitmap* theTarget = mDstBMCopy ? mDstBMCopy.get() : mDstBM;
     if (mOrder == Order::kRGBA)
       theTarget->ToRGBA();
-    iplWarpAffine(mSrcIPL.get(), mDstIPL.get(), mCoeffs, IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES);
+    iplWarpAffine(mSrcIPL.get(), mDstIPL.get(), mCoeffs,
+                  IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES | IPL_INTER_PIXEL_AREAS);
     mErr = iplStatusGet();
     Unlock();
     theTarget->FromRGBA();

@@ -6,6 +6,13 @@
 // optionally limits the source to a region of interest, and runs the affine
 // warp with linear interpolation and edge smoothing.
 //
+// Placement. The warp lands where a GDI copy through the same transform
+// would: every destination pixel whose centre falls inside the mapped
+// picture is written (an enlargement by k covers k pixels for each source
+// pixel, to the last column and row), sampled at its centre's place in the
+// source, so colour edges fall where the copy puts them. Beyond the outer
+// source centres the edge pixels are taken in full.
+//
 //   IPLBridge theBridge;                 // takes the process-wide warp lock
 //   theBridge.SetSource(theHBITMAP, IPLBridge::Order::kDIB);
 //   theBridge.SetDestination(&theCanvas);

@@ -13,7 +13,7 @@ packages=(
   libfreetype-dev libfontconfig-dev libosmesa6-dev libglu1-mesa-dev
   libsqlite3-dev duktape-dev libpam0g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
-  imagemagick graphicsmagick libvips-tools libjpeg-turbo-progs
+  imagemagick graphicsmagick libvips-tools libjpeg-turbo-progs time
   exiv2 giflib-tools
   fonts-dejavu-core fonts-liberation2
   passwd login locales

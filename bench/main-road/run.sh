@@ -7,6 +7,11 @@
 # convert's, an empty page (what starting tlscript costs), and thumbnails per
 # second from 8 processes at once (djpeg's eighths beside them) and from 8
 # threads of one process (tl_bench_main_road_threads), each against one.
+# Last, a photo placed at its natural size (natural.js: DrawFile onto a new
+# canvas, SaveAs at quality 75) against djpeg | cjpeg at quality 75, for a
+# 12 MP (the thumbnail's photo) and a 64 MP photo-like JPEG, with the PSNR
+# of ours against theirs (12 MP) and the processor time (user and system) of
+# each.
 #   bench/main-road/run.sh [build folder]   (build-bench/ by default)
 set -euo pipefail
 export LC_ALL=C  # a decimal point in the shell's clock and in printf
@@ -16,7 +21,7 @@ build=${1:-$root/build-bench}
 runs=${TL_BENCH_RUNS:-5}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tlscript tlregsvr Tessaline4 tl_bench_main_road_threads >/dev/null
+cmake --build "$build" --target tlscript tlregsvr Tessaline4 TLUtilities4 tl_bench_main_road_threads >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -89,3 +94,28 @@ for name in ours djpeg_eighth; do
     "$(echo "$eight $one" | awk '{ print $1 / $2 }')"
 done
 "$build/bin/tl_bench_main_road_threads" "$in" "$work" "$runs"
+
+# 8000 x 8000 is above the default limit of 2000 x 2000 pixels.
+"$build/bin/tlregsvr" "$build/lib/libTLUtilities4.so" >/dev/null
+"$build/bin/tlscript" "$root/examples/preferences.js" MaxSize 8000 >/dev/null
+# The 64 MP photo is the 12 MP one enlarged by vips (convert's pixel cache
+# is too small for it under Debian's policy).
+vips resize "$in" "$work/natural-8000x8000.jpg[Q=90]" 2 --vscale 2.6666667
+cp "$in" "$work/natural-4000x3000.jpg"
+for size in 4000x3000 8000x8000; do
+  photo="$work/natural-$size.jpg"
+  echo "== a $size JPEG at its natural size, fastest of $runs whole processes"
+  ours_line="$build/bin/tlscript $root/bench/main-road/natural.js $photo $work/natural-ours.jpg"
+  theirs_line="djpeg $photo | cjpeg -quality 75 >$work/natural-theirs.jpg"
+  # shellcheck disable=SC2086
+  ours=$(best $ours_line)
+  theirs=$(best bash -c "$theirs_line")
+  # compare's pixel cache holds the 12 MP pictures only.
+  psnr=n/a
+  [ "$size" = 4000x3000 ] && psnr=$(/usr/bin/compare -metric PSNR "$work/natural-ours.jpg" "$work/natural-theirs.jpg" null: 2>&1 || true)
+  printf 'ours           %.3f s\ndjpeg | cjpeg  %.3f s\nours / djpeg | cjpeg %.2f (PSNR of ours against theirs %s dB)\n' \
+    "$ours" "$theirs" "$(echo "$ours $theirs" | awk '{ print $1 / $2 }')" "$psnr"
+  # shellcheck disable=SC2086
+  /usr/bin/time -f 'processor time, ours:          %U s user, %S s system' $ours_line
+  /usr/bin/time -f 'processor time, djpeg | cjpeg: %U s user, %S s system' bash -c "$theirs_line"
+done

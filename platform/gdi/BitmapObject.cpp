@@ -15,7 +15,14 @@ namespace {
 std::uint8_t* MapZeroed(std::size_t inSize)
 {
   void* theMemory = mmap(nullptr, inSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  return theMemory == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(theMemory);
+  if (theMemory == MAP_FAILED)
+    return nullptr;
+  // A photo's pixels are written once, row after row: in huge pages that
+  // costs a page fault every 2 MiB instead of every 4 KiB. Only a hint.
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  if (inSize >= 2 * kHugePage)
+    madvise(theMemory, inSize, MADV_HUGEPAGE);
+  return static_cast<std::uint8_t*>(theMemory);
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ TEST(AffineKernels, WorkedValues)
     {"linear between 10 and 20 at 2.25", kU8Linear, IPL_DEPTH_8U, {0, 0, 10, 20, 30}, 2.25, 1.0, 13},
     {"linear 1e-9 below a whole number", kU8Linear, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.0 - 1e-9, 0.0, 30},
     {"linear rounds half up", kU8Linear, IPL_DEPTH_8U, {0, 1, 2, 3}, 0.5, 0.0, 1},
+    {"linear before the first pixel takes it in full", kU8Linear, IPL_DEPTH_8U, {50, 10, 20, 30}, -0.4, -0.3, 50},
     {"linear 16-bit", kU16Linear, IPL_DEPTH_16U, {0, 1000, 3000}, 1.5, 0.0, 2000},
     {"nearest at 3.5 takes 4", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.5, 0.0, 40},
     {"nearest at 3.4999 takes 3", kU8Nearest, IPL_DEPTH_8U, {0, 10, 20, 30, 40}, 3.4999, 0.0, 30},
@@ -215,8 +216,11 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
     const auto& theLayout = kLayouts[theScaling ? (theSeed % 3 ? 0 : 4) : theSeed % std::size(kLayouts)];
     // Mostly the system's own road: 8-bit pixel order, linear, with or without smoothing.
     const bool theSystemRoad = theLayout.mDepth == IPL_DEPTH_8U && theLayout.mOrder == IPL_DATA_ORDER_PIXEL;
-    const int theInterpolate = theSystemRoad && theSeed % 4 != 0 ? kInterpolations[theSeed % 2 ? 0 : 1]
-                                                                 : kInterpolations[theSeed % std::size(kInterpolations)];
+    // Scalings now and then over pixel areas, as the bridge warps, which
+    // samples past the source's edges.
+    const int theInterpolate = (theSystemRoad && theSeed % 4 != 0 ? kInterpolations[theSeed % 2 ? 0 : 1]
+                                                                  : kInterpolations[theSeed % std::size(kInterpolations)]) |
+                               (theScaling && theSeed % 3 != 0 ? IPL_INTER_PIXEL_AREAS : 0);
     // Now and then a scaled picture narrower than one 128-byte load.
     const bool theNarrow = theScaling && theSeed % 5 == 0;
     const int theSourceW = theNarrow ? 6 + static_cast<int>(theUnit(theRandom) * 24)
@@ -252,6 +256,48 @@ TEST(AffineKernels, FastLayerMatchesThePlainKernels)
         theDifferent += theResult[i] != thePlain[i];
       EXPECT_EQ(theDifferent, 0u) << "seed " << theSeed << " interpolate " << theInterpolate << " vectors "
                                   << static_cast<int>(theLevels[theRun - 1]);
+    }
+    theSource->roi = nullptr;
+  }
+}
+
+// Moves by whole pixels (pictures placed at their natural size), which the
+// fast layer copies: the plain kernels' bytes for every 8-bit pixel-order
+// layout, nearest and linear, over pixel areas or not, with moves that
+// reach past the source, and large enough to be cut into bands.
+TEST(AffineKernels, FastLayerCopiesWholeMovesAsThePlainKernelsDo)
+{
+  const kerneltest::Layout kLayouts[] = {
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 3, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 1, 0, IPL_DATA_ORDER_PIXEL, 0}, {IPL_DEPTH_8U, 5, 0, IPL_DATA_ORDER_PIXEL, 0},
+    {IPL_DEPTH_8U, 4, 4, IPL_DATA_ORDER_PIXEL, 2}, {IPL_DEPTH_8U, 2, 0, IPL_DATA_ORDER_PIXEL, 0},
+  };
+  const int kInterpolations[] = {IPL_INTER_LINEAR | IPL_INTER_SMOOTH_EDGES | IPL_INTER_PIXEL_AREAS,
+                                 IPL_INTER_LINEAR, IPL_INTER_NN | IPL_INTER_PIXEL_AREAS};
+  for (unsigned theSeed = 1; theSeed <= 18; ++theSeed) {
+    const auto& theLayout = kLayouts[theSeed % std::size(kLayouts)];
+    const int theInterpolate = kInterpolations[theSeed % std::size(kInterpolations)];
+    std::mt19937 theRandom(theSeed);
+    std::uniform_int_distribution<int> theMove(-60, 260);
+    const double theCoeffs[2][3] = {{1, 0, static_cast<double>(theMove(theRandom))},
+                                    {0, 1, static_cast<double>(theMove(theRandom))}};
+    HeaderPtr theSource = kerneltest::RandomImage(300, 260, theLayout, theSeed + 1000);
+    RoiRecord theRoi{theLayout.mCoi, 0, 0, 300, 260};
+    theSource->roi = theLayout.mCoi ? &theRoi : nullptr;
+    std::vector<std::uint8_t> thePlain;
+    for (const bool theFast : {false, true}) {
+      FastLayerSwitch theSwitch(theFast, 8, VectorLevel::kAvx512);
+      ReportRecorder theRecorder;
+      HeaderPtr theDestination = kerneltest::RandomImage(520, 500, theLayout, theSeed);
+      RoiRecord theDestinationRoi{theLayout.mCoi, 0, 0, 520, 500};
+      theDestination->roi = theLayout.mCoi ? &theDestinationRoi : nullptr;
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, theInterpolate);
+      EXPECT_EQ(iplStatusGet(), 0) << "seed " << theSeed << "\n" << theRecorder.Describe();
+      theDestination->roi = nullptr;
+      if (!theFast)
+        thePlain = kerneltest::StorageOf(theDestination.get());
+      else
+        EXPECT_TRUE(kerneltest::StorageOf(theDestination.get()) == thePlain) << "seed " << theSeed;
     }
     theSource->roi = nullptr;
   }

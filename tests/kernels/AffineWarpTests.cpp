@@ -367,6 +367,89 @@ TEST(EdgeSmoothing, BlendsTheOuterPixelByTheEdgesPosition)
 
 // Shear and rotation warp with their matrices, and report a failure of the
 // warp again under their own names.
+// Over pixel areas a warp covers every destination pixel whose centre lies
+// in the mapped squares of the source pixels: scaled by k with centres mapped
+// to centres (x' = k (x + 0.5) - 0.5), a w-pixel row fills k w columns, each
+// sampled at its own centre's position held to the source (the edge pixels
+// taken in full beyond the outer centres), and nothing past them changes. A
+// turn covers the pixels whose centres lie in its parallelogram. A tiled
+// destination, whose blocks map from their own origins, gives the same bytes
+// within one.
+TEST(WarpAffine, OverPixelAreasCoversEveryPixelWhoseCentreTheSquaresHold)
+{
+  struct Case {
+    double mScaleX, mScaleY, mAngle;
+  };
+  const Case kCases[] = {{2, 2, 0}, {3, 3, 0}, {10, 10, 0}, {3.7, 3.7, 0}, {0.45, 0.6, 0}, {2.5, 1.5, 0.5}};
+  for (const Case& theCase : kCases) {
+    for (const int theSmooth : {0, IPL_INTER_SMOOTH_EDGES}) {
+      SCOPED_TRACE("scale " + std::to_string(theCase.mScaleX) + " turn " + std::to_string(theCase.mAngle) +
+                   " interpolate " + std::to_string(IPL_INTER_LINEAR | theSmooth | IPL_INTER_PIXEL_AREAS));
+      const int theW = 9, theH = 7;
+      HeaderPtr theSource = Random8(theW, theH, 4, 4, 3);
+      HeaderPtr theDestination = Random8(120, 100, 4, 4, 5);
+      HeaderPtr theOriginal = kerneltest::CopyOf(theDestination.get());
+      const double c = std::cos(theCase.mAngle), s = std::sin(theCase.mAngle);
+      const double a = theCase.mScaleX * c, b = -theCase.mScaleY * s, d = theCase.mScaleX * s, e = theCase.mScaleY * c;
+      // Continuous coordinates X = a x + b y + 20, Y = d x + e y + 10, taken
+      // between pixel centres.
+      const double theCoeffs[2][3] = {{a, b, 20 + 0.5 * (a + b) - 0.5}, {d, e, 10 + 0.5 * (d + e) - 0.5}};
+      ReportRecorder theRecorder;
+      iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs,
+                    IPL_INTER_LINEAR | theSmooth | IPL_INTER_PIXEL_AREAS);
+      ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      HeaderPtr theTiledPicture = kerneltest::CopyOf(theOriginal.get());
+      {
+        TiledImage theTiled(theTiledPicture.get(), 16, 8);
+        iplWarpAffine(theSource.get(), theTiled.Header(), theCoeffs,
+                      IPL_INTER_LINEAR | theSmooth | IPL_INTER_PIXEL_AREAS);
+        ASSERT_EQ(iplStatusGet(), 0) << theRecorder.Describe();
+      }
+      const std::vector<std::uint8_t> theTiledBytes = StorageOf(theTiledPicture.get());
+      const std::vector<std::uint8_t> theBytes = StorageOf(theDestination.get());
+      for (std::size_t i = 0; i < theBytes.size(); ++i)
+        ASSERT_LE(std::abs(theTiledBytes[i] - theBytes[i]), 1) << "tiled, byte " << i;
+      const double theDet = a * e - b * d;
+      int theCovered = 0;
+      for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 120; ++x) {
+          // The centre's position in the source's continuous coordinates.
+          const double theX = x + 0.5 - 20, theY = y + 0.5 - 10;
+          const double theU = (e * theX - b * theY) / theDet, theV = (-d * theX + a * theY) / theDet;
+          constexpr double kMargin = 1e-6;
+          const bool theInside = theU > kMargin && theU < theW - kMargin && theV > kMargin && theV < theH - kMargin;
+          // Smoothing may touch the pixels within one of a slanted edge.
+          const double theNear =
+            theSmooth && theCase.mAngle != 0 ? 1.5 / std::min(theCase.mScaleX, theCase.mScaleY) : kMargin;
+          const bool theOutside = theU < -theNear || theU > theW + theNear || theV < -theNear || theV > theH + theNear;
+          for (int ch = 0; ch < 4; ++ch) {
+            const double theValue = kerneltest::SampleAt(theDestination.get(), x, y, ch);
+            if (ch == 3 || theOutside) {
+              ASSERT_EQ(theValue, kerneltest::SampleAt(theOriginal.get(), x, y, ch))
+                << "at " << x << "," << y << " channel " << ch << " must be untouched";
+            } else if (theInside) {
+              const double theSX = std::clamp(theU - 0.5, 0.0, theW - 1.0);
+              const double theSY = std::clamp(theV - 0.5, 0.0, theH - 1.0);
+              ASSERT_NEAR(theValue, kerneltest::ReferenceSample(theSource.get(), ch, IPL_INTER_LINEAR, theSX, theSY),
+                          1.0)
+                << "at " << x << "," << y << " channel " << ch;
+              theCovered += ch == 0;
+            }
+          }
+        }
+      }
+      // Scaled, the columns whose centres lie within the k w the row spans, by
+      // the rows likewise; turned, about the parallelogram's area (less the
+      // pixels the margin leaves unjudged along its edges).
+      if (theCase.mAngle == 0) {
+        EXPECT_EQ(theCovered, std::ceil(a * theW - 0.5) * std::ceil(e * theH - 0.5));
+      } else {
+        EXPECT_NEAR(theCovered, std::fabs(theDet) * theW * theH, 2 * (a + e) * (theW + theH));
+      }
+    }
+  }
+}
+
 TEST(ShearAndRotate, WarpWithTheirMatrices)
 {
   ReportRecorder theRecorder;
@@ -528,7 +611,8 @@ TEST(WarpAffine, ExtremeMatricesStayInsideTheImages)
     for (auto& theRow : theCoeffs)
       for (double& theValue : theRow)
         theValue = kValues[thePick(theRandom)] * (i % 7 == 0 ? 1.0 : 1.0 + 1e-3 * (i % 13));
-    iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs, i % 3 + (i % 2) * 16);
+    iplWarpAffine(theSource.get(), theDestination.get(), theCoeffs,
+                  i % 3 + (i % 2) * IPL_INTER_SMOOTH_EDGES + (i % 5 == 0) * IPL_INTER_PIXEL_AREAS);
   }
   theSource->imageData = nullptr;
   theDestination->imageData = nullptr;

@@ -11,6 +11,7 @@
 #include "objects/DrawGraphic.h"
 #include "objects/IPLUtils.h"
 #include "platform/quicktime/QuickTime.h"
+#include "tests/objects/ObjectsTestSupport.h"
 #include "tests/platform/JpegTestImages.h"
 #include "tests/support/TestSupport.h"
 
@@ -208,6 +209,10 @@ TEST(DrawGraphic, PlacesByRectPositionAndFitAndSizesAnEmptyCanvas)
       {"x=20 y=30", false, "20,30,84,78", 200, 150},
       {"rect=0,0,32,100 fit=true", false, "0,0,32,24", 200, 150},
       {"", true, "0,0,64,48", 64, 48},
+      // An empty canvas takes the placed picture's size, and the picture
+      // and the rectangle returned move to its top left.
+      {"rect=10,10,138,106", true, "0,0,128,96", 128, 96},
+      {"x=20 y=30", true, "0,0,64,48", 64, 48},
       {"rotate=30", true, nullptr, 80, 74},
   };
   for (const Case& theCase : theCases) {
@@ -232,6 +237,94 @@ TEST(DrawGraphic, PlacesByRectPositionAndFitAndSizesAnEmptyCanvas)
   EXPECT_TRUE(Near(At(theRotated, 28, 14), {255, 0, 0}, 40)) << Text(At(theRotated, 28, 14));
   EXPECT_TRUE(Near(At(theRotated, 14, 38), {0, 0, 255}, 40)) << Text(At(theRotated, 14, 38));
   EXPECT_TRUE(Near(At(theRotated, 2, 2), {255, 255, 255}, 0)) << Text(At(theRotated, 2, 2));
+}
+
+// Enlarged by 2, 3, 10 and 3.7, from PNG and JPEG, the kernel road covers
+// the placed rectangle to its last column and row as the GDI road does, and
+// puts the colour edges where the GDI road does (within half a pixel).
+TEST(DrawGraphic, EnlargementsCoverThePlacedRectangleOnBothRoads)
+{
+  const std::vector<std::pair<const char*, Bytes>> theInputs = {{"PNG", MagickFile("PNG")}, {"JPEG", Jpeg({})}};
+  const RECT kRects[] = {{0, 0, 128, 96}, {0, 0, 192, 144}, {0, 0, 640, 480}, {3, 5, 240, 183}};
+  for (const auto& [theName, theBytes] : theInputs) {
+    for (const RECT& theRect : kRects) {
+      const std::string theParams = "rect=" + FormatRect(theRect);
+      SCOPED_TRACE(std::string(theName) + " " + theParams);
+      Bitmap theRoads[2];
+      for (LONG theRoad : {1, 0}) {
+        ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+        MakeCanvas(theRoads[theRoad], 700, 500, 32);
+        ASSERT_EQ(Draw(theRoads[theRoad], theBytes, theParams).mError, "");
+      }
+      EXPECT_EQ(tltest::QuadrantPlacementFaults(theRoads[1], theRoads[0], theRect, 0x808080,
+                                                std::string(theName) == "JPEG" ? 40 : 2),
+                "");
+    }
+  }
+  ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
+}
+
+// The canvas's alpha is its selection: placing a picture leaves it as it
+// was on both roads, whatever alpha the decoded picture has, enlarged, at
+// its natural size or turned.
+TEST(DrawGraphic, BothRoadsLeaveTheCanvasAlphaAsItWas)
+{
+  const std::vector<std::pair<const char*, Bytes>> theInputs = {
+      {"JPEG", Jpeg({})}, {"PNG with alpha", MagickFile("PNG", Quadrant, true)}, {"GIF", MagickFile("GIF")}};
+  const auto Alpha = [](LONG x, LONG y) { return static_cast<DWORD>((3 * x + 5 * y) & 0xFF); };
+  // Each placement with a point of the red quadrant.
+  const std::pair<const char*, POINT> kPlacements[] = {
+      {"rect=0,0,128,96", {40, 40}}, {"x=10 y=20", {40, 40}}, {"rotate=30", {15, 14}}};
+  for (const auto& [theName, theBytes] : theInputs) {
+    for (const auto& [theParams, theRed] : kPlacements) {
+      for (LONG theRoad : {1, 0}) {
+        SCOPED_TRACE(std::string(theName) + " " + theParams + ", IPLTransform " + std::to_string(theRoad));
+        ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+        Bitmap theWorld;
+        MakeCanvas(theWorld, 140, 110, 32);
+        for (LONG y = 0; y < 110; ++y)
+          for (LONG x = 0; x < 140; ++x)
+            tltest::SetPixelWord(theWorld, x, y, (tltest::PixelWord(theWorld, x, y) & 0xFFFFFF) | Alpha(x, y) << 24);
+        ASSERT_EQ(Draw(theWorld, theBytes, theParams).mError, "");
+        int theChanged = 0;
+        for (LONG y = 0; y < 110; ++y)
+          for (LONG x = 0; x < 140; ++x)
+            theChanged += tltest::PixelWord(theWorld, x, y) >> 24 != Alpha(x, y);
+        EXPECT_EQ(theChanged, 0);
+        EXPECT_TRUE(Near(At(theWorld, theRed.x, theRed.y), {255, 0, 0}, 40))
+          << "nothing drawn: " << Text(At(theWorld, theRed.x, theRed.y));
+      }
+    }
+  }
+  ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
+}
+
+// A new canvas that the picture covers is not filled first, and holds the
+// same bytes as a canvas of its size that was (alpha included), on both
+// roads. (One it does not cover is filled as ever: the turned picture of
+// PlacesByRectPositionAndFitAndSizesAnEmptyCanvas.)
+TEST(DrawGraphic, ANewCanvasTheyCoverHoldsWhatAFilledOneWould)
+{
+  const std::vector<std::pair<const char*, Bytes>> theInputs = {
+      {"JPEG", Jpeg({})}, {"PNG with alpha", MagickFile("PNG", Quadrant, true)}};
+  for (const auto& [theName, theBytes] : theInputs) {
+    for (LONG theRoad : {1, 0}) {
+      for (const char* theParams : {"", "rect=10,10,138,106", "x=-8 y=4"}) {
+        SCOPED_TRACE(std::string(theName) + " " + theParams + ", IPLTransform " + std::to_string(theRoad));
+        ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+        Bitmap theNew;
+        const Outcome theOutcome = Draw(theNew, theBytes, theParams);
+        ASSERT_EQ(theOutcome.mError, "");
+        Bitmap theFilled;
+        theFilled.SetWidth(theNew.GetWidth());
+        theFilled.SetHeight(theNew.GetHeight());
+        ASSERT_EQ(theFilled.Update(), 0);
+        ASSERT_EQ(Draw(theFilled, theBytes, "rect=" + theOutcome.mRect).mError, "");
+        EXPECT_EQ(Snapshot(theNew), Snapshot(theFilled));
+      }
+    }
+  }
+  ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
 }
 
 TEST(DrawGraphic, DecodesALargeJpegSmallUnderTheLimitAndRefusesItWhole)

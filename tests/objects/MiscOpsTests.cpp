@@ -121,6 +121,30 @@ TEST(DrawCanvas, CopyWithARotationWarpsOtherModesAndPreferencesCopyThroughGDI)
   ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
 }
 
+// Stretched by 2, 3, 10 and 3.7, the kernel road covers the stretched
+// picture to its last column and row and puts its colour edges where the GDI
+// road does.
+TEST(DrawCanvas, StretchesCoverThePlacedRectangleOnBothRoads)
+{
+  Bitmap theSource;
+  MakeQuadrants(theSource);
+  for (const double theScale : {2.0, 3.0, 10.0, 3.7}) {
+    const std::string theParams = "x=4 y=6 stretch=" + std::to_string(theScale) + "," + std::to_string(theScale) + ",4,6";
+    SCOPED_TRACE(theParams);
+    Bitmap theRoads[2];
+    for (LONG theRoad : {1, 0}) {
+      ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+      theRoads[theRoad].SetColor(ColorValue{32896, 32896, 32896, 65535});
+      MakePixels(theRoads[theRoad], 420, 320);
+      EXPECT_EQ(Draw(theRoads[theRoad], theSource.GetHDC(), theParams), "");
+    }
+    const RECT thePlaced{4, 6, 4 + static_cast<LONG>(std::lround(40 * theScale)),
+                         6 + static_cast<LONG>(std::lround(30 * theScale))};
+    EXPECT_EQ(tltest::QuadrantPlacementFaults(theRoads[1], theRoads[0], thePlaced, kGrey, 2), "");
+  }
+  ASSERT_EQ(SetPrefLong("IPLTransform", 1), ERROR_SUCCESS);
+}
+
 TEST(DrawCanvas, AnEmptyCanvasTakesTheImagesSizeAndThePlacementIsTheRectangle)
 {
   Bitmap theSource;

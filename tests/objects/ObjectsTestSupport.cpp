@@ -9,6 +9,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace tltest {
@@ -104,6 +107,69 @@ void MakeRedDotPicture(Bitmap& ioWorld)
 {
   MakePixels(ioWorld, 20, 20);
   SetPixelWord(ioWorld, 5, 7, kRedWord);
+}
+
+std::string QuadrantPlacementFaults(Bitmap& inKernel, Bitmap& inGDI, const RECT& inRect, DWORD inBackground,
+                                    int inTolerance)
+{
+  const auto Channel = [](DWORD inWord, int inShift) { return static_cast<int>((inWord >> inShift) & 0xFF); };
+  const auto Far = [&](DWORD inA, DWORD inB) {
+    for (int theShift : {0, 8, 16})
+      if (std::abs(Channel(inA, theShift) - Channel(inB, theShift)) > inTolerance)
+        return true;
+    return false;
+  };
+  const LONG theWidth = inRect.right - inRect.left;
+  const LONG theHeight = inRect.bottom - inRect.top;
+  // An enlargement by k blends over k / 2 pixels either side of an inner edge
+  // (k is at most the width over 32 for pictures of 32 pixels and more).
+  const double theReach = std::max(theWidth / 32.0, 2.0);
+  const auto At = [](LONG inX, LONG inY) { return std::to_string(inX) + "," + std::to_string(inY); };
+  for (LONG y = 0; y < inKernel.GetHeight(); ++y) {
+    for (LONG x = 0; x < inKernel.GetWidth(); ++x) {
+      const DWORD theKernel = PixelWord(inKernel, x, y);
+      const bool theInside = x >= inRect.left && x < inRect.right && y >= inRect.top && y < inRect.bottom;
+      if (!theInside) {
+        if (Far(theKernel, inBackground) || Far(PixelWord(inGDI, x, y), inBackground))
+          return "drawn outside the rectangle at " + At(x, y);
+        continue;
+      }
+      const double theCentreX = x + 0.5 - inRect.left - theWidth / 2.0;
+      const double theCentreY = y + 0.5 - inRect.top - theHeight / 2.0;
+      if (std::fabs(theCentreX) > theReach && std::fabs(theCentreY) > theReach &&
+          Far(theKernel, PixelWord(inGDI, x, y)))
+        return "not the GDI road's colour at " + At(x, y);
+    }
+  }
+  // The continuous position where a channel first reaches half way along a
+  // line of the kernel road's canvas, and the GDI road's first pixel there.
+  const auto Edges = [&](bool inAcross, int inShift, double& outKernel, LONG& outGDI) {
+    const LONG theFixed = inAcross ? inRect.top + theHeight / 4 : inRect.left + theWidth / 4;
+    const LONG theFirst = inAcross ? inRect.left : inRect.top;
+    const LONG theLast = inAcross ? inRect.right : inRect.bottom;
+    const auto Value = [&](Bitmap& inWorld, LONG inAt) {
+      return Channel(inAcross ? PixelWord(inWorld, inAt, theFixed) : PixelWord(inWorld, theFixed, inAt), inShift);
+    };
+    outKernel = -1;
+    outGDI = -1;
+    for (LONG i = theFirst + 1; i < theLast && outKernel < 0; ++i) {
+      const int theBefore = Value(inKernel, i - 1), theNow = Value(inKernel, i);
+      if (theNow >= 128)
+        outKernel = i - 0.5 + (128.0 - theBefore) / std::max(theNow - theBefore, 1);
+    }
+    for (LONG i = theFirst; i < theLast && outGDI < 0; ++i)
+      if (Value(inGDI, i) >= 128)
+        outGDI = i;
+  };
+  for (const bool theAcross : {true, false}) {
+    double theKernel = 0;
+    LONG theGDI = 0;
+    Edges(theAcross, theAcross ? 8 : 0, theKernel, theGDI);
+    if (theKernel < 0 || theGDI < 0 || std::fabs(theKernel - theGDI) > 0.5)
+      return std::string(theAcross ? "the red-green edge" : "the red-blue edge") + " at " +
+             std::to_string(theKernel) + " on the kernel road, " + std::to_string(theGDI) + " on the GDI road";
+  }
+  return "";
 }
 
 }  // namespace tltest

@@ -35,4 +35,16 @@ void MakePixels(Bitmap& ioWorld, LONG inWidth, LONG inHeight, LONG inDepth = 32)
 inline constexpr DWORD kRedWord = 0x00FF0000;
 void MakeRedDotPicture(Bitmap& ioWorld);
 
+// What is wrong with a picture of red, green, blue and white quadrants
+// (red top left, green top right) placed in inRect on the kernel road's
+// 32-bit canvas, beside the same placement on the GDI road's canvas, both of
+// the background inBackground: a pixel outside the rectangle drawn, or one
+// inside it that differs from the GDI road's by more than inTolerance away
+// from the inner colour edges (so the rectangle is covered to its last
+// column and row), or an inner edge whose half-way point along a row or a
+// column of the upper left quarter lies more than half a pixel from where the
+// GDI road puts it. Empty when nothing is.
+std::string QuadrantPlacementFaults(Bitmap& inKernel, Bitmap& inGDI, const RECT& inRect, DWORD inBackground,
+                                    int inTolerance);
+
 }  // namespace tltest

@@ -6,6 +6,7 @@
 #include "platform/base/Numbers.h"
 #include "platform/base/Utf8.h"
 #include "platform/files/Files.h"
+#include "platform/threads/Threads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +24,9 @@ constexpr DWORD kWholeHigh = 0x7FFFFFFFu;
 constexpr int kTempNameTries = 1000;
 constexpr const char* kTempPrefix = "tl4";
 
-std::atomic<bool> gTempNamesSeeded{false};
+std::atomic<DWORD> gTempNamesSeededBy{0};
 std::atomic<bool> gTempFileAttempted{false};
+std::atomic<DWORD> gLeftFilesRemovedBy{0};  // the process that looked for files of ended ones
 
 // An open file, closed at the end of its scope without disturbing the last error.
 class FileHandle {
@@ -153,6 +155,56 @@ LONG Walk(const std::string& inPath, WalkCallback inCallback, LONG inMaxDepth, v
   return theResult;
 }
 
+// Delete-on-close files carry their process's id, "tl4-<id>-<number>.<ext>",
+// so that the files of a process killed before it could close them are known.
+std::string DeleteOnClosePrefix(DWORD inProcess)
+{
+  return FormatC("%s-%" PRIu32 "-", kTempPrefix, inProcess);
+}
+
+// The id a delete-on-close file's name carries; 0 for any other name.
+DWORD ProcessOfName(std::string_view inName)
+{
+  const std::string theHead = std::string(kTempPrefix) + "-";
+  if (inName.substr(0, theHead.size()) != theHead)
+    return 0;
+  inName.remove_prefix(theHead.size());
+  std::int64_t theId = 0;
+  const ScanOutcome theScan = ScanInteger(inName, 10, theId);
+  if (theScan.mStatus != ScanStatus::kOk || theScan.mUsed == 0 || inName.substr(theScan.mUsed, 1) != "-" ||
+      theId <= 0 || theId > 0x7FFFFFFF)
+    return 0;
+  return static_cast<DWORD>(theId);
+}
+
+bool ProcessExists(DWORD inProcess)
+{
+  HANDLE theProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, inProcess);
+  if (!theProcess)
+    return false;
+  CloseHandle(theProcess);
+  return true;
+}
+
+// Removes the delete-on-close files in inFolder of processes that no longer
+// exist: they were killed with their files open. Those of running processes
+// stay, and so does every other name.
+void RemoveFilesOfEndedProcesses(const char* inFolder)
+{
+  const DWORD theError = GetLastError();
+  WIN32_FIND_DATAA theEntry{};
+  HANDLE theSearch = FindFirstFileA((std::string(inFolder) + kTempPrefix + "-*").c_str(), &theEntry);
+  if (theSearch != INVALID_HANDLE_VALUE) {
+    do {
+      const DWORD theOwner = ProcessOfName(theEntry.cFileName);
+      if (theOwner != 0 && !(theEntry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !ProcessExists(theOwner))
+        DeleteFileA((std::string(inFolder) + theEntry.cFileName).c_str());
+    } while (FindNextFileA(theSearch, &theEntry));
+    FindClose(theSearch);
+  }
+  SetLastError(theError);
+}
+
 }  // namespace
 
 LONG WalkDirectory(const char* inPath, WalkCallback inCallback, LONG inMaxDepth, void* inContext)
@@ -273,7 +325,7 @@ void SafeStrCat(char* ioDest, const char* inSource, std::size_t inArraySize)
 
 std::string MakeTempFileName(const char* inDirectory, const char* inPrefix, const char* inExtension)
 {
-  SeedStandardRandomOnce(gTempNamesSeeded);
+  SeedStandardRandomOnce(gTempNamesSeededBy);
   return FormatC("%s%s%" PRId32 ".%s", inDirectory ? inDirectory : "", inPrefix ? inPrefix : "", StandardRandom(),
                  inExtension ? inExtension : "");
 }
@@ -282,6 +334,7 @@ bool CreateTempFile(bool inDeleteOnClose, const char* inExtension, HANDLE& outFi
 {
   outFile = INVALID_HANDLE_VALUE;
   bool theFirstAttempt = !gTempFileAttempted.exchange(true);
+  const DWORD theProcess = GetCurrentProcessId();
   const char* theExtension = inExtension ? inExtension : "";
   std::string theName;
   char theFolder[MAX_PATH];
@@ -292,8 +345,14 @@ bool CreateTempFile(bool inDeleteOnClose, const char* inExtension, HANDLE& outFi
     SetLastError(ERROR_INVALID_NAME);
   } else {
     DWORD theFlags = FILE_ATTRIBUTE_TEMPORARY | (inDeleteOnClose ? FILE_FLAG_DELETE_ON_CLOSE : 0);
+    std::string thePrefix = kTempPrefix;
+    if (inDeleteOnClose) {
+      if (gLeftFilesRemovedBy.exchange(theProcess) != theProcess)
+        RemoveFilesOfEndedProcesses(theFolder);
+      thePrefix = DeleteOnClosePrefix(theProcess);
+    }
     for (int theTry = 0; theTry < kTempNameTries; ++theTry) {
-      theName = MakeTempFileName(theFolder, kTempPrefix, theExtension);
+      theName = MakeTempFileName(theFolder, thePrefix.c_str(), theExtension);
       HANDLE theFile = CreateFileA(theName.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                                    CREATE_NEW, theFlags, nullptr);
       if (theFile != INVALID_HANDLE_VALUE) {

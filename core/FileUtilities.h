@@ -69,8 +69,12 @@ void SafeStrCat(char* ioDest, const char* inSource, std::size_t inArraySize);
 // folder ($TMPDIR, else /tmp), private to the user (0600) and made
 // exclusively, so an existing name (a link included) is never opened; up to
 // 1,000 random numbers are tried. The handle can read, write and delete; with
-// inDeleteOnClose the file goes when the handle is closed. The first failure
-// of the process is logged as an error event, later ones are silent.
+// inDeleteOnClose the file goes when the handle is closed (or when the process
+// ends normally), and its name carries the process's id,
+// "tl4-<process id>-<number>.<inExtension>": the first such file of a process
+// removes those that processes killed meanwhile left in the folder, and
+// never those of a process that is still running. The first failure of the
+// process is logged as an error event, later ones are silent.
 // inExtension may not contain '/'.
 bool CreateTempFile(bool inDeleteOnClose, const char* inExtension, HANDLE& outFile, std::string* outPath);
 // "<inDirectory><inPrefix><random 0-32767>.<inExtension>": one candidate name,

@@ -75,7 +75,9 @@ void LoadQuickTime(OSErr& outErr, bool& outAvailable)
       StopQuickTime(kQTNoErr);  // of no use; the unload will not stop it, as the start error is not 0
   }
   outErr = theErr;
-  if (gQTReportFailure && !outAvailable) {
+  // With no library named, QuickTime is simply not installed: nothing to report.
+  const bool theFailed = !outAvailable && (theErr != kQTNotInstalledErr || QTLibraryNamed());
+  if (gQTReportFailure && theFailed) {
     gQTReportFailure = false;
     if (theErr != kQTNoErr)
       LogEvent("Unable to access QuickTime (%" PRId32 ")", EVENTLOG_WARNING_TYPE, static_cast<std::int32_t>(theErr));

@@ -13,7 +13,9 @@
 // The first user of the process loads QuickTime when the preference
 // UseQuickTime is on: it is started and counts as available from version 4.1.
 // A failed or too old start is reported once per process as a warning event
-// and not retried until an unload. With the preference UnloadQuickTime on,
+// and not retried until an unload; with no QuickTime library named
+// (TESSALINE_QUICKTIME unset or empty, the normal case on Linux) the start
+// answers kQTNotInstalledErr and nothing is reported. With the preference UnloadQuickTime on,
 // every release after the first UnloadQuickTimePeriod counted ones tries to
 // stop QuickTime while nobody uses it, and the next first user starts it
 // again. Load, unload and the counting are serialised by the system-wide

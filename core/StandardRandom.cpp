@@ -1,6 +1,8 @@
 #include "core/StandardRandom.h"
 
-#include <ctime>
+#include "platform/threads/Threads.h"
+
+#include <random>
 
 namespace {
 
@@ -23,8 +25,9 @@ LONG StandardRandom()
   return static_cast<LONG>((theNext >> 16) & kStandardRandomMax);
 }
 
-void SeedStandardRandomOnce(std::atomic<bool>& ioSeeded)
+void SeedStandardRandomOnce(std::atomic<DWORD>& ioSeededBy)
 {
-  if (!ioSeeded.exchange(true))
-    SeedStandardRandom(static_cast<DWORD>(std::time(nullptr)));
+  const DWORD theProcess = GetCurrentProcessId();
+  if (ioSeededBy.exchange(theProcess) != theProcess)
+    SeedStandardRandom(std::random_device{}());
 }

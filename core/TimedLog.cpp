@@ -1,11 +1,13 @@
 #include "core/TimedLog.h"
 
+#include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/Preferences.h"
 #include "core/StandardRandom.h"
 #include "platform/base/Environment.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/TessalineHome.h"
 #include "platform/files/Files.h"
 #include "platform/threads/Threads.h"
 
@@ -19,7 +21,8 @@ constexpr std::size_t kPathRoom = 256;       // a log file's path, with its NUL
 constexpr DWORD kDirectoryRoom = 255;        // the expanded directory, with its NUL
 constexpr std::size_t kStartTimeLength = 20;
 
-std::atomic<bool> gIDsSeeded{false};
+std::atomic<DWORD> gIDsSeededBy{0};
+std::atomic<DWORD> gLostRecordReportedBy{0};  // the process that reported a lost record
 
 LONGLONG Counter()
 {
@@ -43,11 +46,32 @@ std::string FormatStartTime(std::time_t inTime)
   return theText;
 }
 
-// The directory part of a log path (up to its last '/').
+// The folder of a log path (up to its last '/', without it).
 std::string FolderOf(const std::string& inPath)
 {
   std::size_t theSlash = inPath.find_last_of('/');
-  return theSlash == std::string::npos ? std::string() : inPath.substr(0, theSlash + 1);
+  return theSlash == std::string::npos ? std::string() : inPath.substr(0, theSlash);
+}
+
+// Makes the missing log folder, shared with the store's group; true when the
+// folder is there afterwards, whoever made it.
+bool MakeLogFolder(const std::string& inFolder)
+{
+  if (CreateDirectoryA(inFolder.c_str(), nullptr)) {
+    ShareWithStoreGroup(inFolder.c_str());
+    return true;
+  }
+  return GetLastError() == ERROR_ALREADY_EXISTS && GetFileAttributesA(inFolder.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+// A record that cannot be written: the first of the process (a forked child
+// being a process of its own) is reported.
+void ReportLostRecord(const std::string& inPath, DWORD inError)
+{
+  const DWORD theProcess = GetCurrentProcessId();
+  if (gLostRecordReportedBy.exchange(theProcess) != theProcess)
+    LogEvent("Unable to write log file \"%s\" (%" PRId32 ")", EVENTLOG_ERROR_TYPE, inPath.c_str(),
+             static_cast<LONG>(inError));
 }
 
 HANDLE OpenForAppending(const std::string& inPath)
@@ -60,7 +84,7 @@ HANDLE OpenForAppending(const std::string& inPath)
 
 TimedLog::TimedLog()
 {
-  SeedStandardRandomOnce(gIDsSeeded);
+  SeedStandardRandomOnce(gIDsSeededBy);
   DWORD theHigh = static_cast<DWORD>(StandardRandom());
   mID = (theHigh << 16) | static_cast<DWORD>(StandardRandom());
   mStartTime = std::time(nullptr);
@@ -121,23 +145,35 @@ std::string TimedLog::GetPath() const
 void TimedLog::AppendLine(const std::string& inLine)
 {
   std::string thePath = GetPath();
-  if (thePath.empty())
+  if (thePath.empty()) {
+    ReportLostRecord(GetLogDirectory() + GetFileName(), ERROR_BUFFER_OVERFLOW);
     return;
+  }
   DWORD theSize = 0;
-  bool theEmptied = GetFileSizeByPath(thePath.c_str(), theSize) && theSize > GetMaxFileSize() &&
-                    SetFileLength(thePath.c_str(), 0);
+  if (GetFileSizeByPath(thePath.c_str(), theSize) && theSize > GetMaxFileSize())
+    SetFileLength(thePath.c_str(), 0);
   HANDLE theFile = OpenForAppending(thePath);
-  if (theFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND &&
-      CreateDirectoryA(FolderOf(thePath).c_str(), nullptr))
+  // The folder may be made meanwhile by another process: then it is there.
+  if (theFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND && MakeLogFolder(FolderOf(thePath)))
     theFile = OpenForAppending(thePath);
-  if (theFile == INVALID_HANDLE_VALUE)
+  if (theFile == INVALID_HANDLE_VALUE) {
+    ReportLostRecord(thePath, GetLastError());
     return;
-  // Whoever made the file (or emptied it) heads it.
-  bool theNew = theEmptied || GetLastError() != ERROR_ALREADY_EXISTS;
-  std::string theText = theNew ? GetHeader() + "\r\n" : std::string();
+  }
+  if (GetLastError() != ERROR_ALREADY_EXISTS)
+    ShareWithStoreGroup(thePath.c_str());
+  // Writers take turns at the first byte (closing the file ends the turn), so
+  // that an empty file, just made or emptied, gets its header from the one
+  // who writes to it first and from nobody else.
+  OVERLAPPED theFirstByte{};
+  LockFileEx(theFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &theFirstByte);
+  DWORD theHigh = 0;
+  bool theEmpty = GetFileSize(theFile, &theHigh) == 0 && theHigh == 0;
+  std::string theText = theEmpty ? GetHeader() + "\r\n" : std::string();
   theText += inLine + "\r\n";
   DWORD theWritten = 0;
-  WriteFile(theFile, theText.data(), static_cast<DWORD>(theText.size()), &theWritten, nullptr);
+  if (!WriteFile(theFile, theText.data(), static_cast<DWORD>(theText.size()), &theWritten, nullptr))
+    ReportLostRecord(thePath, GetLastError());
   CloseHandle(theFile);
 }
 

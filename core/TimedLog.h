@@ -6,8 +6,8 @@
 // Only CanvasLog ("Canvas.log") and OperationLog ("Operation.log" and
 // "SaveAs.log") are made; TimedLog on its own would write "default.log".
 //
-// A file holds a header line, when the record that made or emptied it wrote
-// it, then one record per line: fields separated by tabs, lines ended by CR
+// A file holds a header line, written by the first record to reach it new or
+// emptied, then one record per line: fields separated by tabs, lines ended by CR
 // LF. The base fields are
 //   Version     1
 //   ID          the record's ID, lower-case hexadecimal (bits 15 and 31 are
@@ -17,9 +17,14 @@
 //   Duration    milliseconds from construction to the writing of the line
 // and each record class adds its own. Each line (with the header, when one is
 // due) goes down in one write to a file opened for appending, so lines of
-// concurrent writers never mix; a file larger than the preference
-// LogMaxFileSize is emptied before the next line. Logging never fails
-// towards its caller: a line that cannot be written is lost.
+// concurrent writers never mix; writers take turns at the file's first byte
+// (a lock) to see whether it is empty; a file larger than the preference
+// LogMaxFileSize is emptied before the next line. The log folder (when a
+// record has to make it) and the files are made group-writable, as the
+// store's own files are, so that every user of a machine-wide store's group
+// appends to them. Logging never fails towards its caller: a line that cannot
+// be written is lost, and the first loss of the process is an error event
+// "Unable to write log file "<path>" (<Windows error>)".
 
 #include "platform/base/WinTypes.h"
 

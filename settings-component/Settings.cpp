@@ -1,7 +1,9 @@
 #include "settings-component/Settings.h"
 
+#include "core/EventLog.h"
 #include "core/Preferences.h"
 #include "core/QTUtils.h"
+#include "core/SException.h"
 #include "core/SystemUtilities.h"
 #include "core/TimedLog.h"
 #include "platform/base/Numbers.h"
@@ -106,294 +108,420 @@ std::string QuickTimeReport()
   return FormatC(theFormat, theMajor, theMinor, theBugFix);
 }
 
+// The frame every member runs in, as the graphics library's method frames: a
+// hardware fault inside (a QuickTime library whose entries point nowhere)
+// becomes an SException, which goes to the event log as a fatal event (the
+// process ends there unless the preference AutoRecover is on), and the call
+// fails with E_FAIL.
+template <class Body>
+HRESULT SettingsFrame(Body&& inBody)
+{
+  try {
+    return GuardedCall(TranslateSystemException, inBody);
+  } catch (SException& theFault) {
+    LogFatalEvent(theFault.GetMessage(__FILE_NAME__, __LINE__).c_str(), EVENTLOG_ERROR_TYPE);
+    return E_FAIL;
+  }
+}
+
 }  // namespace
 
 HRESULT Settings::get_QuickTime(VARIANT* outValue)
 {
-  if (!outValue)
-    return E_POINTER;
-  return GiveText(QuickTimeReport(), outValue);
+  return SettingsFrame([&] {
+    if (!outValue)
+      return E_POINTER;
+    return GiveText(QuickTimeReport(), outValue);
+  });
 }
 
 HRESULT Settings::get_LogErrors(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("LogErrors"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("LogErrors"), outValue);
+  });
 }
 
 HRESULT Settings::put_LogErrors(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("LogErrors"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("LogErrors"), inValue);
+  });
 }
 
 HRESULT Settings::get_MaxSize(LONG* outValue)
 {
-  return GetNumber(PreferenceNamed("MaxSize"), outValue);
+  return SettingsFrame([&] {
+    return GetNumber(PreferenceNamed("MaxSize"), outValue);
+  });
 }
 
 HRESULT Settings::put_MaxSize(LONG inValue)
 {
-  return PutNumber(PreferenceNamed("MaxSize"), inValue);
+  return SettingsFrame([&] {
+    return PutNumber(PreferenceNamed("MaxSize"), inValue);
+  });
 }
 
 HRESULT Settings::get_EnableImpersonation(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("EnableImpersonation"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("EnableImpersonation"), outValue);
+  });
 }
 
 HRESULT Settings::put_EnableImpersonation(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("EnableImpersonation"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("EnableImpersonation"), inValue);
+  });
 }
 
 HRESULT Settings::get_AutoRecover(VARIANT_BOOL* outValue)
 {
-  // On by default everywhere but on Windows 2000 and the NT 5 systems.
-  return GetBoolean("AutoRecover", GetOSKind() < kOSNT5 ? 1 : 0, outValue);
+  return SettingsFrame([&] {
+    // On by default everywhere but on Windows 2000 and the NT 5 systems.
+    return GetBoolean("AutoRecover", GetOSKind() < kOSNT5 ? 1 : 0, outValue);
+  });
 }
 
 HRESULT Settings::put_AutoRecover(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("AutoRecover"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("AutoRecover"), inValue);
+  });
 }
 
 HRESULT Settings::get_IJLImport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IJLImport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IJLImport"), outValue);
+  });
 }
 
 HRESULT Settings::put_IJLImport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IJLImport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IJLImport"), inValue);
+  });
 }
 
 HRESULT Settings::get_IJLExport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IJLExport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IJLExport"), outValue);
+  });
 }
 
 HRESULT Settings::put_IJLExport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IJLExport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IJLExport"), inValue);
+  });
 }
 
 HRESULT Settings::get_IMImport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IMImport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IMImport"), outValue);
+  });
 }
 
 HRESULT Settings::put_IMImport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IMImport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IMImport"), inValue);
+  });
 }
 
 HRESULT Settings::get_IMExport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IMExport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IMExport"), outValue);
+  });
 }
 
 HRESULT Settings::put_IMExport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IMExport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IMExport"), inValue);
+  });
 }
 
 HRESULT Settings::get_IMInfo(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IMInfo"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IMInfo"), outValue);
+  });
 }
 
 HRESULT Settings::put_IMInfo(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IMInfo"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IMInfo"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTLoad(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("UseQuickTime"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("UseQuickTime"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTLoad(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("UseQuickTime"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("UseQuickTime"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTUnload(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("UnloadQuickTime"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("UnloadQuickTime"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTUnload(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("UnloadQuickTime"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("UnloadQuickTime"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTUnloadPeriod(LONG* outValue)
 {
-  return GetNumber(PreferenceNamed("UnloadQuickTimePeriod"), outValue);
+  return SettingsFrame([&] {
+    return GetNumber(PreferenceNamed("UnloadQuickTimePeriod"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTUnloadPeriod(LONG inValue)
 {
-  return PutNumber(PreferenceNamed("UnloadQuickTimePeriod"), inValue);
+  return SettingsFrame([&] {
+    return PutNumber(PreferenceNamed("UnloadQuickTimePeriod"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTImport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTImport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTImport"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTImport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTImport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTImport"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTExport(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTExport"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTExport"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTExport(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTExport"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTExport"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTInfo(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTInfo"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTInfo"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTInfo(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTInfo"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTInfo"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTMemoryIP(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTMemoryIP"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTMemoryIP"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTMemoryIP(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTMemoryIP"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTMemoryIP"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTMemoryOP(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTMemoryOP"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTMemoryOP"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTMemoryOP(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTMemoryOP"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTMemoryOP"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTImportMovies(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTImportMovies"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTImportMovies"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTImportMovies(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTImportMovies"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTImportMovies"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTImportMPEG(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTImportMPEG"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTImportMPEG"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTImportMPEG(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTImportMPEG"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTImportMPEG"), inValue);
+  });
 }
 
 HRESULT Settings::get_QTInfoMovies(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("QTInfoMovies"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("QTInfoMovies"), outValue);
+  });
 }
 
 HRESULT Settings::put_QTInfoMovies(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("QTInfoMovies"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("QTInfoMovies"), inValue);
+  });
 }
 
 HRESULT Settings::get_IPLTransform(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("IPLTransform"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("IPLTransform"), outValue);
+  });
 }
 
 HRESULT Settings::put_IPLTransform(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("IPLTransform"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("IPLTransform"), inValue);
+  });
 }
 
 HRESULT Settings::get_LogOperations(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("LogOperations"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("LogOperations"), outValue);
+  });
 }
 
 HRESULT Settings::put_LogOperations(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("LogOperations"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("LogOperations"), inValue);
+  });
 }
 
 HRESULT Settings::get_MaxOperationTime(LONG* outValue)
 {
-  return GetNumber(PreferenceNamed("MaxOperationTime"), outValue);
+  return SettingsFrame([&] {
+    return GetNumber(PreferenceNamed("MaxOperationTime"), outValue);
+  });
 }
 
 HRESULT Settings::put_MaxOperationTime(LONG inValue)
 {
-  return PutNumber(PreferenceNamed("MaxOperationTime"), inValue);
+  return SettingsFrame([&] {
+    return PutNumber(PreferenceNamed("MaxOperationTime"), inValue);
+  });
 }
 
 HRESULT Settings::get_LogDirectory(VARIANT* outValue)
 {
-  if (!outValue)
-    return E_POINTER;
-  return GiveText(GetLogDirectory(), outValue);
+  return SettingsFrame([&] {
+    if (!outValue)
+      return E_POINTER;
+    return GiveText(GetLogDirectory(), outValue);
+  });
 }
 
 HRESULT Settings::put_LogDirectory(VARIANT inValue)
 {
-  std::string theText;
-  if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
-    return theResult;
-  static_cast<void>(SetLogDirectory(theText.c_str()));
-  return S_OK;
+  return SettingsFrame([&] {
+    std::string theText;
+    if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
+      return theResult;
+    static_cast<void>(SetLogDirectory(theText.c_str()));
+    return S_OK;
+  });
 }
 
 HRESULT Settings::get_LogMaxFileSize(LONG* outValue)
 {
-  return GetNumber(PreferenceNamed("LogMaxFileSize"), outValue);
+  return SettingsFrame([&] {
+    return GetNumber(PreferenceNamed("LogMaxFileSize"), outValue);
+  });
 }
 
 HRESULT Settings::put_LogMaxFileSize(LONG inValue)
 {
-  return PutNumber(PreferenceNamed("LogMaxFileSize"), inValue);
+  return SettingsFrame([&] {
+    return PutNumber(PreferenceNamed("LogMaxFileSize"), inValue);
+  });
 }
 
 HRESULT Settings::get_LittleCMS(VARIANT_BOOL* outValue)
 {
-  return GetBoolean(PreferenceNamed("LittleCMS"), outValue);
+  return SettingsFrame([&] {
+    return GetBoolean(PreferenceNamed("LittleCMS"), outValue);
+  });
 }
 
 HRESULT Settings::put_LittleCMS(VARIANT_BOOL inValue)
 {
-  return PutBoolean(PreferenceNamed("LittleCMS"), inValue);
+  return SettingsFrame([&] {
+    return PutBoolean(PreferenceNamed("LittleCMS"), inValue);
+  });
 }
 
 HRESULT Settings::get_ColorProfileDirectory(VARIANT* outValue)
 {
-  if (!outValue)
-    return E_POINTER;
-  return GiveText(GetPrefDirectory("ColorProfileDirectory", "", kDirectoryRoom), outValue);
+  return SettingsFrame([&] {
+    if (!outValue)
+      return E_POINTER;
+    return GiveText(GetPrefDirectory("ColorProfileDirectory", "", kDirectoryRoom), outValue);
+  });
 }
 
 HRESULT Settings::put_ColorProfileDirectory(VARIANT inValue)
 {
-  std::string theText;
-  if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
-    return theResult;
-  static_cast<void>(SetPrefString("ColorProfileDirectory", theText.data(), static_cast<DWORD>(theText.size())));
-  return S_OK;
+  return SettingsFrame([&] {
+    std::string theText;
+    if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
+      return theResult;
+    static_cast<void>(SetPrefString("ColorProfileDirectory", theText.data(), static_cast<DWORD>(theText.size())));
+    return S_OK;
+  });
 }

@@ -22,6 +22,9 @@
 //
 // Every accessor answers S_OK (a registry failure is invisible: a get gives
 // the default, a put stores nothing), or E_POINTER for a null out pointer.
+// Each runs under the fault guard: a hardware fault inside one (a QuickTime
+// library whose entries point nowhere) is a fatal event in the event log and
+// fails that call with E_FAIL, and the host goes on (unless AutoRecover is off).
 // The object offers no ISupportErrorInfo.
 
 #include "platform/automation/ComObject.h"

@@ -3,6 +3,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@ namespace {
 constexpr const char* kSharedHome = "/var/lib/tessaline";
 constexpr mode_t kNamedHomeMode = 0770;
 constexpr mode_t kPrivateHomeMode = 0700;
+constexpr mode_t kSharedFileMode = 0660;
+constexpr mode_t kSharedFolderMode = 0770;
 
 enum class HomeKind { kNamed, kShared, kPrivate };
 
@@ -144,4 +147,19 @@ std::string GetTessalineHomeWarning()
          " is private to this user: other users, such as the web server's, do not see its registry, preferences, "
          "logs or events. Set TESSALINE_HOME, or create " +
          kSharedHome + ", to share one store.";
+}
+
+DWORD ShareWithStoreGroup(const char* inPath)
+{
+  struct stat theInfo {};
+  if (inPath == nullptr || lstat(inPath, &theInfo) != 0)
+    return inPath == nullptr ? ERROR_INVALID_PARAMETER : WinErrorFromErrno(errno);
+  const bool theFolder = S_ISDIR(theInfo.st_mode);
+  // A second name could be another file of ours put in its place.
+  if (theInfo.st_uid != geteuid() || !(theFolder || (S_ISREG(theInfo.st_mode) && theInfo.st_nlink == 1)))
+    return ERROR_ACCESS_DENIED;
+  const mode_t theMode = theFolder ? kSharedFolderMode | (theInfo.st_mode & S_ISGID) : kSharedFileMode;
+  if ((theInfo.st_mode & 07777) == theMode)
+    return ERROR_SUCCESS;
+  return fchmodat(AT_FDCWD, inPath, theMode, AT_SYMLINK_NOFOLLOW) == 0 ? ERROR_SUCCESS : WinErrorFromErrno(errno);
 }

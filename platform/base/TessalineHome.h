@@ -32,3 +32,14 @@ bool IsTessalineHomePrivate();
 
 // The warning hosts print when the home is private; empty when it is shared.
 std::string GetTessalineHomeWarning();
+
+// Gives a file or folder that this process has just made the sharing of the
+// store's own files (the registry, the event log), whatever the umask: read
+// and write for its group, so that every member of a machine-wide store's
+// group may append to it. Files get 0660, folders 0770 with the setgid bit
+// they inherited (so a folder of a setgid store is 2770 and what is made in it
+// keeps the store's group). Only a folder, or a regular file with one name,
+// owned by this process's user is changed; a link is left alone. Answers
+// ERROR_SUCCESS, or the Windows error (ERROR_ACCESS_DENIED for what is left
+// alone).
+DWORD ShareWithStoreGroup(const char* inPath);

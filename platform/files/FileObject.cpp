@@ -169,14 +169,15 @@ DWORD FileObject::Write(const void* inBuffer, DWORD inCount, DWORD& outDone)
       return theError;
   }
   // One write() puts the whole buffer down at once (at the end, for appends);
-  // the loop only continues after a signal or a short write of a full disk.
+  // the loop only continues after a signal or a short write of a full disk,
+  // and ends when a write puts nothing down.
   DWORD theError = ERROR_SUCCESS;
   while (outDone < inCount) {
     ssize_t theWritten = write(mOpening.mFd, static_cast<const char*>(inBuffer) + outDone, inCount - outDone);
     if (theWritten < 0 && errno == EINTR)
       continue;
-    if (theWritten < 0) {
-      theError = WinErrorFromErrno(errno);
+    if (theWritten <= 0) {
+      theError = theWritten < 0 ? WinErrorFromErrno(errno) : ERROR_DISK_FULL;
       break;
     }
     outDone += static_cast<DWORD>(theWritten);

@@ -58,18 +58,19 @@ int OpenFor(const char* inPath, int inFlags, mode_t inMode, DWORD inDisposition,
       outExisted = true;
       return OpenNoIntr(inPath, inFlags | O_TRUNC, 0);
     default: {  // CREATE_ALWAYS, OPEN_ALWAYS: create, or open what is there
+      int theFd = OpenNoIntr(inPath, inFlags | O_CREAT | O_EXCL, inMode);
+      if (theFd >= 0 || errno != EEXIST)
+        return theFd;
       int theExisting = inFlags | (inDisposition == CREATE_ALWAYS ? O_TRUNC : 0);
-      for (;;) {
-        int theFd = OpenNoIntr(inPath, inFlags | O_CREAT | O_EXCL, inMode);
-        if (theFd >= 0 || errno != EEXIST)
-          return theFd;
-        theFd = OpenNoIntr(inPath, theExisting, 0);
-        if (theFd >= 0 || errno != ENOENT) {
-          outExisted = true;
-          return theFd;
-        }
-        // Removed between the two opens: try again.
+      theFd = OpenNoIntr(inPath, theExisting, 0);
+      if (theFd >= 0 || errno != ENOENT) {
+        outExisted = true;
+        return theFd;
       }
+      // The name is there and leads nowhere: a link to a missing file, whose
+      // target is made as Windows makes it, or a file removed between the two
+      // opens, made again. Once: a link into a missing folder fails here.
+      return OpenNoIntr(inPath, theExisting | O_CREAT, inMode);
     }
   }
 }

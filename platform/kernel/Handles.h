@@ -19,7 +19,7 @@ struct SECURITY_ATTRIBUTES {
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 using PHANDLE = HANDLE*;
 
-// Closes a thread, mutex, file, file mapping or token handle. Closing a
+// Closes a thread, process, mutex, file, file mapping or token handle. Closing a
 // thread's handle leaves the thread running; closing a mutex's handle does not
 // release it. Directory searches are closed with FindClose.
 BOOL CloseHandle(HANDLE inHandle);

@@ -1,6 +1,6 @@
 #pragma once
-// The base of every object a kernel HANDLE stands for: threads, mutexes, open
-// files, file mappings, directory searches and logon tokens.
+// The base of every object a kernel HANDLE stands for: threads, processes,
+// mutexes, open files, file mappings, directory searches and logon tokens.
 //
 // Objects are shared: the handle table holds one reference, and a call that
 // works with an object (a wait, a read) holds another while it runs, so a
@@ -15,6 +15,7 @@ enum class KernelObjectType : std::uint32_t {
   kFileMapping = 4,
   kFindSearch = 5,
   kToken = 6,
+  kProcess = 7,
 };
 
 class KernelObject {

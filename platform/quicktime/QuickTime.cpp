@@ -3,6 +3,8 @@
 
 #include "platform/quicktime/QuickTime.h"
 
+#include "platform/faults/Faults.h"
+
 #include <dlfcn.h>
 
 #include <atomic>
@@ -14,6 +16,7 @@
 namespace {
 
 struct Boundary {
+  // Held across the library's start and stop calls, so a fault in them gives it back.
   std::mutex mLock;
   bool mLoaded = false;       // the library is loaded and mTable filled
   QTServices mTable{};
@@ -47,9 +50,9 @@ bool ServesEveryEntry(const QTServices& inTable)
 // Loads the library and fills the table; false leaves nothing loaded.
 bool LoadLibrary(Boundary& ioBoundary)
 {
-  const char* thePath = std::getenv(kQTLibraryVariable);
-  if (!thePath || !*thePath)
+  if (!QTLibraryNamed())
     return false;
+  const char* thePath = std::getenv(kQTLibraryVariable);
   void* theLibrary = dlopen(thePath, RTLD_NOW | RTLD_LOCAL);
   if (!theLibrary)
     return false;
@@ -68,10 +71,16 @@ bool LoadLibrary(Boundary& ioBoundary)
 
 }  // namespace
 
+bool QTLibraryNamed()
+{
+  const char* thePath = std::getenv(kQTLibraryVariable);
+  return thePath && *thePath;
+}
+
 OSErr QTInitialize(SInt32 inFlags)
 {
   Boundary& theBoundary = TheBoundary();
-  std::lock_guard theGuard(theBoundary.mLock);
+  FaultSafeLock theGuard(theBoundary.mLock);
   if (theBoundary.mStarts > 0) {
     ++theBoundary.mStarts;
     return kQTNoErr;
@@ -89,7 +98,7 @@ OSErr QTInitialize(SInt32 inFlags)
 void QTTerminate()
 {
   Boundary& theBoundary = TheBoundary();
-  std::lock_guard theGuard(theBoundary.mLock);
+  FaultSafeLock theGuard(theBoundary.mLock);
   if (theBoundary.mStarts == 0)
     return;
   if (--theBoundary.mStarts == 0) {

@@ -34,6 +34,10 @@
 // The environment variable that names the QuickTime library.
 constexpr const char* kQTLibraryVariable = "TESSALINE_QUICKTIME";
 
+// Whether TESSALINE_QUICKTIME names a library (set and not empty): without
+// one, "not installed" is the normal state rather than a failure.
+bool QTLibraryNamed();
+
 [[nodiscard]] OSErr QTInitialize(SInt32 inFlags);
 void QTTerminate();
 const QTServices* QT();

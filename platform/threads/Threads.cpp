@@ -5,6 +5,7 @@
 #include "platform/kernel/HandleTable.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ class ThreadObject : public KernelObject {
   DWORD mId = 0;
   bool mFinished = false;
   DWORD mExitCode = 0;
+};
+
+// What OpenProcess hands out: a process that existed when it was opened.
+class ProcessObject : public KernelObject {
+ public:
+  static constexpr KernelObjectType kType = KernelObjectType::kProcess;
+  ProcessObject() : KernelObject(kType) {}
 };
 
 struct StartRecord {
@@ -162,6 +170,23 @@ HANDLE GetCurrentThread()
 HANDLE GetCurrentProcess()
 {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+}
+
+DWORD GetCurrentProcessId()
+{
+  return static_cast<DWORD>(getpid());
+}
+
+HANDLE OpenProcess(DWORD inDesiredAccess, BOOL, DWORD inProcessId)
+{
+  // A process of another user exists too: the signal is refused, not missing.
+  const pid_t theId = static_cast<pid_t>(inProcessId);
+  if (inDesiredAccess != PROCESS_QUERY_LIMITED_INFORMATION || theId <= 0 ||
+      (kill(theId, 0) != 0 && errno != EPERM)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return HandleTable::Add(std::make_shared<ProcessObject>());
 }
 
 void Sleep(DWORD inMilliseconds)

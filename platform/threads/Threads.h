@@ -30,6 +30,18 @@ DWORD GetCurrentThreadId();
 HANDLE GetCurrentThread();
 HANDLE GetCurrentProcess();
 
+// This process's id (a forked child has its own).
+DWORD GetCurrentProcessId();
+
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+
+// A handle to the process inProcessId while one of that id exists (one that
+// has ended but is not yet waited for by its parent still does), closed with
+// CloseHandle; NULL with ERROR_INVALID_PARAMETER when there is none. Only
+// PROCESS_QUERY_LIMITED_INFORMATION may be asked; the handle serves nothing
+// else yet.
+HANDLE OpenProcess(DWORD inDesiredAccess, BOOL inInheritHandle, DWORD inProcessId);
+
 // Suspends the calling thread for at least inMilliseconds.
 void Sleep(DWORD inMilliseconds);
 

@@ -3,6 +3,7 @@
 //   TL_TEST_FAKE_ENTER_ERR    EnterMovies answers this error
 //   TL_TEST_FAKE_GESTALT_ERR  the version query answers this error
 //   TL_TEST_FAKE_PARTIAL      when set, only those five entries are served
+//   TL_TEST_FAKE_WILD         when set, every entry is non-null and points nowhere
 // It counts InitializeQTML, TerminateQTML, EnterMovies and ExitMovies calls.
 
 #include "platform/base/Numbers.h"
@@ -11,7 +12,9 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <string_view>
 
@@ -66,6 +69,13 @@ extern "C" __attribute__((visibility("default"))) OSErr TLQuickTimeGetServices(Q
 {
   if (ioServices->mVersion != kQTServicesVersion || ioServices->mSize != sizeof(QTServices))
     return kQTParamErr;
+  if (std::getenv("TL_TEST_FAKE_WILD")) {
+    const std::uintptr_t theNowhere = 0x10;
+    for (std::size_t theAt = offsetof(QTServices, InitializeQTML); theAt < sizeof(QTServices);
+         theAt += sizeof theNowhere)
+      std::memcpy(reinterpret_cast<unsigned char*>(ioServices) + theAt, &theNowhere, sizeof theNowhere);
+    return kQTNoErr;
+  }
   if (!std::getenv("TL_TEST_FAKE_PARTIAL")) {
     void* theStandIn = dlopen(TL_QUICKTIME_STANDIN, RTLD_NOW | RTLD_LOCAL);
     auto theFill = theStandIn ? reinterpret_cast<QTGetServicesProc>(dlsym(theStandIn, kQTGetServicesName)) : nullptr;

@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -357,6 +360,74 @@ TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
 
   EXPECT_FALSE(CreateTempFile(false, "x/../../escape", theFile, &thePath));
   EXPECT_EQ(theFile, INVALID_HANDLE_VALUE);
+}
+
+// A process killed with delete-on-close files open leaves them behind; the
+// first such file of a later process removes them, and never those of a
+// process that still runs, nor files of other names.
+TEST_F(TempFiles, DeleteOnCloseFilesOfKilledProcessesGoAtTheNextStart)
+{
+  const std::string theNames = tltest::MakeTempFolder("names");
+  auto theMake = [&](const char* inExtension, const std::string& inRecord) {
+    HANDLE theFile = INVALID_HANDLE_VALUE;
+    std::string thePath;
+    if (!CreateTempFile(true, inExtension, theFile, &thePath))
+      return false;
+    std::ofstream(theNames + "/" + inRecord, std::ios::app) << thePath << "\n";
+    return true;
+  };
+  auto theRecorded = [&](const std::string& inRecord) {
+    std::vector<std::string> thePaths;
+    std::ifstream theFile(theNames + "/" + inRecord);
+    for (std::string theLine; std::getline(theFile, theLine);)
+      thePaths.push_back(theLine);
+    return thePaths;
+  };
+
+  const tltest::ChildResult theKilled = tltest::RunInChild([&] {
+    if (!theMake("tmp", "killed") || !theMake("gif", "killed"))
+      return 1;
+    raise(SIGKILL);
+    return 2;
+  });
+  ASSERT_EQ(theKilled.mSignal, SIGKILL);
+  const std::vector<std::string> theLeft = theRecorded("killed");
+  ASSERT_EQ(theLeft.size(), 2u);
+  for (const std::string& thePath : theLeft) {
+    EXPECT_TRUE(std::regex_match(thePath, std::regex(mFolder + "/tl4-[0-9]+-[0-9]{1,5}\\.(tmp|gif)"))) << thePath;
+    EXPECT_TRUE(fs::exists(thePath)) << "left by the killed process";
+  }
+  const std::string theOther = mFolder + "/tl4123.tmp";
+  Put(theOther, "kept");
+
+  int theHold[2];
+  ASSERT_EQ(pipe(theHold), 0);
+  const pid_t theRunning = fork();
+  ASSERT_GE(theRunning, 0);
+  if (theRunning == 0) {
+    close(theHold[1]);
+    char theByte;
+    _exit(theMake("run", "running") && read(theHold[0], &theByte, 1) >= 0 ? 0 : 1);
+  }
+  close(theHold[0]);
+  for (int theWait = 0; theWait < 500 && theRecorded("running").empty(); ++theWait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const std::vector<std::string> theRunnings = theRecorded("running");
+  ASSERT_EQ(theRunnings.size(), 1u);
+  EXPECT_TRUE(std::regex_match(theRunnings[0], std::regex(mFolder + "/tl4-" + std::to_string(theRunning) +
+                                                          "-[0-9]{1,5}\\.run")))
+    << theRunnings[0];
+
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([&] { return theMake("new", "next") ? 0 : 1; })));
+  for (const std::string& thePath : theLeft)
+    EXPECT_FALSE(fs::exists(thePath)) << "removed by the next process";
+  EXPECT_TRUE(fs::exists(theRunnings[0])) << "a running process's file stays";
+  EXPECT_EQ(tltest::ReadFile(theOther), "kept");
+
+  close(theHold[1]);
+  int theStatus = 0;
+  EXPECT_EQ(waitpid(theRunning, &theStatus, 0), theRunning);
+  EXPECT_TRUE(WIFEXITED(theStatus) && WEXITSTATUS(theStatus) == 0);
 }
 
 }  // namespace

@@ -3,16 +3,23 @@
 #include "core/Preferences.h"
 #include "core/TimedLog.h"
 #include "platform/base/WinError.h"
+#include "tests/core/EventWatcher.h"
+#include "tests/support/ChildGroup.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -274,6 +281,123 @@ TEST_F(Logs, LinesOfEightThreadsNeverMix)
     EXPECT_EQ(theFields[4].substr(0, 7), "Thread" + theMatch[1].str()) << theLine;
   }
   EXPECT_EQ(theHeaders, 1u);
+}
+
+// A log that is a link to nothing is written through the link at once, as
+// every create through a link to a missing file is.
+TEST_F(Logs, ADanglingLogEndsAtOnceAndFillsItsTarget)
+{
+  const std::string theTarget = mFolder + "elsewhere.log";
+  ASSERT_EQ(symlink(theTarget.c_str(), Path("SaveAs.log").c_str()), 0);
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
+    alarm(10);
+    OperationLog theLog;
+    theLog.SetPath("/srv/out/a.gif");
+    theLog.Finish();
+    return 0;
+  })));
+  const std::vector<std::string> theLines = Lines("elsewhere.log");
+  ASSERT_EQ(theLines.size(), 2u);
+  EXPECT_EQ(theLines[0], kOperationHeader);
+  EXPECT_EQ(Split(theLines[1], '\t').back(), "/srv/out/a.gif");
+}
+
+// Logging never fails towards its caller, but the first record a process
+// loses is an error event naming the file.
+TEST_F(Logs, TheFirstLostRecordOfAProcessIsAnErrorEvent)
+{
+  for (const char* theName : {"Operation.log", "SaveAs.log"})
+    ASSERT_TRUE(fs::create_directory(Path(theName)));
+  tltest::EventWatcher theEvents;
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
+    for (int theRecord = 0; theRecord < 3; ++theRecord) {
+      OperationLog theLog;
+      theLog.SetPath("/srv/out/lost.gif");
+      theLog.Finish();
+    }
+    return 0;
+  })));
+  const std::vector<tltest::Event> theLost = theEvents.NewEvents();
+  ASSERT_EQ(theLost.size(), 1u) << "once per process";
+  EXPECT_EQ(theLost[0].mType, "Error");
+  EXPECT_TRUE(std::regex_match(theLost[0].mText, std::regex("Unable to write log file \"" + mFolder +
+                                                            "Operation\\.log\" \\([0-9]+\\)")))
+    << theLost[0].mText;
+  CanvasLog().Finish();
+  EXPECT_EQ(Lines("Canvas.log").size(), 2u);
+  EXPECT_EQ(theEvents.NewEvents().size(), 1u) << "a record written is no event";
+}
+
+// Processes started at one moment into a store without its log folder: each
+// makes the folder or finds it made, and no record is lost. Every file has one
+// header, as its first line.
+TEST_F(Logs, EightProcessesStartingTogetherKeepEveryRecord)
+{
+  constexpr int kRuns = 20;
+  constexpr int kProcesses = 8;
+  constexpr int kRecords = 500;
+  SetPref("LogMaxFileSize", 100 << 20);
+  for (int theRun = 0; theRun < kRuns; ++theRun) {
+    SCOPED_TRACE("run " + std::to_string(theRun));
+    const std::string theFolder = mFolder + "run" + std::to_string(theRun) + "/";
+    ASSERT_EQ(SetLogDirectory(theFolder.c_str()), ERROR_SUCCESS);
+    const auto theStart = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    std::vector<std::function<int()>> theBodies;
+    for (int theProcess = 0; theProcess < kProcesses; ++theProcess)
+      theBodies.push_back([theStart, theProcess] {
+        std::this_thread::sleep_until(theStart);
+        for (int theRecord = 0; theRecord < kRecords; ++theRecord) {
+          OperationLog theLog;
+          theLog.SetPath(("/srv/" + std::to_string(theProcess) + "/" + std::to_string(theRecord)).c_str());
+          theLog.Finish();
+        }
+        return 0;
+      });
+    ASSERT_TRUE(tltest::AllSucceeded(tltest::RunChildrenTogether(theBodies)));
+    for (const char* theName : {"Operation.log", "SaveAs.log"}) {
+      const std::string theText = tltest::ReadFile(theFolder + theName);
+      std::vector<std::string> theLines = Split(theText, '\n');
+      ASSERT_EQ(theLines.back(), "") << theName;
+      theLines.pop_back();
+      ASSERT_FALSE(theLines.empty()) << theName;
+      EXPECT_EQ(theLines.front(), std::string(kOperationHeader) + "\r") << theName;
+      std::set<std::string> thePaths;
+      for (std::size_t theLine = 1; theLine < theLines.size(); ++theLine)
+        thePaths.insert(Split(theLines[theLine], '\t').back());
+      EXPECT_EQ(theLines.size(), static_cast<std::size_t>(kProcesses * kRecords + 1)) << theName;
+      EXPECT_EQ(thePaths.size(), static_cast<std::size_t>(kProcesses * kRecords)) << theName << ": every record once";
+    }
+  }
+}
+
+// Log IDs stay two 15-bit draws, and processes started at one moment (forked
+// from one that drew already, too) never share them.
+TEST_F(Logs, ProcessesStartedTogetherNeverShareIDs)
+{
+  constexpr int kProcesses = 8;
+  constexpr int kCanvases = 100;
+  CanvasLog theParents;
+  const std::string theFolder = tltest::MakeTempFolder("ids");
+  const auto theStart = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  std::vector<std::function<int()>> theBodies;
+  for (int theProcess = 0; theProcess < kProcesses; ++theProcess)
+    theBodies.push_back([&, theProcess] {
+      std::this_thread::sleep_until(theStart);
+      std::ofstream theFile(theFolder + "/" + std::to_string(theProcess));
+      for (int theCanvas = 0; theCanvas < kCanvases; ++theCanvas)
+        theFile << CanvasLog().GetID() << "\n";
+      return theFile ? 0 : 1;
+    });
+  ASSERT_TRUE(tltest::AllSucceeded(tltest::RunChildrenTogether(theBodies)));
+  std::set<DWORD> theIDs{theParents.GetID()};
+  for (int theProcess = 0; theProcess < kProcesses; ++theProcess) {
+    std::ifstream theFile(theFolder + "/" + std::to_string(theProcess));
+    for (DWORD theID; theFile >> theID;) {
+      EXPECT_EQ(theID & 0x80008000u, 0u) << std::hex << theID;
+      theIDs.insert(theID);
+    }
+  }
+  EXPECT_EQ(theIDs.size(), static_cast<std::size_t>(kProcesses * kCanvases + 1));
 }
 
 }  // namespace

@@ -152,4 +152,37 @@ TEST(ExamplePage, AThumbnailMatchesConvertsOne)
   EXPECT_GT(std::atof(thePSNR.mErr.c_str()), 30.0) << thePSNR.mErr;
 }
 
+// Every example page as a user runs it, through the tlscript program: it ends
+// with status 0 and, in the sanitizer build, with nothing reported, the
+// dependencies' own losses being suppressed (scripts/lsan.supp).
+TEST(ExamplePage, EveryPageRunsAsAProgramWithNothingReported)
+{
+  for (const char* theServer : {TL_TESSALINE4, TL_TLUTILITIES4}) {
+    const tltest::RunResult theRegistration = tltest::RunProgram({TL_TLREGSVR, theServer});
+    ASSERT_EQ(theRegistration.mStatus, 0) << theRegistration.mErr;
+  }
+  const std::string theFolder = tltest::MakeTempFolder("programs");
+  const std::string thePhoto = theFolder + "/photo.jpg";
+  const std::vector<std::vector<std::string>> kPages = {
+    {"shapes.js"},
+    {"photo.js", thePhoto},
+    {"thumbnail.js", thePhoto, theFolder + "/thumbnail.jpg"},
+    {"composite.js", thePhoto, theFolder + "/composite.gif"},
+    {"roundtrip.js", "png"},
+    {"roundtrip.js", "jpeg"},
+    {"preferences.js"},
+  };
+  for (const std::vector<std::string>& thePage : kPages) {
+    SCOPED_TRACE(testing::PrintToString(thePage));
+    std::vector<std::string> theCommand{TL_TLSCRIPT, TL_EXAMPLES_DIR "/" + thePage[0]};
+    theCommand.insert(theCommand.end(), thePage.begin() + 1, thePage.end());
+    const tltest::RunResult theRun =
+      tltest::RunProgram(theCommand, {"LSAN_OPTIONS=suppressions=" TL_HOST_SUPPRESSIONS ":print_suppressions=0"});
+    EXPECT_EQ(theRun.mStatus, 0) << theRun.mErr;
+    EXPECT_EQ(theRun.mErr.find("Sanitizer"), std::string::npos) << theRun.mErr;
+    EXPECT_EQ(theRun.mErr.find("runtime error"), std::string::npos) << theRun.mErr;
+  }
+  EXPECT_EQ(Identify(theFolder + "/composite.gif"), "640x520 GIF");
+}
+
 }  // namespace

@@ -156,6 +156,52 @@ TEST(Files, OnlyRegularFilesOpenAndNothingFollowsALinkWhereItMustNot)
   EXPECT_FALSE(Exists(theVictim)) << "no link was followed to make its target";
 }
 
+// A link whose target is missing ends every disposition at once: those that
+// create make the target, as Windows does, the others fail. Each open runs in
+// a child that a stuck call would not leave in time.
+TEST(Files, DanglingLinksEndEveryDispositionAtOnce)
+{
+  const std::string theFolder = tltest::MakeTempFolder("dangling");
+  struct Case {
+    DWORD mDisposition;
+    const char* mTarget;   // below theFolder
+    DWORD mError;          // last error after the call
+    bool mOpens;
+  };
+  const Case kCases[] = {
+    {CREATE_ALWAYS, "made-always", ERROR_SUCCESS, true},
+    {OPEN_ALWAYS, "made-open", ERROR_SUCCESS, true},
+    {CREATE_NEW, "not-new", ERROR_FILE_EXISTS, false},
+    {OPEN_EXISTING, "not-open", ERROR_FILE_NOT_FOUND, false},
+    {TRUNCATE_EXISTING, "not-truncated", ERROR_FILE_NOT_FOUND, false},
+    {CREATE_ALWAYS, "missing/folder", ERROR_FILE_NOT_FOUND, false},
+  };
+  int theNumber = 0;
+  for (const Case& theCase : kCases) {
+    const std::string theTarget = theFolder + "/" + theCase.mTarget;
+    const std::string theLink = theFolder + "/link" + std::to_string(++theNumber);
+    ASSERT_EQ(symlink(theTarget.c_str(), theLink.c_str()), 0);
+    SCOPED_TRACE("disposition " + std::to_string(theCase.mDisposition) + " to " + theCase.mTarget);
+    const tltest::ChildResult theChild = tltest::RunInChild([&] {
+      alarm(10);
+      SetLastError(999);
+      HANDLE theFile = Open(theLink, GENERIC_WRITE, theCase.mDisposition);
+      if ((theFile != INVALID_HANDLE_VALUE) != theCase.mOpens)
+        return 1;
+      if (GetLastError() != theCase.mError)
+        return 2;
+      if (theFile != INVALID_HANDLE_VALUE && (WriteAt(theFile, 0, "through") != 0 || !CloseHandle(theFile)))
+        return 3;
+      return 0;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theChild));
+    EXPECT_EQ(Exists(theTarget), theCase.mOpens);
+    if (theCase.mOpens) {
+      EXPECT_EQ(tltest::ReadFile(theLink), "through");
+    }
+  }
+}
+
 TEST(Files, PointerSizeAndAccessPerHandle)
 {
   std::string thePath = tltest::MakeTempFolder("pointer") + "/file";

@@ -7,6 +7,7 @@
 #include "platform/base/Numbers.h"
 #include "platform/registry/Registry.h"
 #include "settings-component/Settings.h"
+#include "tests/core/EventWatcher.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/RegistryKeys.h"
 #include "tests/support/TestSupport.h"
@@ -397,6 +398,22 @@ TEST_F(SettingsPages, QuickTimeReport)
     EXPECT_EQ(theResult.mStatus, 0) << theResult.mErr;
     EXPECT_EQ(theResult.mOut, theReport);
   }
+}
+
+// A library whose entries point nowhere faults inside the report: each call
+// fails as a script error with a fatal event, and the host goes on.
+TEST_F(SettingsPages, AQuickTimeThatFaultsFailsTheCallAndTheHostServesOn)
+{
+  tltest::EventWatcher theEvents;
+  RunResult theResult = RunProgram(PageCommand(TestPage("quicktime-twice.js")),
+                                   {std::string("TESSALINE_QUICKTIME=") + TL_QUICKTIME_FAKE, "TL_TEST_FAKE_WILD=1"});
+  EXPECT_EQ(theResult.mStatus, 0) << theResult.mErr;
+  EXPECT_EQ(theResult.mOut, "error 80004005\nerror 80004005\nMaxSize 2000");
+  std::vector<std::string> theFaults;
+  for (const tltest::Event& theEvent : theEvents.NewEvents())
+    if (theEvent.mType == "Error" && theEvent.mText.find("System Error caught at line ") != std::string::npos)
+      theFaults.push_back(theEvent.mText);
+  EXPECT_EQ(theFaults.size(), 2u) << testing::PrintToString(theFaults);
 }
 
 TEST_F(SettingsPages, TwoProcessesWritingAtOnceLoseNothing)

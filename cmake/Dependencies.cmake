@@ -13,6 +13,8 @@ pkg_check_modules(OSMESA REQUIRED IMPORTED_TARGET osmesa)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
 pkg_check_modules(PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+# zlib comes with MagickCore, and is called through it (MagickLibrary.h): its header only.
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 
 # PAM's headers only (platform/security/PamLibrary.h).
 find_path(PAM_INCLUDE_DIR security/pam_appl.h REQUIRED)

@@ -1,11 +1,13 @@
 #include "core/ImageMagick.h"
 
 #include "core/Bitmap.h"
+#include "core/ColorSpace.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
 #include "core/IPTCUtils.h"
 #include "core/MagickLibrary.h"
 #include "core/MappedFileSource.h"
+#include "core/PNGChunks.h"
 #include "core/SystemUtilities.h"
 #include "core/Utilities.h"
 #include "platform/base/WinError.h"
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -250,6 +253,19 @@ bool CopyMagickPixels(const Image* inImage, const LockedPixels& inPixels, LONG i
   return true;
 }
 
+// The inks that CopyMagickPixels left (C, M, Y, K) as R, G, B, 0, or B, G,
+// R, 0 without inRGBA, through the image's embedded profile when it has one.
+void InksToRGB(const Image* inImage, const LockedPixels& inPixels, LONG inWidth, LONG inHeight, bool inRGBA)
+{
+  const StringInfo* theProfile = GetImageProfile(inImage, "icc");
+  const bool theUsable = theProfile && GetStringInfoLength(theProfile) <= UINT32_MAX;
+  ConvertCMYKToRGB(inPixels.mBase, inWidth, inHeight, inPixels.mRowBytes,
+                   theUsable ? GetStringInfoDatum(theProfile) : nullptr,
+                   theUsable ? static_cast<DWORD>(GetStringInfoLength(theProfile)) : 0);
+  if (!inRGBA)
+    ConvertRGBXToBGRA(inPixels.mBase, inWidth, inHeight, inPixels.mRowBytes);
+}
+
 // A new image of 32-bit pixels in the layout inFormat (32 or 'BGRA': B, G,
 // R, A; 'RGBA': R, G, B, A), 8 bits deep; null when ImageMagick refuses it.
 MagickImagePtr PixelsToMagickImage(const BYTE* inBase, LONG inWidth, LONG inHeight, LONG inRowBytes, LONG inFormat,
@@ -350,6 +366,7 @@ void MagickReader::Dispose()
 {
   mImages.reset();
   mPing = false;
+  mDeclaredArea = 0;
   ClearException();
 }
 
@@ -373,7 +390,9 @@ void MagickReader::ReadBlob(const void* inData, std::size_t inLength, const char
   if (!PolicyInForce(theName))
     return;
   const std::string theFormat = DetectFormat(inData, inLength);
-  if (!theFormat.empty() && std::find(kRefusedFormats.begin(), kRefusedFormats.end(), theFormat) == kRefusedFormats.end()) {
+  const bool theKnown =
+    !theFormat.empty() && std::find(kRefusedFormats.begin(), kRefusedFormats.end(), theFormat) == kRefusedFormats.end();
+  if (theKnown && Admits(inData, inLength, theName)) {
     MagickImageInfoPtr theInfo(CloneImageInfo(nullptr));
     theInfo->ping = mPing ? MagickTrue : MagickFalse;
     CopyMagickString(theInfo->magick, theFormat.c_str(), MaxTextExtent);
@@ -382,8 +401,27 @@ void MagickReader::ReadBlob(const void* inData, std::size_t inLength, const char
       mImages.reset();
     ReadPSDResolution(mImages.get());
   }
+  // ImageMagick's coders drop some of their reasons (libpng's, for one).
+  if (!mImages && !GetError() && theKnown)
+    ThrowException(mException.get(), CorruptImageError, ("Unable to decode " + theFormat + " image").c_str(), theName);
   if (!mImages && !GetError())
     ThrowException(mException.get(), BlobWarning, "Unable to detect image type", theName);
+}
+
+bool MagickReader::Admits(const void* inData, std::size_t inLength, const char* inName)
+{
+  const PNGFacts theFacts = CheckPNGStream(static_cast<const BYTE*>(inData), inLength);
+  mDeclaredArea = static_cast<LONGLONG>(std::min<ULONGLONG>(ULONGLONG{theFacts.mWidth} * theFacts.mHeight, INT64_MAX));
+  if (!theFacts.mFault.empty()) {
+    ThrowException(mException.get(), CorruptImageError, theFacts.mFault.c_str(), inName);
+    return false;
+  }
+  // ImageMagick refuses these too, but without a word.
+  if (theFacts.mWidth > GetMagickResourceLimit(WidthResource) || theFacts.mHeight > GetMagickResourceLimit(HeightResource)) {
+    ThrowException(mException.get(), ResourceLimitError, "width or height exceeds limit", inName);
+    return false;
+  }
+  return true;
 }
 
 LONG MagickReader::GetImageCount() const
@@ -500,9 +538,13 @@ LONG MagickWriter::Write()
   theImage->matte = GetAlpha() ? MagickTrue : MagickFalse;
 
   const char* theExtension = GetFileExtension(GetPath().c_str());
-  const std::string theFormat = *theExtension ? theExtension : GetType();
+  std::string theFormat = *theExtension ? theExtension : GetType();
+  // The policy names coders in capitals; ImageMagick loads the coder of a
+  // name it is asked for, so a name the policy refuses is never asked.
+  std::transform(theFormat.begin(), theFormat.end(), theFormat.begin(), [](unsigned char c) { return std::toupper(c); });
+  const bool theAllowed = !theFormat.empty() && IsRightsAuthorized(CoderPolicyDomain, WritePolicyRights, theFormat.c_str());
   MagickExceptionPtr theIgnored(AcquireExceptionInfo());
-  const MagickInfo* theCoder = theFormat.empty() ? nullptr : GetMagickInfo(theFormat.c_str(), theIgnored.get());
+  const MagickInfo* theCoder = theAllowed ? GetMagickInfo(theFormat.c_str(), theIgnored.get()) : nullptr;
   if (!theCoder || !GetImageEncoder(theCoder))
     return Fail(DelegateError, "No image encoder available");
   CopyMagickString(theImage->magick, theFormat.c_str(), MaxTextExtent);
@@ -538,9 +580,14 @@ LONG MagickWriter::Status()
 
 MagickFormatList::MagickFormatList()
 {
-  mList.reset(GetMagickInfoList("*", &mCount, mException.get()));
+  std::size_t theCount = 0;
+  mList.reset(GetMagickInfoList("*", &theCount, mException.get()));
   if (!mList)
-    mCount = 0;
+    return;
+  constexpr auto kReadWrite = static_cast<PolicyRights>(ReadPolicyRights | WritePolicyRights);
+  for (std::size_t i = 0; i < theCount; ++i)
+    if (mList[i]->name && IsRightsAuthorized(CoderPolicyDomain, kReadWrite, mList[i]->name))
+      mList[mCount++] = mList[i];
 }
 
 void MagickFormatList::GetDescription(LONG inIndex, std::string& outText)
@@ -589,6 +636,8 @@ LONG MagickImageToBitmap(const Image* inImage, Bitmap* inBM, LONG inLayout)
   const LONG theHeight = std::min(thePixels.mHeight, Side(inImage->rows));
   const bool theCopied =
       thePixels.mPixSize == 32 && CopyMagickPixels(inImage, thePixels, theWidth, theHeight, theRGBA);
+  if (theCopied && inImage->colorspace == CMYKColorspace)
+    InksToRGB(inImage, thePixels, theWidth, theHeight, theRGBA);
   inBM->UnlockPixels();
   return theCopied ? 0 : Bitmap::kBadParameter;
 }

@@ -24,10 +24,13 @@
 // Hostile input. The format is detected from the bytes alone, never from a
 // name: a name only labels errors, so prefixes ("msl:", "fd:"), "|command"
 // and "[scene]" suffixes mean nothing. Text, HTML, AVI, PICT and SGI inputs
-// are never decoded; the policy refuses the coders that fetch, run or read
-// further files and bounds memory, disk and size. Files are written by the
-// library itself: the image is encoded in memory and the bytes stored under
-// the path as it stands.
+// are never decoded. Reads and writes go only through the raster coders
+// that the policy lists (the format list shows only those); the writer
+// refuses any other name before ImageMagick could load its coder, and the
+// policy bounds memory, disk and size. PNG files whose chunks would make
+// libpng allocate beyond the input are refused before ImageMagick sees them
+// (PNGChunks.h). Files are written by the library itself: the image is
+// encoded in memory and the bytes stored under the path as it stands.
 //
 // Errors. Each object keeps ImageMagick's exception record: the worst
 // exception met, with its reason. GetError answers the reason of an error
@@ -38,10 +41,11 @@
 // when the preference AutoRecover is 0.
 //
 // Pixels. ImageMagick's 16-bit quanta become bytes; opacity counts only when
-// the image has a matte. CMYK images (black in the index channel) become RGB
-// through ConvertCMYKToRGB with their embedded "icc" profile; images in other
-// colour spaces than RGB and grey are converted to sRGB first. Rows stay top
-// row first.
+// the image has a matte. CMYK images (inks; black in the index channel)
+// become RGB through ConvertCMYKToRGB with their embedded "icc" profile, else
+// the CMYK profile search and the built-in profile; images in other colour
+// spaces than RGB and grey are converted to sRGB first. Rows stay top row
+// first.
 //
 // Colour-space codes reported: Undefined 0, RGB 1 (sRGB too), Gray 2 (linear
 // grey and the Rec. 601 and 709 lumas too), Transparent 3, OHTA 4, XYZ 5,
@@ -111,8 +115,11 @@ public:
   // Decodes the file's bytes; inName (else the path) labels the errors.
   void ReadFile(const char* inPath, const char* inName);
   // Decodes the block, read in place. Errors: "No image data provided" for
-  // no bytes, "Unable to detect image type" when nothing came of it, else
-  // ImageMagick's.
+  // no bytes; "Unable to detect image type" when no format knows them;
+  // ImageMagick's reason when it refuses or fails; "width or height exceeds
+  // limit" for a PNG larger than the policy allows, and the fault of a PNG
+  // file (PNGChunks.h), without asking ImageMagick; else "Unable to decode
+  // <format> image" when ImageMagick gives no reason.
   void ReadBlob(const void* inData, std::size_t inLength, const char* inName);
 
   LONG GetImageCount() const;
@@ -124,10 +131,18 @@ public:
   LONG GetHeight() const;
   RECT GetBounds() const;
   LONGLONG GetArea() const;
+  // Width x height that a PNG file's header declares, known even where
+  // ImageMagick refuses the file; 0 for other inputs.
+  LONGLONG GetDeclaredArea() const { return mDeclaredArea; }
 
 private:
+  // False, with the refusal recorded against inName, for an input that
+  // ImageMagick must not see.
+  bool Admits(const void* inData, std::size_t inLength, const char* inName);
+
   MagickImagePtr mImages;
   bool mPing = false;
+  LONGLONG mDeclaredArea = 0;
 };
 
 // Describes a file or block: one record per image, the first image's format
@@ -172,7 +187,8 @@ private:
   std::unique_ptr<unsigned char, MagickRelease<RelinquishMagickMemory>> mBlob;
 };
 
-// The formats ImageMagick knows, in its order, as "<name> - <description>".
+// The formats ImageMagick reads and writes under the policy, in its order,
+// as "<name> - <description>".
 class MagickFormatList : public MagickBase, public FormatList {
 public:
   MagickFormatList();
@@ -188,7 +204,8 @@ private:
 
 // Puts inImage on inBM, made at the image's size and depth 32, in the
 // layout inLayout: 32 (B, G, R, A) or kTL32RGBAPixelFormat (R, G, B, A,
-// leaving the Bitmap as ToRGBA does). CMYK pixels end with a fourth byte 0.
+// leaving the Bitmap as ToRGBA does). CMYK pixels, turned to RGB, end with
+// a fourth byte 0.
 // Answers the Bitmap's status, -50 for a bad argument.
 [[nodiscard]] LONG MagickImageToBitmap(const Image* inImage, Bitmap* inBM, LONG inLayout = 32);
 // A new image of the Bitmap's pixels, 8 bits deep (opacity from the alpha

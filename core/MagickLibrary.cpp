@@ -7,6 +7,7 @@
 #include "platform/base/LazyEntry.h"
 
 #include <magick/MagickCore.h>
+#include <zlib.h>
 
 #include <dlfcn.h>
 
@@ -21,8 +22,8 @@ constexpr const char* kLibraryName = "libMagickCore-6.Q16.so.6";
 
 std::atomic<void*> gLibrary{nullptr};
 
-// MagickCore's own entry point of the name, the library loaded first; null
-// when it cannot be loaded.
+// MagickCore's own entry point of the name, or of a library it depends on,
+// MagickCore loaded first; null when it cannot be loaded.
 void* MagickEntry(const char* inName)
 {
   return LoadMagickCore() ? dlsym(gLibrary.load(std::memory_order_acquire), inName) : nullptr;
@@ -33,7 +34,8 @@ void* MagickEntry(const char* inName)
 #define TL_MAGICK_ENTRY(inReturn, inName, inParameters, inArguments) \
   TL_LAZY_ENTRY(MagickEntry, inReturn, inName, inParameters, inArguments)
 
-// The calls of the codec, with MagickCore 6.9's prototypes.
+// The calls of the codec, with MagickCore 6.9's prototypes, and zlib's
+// inflation, which MagickCore brings with it.
 #define TL_MAGICK_ENTRIES(X) \
   X(CacheView*, AcquireAuthenticCacheView, (const Image* a, ExceptionInfo* b), (a, b)) \
   X(ExceptionInfo*, AcquireExceptionInfo, (void), ()) \
@@ -64,10 +66,14 @@ void* MagickEntry(const char* inName)
   X(const char*, GetMagickDescription, (const MagickInfo* a), (a)) \
   X(const MagickInfo*, GetMagickInfo, (const char* a, ExceptionInfo* b), (a, b)) \
   X(const MagickInfo**, GetMagickInfoList, (const char* a, size_t* b, ExceptionInfo* c), (a, b, c)) \
+  X(MagickSizeType, GetMagickResourceLimit, (const ResourceType a), (a)) \
   X(Image*, GetNextImageInList, (const Image* a), (a)) \
   X(unsigned char*, GetStringInfoDatum, (const StringInfo* a), (a)) \
   X(size_t, GetStringInfoLength, (const StringInfo* a), (a)) \
   X(unsigned char*, ImageToBlob, (const ImageInfo* a, Image* b, size_t* c, ExceptionInfo* d), (a, b, c, d)) \
+  X(int, inflate, (z_streamp a, int b), (a, b)) \
+  X(int, inflateEnd, (z_streamp a), (a)) \
+  X(int, inflateInit_, (z_streamp a, const char* b, int c), (a, b, c)) \
   X(void, InheritException, (ExceptionInfo* a, const ExceptionInfo* b), (a, b)) \
   X(MagickBooleanType, IsRightsAuthorized, (const PolicyDomain a, const PolicyRights b, const char* c), (a, b, c)) \
   X(void, MagickCoreGenesis, (const char* a, const MagickBooleanType b), (a, b)) \

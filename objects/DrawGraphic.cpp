@@ -289,16 +289,17 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
     else
       theReader.ReadFile(mPath.c_str(), theName);
   };
-  // The attributes first, so that no pixels are decoded beyond the limit.
+  // The attributes first, so that no pixels are decoded beyond the limit;
+  // a size that the header declares counts where ImageMagick refused it.
   theReader.SetPing(true);
   theRead();
+  if (std::max(theReader.GetArea(), theReader.GetDeclaredArea()) > inLimit) {
+    AddLimitMessage();
+    return;
+  }
   if (!theReader.GetError()) {
     if (theReader.GetImageCount() == 0 || theReader.GetArea() == 0)
       return;
-    if (theReader.GetArea() > inLimit) {
-      AddLimitMessage();
-      return;
-    }
     theReader.Dispose();
     theReader.SetPing(false);
     theRead();

@@ -12,7 +12,7 @@ packages=(
   libmagickcore-6.q16-dev liblcms2-dev libjpeg62-turbo-dev libcairo2-dev
   libfreetype-dev libfontconfig-dev libosmesa6-dev libglu1-mesa-dev
   libsqlite3-dev duktape-dev libpam0g-dev qt6-base-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev zlib1g-dev
   imagemagick graphicsmagick libvips-tools libjpeg-turbo-progs time
   exiv2 giflib-tools
   fonts-dejavu-core fonts-liberation2

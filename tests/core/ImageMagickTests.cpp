@@ -1,16 +1,22 @@
-// The ImageMagick codec against files that MagickCore itself writes: every
-// format's description, pixels on both Bitmap layouts and back, the writer's
-// options, the texts, and hostile input under the project's policy.
+// The ImageMagick codec against files that MagickCore itself writes (and
+// ImageMagick's own command, under Debian's policy): every format's
+// description, pixels on both Bitmap layouts and back, CMYK through the ICC
+// road, the writer's options, the texts, the coders the policy lets through
+// (each in a child process of its own) and hostile input under the policy.
 
 #include "core/Bitmap.h"
+#include "core/ColorSpace.h"
 #include "core/ImageMagick.h"
 #include "core/MappedFileSource.h"
 #include "core/Preferences.h"
 #include "core/Utilities.h"
 #include "tests/core/EventWatcher.h"
+#include "tests/core/TestProfiles.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,12 +25,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -94,10 +106,13 @@ Bytes Pattern(const char* inFormat, bool inMatte = false)
   return Encode(MakeImage(kWidth, kHeight, inMatte), inFormat);
 }
 
-MagickImagePtr Decode(const Bytes& inBytes)
+// ImageMagick's reading of the bytes, in the format named when one is.
+MagickImagePtr Decode(const Bytes& inBytes, const char* inFormat = nullptr)
 {
   MagickExceptionPtr theException(AcquireExceptionInfo());
   MagickInfoPtr theInfo(CloneImageInfo(nullptr));
+  if (inFormat)
+    std::strcpy(theInfo->magick, inFormat);
   return MagickImagePtr(BlobToImage(theInfo.get(), inBytes.data(), inBytes.size(), theException.get()));
 }
 
@@ -165,6 +180,16 @@ std::string ErrorOf(MagickBase& inCodec)
 ImageInfoRecord Record(LONG inDepth, LONG inResolution, RECT inRect, LONG inSpace = 1, LONG inProfile = 0)
 {
   return {inDepth, inResolution, inRect.left, inRect.top, inRect.right, inRect.bottom, inSpace, inProfile};
+}
+
+// The process's peak resident size.
+long PeakResidentKiB()
+{
+  std::ifstream theStatus("/proc/self/status");
+  for (std::string theLine; std::getline(theStatus, theLine);)
+    if (theLine.rfind("VmHWM:", 0) == 0)
+      return std::stol(theLine.substr(6));
+  return -1;
 }
 
 // Hostile input is refused from its header, far below this bound, which
@@ -521,24 +546,83 @@ private:
   int mSocket;
 };
 
-// A PNG signature and header chunk, with its CRC, claiming inWidth x inHeight.
+// ---- PNG streams built by hand
+
+void PutWord(Bytes& ioBytes, DWORD inValue)
+{
+  for (int theShift = 24; theShift >= 0; theShift -= 8)
+    ioBytes.push_back(static_cast<BYTE>(inValue >> theShift));
+}
+
+// A chunk: length, type, data and the CRC of type and data.
+Bytes PNGChunk(const char* inType, const Bytes& inData)
+{
+  Bytes theChunk;
+  PutWord(theChunk, static_cast<DWORD>(inData.size()));
+  theChunk.insert(theChunk.end(), inType, inType + 4);
+  theChunk.insert(theChunk.end(), inData.begin(), inData.end());
+  DWORD theCRC = 0xFFFFFFFF;
+  for (std::size_t i = 4; i < theChunk.size(); ++i)
+    for (int theBit = 0; theBit < 8; ++theBit)
+      theCRC = (theCRC >> 1) ^ (0xEDB88320 & (0 - ((theCRC ^ (theChunk[i] >> theBit)) & 1)));
+  PutWord(theChunk, ~theCRC);
+  return theChunk;
+}
+
+// The signature, then the chunks.
+Bytes PNGStream(std::initializer_list<Bytes> inChunks)
+{
+  Bytes theStream = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const Bytes& theChunk : inChunks)
+    theStream.insert(theStream.end(), theChunk.begin(), theChunk.end());
+  return theStream;
+}
+
+// A header chunk of an 8-bit RGB picture of inWidth x inHeight.
 Bytes PNGHeader(DWORD inWidth, DWORD inHeight)
 {
-  Bytes thePNG = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-  const auto thePut = [&thePNG](DWORD inValue) {
-    for (int theShift = 24; theShift >= 0; theShift -= 8)
-      thePNG.push_back(static_cast<BYTE>(inValue >> theShift));
-  };
-  thePut(inWidth);
-  thePut(inHeight);
-  for (BYTE theByte : {8, 2, 0, 0, 0})
-    thePNG.push_back(theByte);
-  DWORD theCRC = 0xFFFFFFFF;
-  for (std::size_t i = 12; i < thePNG.size(); ++i)
-    for (int theBit = 0; theBit < 8; ++theBit)
-      theCRC = (theCRC >> 1) ^ (0xEDB88320 & (0 - ((theCRC ^ (thePNG[i] >> theBit)) & 1)));
-  thePut(~theCRC);
-  return thePNG;
+  Bytes theHeader;
+  PutWord(theHeader, inWidth);
+  PutWord(theHeader, inHeight);
+  theHeader.insert(theHeader.end(), {8, 2, 0, 0, 0});
+  return PNGChunk("IHDR", theHeader);
+}
+
+// A zlib stream of one stored block: inBytes as they are.
+Bytes StoredZlib(const Bytes& inBytes)
+{
+  Bytes theStream = {0x78, 0x01, 0x01, static_cast<BYTE>(inBytes.size()), static_cast<BYTE>(inBytes.size() >> 8),
+                     static_cast<BYTE>(~inBytes.size()), static_cast<BYTE>(~inBytes.size() >> 8)};
+  theStream.insert(theStream.end(), inBytes.begin(), inBytes.end());
+  DWORD theA = 1;
+  DWORD theB = 0;
+  for (BYTE theByte : inBytes) {
+    theA = (theA + theByte) % 65521;
+    theB = (theB + theA) % 65521;
+  }
+  PutWord(theStream, theB << 16 | theA);
+  return theStream;
+}
+
+// A zlib stream of inCount blanks.
+Bytes DeflatedBlanks(std::size_t inCount)
+{
+  const Bytes theBlanks(inCount, ' ');
+  uLongf theLength = compressBound(theBlanks.size());
+  Bytes theDeflated(theLength);
+  EXPECT_EQ(compress2(theDeflated.data(), &theLength, theBlanks.data(), theBlanks.size(), 9), Z_OK);
+  theDeflated.resize(theLength);
+  return theDeflated;
+}
+
+// 83 bytes: a red pixel, then a text chunk whose length claims 2,000,000,000
+// bytes of which 15 follow (libpng took the claim for an allocation).
+Bytes ClaimingPNG()
+{
+  Bytes theClaim;
+  PutWord(theClaim, 2000000000);
+  theClaim.insert(theClaim.end(), {'t', 'E', 'X', 't', 'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'x', 'x', 'x', 'x', 'x', 'x', 'x'});
+  return PNGStream({PNGHeader(1, 1), PNGChunk("IDAT", StoredZlib({0, 255, 0, 0})), theClaim});
 }
 
 TEST(MagickReader, RefusesHostileInputQuicklyAndOffline)
@@ -557,7 +641,7 @@ TEST(MagickReader, RefusesHostileInputQuicklyAndOffline)
     {"PostScript", "%!PS-Adobe-3.0\n/Times findfont 12 scalefont setfont 10 10 moveto (x) show showpage\n"},
     {"PDF", "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n"},
   };
-  std::vector<std::pair<const char*, Bytes>> theInputs = {{"PNG of 100000 x 100000", PNGHeader(100000, 100000)}};
+  std::vector<std::pair<const char*, Bytes>> theInputs = {{"PNG of 100000 x 100000", PNGStream({PNGHeader(100000, 100000)})}};
   for (const auto& [theName, theText] : theCases)
     theInputs.emplace_back(theName, Text(theText));
   for (const auto& [theName, theBytes] : theInputs) {
@@ -671,6 +755,317 @@ TEST(MagickPolicy, RefusesEverythingWithoutThePolicy)
                          "' --gtest_filter=MagickPolicy.RefusesEverythingWithoutThePolicy >/dev/null 2>&1")
                           .c_str()),
             0);
+}
+
+TEST(MagickReader, RefusesAChunkThatClaimsMoreThanTheDataAtOnce)
+{
+  StartMagick();
+  const Bytes thePNG = ClaimingPNG();
+  ASSERT_EQ(thePNG.size(), 83u);
+  // A text chunk of 80 MB of blanks, deflated to some 80 KB.
+  Bytes theText = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+  const Bytes theDeflated = DeflatedBlanks(80000000);
+  theText.insert(theText.end(), theDeflated.begin(), theDeflated.end());
+  const Bytes theInflating = PNGStream({PNGHeader(1, 1), PNGChunk("IDAT", StoredZlib({0, 255, 0, 0})),
+                                        PNGChunk("zTXt", theText), PNGChunk("IEND", {})});
+
+  const std::string theClaim = "Corrupt PNG image: chunk \"tEXt\" claims 2000000000 bytes, 15 remain";
+  for (const auto& [theName, theBytes, theError] : std::vector<std::tuple<const char*, Bytes, std::string>>{
+         {"PNG", thePNG, theClaim},
+         {"inflating PNG", theInflating, "Corrupt PNG image: chunk \"zTXt\" inflates to more than 8000000 bytes"}}) {
+    for (bool thePing : {true, false}) {
+      SCOPED_TRACE(std::string(theName) + (thePing ? ", ping" : ", full"));
+      // In a child, whose peak resident size starts at what it shares.
+      const tltest::ChildResult theChild = tltest::RunInChild([&] {
+        const long theBefore = PeakResidentKiB();
+        MagickReader theReader;
+        theReader.SetPing(thePing);
+        const auto theStart = std::chrono::steady_clock::now();
+        theReader.ReadBlob(theBytes.data(), theBytes.size(), theName);
+        if (std::chrono::steady_clock::now() - theStart > kRefusalBound)
+          return 2;
+        if (ErrorOf(theReader) != theError || theReader.GetImageCount() != 0)
+          return 3;
+        return PeakResidentKiB() - theBefore < 64 * 1024 ? 0 : 4;
+      });
+      EXPECT_TRUE(tltest::Succeeded(theChild)) << "2: slow, 3: another error, 4: 64 MiB or more";
+    }
+  }
+  MagickReader theReader;
+  theReader.ReadBlob(theInflating.data(), theInflating.size() - 40000, "cut");
+  EXPECT_EQ(ErrorOf(theReader).rfind("Corrupt PNG image: chunk \"zTXt\" claims ", 0), 0u) << ErrorOf(theReader);
+}
+
+// "Unable to detect image type" only when no format knows the bytes; the
+// reason of what went wrong otherwise, and the size a header declares.
+TEST(MagickReader, BlamesTheCauseOfAFailure)
+{
+  StartMagick();
+  const Bytes theHuge =
+    PNGStream({PNGHeader(100000, 100000), PNGChunk("IDAT", StoredZlib(Bytes(60000, 0))), PNGChunk("IEND", {})});
+  Bytes theCut = Pattern("PNG");
+  theCut.resize(theCut.size() - 20);
+  Bytes theBadCRC = Pattern("PNG");
+  theBadCRC[29] ^= 1;
+  const Bytes theBMP = WithResolution("BMP", PixelsPerInchResolution, 72);
+  Bytes theHugeBMP = theBMP;
+  for (std::size_t theField : {18, 22})
+    for (std::size_t i = 0; i < 4; ++i)
+      theHugeBMP[theField + i] = static_cast<BYTE>(100000 >> (8 * i));
+  const struct {
+    const char* mName;
+    Bytes mBytes;
+    std::string mError;
+    LONGLONG mDeclared;
+  } kCases[] = {
+    {"PNG of 100000 x 100000", theHuge, "width or height exceeds limit", 10000000000},
+    {"PNG of 4294967295 x 4294967295", PNGStream({PNGHeader(0xFFFFFFFF, 0xFFFFFFFF)}), "width or height exceeds limit",
+     INT64_MAX},
+    {"PNG cut short", theCut, "Corrupt PNG image: chunk \"IDAT\" claims ", kWidth * kHeight},
+    {"PNG with a bad checksum", theBadCRC, "Unable to decode PNG image", kWidth * kHeight},
+    {"BMP of 100000 x 100000", theHugeBMP, "width or height exceeds limit", 0},
+    {"no format's bytes", Text("\x01\x02\x03\x04 nothing an image starts with"), "Unable to detect image type", 0},
+  };
+  for (const auto& theCase : kCases) {
+    for (bool thePing : {true, false}) {
+      SCOPED_TRACE(std::string(theCase.mName) + (thePing ? ", ping" : ", full"));
+      MagickReader theReader;
+      theReader.SetPing(thePing);
+      theReader.ReadBlob(theCase.mBytes.data(), theCase.mBytes.size(), theCase.mName);
+      EXPECT_EQ(ErrorOf(theReader).substr(0, theCase.mError.size()), theCase.mError);
+      EXPECT_EQ(theReader.GetImageCount(), 0);
+      EXPECT_EQ(theReader.GetDeclaredArea(), theCase.mDeclared);
+    }
+  }
+  MagickReader theReader;
+  const Bytes thePNG = Pattern("PNG");
+  theReader.ReadBlob(thePNG.data(), thePNG.size(), "");
+  EXPECT_EQ(theReader.GetDeclaredArea(), kWidth * kHeight);
+  theReader.Dispose();
+  EXPECT_EQ(theReader.GetDeclaredArea(), 0);
+}
+
+// ---- The coders the policy allows
+
+std::string Lower(std::string inText)
+{
+  std::transform(inText.begin(), inText.end(), inText.begin(), [](unsigned char c) { return std::tolower(c); });
+  return inText;
+}
+
+// Every format ImageMagick knows, and the file of the module that holds its
+// coder ("png.so"), as ImageMagick's own command lists them.
+std::map<std::string, std::string> EveryCoder()
+{
+  std::map<std::string, std::string> theCoders;
+  std::istringstream theList(tltest::RunConvert({"-list", "format"}).mOut);
+  const std::regex theEntry(R"(^\s*([A-Z0-9-]+)\*?\s+([A-Z0-9]+)\s+[r-][w-][+-]\s)");
+  std::smatch theMatch;
+  for (std::string theLine; std::getline(theList, theLine);)
+    if (std::regex_search(theLine, theMatch, theEntry))
+      theCoders[theMatch[1]] = Lower(theMatch[2]) + ".so";
+  return theCoders;
+}
+
+// The names of the formats the codec lists.
+std::vector<std::string> ListedNames()
+{
+  MagickFormatList theList;
+  std::vector<std::string> theNames;
+  for (LONG i = 0; i < theList.GetCount(); ++i) {
+    std::string theEntry;
+    theList.GetDescription(i, theEntry);
+    theNames.push_back(theEntry.substr(0, theEntry.find(" - ")));
+  }
+  return theNames;
+}
+
+bool IsListed(const std::vector<std::string>& inNames, const std::string& inName)
+{
+  return std::find(inNames.begin(), inNames.end(), inName) != inNames.end();
+}
+
+// The modules of the listed formats' coders.
+std::set<std::string> ListedModules(const std::map<std::string, std::string>& inCoders)
+{
+  std::set<std::string> theModules;
+  const std::vector<std::string> theListed = ListedNames();
+  for (const auto& [theName, theModule] : inCoders)
+    if (IsListed(theListed, theName))
+      theModules.insert(theModule);
+  return theModules;
+}
+
+TEST(MagickPolicy, EveryListedCoderWritesAndReadsBackInAChildOfItsOwn)
+{
+  StartMagick();
+  const std::vector<std::string> theListed = ListedNames();
+  for (const char* theRaster : {"BMP", "GIF", "ICO", "JPEG", "PCX", "PNG", "PPM", "PSD", "TGA", "TIFF", "WEBP", "XBM", "XPM"})
+    EXPECT_TRUE(IsListed(theListed, theRaster)) << theRaster;
+  for (const std::string& theName : theListed) {
+    EXPECT_TRUE(IsRightsAuthorized(CoderPolicyDomain, static_cast<PolicyRights>(ReadPolicyRights | WritePolicyRights),
+                                   theName.c_str()))
+      << theName;
+    const tltest::ChildResult theChild = tltest::RunInChild([&] {
+      Bitmap theBitmap;
+      if (MagickImageToBitmap(MakeImage(kWidth, kHeight, false).get(), &theBitmap) != 0)
+        return 2;
+      MagickWriter theWriter;
+      theWriter.SetBitmap(&theBitmap);
+      theWriter.SetType(Lower(theName));
+      if (theWriter.Write() != 0)
+        return 3;
+      const auto* theData = static_cast<const BYTE*>(theWriter.GetData());
+      MagickImagePtr theBack = Decode(Bytes(theData, theData + theWriter.GetLength()), theName.c_str());
+      return theBack && theBack->columns == kWidth && theBack->rows == kHeight ? 0 : 4;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theChild)) << theName << " (2: no bitmap, 3: not written, 4: not read back)";
+  }
+}
+
+TEST(MagickPolicy, RefusesEveryOtherCoderWithoutLoadingIt)
+{
+  StartMagick();
+  const std::map<std::string, std::string> theCoders = EveryCoder();
+  ASSERT_GT(theCoders.size(), 150u) << "ImageMagick's command lists its formats";
+  const std::vector<std::string> theListed = ListedNames();
+  // HTML's writer frees twice, Debian's MAT coder misses a symbol.
+  for (const char* theCrasher : {"HTML", "HTM", "MAT"})
+    EXPECT_FALSE(IsListed(theListed, theCrasher)) << theCrasher;
+  EXPECT_GT(theCoders.size(), theListed.size() + 150);
+  const std::set<std::string> theModules = ListedModules(theCoders);
+  const std::string theFolder = tltest::MakeTempFolder("refused");
+  // In one child, which notes the name it tries (the name that crashed it).
+  const std::string theNote = tltest::MakeTempFolder("trying") + "/name";
+  const tltest::ChildResult theChild = tltest::RunInChild([&] {
+    Bitmap theBitmap;
+    if (theBitmap.Create(4, 4, 32, nullptr) != 0)
+      return 2;
+    for (const auto& [theName, theModule] : theCoders) {
+      if (IsListed(theListed, theName))
+        continue;
+      std::ofstream(theNote) << theName;
+      // As a type (GetAs) and as a file's extension (SaveAs), in capitals and not.
+      for (const std::string& thePath : {std::string(), theFolder + "/out." + Lower(theName)})
+        for (const std::string& theType : {theName, Lower(theName)}) {
+          MagickWriter theWriter;
+          theWriter.SetBitmap(&theBitmap);
+          theWriter.SetType(theType);
+          if (!thePath.empty())
+            theWriter.SetPath(thePath);
+          if (theWriter.Write() != DelegateError || ErrorOf(theWriter) != "No image encoder available")
+            return 3;
+        }
+      if (!theModules.count(theModule) && tltest::IsLibraryLoaded(theModule.c_str()))
+        return 4;
+    }
+    return 0;
+  });
+  EXPECT_TRUE(tltest::Succeeded(theChild)) << tltest::ReadFile(theNote) << " (3: not refused, 4: its coder loaded)";
+  EXPECT_TRUE(std::filesystem::is_empty(theFolder));
+}
+
+// Files of formats the codec does not list, made by ImageMagick's own
+// command (MAT by hand, since Debian's coder cannot write it).
+TEST(MagickReader, RefusesFilesOfOtherCodersWithoutLoadingThem)
+{
+  StartMagick();
+  const std::map<std::string, std::string> theCoders = EveryCoder();
+  const std::set<std::string> theModules = ListedModules(theCoders);
+  const std::string theFolder = tltest::MakeTempFolder("others");
+  std::string theMAT = "MATLAB 5.0 MAT-file, Platform: GLNXA64, Created on: Mon Jan  1 00:00:00 2024";
+  theMAT.resize(116, ' ');
+  theMAT += std::string(8, '\0') + std::string("\x00\x01IM", 4) + std::string(64, '\0');
+  std::ofstream(theFolder + "/picture.mat", std::ios::binary) << theMAT;
+  for (const char* theFormat : {"MAT", "FITS", "DPX", "XWD", "VIFF", "HDR", "JP2", "CIN", "VICAR", "EXR", "SGI", "PICT", "HTML"}) {
+    const std::string thePath = theFolder + "/picture." + Lower(theFormat);
+    if (!std::filesystem::exists(thePath)) {
+      ASSERT_EQ(tltest::RunConvert({"-size", "6x4", "gradient:red-blue", thePath}).mStatus, 0) << theFormat;
+    }
+    ASSERT_TRUE(theCoders.count(theFormat)) << theFormat;
+    const std::string& theModule = theCoders.at(theFormat);
+    ASSERT_FALSE(theModules.count(theModule)) << theFormat;
+    const tltest::ChildResult theChild = tltest::RunInChild([&] {
+      MagickReader theReader;
+      theReader.ReadFile(thePath.c_str(), nullptr);
+      if (!theReader.GetError() || theReader.GetImageCount() != 0)
+        return 2;
+      return tltest::IsLibraryLoaded(theModule.c_str()) ? 3 : 0;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theChild)) << theFormat << " (2: read, 3: its coder loaded)";
+  }
+}
+
+// ---- CMYK
+
+// R, G, B of every pixel of the first image, as ImageMagick's command makes
+// them of the inks: from the embedded profile, else from the built-in one, to
+// the built-in sRGB.
+Bytes ConvertedToRGB(const profiletest::ProfileFiles& inProfiles, const std::string& inPath, bool inEmbedded)
+{
+  std::vector<std::string> theArguments = {inPath + "[0]"};
+  if (!inEmbedded)
+    theArguments.insert(theArguments.end(), {"-profile", inProfiles.mCMYK});
+  theArguments.insert(theArguments.end(), {"-profile", inProfiles.mRGB, "-depth", "8", "rgb:" + inPath + ".rgb"});
+  EXPECT_EQ(tltest::RunConvert(theArguments).mStatus, 0) << inPath;
+  return Text(tltest::ReadFile(inPath + ".rgb"));
+}
+
+// R, G, B, 0 of every pixel as the JPEG library's road makes them of the
+// inks that ImageMagick reads (it maps paper white to white, where
+// ImageMagick's command gives the built-in profile's paper a tint).
+Bytes InksThroughTheJPEGRoad(const Image* inImage)
+{
+  Bytes thePixels(std::size_t{4} * inImage->columns * inImage->rows);
+  MagickExceptionPtr theException(AcquireExceptionInfo());
+  EXPECT_TRUE(ExportImagePixels(inImage, 0, 0, inImage->columns, inImage->rows, "CMYK", CharPixel, thePixels.data(),
+                                theException.get()));
+  const StringInfo* theProfile = GetImageProfile(inImage, "icc");
+  const LONG theWidth = static_cast<LONG>(inImage->columns);
+  ConvertCMYKToRGB(thePixels.data(), theWidth, static_cast<LONG>(inImage->rows), 4 * theWidth,
+                   theProfile ? GetStringInfoDatum(theProfile) : nullptr,
+                   theProfile ? static_cast<DWORD>(GetStringInfoLength(theProfile)) : 0);
+  return thePixels;
+}
+
+TEST(MagickImageToBitmap, TurnsCMYKIntoRGBThroughTheEmbeddedOrBuiltInProfile)
+{
+  StartMagick();
+  const profiletest::ProfileFiles theProfiles;
+  for (const char* theFormat : {"tif", "psd", "jpg"}) {
+    for (bool theEmbedded : {false, true}) {
+      const std::string thePath = theProfiles.mFolder + "/quadrants" + (theEmbedded ? "-embedded." : ".") + theFormat;
+      profiletest::MakeCMYKQuadrants(theProfiles, thePath, theEmbedded);
+      const Bytes theConverted = ConvertedToRGB(theProfiles, thePath, theEmbedded);
+      ASSERT_EQ(theConverted.size(), 64u * 48 * 3) << thePath;
+      MagickReader theReader;
+      theReader.ReadFile(thePath.c_str(), nullptr);
+      ASSERT_EQ(ErrorOf(theReader), "(none)") << thePath;
+      const Image* theImage = theReader.GetImage(1);
+      ASSERT_EQ(theImage->colorspace, CMYKColorspace) << thePath;
+      ASSERT_EQ(GetImageProfile(theImage, "icc") != nullptr, theEmbedded) << thePath;
+      const Bytes theRoad = InksThroughTheJPEGRoad(theImage);
+      for (LONG theLayout : {LONG{32}, kTL32RGBAPixelFormat}) {
+        SCOPED_TRACE(thePath + (theLayout == 32 ? " as B, G, R, A" : " as R, G, B, A"));
+        Bitmap theBitmap;
+        ASSERT_EQ(MagickImageToBitmap(theImage, &theBitmap, theLayout), 0);
+        int theWorst = 0;
+        for (LONG y = 0; y < 48; ++y)
+          for (LONG x = 0; x < 64; ++x)
+            for (int c = 0; c < 3; ++c)
+              theWorst = std::max(theWorst, std::abs(BitmapPixel(theBitmap, x, y)[c] - theRoad[(y * 64 + x) * 4 + c]));
+        EXPECT_LE(theWorst, 3) << "from the JPEG library's road";
+        for (POINT theCentre : {POINT{16, 12}, POINT{48, 12}, POINT{16, 36}}) {
+          const Pixel theGot = BitmapPixel(theBitmap, theCentre.x, theCentre.y);
+          for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(theGot[c], theConverted[(theCentre.y * 64 + theCentre.x) * 3 + c], 3)
+              << "from ImageMagick's command at " << theCentre.x << "," << theCentre.y << " channel " << c;
+        }
+        const Pixel theWhite = BitmapPixel(theBitmap, 48, 36);
+        EXPECT_GE(std::min({theWhite[0], theWhite[1], theWhite[2]}), 250) << "paper white";
+      }
+    }
+  }
 }
 
 }  // namespace

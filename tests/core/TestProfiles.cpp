@@ -1,5 +1,14 @@
 #include "tests/core/TestProfiles.h"
 
+#include "resources/Resources.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <span>
+
 namespace profiletest {
 
 std::vector<BYTE> SaveProfile(cmsHPROFILE inProfile)
@@ -44,6 +53,31 @@ Profile LightCMYKProfile()
   cmsWriteTag(theProfile.get(), cmsSigAToB0Tag, thePipeline);
   cmsPipelineFree(thePipeline);
   return theProfile;
+}
+
+ProfileFiles::ProfileFiles()
+  : mFolder(tltest::MakeTempFolder("profiles")), mRGB(mFolder + "/srgb.icc"), mCMYK(mFolder + "/cmyk.icc"),
+    mLight(mFolder + "/light.icc")
+{
+  const auto theWrite = [](const std::string& inPath, std::span<const BYTE> inBytes) {
+    std::ofstream(inPath, std::ios::binary)
+      .write(reinterpret_cast<const char*>(inBytes.data()), static_cast<std::streamsize>(inBytes.size()));
+  };
+  theWrite(mRGB, FindResourceBytes("SRGB", "ICC"));
+  theWrite(mCMYK, FindResourceBytes("CMYK", "ICC"));
+  theWrite(mLight, SaveProfile(LightCMYKProfile().get()));
+}
+
+void MakeCMYKQuadrants(const ProfileFiles& inProfiles, const std::string& inPath, bool inEmbedded)
+{
+  std::vector<std::string> theArguments = {"-size", "32x24", "xc:red", "xc:lime", "+append", "(", "xc:blue",
+                                           "xc:white", "+append", ")", "-append", "-profile", inProfiles.mRGB,
+                                           "-profile", inProfiles.mCMYK, "+profile", "icc"};
+  if (inEmbedded)
+    theArguments.insert(theArguments.end(), {"-profile", inProfiles.mLight});
+  theArguments.insert(theArguments.end(), {"-quality", "100", inPath});
+  const tltest::RunResult theRun = tltest::RunConvert(theArguments);
+  EXPECT_EQ(theRun.mStatus, 0) << inPath << ": " << theRun.mErr;
 }
 
 }  // namespace profiletest

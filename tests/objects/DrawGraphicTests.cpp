@@ -1,8 +1,8 @@
 // The DrawGraphic operation on a Bitmap and the kernel bridge under it: the
 // quadrant picture through every reader, road and canvas depth, placement,
 // the size limit and reduced decoding, every failure's words, hostile input,
-// and warps on many threads at once. Fixtures are written by MagickCore and
-// libjpeg-turbo.
+// CMYK JPEGs through both readers, and warps on many threads at once.
+// Fixtures are written by MagickCore, libjpeg-turbo and ImageMagick's command.
 
 #include "core/Bitmap.h"
 #include "core/ImageMagick.h"
@@ -11,12 +11,14 @@
 #include "objects/DrawGraphic.h"
 #include "objects/IPLUtils.h"
 #include "platform/quicktime/QuickTime.h"
+#include "tests/core/TestProfiles.h"
 #include "tests/objects/ObjectsTestSupport.h"
 #include "tests/platform/JpegTestImages.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -408,18 +410,25 @@ TEST(DrawGraphic, WordsEveryFailureAndLeavesTheCanvasAsItWas)
   EXPECT_EQ(theText.find("ImageMagick"), std::string::npos) << theText;
 }
 
+// A PNG signature and header chunk, with its CRC, claiming 100000 x 100000.
+Bytes HugePNG()
+{
+  Bytes thePNG = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                  0, 1, 0x86, 0xA0, 0, 1, 0x86, 0xA0, 8, 2, 0, 0, 0};
+  DWORD theCRC = 0xFFFFFFFF;
+  for (std::size_t i = 12; i < thePNG.size(); ++i)
+    for (int theBit = 0; theBit < 8; ++theBit)
+      theCRC = (theCRC >> 1) ^ (0xEDB88320 & (0 - ((theCRC ^ (thePNG[i] >> theBit)) & 1)));
+  for (int theShift = 24; theShift >= 0; theShift -= 8)
+    thePNG.push_back(static_cast<BYTE>(~theCRC >> theShift));
+  return thePNG;
+}
+
 TEST(DrawGraphic, FailsHostileInputQuickly)
 {
   Bytes theTruncated = Jpeg({.mWidth = 640, .mHeight = 480});
   theTruncated.resize(theTruncated.size() / 2);
-  Bytes theHugePNG = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                      0, 1, 0x86, 0xA0, 0, 1, 0x86, 0xA0, 8, 2, 0, 0, 0};
-  DWORD theCRC = 0xFFFFFFFF;
-  for (std::size_t i = 12; i < theHugePNG.size(); ++i)
-    for (int theBit = 0; theBit < 8; ++theBit)
-      theCRC = (theCRC >> 1) ^ (0xEDB88320 & (0 - ((theCRC ^ (theHugePNG[i] >> theBit)) & 1)));
-  for (int theShift = 24; theShift >= 0; theShift -= 8)
-    theHugePNG.push_back(static_cast<BYTE>(~theCRC >> theShift));
+  const Bytes theHugePNG = HugePNG();
   const std::string theEmpty = jpegtest::WriteTempFile({}, "empty.jpg");
   const std::vector<std::tuple<const char*, Bytes, const char*, bool>> theCases = {
       {"zero bytes", {}, theEmpty.c_str(), false},
@@ -441,6 +450,77 @@ TEST(DrawGraphic, FailsHostileInputQuickly)
       EXPECT_TRUE(theMayDraw || !theOutcome.mError.empty());
       if (theEmptyCanvas && !theMayDraw) {
         EXPECT_EQ(theWorld.GetHDC(), nullptr) << "an empty canvas grew for a picture that failed";
+      }
+    }
+  }
+}
+
+// "Unable to detect image type" only for bytes no format knows; the limit
+// message for a size known to be above it, even where ImageMagick refuses
+// the file; ImageMagick's reason, or the codec's, otherwise.
+TEST(DrawGraphic, ImageMagickFailuresBlameTheirCause)
+{
+  const std::string kLimit = "Image is bigger than the maximum we allow. This maximum can only be changed by a "
+                             "System Administrator.";
+  // Cut in the middle of the pixel data.
+  Bytes theCut = MagickFile("PNG");
+  const Bytes theIDAT = {'I', 'D', 'A', 'T'};
+  const auto theData = std::search(theCut.begin(), theCut.end(), theIDAT.begin(), theIDAT.end());
+  ASSERT_NE(theData, theCut.end());
+  theCut.erase(theData + 4 + (theData[-1] | theData[-2] << 8) / 2, theCut.end());
+  const struct {
+    const char* mName;
+    Bytes mBytes;
+    LONG mMaxSize;
+    std::string mStart;
+  } kCases[] = {
+      {"PNG of 100000 x 100000", HugePNG(), 2000, kLimit},
+      {"PNG of 100000 x 100000 under MaxSize 100000", HugePNG(), 100000,
+       "ImageMagick Error -  width or height exceeds limit"},
+      {"PNG cut short", theCut, 2000, "ImageMagick Error -  Corrupt PNG image: chunk \"IDAT\" claims "},
+      {"no format's bytes", {1, 2, 3, 4, 5, 6, 7, 8}, 2000, "ImageMagick Error -  Unable to detect image type"},
+  };
+  for (const auto& theCase : kCases) {
+    SCOPED_TRACE(theCase.mName);
+    ASSERT_EQ(SetPrefLong("MaxSize", theCase.mMaxSize), ERROR_SUCCESS);
+    Bitmap theWorld;
+    MakeCanvas(theWorld, kWidth, kHeight, 32);
+    const std::vector<Pixel> theBefore = AllPixels(theWorld);
+    const std::string theError = Draw(theWorld, theCase.mBytes, "").mError;
+    EXPECT_EQ(theError.substr(0, theCase.mStart.size()), theCase.mStart) << theError;
+    EXPECT_EQ(AllPixels(theWorld), theBefore);
+  }
+}
+
+// A CMYK JPEG from ImageMagick's command, with and without an embedded
+// profile, through ImageMagick on both placement roads: within 3 levels of
+// what the JPEG library's road draws of the same file.
+TEST(DrawGraphic, CMYKJpegsDrawAsTheJpegLibraryDrawsThem)
+{
+  const profiletest::ProfileFiles theProfiles;
+  for (bool theEmbedded : {false, true}) {
+    const std::string thePath = theProfiles.mFolder + (theEmbedded ? "/embedded.jpg" : "/inks.jpg");
+    profiletest::MakeCMYKQuadrants(theProfiles, thePath, theEmbedded);
+    std::vector<Pixel> theLibrary;
+    for (LONG theIJLImport : {1, 0}) {
+      for (LONG theRoad : {1, 0}) {
+        SCOPED_TRACE(thePath + ", IJLImport " + std::to_string(theIJLImport) + ", IPLTransform " + std::to_string(theRoad));
+        ASSERT_EQ(SetPrefLong("IJLImport", theIJLImport), ERROR_SUCCESS);
+        ASSERT_EQ(SetPrefLong("IPLTransform", theRoad), ERROR_SUCCESS);
+        Bitmap theWorld;
+        MakeCanvas(theWorld, kWidth, kHeight, 32);
+        ASSERT_EQ(Draw(theWorld, {}, "", thePath.c_str()).mError, "");
+        const std::vector<Pixel> thePixels = AllPixels(theWorld);
+        if (theLibrary.empty()) {
+          theLibrary = thePixels;
+          EXPECT_GT(At(theWorld, 16, 12)[0], At(theWorld, 16, 12)[2] + 60) << "red: " << Text(At(theWorld, 16, 12));
+          continue;
+        }
+        int theWorst = 0;
+        for (std::size_t i = 0; i < thePixels.size(); ++i)
+          for (int c = 0; c < 3; ++c)
+            theWorst = std::max(theWorst, std::abs(thePixels[i][c] - theLibrary[i][c]));
+        EXPECT_LE(theWorst, 3);
       }
     }
   }

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <tuple>
@@ -368,6 +369,26 @@ TEST_F(Exports, OtherFormatsAndJPEGsWithAResolutionGoToImageMagick)
   }
   // Two messages, joined by a blank.
   EXPECT_EQ(RunExport(theWorld, "", "qqqz").mError.substr(0, 47), "ImageMagick Error -  No image encoder available");
+}
+
+// Coders that ended the process (HTML's writer frees twice, Debian's MAT
+// coder misses a symbol) are refused as every coder the policy does not
+// list; the process serves on.
+TEST_F(Exports, CodersOutsideThePolicyAreRefusedAndTheProcessServesOn)
+{
+  const tltest::ChildResult theChild = tltest::RunInChild([&] {
+    Bitmap theWorld;
+    MakePicture(theWorld, 32);
+    int theRefused = 0;
+    for (const char* theType : {"html", "htm", "HTML", "mat", "svg", "txt", "xc", "info"}) {
+      const std::string thePath = mFolder + "/a." + theType;
+      for (const Outcome& theOutcome : {RunExport(theWorld, "", theType), RunExport(theWorld, "", nullptr, thePath.c_str())})
+        theRefused += theOutcome.mError.rfind("ImageMagick Error -  No image encoder available", 0) == 0;
+    }
+    return theRefused == 16 ? 0 : 2;
+  });
+  EXPECT_TRUE(tltest::Succeeded(theChild));
+  EXPECT_TRUE(std::filesystem::is_empty(mFolder));
 }
 
 TEST_F(Exports, FailuresAreReportedAndWriteNothing)

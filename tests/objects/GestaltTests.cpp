@@ -1,6 +1,7 @@
 // Gestalt and its collections: the pages a script runs and the events they
 // leave, with and without QuickTime; in-process, what a page cannot reach.
 
+#include "core/ImageMagick.h"
 #include "core/Preferences.h"
 #include "objects/Fonts.h"
 #include "objects/Gestalt.h"
@@ -103,6 +104,28 @@ TEST_F(GestaltPages, ExportersListQuickTimesThenTheLibrarysOwnFormats)
       return inItem.starts_with("PNG - ");
     })) << theResult.mOut;
   }
+}
+
+// ImageMagick's part of the list holds only the coders that the policy lets
+// read and write, and none of those that fetch, run scripts or crashed.
+TEST_F(GestaltPages, ExportersListOnlyTheCodersThePolicyAllows)
+{
+  const RunResult theResult = tltest::RunPage("exporters.js", {"TESSALINE_QUICKTIME"});
+  const std::vector<std::string> theLines = Lines(theResult.mOut);
+  ASSERT_GE(theLines.size(), 5u) << theResult.mOut;
+  MagickFormatList theList;  // starts ImageMagick under the policy, as the library does
+  ASSERT_EQ(static_cast<std::size_t>(theList.GetCount()), theLines.size() - 5) << theResult.mOut;
+  std::vector<std::string> theNames;
+  for (auto theLine = theLines.begin() + 1; theLine != theLines.end() - 4; ++theLine)
+    theNames.push_back(theLine->substr(0, theLine->find(" - ")));
+  for (const std::string& theName : theNames)
+    EXPECT_TRUE(IsRightsAuthorized(CoderPolicyDomain, ReadPolicyRights, theName.c_str()) &&
+                IsRightsAuthorized(CoderPolicyDomain, WritePolicyRights, theName.c_str()))
+      << theName;
+  for (const char* theRefused : {"HTML", "HTM", "MAT", "SVG", "MVG", "MSL", "TXT", "PS", "PDF", "URL", "XC", "INFO"})
+    EXPECT_EQ(std::find(theNames.begin(), theNames.end(), theRefused), theNames.end()) << theRefused;
+  for (const char* theRaster : {"PNG", "JPEG", "GIF", "TIFF", "BMP", "WEBP", "PPM", "TGA", "PCX", "PSD", "ICO", "XPM", "XBM"})
+    EXPECT_NE(std::find(theNames.begin(), theNames.end(), theRaster), theNames.end()) << theRaster;
 }
 
 class GestaltObject : public testing::Test {

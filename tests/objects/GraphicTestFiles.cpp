@@ -66,10 +66,9 @@ std::string ConvertFile(const std::vector<std::string>& inArguments, const std::
                         const std::string& inPrefix)
 {
   const std::string thePath = tltest::MakeTempFolder("graphic") + "/" + inName;
-  std::vector<std::string> theCommand{"/usr/bin/convert"};
-  theCommand.insert(theCommand.end(), inArguments.begin(), inArguments.end());
-  theCommand.push_back(inPrefix + thePath);
-  const tltest::RunResult theRun = tltest::RunProgram(theCommand);
+  std::vector<std::string> theArguments = inArguments;
+  theArguments.push_back(inPrefix + thePath);
+  const tltest::RunResult theRun = tltest::RunConvert(theArguments);
   EXPECT_EQ(theRun.mStatus, 0) << theRun.mErr;
   return thePath;
 }

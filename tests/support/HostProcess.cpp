@@ -83,6 +83,13 @@ RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vecto
   return HostProcess(inCommand, inExtra, inFolder).Wait();
 }
 
+RunResult RunConvert(const std::vector<std::string>& inArguments)
+{
+  std::vector<std::string> theCommand{"/usr/bin/convert"};
+  theCommand.insert(theCommand.end(), inArguments.begin(), inArguments.end());
+  return RunProgram(theCommand, {"MAGICK_CONFIGURE_PATH"});
+}
+
 std::set<std::string> ExportedSymbols(const std::string& inLibrary)
 {
   std::set<std::string> theSymbols;

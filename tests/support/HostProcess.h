@@ -37,6 +37,12 @@ private:
 RunResult RunProgram(const std::vector<std::string>& inCommand, const std::vector<std::string>& inExtra = {},
                      const std::string& inFolder = "");
 
+// ImageMagick's command convert under Debian's policy, not the project's,
+// which the codec points this process's MAGICK_CONFIGURE_PATH at: that one
+// refuses the pseudo-formats (xc:, gradient:) and coders that tests make
+// pictures with.
+RunResult RunConvert(const std::vector<std::string>& inArguments);
+
 // The dynamic symbols a shared library defines (through nm).
 std::set<std::string> ExportedSymbols(const std::string& inLibrary);
 

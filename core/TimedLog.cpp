@@ -6,6 +6,7 @@
 #include "platform/base/Environment.h"
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
+#include "platform/files/FileRoots.h"
 #include "platform/files/Files.h"
 #include "platform/threads/Threads.h"
 
@@ -123,6 +124,7 @@ void TimedLog::AppendLine(const std::string& inLine)
   std::string thePath = GetPath();
   if (thePath.empty())
     return;
+  const FileRootGrant theOwnFolder(FolderOf(thePath));
   DWORD theSize = 0;
   bool theEmptied = GetFileSizeByPath(thePath.c_str(), theSize) && theSize > GetMaxFileSize() &&
                     SetFileLength(thePath.c_str(), 0);

@@ -183,6 +183,8 @@ void Export::WriteMagick(Bitmap& inWorld)
     mError->AddMessage("ImageMagick Error - ");
     mError->AddMessage(theText);
   }
+  if (mToFile)
+    mError->KeepFileRefusal();
   mWriteXX.reset();
 }
 
@@ -359,6 +361,8 @@ void Export::WriteJPEG(Bitmap& inWorld)
   if (theResult < 0) {
     mError->AddMessage("JPEG Error Message - ");
     mError->AddMessage(ijlErrorStr(theResult));
+    if (mToFile)
+      mError->KeepFileRefusal();
     return;
   }
   if (mToFile) {

@@ -47,6 +47,8 @@ protected:
       std::ofstream(thePlace + "secret.txt") << kSecret;
       std::ofstream(thePlace + "palette.act") << std::string(48, '\x40');
     }
+    // A JPEG 255 pixels wide, which the JPEG reader decodes from a temporary file.
+    ASSERT_EQ(std::system(("convert -size 255x4 xc:teal " + mFolder + "/root/wide.jpg").c_str()), 0);
     fs::create_directory_symlink(mFolder + "/outside", mFolder + "/root/away");
     fs::create_symlink(mFolder + "/outside/picture.png", mFolder + "/root/linked.png");
     mOutside = Names(mFolder + "/outside");
@@ -70,7 +72,7 @@ TEST_F(ConfinedPages, EveryRoadOutOfTheRootsIsRefused)
   EXPECT_EQ(tltest::ReadFile(mFolder + "/outside/secret.txt"), kSecret);
   EXPECT_EQ(Names(mFolder + "/root"),
             (std::set<std::string>{"away", "linked.png", "palette.act", "picture.jpg", "picture.png", "saved.gif",
-                                   "saved.jpg", "saved.png", "saved.txt", "secret.txt"}));
+                                   "saved.jpg", "saved.png", "saved.txt", "secret.txt", "wide.jpg"}));
 
   // The library's own logs are below no root, and written all the same.
   const std::string theSaves = tltest::ReadFile(mFolder + "/logs/SaveAs.log");

@@ -53,5 +53,10 @@ for (var i = 0; i < kPlaces.length; ++i) {
 line("-- a link in the root to a picture outside");
 attempt("DrawFile", function () { return canvas().DrawFile(kRoot + "linked.png", ""); });
 attempt("Graphic.SetFile", function () { return describe(kRoot + "linked.png"); });
+line("-- ImageMagick's own prefixes name no file of their own");
+attempt("DrawFile", function () { return canvas().DrawFile("png:" + kOutside + "picture.png", ""); });
+attempt("Graphic.SetFile", function () { return describe("png:" + kOutside + "picture.png"); });
+line("-- the library's own temporary file");
+attempt("DrawData", function () { return canvas().DrawData(gestalt.Read(kRoot + "wide.jpg"), "", ""); });
 line("-- the library's own log");
 attempt("Gestalt.Read", function () { return gestalt.Read(args[0] + "/logs/SaveAs.log").length; });

@@ -177,6 +177,7 @@ void Export::WriteMagick(Bitmap& inWorld)
   auto theWriter = std::make_unique<MagickWriter>();
   MagickWriter* theMagick = theWriter.get();
   mWriteXX = std::move(theWriter);
+  SetLastError(ERROR_SUCCESS);  // so that only the writer's own file can be a refused one
   if (RunWriter(inWorld) == 0)
     return;
   if (const char* theText = theMagick->GetError()) {

@@ -2,9 +2,11 @@
 
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
+#include "core/MappedFileSource.h"
 #include "core/NamedMutex.h"
 #include "core/Preferences.h"
 #include "platform/faults/Faults.h"
+#include "platform/files/FileRoots.h"
 #include "resources/Resources.h"
 
 #include <algorithm>
@@ -74,11 +76,15 @@ void QuietLittleCMS()
   std::call_once(gOnce, [] { cmsSetLogErrorHandler([](cmsContext, cmsUInt32Number, const char*) {}); });
 }
 
-// Only regular files are opened, so a pipe or a device in the directory
-// cannot block the search.
+// Read through the library's own file road: only regular files are opened,
+// so a pipe or a device in the directory cannot block the search, and only
+// below the roots of a served page. LittleCMS keeps a copy of the bytes.
 cmsHPROFILE OpenProfileFile(const std::string& inPath)
 {
-  return FileExists(inPath.c_str()) ? cmsOpenProfileFromFile(inPath.c_str(), "r") : nullptr;
+  MappedFileSource theFile;
+  if (theFile.Open(inPath.c_str()))
+    return nullptr;
+  return cmsOpenProfileFromMem(theFile.GetView(), static_cast<cmsUInt32Number>(theFile.GetLength()));
 }
 
 std::string ProfileText(cmsHPROFILE inProfile, cmsInfoType inInfo)
@@ -150,6 +156,7 @@ cmsHPROFILE SearchProfile(ProfileKind& ioKind)
   QuietLittleCMS();
   const std::string theDirectory = GetPrefDirectory("ColorProfileDirectory", "", MAX_PATH);
   if (!theDirectory.empty()) {
+    const FileRootGrant theProfiles(theDirectory);
     if (ioKind.mDirectory == theDirectory && !ioKind.mPath.empty())
       if (cmsHPROFILE theProfile = OpenProfileFile(ioKind.mPath))
         return theProfile;

@@ -1,7 +1,9 @@
 #include "core/Error.h"
 
+#include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/SystemText.h"
+#include "platform/base/WinError.h"
 
 #ifndef TL_ERROR_WITHOUT_OPENGL
 #include <GL/glu.h>
@@ -139,6 +141,14 @@ void Error::AddContext(std::string_view inText)
 void Error::AddMessage(std::string_view inText)
 {
   Join(mMessageCount, mMessage, inText);
+}
+
+bool Error::KeepFileRefusal()
+{
+  if (GetLastError() != ERROR_ACCESS_DENIED)
+    return false;
+  mWindowsCode = ERROR_ACCESS_DENIED;
+  return true;
 }
 
 const std::string& Error::GetText()

@@ -47,6 +47,11 @@ public:
   void AddWindowsText(LONG inCode);
   void AddOpenGLText(LONG inCode);
 
+  // Keeps the thread's last error as the Windows code when it says that a
+  // file was refused (ERROR_ACCESS_DENIED: outside the roots a served page
+  // reaches, or forbidden to the process's user); true when it did.
+  bool KeepFileRefusal();
+
   // Set directly by the code that fails (0 = none).
   LONG mQuickTimeCode = 0;  // a QuickTime or Mac OS status
   LONG mWindowsCode = 0;    // a Windows error as from GetLastError

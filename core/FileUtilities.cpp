@@ -5,6 +5,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/Utf8.h"
+#include "platform/files/FileRoots.h"
 #include "platform/files/Files.h"
 #include "platform/threads/Threads.h"
 
@@ -188,10 +189,12 @@ bool ProcessExists(DWORD inProcess)
 
 // Removes the delete-on-close files in inFolder of processes that no longer
 // exist: they were killed with their files open. Those of running processes
-// stay, and so does every other name.
+// stay, and so does every other name. A process whose files are confined (a
+// served page) still cleans the temporary folder, where its own files live.
 void RemoveFilesOfEndedProcesses(const char* inFolder)
 {
   const DWORD theError = GetLastError();
+  const FileRootGrant theTemporaryFolder(inFolder);
   WIN32_FIND_DATAA theEntry{};
   HANDLE theSearch = FindFirstFileA((std::string(inFolder) + kTempPrefix + "-*").c_str(), &theEntry);
   if (theSearch != INVALID_HANDLE_VALUE) {

@@ -8,6 +8,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/TessalineHome.h"
+#include "platform/files/FileRoots.h"
 #include "platform/files/Files.h"
 #include "platform/threads/Threads.h"
 
@@ -149,6 +150,7 @@ void TimedLog::AppendLine(const std::string& inLine)
     ReportLostRecord(GetLogDirectory() + GetFileName(), ERROR_BUFFER_OVERFLOW);
     return;
   }
+  const FileRootGrant theOwnFolder(FolderOf(thePath));
   DWORD theSize = 0;
   if (GetFileSizeByPath(thePath.c_str(), theSize) && theSize > GetMaxFileSize())
     SetFileLength(thePath.c_str(), 0);

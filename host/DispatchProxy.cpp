@@ -197,9 +197,13 @@ duk_ret_t MemberFunction(duk_context* inContext)
   duk_get_prop_string(inContext, -3, TL_HIDDEN("Flags"));
   auto theFlags = static_cast<WORD>(duk_get_uint(inContext, -1));
   duk_get_prop_string(inContext, -4, TL_HIDDEN("Name"));
-  std::string theKey = KeyOf(inContext, -1);
+  // The function's own name stays alive while it runs; the C++ copy is made
+  // inside the body, whose objects are gone before an error is thrown.
+  duk_size_t theKeyLength = 0;
+  const char* theKeyText = duk_get_lstring(inContext, -1, &theKeyLength);
   duk_pop_n(inContext, 5);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    const std::string theKey = theKeyText ? std::string(theKeyText, theKeyLength) : std::string();
     if (!theRef || !theRef->mObject) {
       outError = {E_POINTER, "The object of " + Quoted(theKey) + " is gone", "tlscript"};
       return -1;
@@ -231,10 +235,10 @@ duk_ret_t ProxyGet(duk_context* inContext)
   if (!duk_is_string(inContext, 1) || duk_is_symbol(inContext, 1))
     return 0;
   DispatchRef* theRef = RefOf(inContext, 0);
-  std::string theKey = KeyOf(inContext, 1);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
     if (!theRef)
       return 0;
+    const std::string theKey = KeyOf(inContext, 1);
     std::string theName = JsToUtf8(theKey);
     HRESULT theLookup = S_OK;
     DISPID theId = IdOfName(theRef->mObject.Get(), JsToUtf16(theKey), theLookup);
@@ -278,10 +282,10 @@ duk_ret_t ProxySet(duk_context* inContext)
   if (!duk_is_string(inContext, 1) || duk_is_symbol(inContext, 1))
     return 0;
   DispatchRef* theRef = RefOf(inContext, 0);
-  std::string theKey = KeyOf(inContext, 1);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
     if (!theRef)
       return 0;
+    const std::string theKey = KeyOf(inContext, 1);
     std::string theName = JsToUtf8(theKey);
     HRESULT theLookup = S_OK;
     DISPID theId = IdOfName(theRef->mObject.Get(), JsToUtf16(theKey), theLookup);

@@ -97,8 +97,8 @@ duk_ret_t CreateObject(duk_context* inContext)
 duk_ret_t MapPath(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
-  std::string theName = TextArgument(inContext, 0);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    const std::string theName = TextArgument(inContext, 0);
     std::string thePath;
     std::string theWhy;
     if (!PageOf(inContext).mRoot.Map(theName, thePath, theWhy)) {
@@ -113,8 +113,8 @@ duk_ret_t MapPath(duk_context* inContext)
 duk_ret_t Write(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
-  std::string theText = TextArgument(inContext, 0);
   return RunNative(inContext, [&](ScriptError&) -> duk_ret_t {
+    const std::string theText = TextArgument(inContext, 0);
     PageOf(inContext).mResponse.Write(theText.data(), theText.size());
     return 0;
   });
@@ -135,7 +135,9 @@ duk_ret_t BinaryWrite(duk_context* inContext)
   });
 }
 
-// Runs a setter of PageResponse that answers the reason of a refusal.
+// Runs a setter of PageResponse that answers the reason of a refusal. The
+// setter reads its texts itself, inside the body, so that they are gone
+// before a refusal is thrown.
 template <class Setter>
 duk_ret_t SetResponse(duk_context* inContext, const char* inSource, Setter&& inSetter)
 {
@@ -151,10 +153,9 @@ duk_ret_t SetResponse(duk_context* inContext, const char* inSource, Setter&& inS
 duk_ret_t AddHeader(duk_context* inContext)
 {
   CoerceToText(inContext, 2);
-  std::string theName = TextArgument(inContext, 0);
-  std::string theValue = TextArgument(inContext, 1);
-  return SetResponse(inContext, "Response.AddHeader",
-                     [&](PageResponse& ioResponse) { return ioResponse.AddHeader(theName, theValue); });
+  return SetResponse(inContext, "Response.AddHeader", [&](PageResponse& ioResponse) {
+    return ioResponse.AddHeader(TextArgument(inContext, 0), TextArgument(inContext, 1));
+  });
 }
 
 duk_ret_t GetContentType(duk_context* inContext)
@@ -166,9 +167,9 @@ duk_ret_t GetContentType(duk_context* inContext)
 duk_ret_t SetContentType(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
-  std::string theType = TextArgument(inContext, 0);
-  return SetResponse(inContext, "Response.ContentType",
-                     [&](PageResponse& ioResponse) { return ioResponse.SetContentType(theType); });
+  return SetResponse(inContext, "Response.ContentType", [&](PageResponse& ioResponse) {
+    return ioResponse.SetContentType(TextArgument(inContext, 0));
+  });
 }
 
 duk_ret_t GetStatus(duk_context* inContext)
@@ -180,9 +181,9 @@ duk_ret_t GetStatus(duk_context* inContext)
 duk_ret_t SetStatus(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
-  std::string theStatus = TextArgument(inContext, 0);
-  return SetResponse(inContext, "Response.Status",
-                     [&](PageResponse& ioResponse) { return ioResponse.SetStatus(theStatus); });
+  return SetResponse(inContext, "Response.Status", [&](PageResponse& ioResponse) {
+    return ioResponse.SetStatus(TextArgument(inContext, 0));
+  });
 }
 
 duk_ret_t QueryString(duk_context* inContext)
@@ -195,8 +196,8 @@ duk_ret_t QueryString(duk_context* inContext)
 duk_ret_t Form(duk_context* inContext)
 {
   CoerceToText(inContext, 1);
-  std::string theName = TextArgument(inContext, 0);
   return RunNative(inContext, [&](ScriptError& outError) -> duk_ret_t {
+    const std::string theName = TextArgument(inContext, 0);
     std::optional<std::string> theValue;
     std::string theWhy;
     if (!PageOf(inContext).mRequest.Form(theName, theValue, theWhy)) {

@@ -1,7 +1,8 @@
 // tlregsvr [-u] path/to/server.so: registers (or with -u unregisters) an
 // in-process automation server by calling its DllRegisterServer (or
 // DllUnregisterServer). Exit status: 0 on success, 1 when the call fails,
-// 2 for a wrong command line, 3 when the server cannot be loaded. --help and
+// 2 for a wrong command line, 3 when the server cannot be loaded. A store
+// whose registry the user may not change is named, with its owner. --help and
 // --version say what they say and exit 0.
 
 #include "platform/base/WinError.h"
@@ -9,6 +10,8 @@
 #include "platform/base/TessalineHome.h"
 
 #include <dlfcn.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -39,6 +42,18 @@ std::string TextOf(HRESULT inResult)
 {
   std::string theText = GetSystemWording(static_cast<DWORD>(inResult));
   return theText.empty() ? std::string("unknown error") : theText;
+}
+
+// Who may change the registry of the store, when the user may not.
+std::string OwnerHint()
+{
+  std::string theHome;
+  struct stat theInfo {};
+  if (GetTessalineHome(theHome) != ERROR_SUCCESS || stat(theHome.c_str(), &theInfo) != 0)
+    return {};
+  const passwd* theOwner = getpwuid(theInfo.st_uid);
+  const std::string theName = theOwner ? theOwner->pw_name : "user " + std::to_string(theInfo.st_uid);
+  return "only root and the owner of " + theHome + " (" + theName + ") may change its registry";
 }
 
 }  // namespace
@@ -83,6 +98,9 @@ int main(int argc, char** argv)
   if (FAILED(theResult)) {
     std::fprintf(stderr, "tlregsvr: %s in %s failed: 0x%08X %s\n", theName, thePath.get(),
                  static_cast<unsigned>(theResult), TextOf(theResult).c_str());
+    if (theResult == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED))
+      if (std::string theHint = OwnerHint(); !theHint.empty())
+        std::fprintf(stderr, "tlregsvr: %s\n", theHint.c_str());
     return 1;
   }
   std::printf("%s in %s succeeded.\n", theName, thePath.get());

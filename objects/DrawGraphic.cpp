@@ -107,7 +107,7 @@ LONG DrawGraphic::DoIt(Bitmap& inWorld)
   }
   if (mGotData && (mDataLength < 4 || !mDataPtr))
     mError->AddMessage("Insufficient data supplied.");
-  else if (mGotPath && !IsURL(mPath) && !FileExists(mPath.c_str()))
+  else if (mGotPath && !IsURL(mPath) && !FileExists(mPath.c_str()) && !mError->KeepFileRefusal())
     mError->AddMessage("File does not exist.");
   if (mError->HasError())
     return 0;

@@ -179,12 +179,15 @@ void Export::WriteMagick(Bitmap& inWorld)
   auto theWriter = std::make_unique<MagickWriter>();
   MagickWriter* theMagick = theWriter.get();
   mWriteXX = std::move(theWriter);
+  SetLastError(ERROR_SUCCESS);  // so that only the writer's own file can be a refused one
   if (RunWriter(inWorld) == 0)
     return;
   if (const char* theText = theMagick->GetError()) {
     mError->AddMessage("ImageMagick Error - ");
     mError->AddMessage(theText);
   }
+  if (mToFile)
+    mError->KeepFileRefusal();
   mWriteXX.reset();
 }
 
@@ -366,6 +369,8 @@ void Export::WriteJPEG(Bitmap& inWorld)
   if (theResult < 0) {
     mError->AddMessage("JPEG Error Message - ");
     mError->AddMessage(ijlErrorStr(theResult));
+    if (mToFile)
+      mError->KeepFileRefusal();
     return;
   }
   if (mToFile) {

@@ -1,6 +1,8 @@
 #include "objects/Graphic.h"
 
+#include "core/Error.h"
 #include "core/EventLog.h"
+#include "core/FileUtilities.h"
 #include "core/ImageMagick.h"
 #include "core/Preferences.h"
 #include "core/QTClasses.h"
@@ -187,6 +189,12 @@ HRESULT Graphic::SetFile(VARIANT* inFile)
     if (!inFile)
       return E_POINTER;
     const std::string thePath = VariantText(*inFile, "File name");
+    Error theRefusal;
+    if (!FileExists(thePath.c_str()) && theRefusal.KeepFileRefusal()) {
+      ClearDescription();
+      theRefusal.MethodFailed("Graphic SetFile", thePath, 0, theRefusal.mWindowsCode);
+      return kGraphicReporter.ReportError(theRefusal.GetText(), E_FAIL);
+    }
     Describe([&](ImageInfoSource& ioReader) { ioReader.SetFile(thePath.c_str()); });
     return S_OK;
   });

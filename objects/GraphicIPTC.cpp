@@ -1,5 +1,6 @@
 #include "objects/GraphicIPTC.h"
 
+#include "core/Error.h"
 #include "core/EventLog.h"
 #include "core/IPTCUtils.h"
 #include "core/JPEGParser.h"
@@ -103,8 +104,11 @@ HRESULT GraphicIPTC::SetFile(BSTR inData)
   return MethodFrame(kGraphicIPTCReporter, [&] {
     MappedFileSource theFile;
     if (theFile.Open(WithoutNul(BstrToUtf8(inData), "File name").c_str())) {
-      const DWORD theError = GetLastError();
-      return kGraphicIPTCReporter.ReportError("Unable to access file", static_cast<HRESULT>(kFileErrorBase | theError));
+      const HRESULT theResult = static_cast<HRESULT>(kFileErrorBase | GetLastError());
+      Error theError;
+      theError.AddMessage("Unable to access file");
+      return kGraphicIPTCReporter.ReportError(theError.KeepFileRefusal() ? theError.GetText() : "Unable to access file",
+                                              theResult);
     }
     ParseIPTC(theFile);
     return S_OK;

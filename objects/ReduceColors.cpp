@@ -166,6 +166,8 @@ void ReduceColors::ReduceToPalette(Bitmap& inWorld, LONG inKind, LONG inCount)
   }
   if (theEntries < 1) {
     mError->AddMessage("Unable to understand palette");
+    if (inKind == Paleteer::kPaletteFile)
+      mError->KeepFileRefusal();
     return;
   }
 

@@ -7,6 +7,14 @@
 # web server's configuration beside that store, and runs lighttpd in the
 # foreground on the loopback address only.
 #
+# Pages never run as root: started as root, lighttpd and its pages run as
+# Debian's www-data (or, where there is none, a system user tessaline made
+# for them), and the store is set up as a machine-wide install sets up
+# /var/lib/tessaline: root's, setgid to that user's group (2770), registry.db
+# 0640 (the pages read the preferences, only root changes them), events.log
+# and the logs group-writable (the pages append). Started as another user,
+# everything runs as that user.
+#
 # Environment, all optional:
 #   TL_BUILD                the build folder (bin/, lib/); unset: build/, set
 #                           up and built first
@@ -15,6 +23,8 @@
 #   TL_PAGE_ROOT            the document root, also the pages' page root
 #                           (default examples/web)
 #   TESSALINE_PAGE_TIMEOUT  a page's time limit in seconds (default 60)
+#   TESSALINE_FILE_ROOTS    folders, ':'-separated, that pages may reach files
+#                           below beside the document root (default none)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,9 +55,34 @@ if [ -d "$root/pictures" ] && ! compgen -G "$root/pictures/*.jpg" >/dev/null; th
 fi
 
 export TESSALINE_HOME="$serve/home"
+user=""
+if [ "$(id -u)" -eq 0 ]; then
+  if id -u www-data >/dev/null 2>&1; then
+    user=www-data
+  else
+    id -u tessaline >/dev/null 2>&1 ||
+      useradd --system --user-group --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin tessaline
+    user=tessaline
+  fi
+  group="$(id -gn "$user")"
+  if ! setpriv --reuid="$user" --regid="$group" --init-groups \
+       sh -c 'test -x "$1" && test -r "$2" && test -x "$2"' sh "$build/bin/tlscript" "$root"; then
+    echo "serve: the pages' user $user cannot run $build/bin/tlscript or read $root;" \
+         "give it access to both (every folder above them searchable)" >&2
+    exit 1
+  fi
+  mkdir -p "$TESSALINE_HOME/logs"
+  chown -R root:"$group" "$TESSALINE_HOME"
+  chmod 2770 "$TESSALINE_HOME" "$TESSALINE_HOME/logs"
+  find "$TESSALINE_HOME" -maxdepth 2 -type f \( -name 'events.log*' -o -path '*/logs/*' \) -exec chmod 0660 {} +
+  # lighttpd opens its error log after it has become the user.
+  touch "$serve/error.log"
+  chown "$user:$group" "$serve/error.log"
+fi
 for server in libTessaline4.so libTLUtilities4.so; do
   "$build/bin/tlregsvr" "$build/lib/$server" >/dev/null
 done
+[ -z "$user" ] || chmod 0640 "$TESSALINE_HOME/registry.db"
 
 # Strings in lighttpd's configuration are double-quoted, with \ and " escaped.
 quote() {
@@ -63,6 +98,7 @@ server.port = $port
 server.document-root = $(quote "$root")
 server.errorlog = $(quote "$serve/error.log")
 server.tag = "lighttpd"
+$( [ -z "$user" ] || printf 'server.username = %s\nserver.groupname = %s\n' "$(quote "$user")" "$(quote "$group")")
 index-file.names = ("index.html")
 include_shell "/usr/share/lighttpd/create-mime.conf.pl"
 # Server pages run through tlscript; nothing else below the root is a program.
@@ -71,8 +107,9 @@ setenv.add-environment = (
   "TESSALINE_HOME" => $(quote "$TESSALINE_HOME"),
   "TESSALINE_PAGE_ROOT" => $(quote "$root"),
   "TESSALINE_PAGE_TIMEOUT" => $(quote "$timeout"),
+$( [ -z "${TESSALINE_FILE_ROOTS+set}" ] || printf '  "TESSALINE_FILE_ROOTS" => %s,\n' "$(quote "$TESSALINE_FILE_ROOTS")")
 )
 CONF
 
-echo "serve: http://127.0.0.1:$port/ (pages in $root; store and logs in $serve)"
+echo "serve: http://127.0.0.1:$port/ (pages in $root, run as ${user:-$(id -un)}; store and logs in $serve)"
 exec lighttpd -D -f "$serve/lighttpd.conf"

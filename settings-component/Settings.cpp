@@ -7,6 +7,7 @@
 #include "core/SystemUtilities.h"
 #include "core/TimedLog.h"
 #include "platform/base/Numbers.h"
+#include "platform/base/WinError.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -39,11 +40,16 @@ HRESULT GetBoolean(const Preference& inPreference, VARIANT_BOOL* outValue)
   return GetBoolean(inPreference.mName, inPreference.mDefault, outValue);
 }
 
-// Puts answer S_OK whatever the registry says: a failed write stores nothing.
+// A put the registry refused (the store is its owner's to change) answers the
+// registry's error, and has stored nothing.
+HRESULT PutResult(LONG inStatus)
+{
+  return inStatus == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(inStatus));
+}
+
 HRESULT PutBoolean(const Preference& inPreference, VARIANT_BOOL inValue)
 {
-  static_cast<void>(SetPrefLong(inPreference.mName, inValue != 0 ? 1 : 0));
-  return S_OK;
+  return PutResult(SetPrefLong(inPreference.mName, inValue != 0 ? 1 : 0));
 }
 
 HRESULT GetNumber(const Preference& inPreference, LONG* outValue)
@@ -56,8 +62,7 @@ HRESULT GetNumber(const Preference& inPreference, LONG* outValue)
 
 HRESULT PutNumber(const Preference& inPreference, LONG inValue)
 {
-  static_cast<void>(SetPrefLong(inPreference.mName, inValue));
-  return S_OK;
+  return PutResult(SetPrefLong(inPreference.mName, inValue));
 }
 
 HRESULT GiveText(const std::string& inText, VARIANT* outValue)
@@ -473,8 +478,7 @@ HRESULT Settings::put_LogDirectory(VARIANT inValue)
     std::string theText;
     if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
       return theResult;
-    static_cast<void>(SetLogDirectory(theText.c_str()));
-    return S_OK;
+    return PutResult(SetLogDirectory(theText.c_str()));
   });
 }
 
@@ -521,7 +525,6 @@ HRESULT Settings::put_ColorProfileDirectory(VARIANT inValue)
     std::string theText;
     if (HRESULT theResult = TextOf(inValue, theText); FAILED(theResult))
       return theResult;
-    static_cast<void>(SetPrefString("ColorProfileDirectory", theText.data(), static_cast<DWORD>(theText.size())));
-    return S_OK;
+    return PutResult(SetPrefString("ColorProfileDirectory", theText.data(), static_cast<DWORD>(theText.size())));
   });
 }

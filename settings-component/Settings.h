@@ -20,12 +20,15 @@
 //   five graphics exporters, else "... Incomplete Install". QuickTime is
 //   started and stopped within the call, beside any user in the process.
 //
-// Every accessor answers S_OK (a registry failure is invisible: a get gives
-// the default, a put stores nothing), or E_POINTER for a null out pointer.
-// Each runs under the fault guard: a hardware fault inside one (a QuickTime
-// library whose entries point nowhere) is a fatal event in the event log and
-// fails that call with E_FAIL, and the host goes on (unless AutoRecover is off).
-// The object offers no ISupportErrorInfo.
+// A get answers S_OK (a registry failure is invisible: it gives the default),
+// or E_POINTER for a null out pointer. A put answers S_OK, or the registry's
+// refusal as an HRESULT (HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) for a user
+// who is not the store's owner), having stored nothing. Each accessor runs
+// under the fault guard: a hardware fault inside one (a QuickTime library
+// whose entries point nowhere) is a fatal event in the event log and fails
+// that call with E_FAIL, and the host goes on (unless AutoRecover is off).
+// The object offers no ISupportErrorInfo, so a script sees the system's
+// wording of the HRESULT.
 
 #include "platform/automation/ComObject.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
+#include "platform/files/FileRoots.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -50,8 +51,10 @@ void RemoveIfSame(const FileObject::Opening& inOpening)
 {
   struct stat theStatus{};
   if (lstat(inOpening.mPath.c_str(), &theStatus) == 0 && theStatus.st_dev == inOpening.mDevice &&
-      theStatus.st_ino == inOpening.mInode)
+      theStatus.st_ino == inOpening.mInode) {
+    ForgetTemporaryFile(inOpening.mPath.c_str());
     unlink(inOpening.mPath.c_str());
+  }
 }
 
 PendingDeletes& ThePendingDeletes()

@@ -3,6 +3,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/Utf8.h"
 #include "platform/files/FileObject.h"
+#include "platform/files/FileRoots.h"
 #include "platform/kernel/HandleTable.h"
 
 #include <fcntl.h>
@@ -96,6 +97,9 @@ HANDLE CreateFileA(LPCSTR inFileName, DWORD inDesiredAccess, DWORD, LPSECURITY_A
     return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
   bool theTemporary = inFlagsAndAttributes & FILE_ATTRIBUTE_TEMPORARY;
+  bool theNewTemporary = theTemporary && inCreationDisposition == CREATE_NEW;
+  if (DWORD theError = CheckFileRoots(inFileName, theNewTemporary); theError != ERROR_SUCCESS)
+    return Fail(theError, INVALID_HANDLE_VALUE);
   // Non-blocking, so that a pipe or device is refused rather than waited on.
   int theFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (theTemporary ? O_NOFOLLOW : 0) |
                  (theAppend ? O_APPEND : 0) |
@@ -129,6 +133,8 @@ HANDLE CreateFileA(LPCSTR inFileName, DWORD inDesiredAccess, DWORD, LPSECURITY_A
   HANDLE theHandle = HandleTable::Add(std::make_shared<FileObject>(std::move(theOpening)));
   if (!theHandle)
     return INVALID_HANDLE_VALUE;
+  if (theNewTemporary)
+    NoteTemporaryFile(inFileName);
   bool theReportExisting =
     theExisted && (inCreationDisposition == CREATE_ALWAYS || inCreationDisposition == OPEN_ALWAYS);
   SetLastError(theReportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -314,6 +320,8 @@ UINT GetTempFileNameA(LPCSTR inPathName, LPCSTR inPrefixString, UINT inUnique, L
     std::memcpy(outTempFileName, theName.c_str(), theName.size() + 1);
     return theNumber;
   }
+  if (DWORD theError = CheckFileRoots(theNameFor(0).c_str(), true); theError != ERROR_SUCCESS)
+    return Fail(theError, 0u);
   // Every number from a random start, 0 excluded; a name that exists, a link
   // included, is never opened.
   UINT theNumber = std::random_device{}() % 0xFFFF + 1;
@@ -322,6 +330,7 @@ UINT GetTempFileNameA(LPCSTR inPathName, LPCSTR inPrefixString, UINT inUnique, L
     int theFd = OpenNoIntr(theName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (theFd >= 0) {
       close(theFd);
+      NoteTemporaryFile(theName.c_str());
       std::memcpy(outTempFileName, theName.c_str(), theName.size() + 1);
       return theNumber;
     }
@@ -335,6 +344,9 @@ BOOL DeleteFileA(LPCSTR inFileName)
 {
   if (!inFileName)
     return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (DWORD theError = CheckFileRoots(inFileName); theError != ERROR_SUCCESS)
+    return Fail(theError, FALSE);
+  ForgetTemporaryFile(inFileName);
   if (unlink(inFileName) != 0)
     return Fail(PathError(errno, inFileName), FALSE);
   return TRUE;
@@ -344,6 +356,8 @@ BOOL CreateDirectoryA(LPCSTR inPathName, LPSECURITY_ATTRIBUTES)
 {
   if (!inPathName)
     return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (DWORD theError = CheckFileRoots(inPathName); theError != ERROR_SUCCESS)
+    return Fail(theError, FALSE);
   if (mkdir(inPathName, 0777) != 0)
     return Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(errno), FALSE);
   return TRUE;
@@ -353,6 +367,8 @@ DWORD GetFileAttributesA(LPCSTR inFileName)
 {
   if (!inFileName)
     return Fail(ERROR_INVALID_PARAMETER, INVALID_FILE_ATTRIBUTES);
+  if (DWORD theError = CheckFileRoots(inFileName); theError != ERROR_SUCCESS)
+    return Fail(theError, INVALID_FILE_ATTRIBUTES);
   struct stat theStatus{};
   if (stat(inFileName, &theStatus) != 0)
     return Fail(PathError(errno, inFileName), INVALID_FILE_ATTRIBUTES);

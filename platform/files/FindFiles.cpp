@@ -1,6 +1,7 @@
 // Directory searches (declared in Files.h).
 
 #include "platform/base/LastError.h"
+#include "platform/files/FileRoots.h"
 #include "platform/files/Files.h"
 #include "platform/kernel/HandleTable.h"
 
@@ -83,6 +84,10 @@ HANDLE FindFirstFileA(LPCSTR inFileName, WIN32_FIND_DATAA* outFindData)
   if (thePattern == "*.*")
     thePattern = "*";
 
+  if (DWORD theError = CheckFileRoots(theFolder.c_str()); theError != ERROR_SUCCESS) {
+    SetLastError(theError);
+    return INVALID_HANDLE_VALUE;
+  }
   DIR* theFolderStream = opendir(theFolder.c_str());
   if (!theFolderStream) {
     SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(errno));

@@ -3,7 +3,9 @@
 
 #include "platform/quicktime/QuickTime.h"
 
+#include "platform/base/WinError.h"
 #include "platform/faults/Faults.h"
+#include "platform/files/FileRoots.h"
 
 #include <dlfcn.h>
 
@@ -28,6 +30,19 @@ Boundary& TheBoundary()
 {
   static Boundary gBoundary;
   return gBoundary;
+}
+
+// QuickTime opens the files it is given itself: every path reaches it through
+// the file record this makes, so it is held to the roots of the file layer.
+// A refused path answers the Mac OS permission error (-54, Windows error 5).
+constexpr OSErr kQTPermissionErr = -54;
+OSErr (*gLibraryPathToFSSpec)(const char*, FSSpec*, SInt32) = nullptr;
+
+OSErr CheckedPathToFSSpec(const char* inPath, FSSpec* outSpec, SInt32 inFlags)
+{
+  if (CheckFileRoots(inPath) != ERROR_SUCCESS)
+    return kQTPermissionErr;
+  return gLibraryPathToFSSpec(inPath, outSpec, inFlags);
 }
 
 // Every entry after the version and size is a function pointer. A library
@@ -64,6 +79,8 @@ bool LoadLibrary(Boundary& ioBoundary)
     dlclose(theLibrary);
     return false;
   }
+  gLibraryPathToFSSpec = theTable.NativePathNameToFSSpec;
+  theTable.NativePathNameToFSSpec = CheckedPathToFSSpec;
   ioBoundary.mTable = theTable;
   ioBoundary.mLoaded = true;
   return true;

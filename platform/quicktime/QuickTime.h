@@ -21,6 +21,10 @@
 // - The library stays loaded until the process ends: a later QTInitialize
 //   starts it again through the same table, and nothing it handed out (the
 //   table, its functions) ever dangles.
+// - The table's NativePathNameToFSSpec, the one road by which a path reaches
+//   QuickTime (which opens its files itself), first holds the path to the
+//   roots of the file layer (FileRoots.h): a refused path answers -54, the
+//   Mac OS permission error.
 // - QT() is the table while QuickTime is started, and null otherwise: callers
 //   check the start's answer (or QT()) before calling through it.
 //

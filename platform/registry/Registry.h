@@ -18,6 +18,12 @@
 // inside ERROR_BAD_PATHNAME. A database that cannot be opened or written
 // answers the Windows error of the failure (ERROR_ACCESS_DENIED for a user
 // who may only read it, ERROR_REGISTRY_CORRUPT for a file that is no database).
+//
+// Both trees are the store's owner's (the owner of TESSALINE_HOME: the
+// administrator) and root's to change: every write of anyone else (setting,
+// deleting, creating a key) answers ERROR_ACCESS_DENIED and changes nothing,
+// whatever the database file's mode. The store's group reads them: the
+// database is made 0640 and nobody needs write access to read it.
 
 #include "platform/base/WinTypes.h"
 

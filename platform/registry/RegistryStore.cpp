@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sqlite3.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kBusyAttempts = 12;
-constexpr mode_t kDatabaseMode = 0660;
+constexpr mode_t kDatabaseMode = 0640;
 constexpr std::int64_t kSchemaVersion = 1;
 
 constexpr const char* kSchema =
@@ -123,8 +124,8 @@ void Close(Connection& ioConnection)
 }
 
 // Makes the database file with our mode, whatever the umask, before SQLite
-// opens it (SQLite's own would be 0644); SQLite gives its journals the
-// database's mode.
+// opens it (SQLite's own would be 0644): the store's group reads it, only its
+// owner writes it. SQLite gives its journals the database's mode.
 LONG CreateDatabaseFile(const std::string& inPath)
 {
   struct stat theInfo {};
@@ -194,6 +195,20 @@ LONG Open(Connection& ioConnection)
   return ERROR_SUCCESS;
 }
 
+// The machine-wide keys are the store's owner's (the administrator's: the
+// owner of the home folder) and root's: anyone else's write is refused,
+// whatever the database file's mode would let through. The thread's own
+// file-system user decides, so an impersonating thread writes as the user it
+// impersonates.
+LONG MayWrite(const Connection& inConnection)
+{
+  struct stat theHome {};
+  if (stat(inConnection.mHome.c_str(), &theHome) != 0)
+    return static_cast<LONG>(WinErrorFromErrno(errno));
+  const uid_t theUser = static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1)));
+  return theUser == 0 || theUser == theHome.st_uid ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 // A write takes the write lock at once; a read takes the shared lock once for
 // all its statements (SQLite's own per statement costs several system calls
 // each time).
@@ -221,6 +236,8 @@ LONG Run(const RegistryWork& inWork, bool inWrite)
   for (int theAttempt = 1;; ++theAttempt) {
     try {
       if (LONG theError = Open(gConnection); theError != ERROR_SUCCESS)
+        return theError;
+      if (LONG theError = inWrite ? MayWrite(gConnection) : ERROR_SUCCESS; theError != ERROR_SUCCESS)
         return theError;
       return RunInTransaction(gConnection.mDatabase, inWork, inWrite);
     } catch (const RegistryStoreFailure& inFailure) {

@@ -16,7 +16,11 @@
 // sees what other processes committed before it. SQLite waits for other
 // processes' locks up to a time-out, and a work that still meets a busy
 // database is run again from the start, so callers never see a busy database
-// unless it stays locked for about a minute (ERROR_BUSY).
+// unless it stays locked for about a minute (ERROR_BUSY). A write by a thread
+// whose file-system user is neither root nor the home folder's owner is
+// refused before it begins (ERROR_ACCESS_DENIED). A reader who may not write
+// the database cannot roll back the journal of a writer that died: it gets
+// an error, never the half-written pages.
 
 #include "platform/base/WinTypes.h"
 

@@ -1,6 +1,8 @@
 #include "core/ColorSpace.h"
+#include "core/FileUtilities.h"
 #include "core/Preferences.h"
 #include "core/SException.h"
+#include "platform/base/LastError.h"
 #include "platform/base/WinError.h"
 #include "tests/core/EventWatcher.h"
 #include "tests/core/TestProfiles.h"
@@ -222,6 +224,26 @@ TEST(ColorSpace, SearchesTakeTheMonitorProfileNamedSRGBAfterTheFirst)
       EXPECT_EQ(Description(theFoundCMYK.get()), theCase.mCMYK) << theCase.mName;
     }
   }
+}
+
+// The administrator's profiles serve a page confined to roots that do not
+// hold them; the page itself still cannot open them.
+TEST(ColorSpace, AConfinedPageFindsTheProfilesOfItsLibrary)
+{
+  Profile theRGB = RGBProfile("Monitor One");
+  Profile theCMYK = LightCMYKProfile();
+  const std::string theFolder = ProfileFolder({{"rgb.icc", theRGB.get()}, {"cmyk.icc", theCMYK.get()}});
+  UseProfileDirectory(theFolder);
+  setenv("GATEWAY_INTERFACE", "CGI/1.1", 1);
+  setenv("DOCUMENT_ROOT", tltest::MakeTempFolder("pages").c_str(), 1);
+  Profile theFoundRGB(FindRGBProfile());
+  Profile theFoundCMYK(FindCMYKProfile());
+  EXPECT_EQ(Description(theFoundRGB.get()), "Monitor One");
+  EXPECT_EQ(Description(theFoundCMYK.get()), "Light CMYK");
+  EXPECT_FALSE(FileExists((theFolder + "/rgb.icc").c_str()));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  unsetenv("GATEWAY_INTERFACE");
+  unsetenv("DOCUMENT_ROOT");
 }
 
 TEST(ColorSpace, AMissingProfileIsReportedOnceAndTheBuiltInOneUsed)

@@ -364,7 +364,9 @@ TEST_F(TempFiles, ArePrivateNewFilesNamedTl4)
 
 // A process killed with delete-on-close files open leaves them behind; the
 // first such file of a later process removes them, and never those of a
-// process that still runs, nor files of other names.
+// process that still runs, nor files of other names. The later processes are
+// confined to other folders, as served pages are: the temporary folder is
+// still theirs to clean.
 TEST_F(TempFiles, DeleteOnCloseFilesOfKilledProcessesGoAtTheNextStart)
 {
   const std::string theNames = tltest::MakeTempFolder("names");
@@ -407,6 +409,7 @@ TEST_F(TempFiles, DeleteOnCloseFilesOfKilledProcessesGoAtTheNextStart)
   if (theRunning == 0) {
     close(theHold[1]);
     char theByte;
+    setenv("TESSALINE_FILE_ROOTS", theNames.c_str(), 1);
     _exit(theMake("run", "running") && read(theHold[0], &theByte, 1) >= 0 ? 0 : 1);
   }
   close(theHold[0]);
@@ -418,7 +421,10 @@ TEST_F(TempFiles, DeleteOnCloseFilesOfKilledProcessesGoAtTheNextStart)
                                                           "-[0-9]{1,5}\\.run")))
     << theRunnings[0];
 
-  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([&] { return theMake("new", "next") ? 0 : 1; })));
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([&] {
+    setenv("TESSALINE_FILE_ROOTS", theNames.c_str(), 1);
+    return theMake("new", "next") ? 0 : 1;
+  })));
   for (const std::string& thePath : theLeft)
     EXPECT_FALSE(fs::exists(thePath)) << "removed by the next process";
   EXPECT_TRUE(fs::exists(theRunnings[0])) << "a running process's file stays";

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -163,6 +168,73 @@ TEST(WebServer, AFormOverItsLimitIsContentTooLarge)
   EXPECT_EQ(theAnswer.Header("content-type"), "text/html; charset=utf-8");
   EXPECT_EQ(tltest::ReadFile(theServer.Home() + "/events.log").find("tlscript"), std::string::npos)
     << "a refused request is no error of the server";
+}
+
+// Every road from a page to a file outside the page root and the listed
+// roots ends in a 500 with "Access is denied.", whatever links or ".." lead
+// there, and the secret's bytes are in no answer, log or event; so does every
+// change of a preference, the store being root's. Started as root, the
+// server runs its pages as an unprivileged user.
+TEST(WebServer, ServedPagesReachNoFileOutsideTheirRoots)
+{
+  const std::string theRoot = PageRootCopy();
+  const std::string theOutside = tltest::MakeTempFolder("outside");
+  const std::string theShared = tltest::MakeTempFolder("shared");
+  std::filesystem::permissions(theShared, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  const std::string kSecret = "the secret text";
+  std::ofstream(theOutside + "/secret.txt") << kSecret;
+  std::filesystem::create_directory(theRoot + "/files");
+  std::filesystem::create_directory_symlink(theOutside, theRoot + "/files/away");
+  std::filesystem::create_symlink(theOutside + "/secret.txt", theRoot + "/linked.txt");
+  WebServer theServer(theRoot, {"TESSALINE_FILE_ROOTS=" + theShared});
+  ASSERT_TRUE(theServer.Started());
+
+  const std::string theUp = theRoot + "/../" + std::filesystem::path(theOutside).filename().string();
+  const std::vector<std::string> kReadFrom = {theOutside + "/secret.txt", theRoot + "/files/away/secret.txt",
+                                              theRoot + "/linked.txt", theUp + "/secret.txt"};
+  const std::vector<std::string> kWriteTo = {theOutside + "/new.png", theRoot + "/files/away/new.png",
+                                             theUp + "/new.png"};
+  std::vector<std::pair<std::string, std::string>> theEscapes;
+  for (const char* theRoad : {"DrawFile", "Graphic.SetFile", "GraphicIPTC.SetFile", "Gestalt.Read", "ReduceColors"})
+    for (const std::string& theFile : kReadFrom)
+      theEscapes.emplace_back(theRoad, theFile);
+  for (const char* theRoad : {"SaveAs", "Gestalt.Save"})
+    for (const std::string& theFile : kWriteTo)
+      theEscapes.emplace_back(theRoad, theFile);
+  if (tltest::IsRoot())
+    for (const char* theRoad : {"Settings.MaxSize", "Gestalt.MaxSize"})
+      theEscapes.emplace_back(theRoad, "");
+
+  std::string theAnswers;
+  for (const auto& [theRoad, theFile] : theEscapes) {
+    SCOPED_TRACE(theRoad + " " + theFile);
+    HttpAnswer theAnswer = theServer.Post("/escape.sjs", "road=" + theRoad + "&file=" + theFile);
+    EXPECT_EQ(theAnswer.mStatus, 500) << theAnswer.mBody;
+    EXPECT_NE(theAnswer.mBody.find("Access is denied."), std::string::npos) << theAnswer.mBody;
+    theAnswers += theAnswer.mBody;
+  }
+
+  // The listed root is the pages' own: what a page saves there is its user's.
+  HttpAnswer theAnswer = theServer.Post("/escape.sjs", "road=Gestalt.Save&file=" + theShared + "/made.txt");
+  EXPECT_EQ(theAnswer.mStatus, 200) << theAnswer.mBody;
+  theAnswer = theServer.Post("/escape.sjs", "road=Gestalt.Read&file=" + theShared + "/made.txt");
+  EXPECT_EQ(theAnswer.mBody, "ok\nok");
+  struct stat theMade {};
+  ASSERT_EQ(stat((theShared + "/made.txt").c_str(), &theMade), 0);
+  if (tltest::IsRoot()) {
+    EXPECT_NE(theMade.st_uid, 0u) << "a page ran as root";
+  }
+
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(theOutside), std::filesystem::directory_iterator()), 1)
+    << "nothing was written outside";
+  EXPECT_EQ(tltest::ReadFile(theOutside + "/secret.txt"), kSecret);
+  std::vector<std::string> theTexts = {theAnswers, theServer.ErrorLog(),
+                                       tltest::ReadFile(theServer.Home() + "/events.log")};
+  if (std::filesystem::is_directory(theServer.Home() + "/logs"))
+    for (const auto& theLog : std::filesystem::directory_iterator(theServer.Home() + "/logs"))
+      theTexts.push_back(tltest::ReadFile(theLog.path().string()));
+  for (const std::string& theText : theTexts)
+    EXPECT_EQ(theText.find(kSecret), std::string::npos) << theText;
 }
 
 // CR and LF in a header or status never reach the response. (lighttpd itself

@@ -1,7 +1,7 @@
 #include "platform/base/TessalineHome.h"
 #include "platform/base/WinError.h"
-#include "platform/eventlog/EventLog.h"
 #include "platform/registry/RegistryKey.h"
+#include "tests/support/EventReport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -128,9 +128,9 @@ TEST(TessalineHome, PrivateFallbackThatCannotBeMadeGivesAnError)
 }
 
 // A machine-wide store is a setgid folder of the store's group. Whoever
-// makes registry.db and events.log, under whatever umask, they are the
-// group's to write: a member of the group who is not their owner sets a
-// value and writes an event.
+// makes registry.db and events.log, under whatever umask, the group reads the
+// one and appends to the other: a member of the group who is not the store's
+// owner writes an event, and is refused the value it sets.
 TEST(TessalineHome, MachineWideStoreIsSharedWithItsGroup)
 {
   if (!tltest::IsRoot())
@@ -143,23 +143,21 @@ TEST(TessalineHome, MachineWideStoreIsSharedWithItsGroup)
   setenv("TESSALINE_HOME", theHome.c_str(), 1);
   umask(022);
 
-  auto Write = [](const char* inName, const char* inEvent) {
+  // The event's answer, then the value's: -1 when the event was not written.
+  auto Write = [](const char* inName, const char* inEvent) -> LONG {
+    if (!tltest::ReportTestEvent(inEvent))
+      return -1;
     RegistryKey theKey;
-    HANDLE theSource = RegisterEventSourceA(nullptr, "Tessaline");
-    LPCSTR theStrings[] = {inEvent};
-    const bool theDone = theKey.Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared") == ERROR_SUCCESS &&
-                         theKey.WriteString(inName, "yes") == ERROR_SUCCESS && theSource &&
-                         ReportEventA(theSource, EVENTLOG_INFORMATION_TYPE, 1, 4096, nullptr, 1, 0, theStrings,
-                                      nullptr);
-    if (theSource)
-      DeregisterEventSource(theSource);
-    return theDone;
+    LONG theStatus = theKey.Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared");
+    return theStatus == ERROR_SUCCESS ? theKey.WriteString(inName, "yes") : theStatus;
   };
-  ASSERT_TRUE(Write("ByOwner", "written by the owner"));
-  for (const char* theFile : {"/registry.db", "/events.log"})
-    EXPECT_EQ(ModeOf(theHome + theFile), 0660u) << theFile;
+  ASSERT_EQ(Write("ByOwner", "written by the owner"), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(theHome + "/registry.db"), 0640u);
+  EXPECT_EQ(ModeOf(theHome + "/events.log"), 0660u);
 
-  EXPECT_TRUE(tltest::Succeeded(tltest::RunAsNobody([&] { return Write("ByMember", "written by a member") ? 0 : 1; })));
-  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", "ByMember").value_or(""), "yes");
+  EXPECT_TRUE(tltest::Succeeded(
+    tltest::RunAsNobody([&] { return Write("ByMember", "written by a member") == ERROR_ACCESS_DENIED ? 0 : 1; })));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", "ByMember").value_or("(none)"), "(none)");
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", "ByOwner").value_or(""), "yes");
   EXPECT_NE(tltest::ReadFile(theHome + "/events.log").find("written by a member"), std::string::npos);
 }

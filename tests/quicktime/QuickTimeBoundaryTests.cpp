@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -109,6 +110,24 @@ TEST(QuickTimeBoundary, LibraryStartErrorPassesThroughAndCountsNothing)
   ASSERT_EQ(QTInitialize(0), kQTNoErr);
   QTTerminate();
   EXPECT_EQ(QT(), nullptr);
+}
+
+// QuickTime opens what it is given itself: a confined process gives it no
+// path outside its roots.
+TEST(QuickTimeBoundary, PathsReachQuickTimeOnlyBelowTheRoots)
+{
+  qttest::UseStandIn();
+  const std::string theInside = qttest::WriteFile("inside.bmp", "BM");
+  const std::string theRoot = theInside.substr(0, theInside.rfind('/'));
+  ASSERT_EQ(QTInitialize(0), kQTNoErr);
+  setenv("TESSALINE_FILE_ROOTS", theRoot.c_str(), 1);
+  auto theSpec = std::make_unique<FSSpec>();
+  EXPECT_EQ(QT()->NativePathNameToFSSpec(theInside.c_str(), theSpec.get(), 0), kQTNoErr);
+  EXPECT_EQ(QT()->NativePathNameToFSSpec((theRoot + "/../elsewhere.bmp").c_str(), theSpec.get(), 0), -54);
+  EXPECT_EQ(QT()->NativePathNameToFSSpec("/etc/passwd", theSpec.get(), 0), -54);
+  unsetenv("TESSALINE_FILE_ROOTS");
+  EXPECT_EQ(QT()->NativePathNameToFSSpec("/etc/passwd", theSpec.get(), 0), kQTNoErr);
+  QTTerminate();
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "tests/support/SystemUser.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <random>
@@ -40,6 +44,14 @@ SystemUser::~SystemUser()
 {
   Run("userdel " + mName);
   Run("groupdel " + mExtraGroup);
+}
+
+std::string MakeGroupFolder(const SystemUser& inUser, unsigned inMode)
+{
+  const std::string theFolder = MakeTempFolder("store");
+  if (chown(theFolder.c_str(), 0, inUser.mExtraGid) != 0 || chmod(theFolder.c_str(), static_cast<mode_t>(inMode)) != 0)
+    return {};
+  return theFolder;
 }
 
 }  // namespace tltest

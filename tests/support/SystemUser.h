@@ -24,4 +24,9 @@ public:
   gid_t mExtraGid = 0;
 };
 
+// A fresh folder below the test home, root's and of inUser's extra group,
+// with inMode (setgid, as a machine-wide store is); empty when it cannot be
+// handed over.
+std::string MakeGroupFolder(const SystemUser& inUser, unsigned inMode);
+
 }  // namespace tltest

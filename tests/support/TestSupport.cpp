@@ -91,6 +91,18 @@ ChildResult RunAsNobody(const std::function<int()>& inBody)
     inBody);
 }
 
+ChildResult RunAsUser(const std::string& inName, const std::function<int()>& inBody)
+{
+  return Fork(
+    [&] {
+      const passwd* theUser = getpwnam(inName.c_str());
+      if (!theUser || initgroups(inName.c_str(), theUser->pw_gid) != 0 || setgid(theUser->pw_gid) != 0 ||
+          setuid(theUser->pw_uid) != 0)
+        _exit(98);
+    },
+    inBody);
+}
+
 ::testing::AssertionResult SwitchToCommaLocale(int inCategory)
 {
   if (!std::setlocale(inCategory, kCommaLocale))

@@ -29,6 +29,8 @@ ChildResult RunInChild(const std::function<int()>& inBody);
 
 // The same, with the child switched to the user `nobody` first. Needs root.
 ChildResult RunAsNobody(const std::function<int()>& inBody);
+// The same as the user inName, with that user's groups. Needs root.
+ChildResult RunAsUser(const std::string& inName, const std::function<int()>& inBody);
 
 bool IsRoot();
 

@@ -19,6 +19,12 @@ attempt("byte count too large", function () { return thing.Bytes(3000000000); })
 attempt("no ProgID", function () { return Server.CreateObject(); });
 attempt("ProgID with a backslash", function () { return Server.CreateObject("CLSID\\TLTest"); });
 attempt("binary write of text", function () { return Response.BinaryWrite("text"); });
+// Names too long to live inside a string object, when the call fails.
+attempt("get an unknown member of a long name", function () { return thing.AMemberOfAVeryLongName; });
+attempt("set an unknown member of a long name", function () { thing.AMemberOfAVeryLongName = 1; return "no error"; });
+attempt("call a failing member by a long name", function () { return thing["Fail"]("a message that is long"); });
+attempt("a header with a line break", function () { Response.AddHeader("X-A-Long-Header-Name", "a value\r\nand more"); return "no error"; });
+attempt("map a long name outside the page root", function () { return Server.MapPath("../a-name-longer-than-fifteen"); });
 line("as text " + thing);
 var theCount = 0;
 for (var i = 0; i < 2000; ++i)

@@ -17,7 +17,7 @@ packages=(
   exiv2 giflib-tools
   fonts-dejavu-core fonts-liberation2
   passwd login locales
-  lighttpd curl chromium
+  lighttpd libfcgi-dev wrk curl chromium
   man-db
 )
 # scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime

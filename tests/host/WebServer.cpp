@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -125,6 +126,17 @@ std::string WebServer::Url(const std::string& inPath) const
 std::string WebServer::ErrorLog() const
 {
   return ReadFile(mFolder + "/serve/error.log");
+}
+
+std::vector<pid_t> WebServer::Workers() const
+{
+  std::istringstream theChildren(
+    ReadFile("/proc/" + std::to_string(mServer) + "/task/" + std::to_string(mServer) + "/children"));
+  std::vector<pid_t> theWorkers;
+  for (pid_t theChild = 0; theChildren >> theChild;)
+    theWorkers.push_back(theChild);
+  std::sort(theWorkers.begin(), theWorkers.end());
+  return theWorkers;
 }
 
 HttpAnswer WebServer::Get(const std::string& inPath) const

@@ -35,6 +35,10 @@ public:
   std::string Home() const { return mFolder + "/serve/home"; }
   std::string ErrorLog() const;
 
+  // The processes the web server started and that run now (its FastCGI
+  // workers), in the order of their ids.
+  std::vector<pid_t> Workers() const;
+
   // GET inPath, or POST inForm as application/x-www-form-urlencoded.
   HttpAnswer Get(const std::string& inPath) const;
   HttpAnswer Post(const std::string& inPath, const std::string& inForm) const;

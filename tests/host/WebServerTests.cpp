@@ -1,18 +1,24 @@
-// Pages behind a real web server: scripts/serve.sh starts lighttpd with
-// tlscript as its CGI handler, and curl asks for the pages of web/.
+// Pages behind a real web server: scripts/serve.sh starts lighttpd with a
+// pool of tlscript FastCGI workers, and curl asks for the pages of web/.
 
 #include "tests/host/WebServer.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -263,6 +269,97 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
     EXPECT_EQ(theAnswer.Header("x-caption"), "(none)");
     EXPECT_NE(theAnswer.mBody.find("holds a carriage return, line feed or NUL"), std::string::npos) << theAnswer.mBody;
   }
+}
+
+// One FastCGI worker answers page after page: each in a context of its own
+// (a global of one page is gone for the next), each reading the preferences
+// anew (the administrator's change shows on the next page).
+TEST(WebServer, AWorkerAnswersEachPageAfreshAndReadsPreferencesAtEachUse)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1"});
+  ASSERT_TRUE(theServer.Started());
+  const std::vector<pid_t> theWorkers = theServer.Workers();
+  ASSERT_EQ(theWorkers.size(), 1u) << "the pool is the configuration's";
+
+  for (int i = 0; i < 3; ++i) {
+    HttpAnswer theAnswer = theServer.Get("/keep.sjs");
+    EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+    EXPECT_EQ(theAnswer.mBody, "kept");
+  }
+
+  const std::string theChange = tltest::MakeTempFolder("admin") + "/change.js";
+  const auto theSetMaxSize = [&](const std::string& inSize) {
+    std::ofstream(theChange) << "Server.CreateObject('TLUtilities4.Settings').MaxSize = " << inSize << ";";
+    tltest::RunResult theRun =
+      tltest::RunProgram({TL_BUILD_DIR "/bin/tlscript", theChange}, {"TESSALINE_HOME=" + theServer.Home()});
+    ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
+  };
+  theSetMaxSize("1234");
+  EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "1234") << theServer.ErrorLog();
+  theSetMaxSize("4321");
+  EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "4321");
+  EXPECT_EQ(theServer.Workers(), theWorkers) << "the same worker answered every page";
+}
+
+// The workers of theServer once there are inCount of them again (within 10 s).
+std::vector<pid_t> PoolOf(const WebServer& inServer, std::size_t inCount)
+{
+  std::vector<pid_t> theWorkers = inServer.Workers();
+  for (int i = 0; i < 200 && theWorkers.size() != inCount; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    theWorkers = inServer.Workers();
+  }
+  return theWorkers;
+}
+
+// The worker that runs a page now (its state is "running"); 0 when none does.
+pid_t BusyWorker(const WebServer& inServer)
+{
+  for (pid_t theWorker : inServer.Workers()) {
+    const std::string theStat = tltest::ReadFile("/proc/" + std::to_string(theWorker) + "/stat");
+    if (theStat.find(") R ") != std::string::npos)
+      return theWorker;
+  }
+  return 0;
+}
+
+// A worker whose page runs out of time answers 503 and ends; a worker killed
+// half-way through a page ends too. The other worker answers the next
+// requests meanwhile, and lighttpd starts a new worker in place of the one
+// that ended.
+TEST(WebServer, AWorkerThatEndsIsReplaced)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=2", "TESSALINE_PAGE_TIMEOUT=2"});
+  ASSERT_TRUE(theServer.Started());
+  const std::vector<pid_t> theFirst = PoolOf(theServer, 2);
+  ASSERT_EQ(theFirst.size(), 2u);
+
+  EXPECT_EQ(theServer.Get("/slow.sjs").mStatus, 503);
+  for (int i = 0; i < 3; ++i) {
+    HttpAnswer theAnswer = theServer.Get("/echo.sjs?name=next");
+    EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+    EXPECT_EQ(theAnswer.mBody.substr(0, 10), "name=next\n");
+  }
+  const std::vector<pid_t> theSecond = PoolOf(theServer, 2);
+  ASSERT_EQ(theSecond.size(), 2u);
+  EXPECT_NE(theSecond, theFirst);
+
+  std::future<HttpAnswer> theKilled = std::async(std::launch::async, [&] { return theServer.Get("/slow.sjs"); });
+  pid_t theBusy = 0;
+  for (int i = 0; i < 100 && theBusy == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    theBusy = BusyWorker(theServer);
+  }
+  ASSERT_NE(theBusy, 0);
+  ASSERT_EQ(kill(theBusy, SIGKILL), 0);
+  HttpAnswer theAnswer = theKilled.get();
+  EXPECT_GE(theAnswer.mStatus, 500) << "no answer of the killed page's";
+  EXPECT_EQ(theAnswer.mBody.find("partial body"), std::string::npos);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(theServer.Get("/echo.sjs?name=after").mStatus, 200) << theServer.ErrorLog();
+  const std::vector<pid_t> theThird = PoolOf(theServer, 2);
+  EXPECT_EQ(theThird.size(), 2u);
+  EXPECT_EQ(std::count(theThird.begin(), theThird.end(), theBusy), 0);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ done
 # One worker, request after request on one connection: its resident memory
 # after the 1,000th and the 20,000th thumbnail.
 serve fastcgi 1
-worker=$(cat "/proc/$server/task/$server/children")
+workers() { xargs <"/proc/$server/task/$server/children"; }
+worker=$(workers)
 rss() { awk '/^VmRSS/ { print $2 }' "/proc/$worker/status"; }
 # fetch FIRST LAST: the thumbnails FIRST to LAST (a counter in the query keeps
 # each a request of its own); fails on any answer other than 200.
@@ -85,7 +86,7 @@ fetch 1 1000
 rss_1000=$(rss)
 fetch 1001 20000
 rss_20000=$(rss)
-[ "$(cat "/proc/$server/task/$server/children")" = "$worker" ] || { echo "fastcgi: the worker was replaced" >&2; exit 1; }
+[ "$(workers)" = "$worker" ] || { echo "fastcgi: the worker was replaced" >&2; exit 1; }
 stop
 
 echo "== FastCGI against CGI through lighttpd, $clients clients, ${seconds} s each; every answer 200"
@@ -101,6 +102,6 @@ printf '%s\n' "${results[@]}" | awk -v rss1="$rss_1000" -v rss2="$rss_20000" '
            rate["fastcgi-empty"] / rate["cgi-empty"]
     printf "%-24s %12.3f %12.3f %8.2f\n", "empty page median ms", median["fastcgi-empty"], median["cgi-empty"],
            median["cgi-empty"] / median["fastcgi-empty"]
-    printf "one worker's resident memory: %d kB at thumbnail 1,000, %d kB at 20,000 (%+.1f%%)\n",
+    printf "resident memory of one worker: %d kB at thumbnail 1,000, %d kB at 20,000 (%+.1f%%)\n",
            rss1, rss2, (rss2 - rss1) * 100 / rss1
   }'

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -80,11 +81,16 @@ WebServer::WebServer(const std::string& inRoot, const std::vector<std::string>& 
   theEnvironment.push_back("TL_PAGE_ROOT=" + inRoot);
   theEnvironment.insert(theEnvironment.end(), inExtra.begin(), inExtra.end());
   std::vector<std::string> theArguments{TL_SERVE_SCRIPT, std::to_string(thePort)};
+  if (const char* theGateway = std::getenv("TL_TEST_GATEWAY"); theGateway && std::string(theGateway) == "cgi")
+    theArguments.insert(theArguments.begin() + 1, "--cgi");
   std::vector<char*> theEnvp;
   for (std::string& theText : theEnvironment)
     theEnvp.push_back(theText.data());
   theEnvp.push_back(nullptr);
-  std::vector<char*> theArgv{theArguments[0].data(), theArguments[1].data(), nullptr};
+  std::vector<char*> theArgv;
+  for (std::string& theText : theArguments)
+    theArgv.push_back(theText.data());
+  theArgv.push_back(nullptr);
 
   posix_spawn_file_actions_t theActions;
   posix_spawn_file_actions_init(&theActions);

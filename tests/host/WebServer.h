@@ -1,6 +1,7 @@
 #pragma once
 // The web server of the host's tests: scripts/serve.sh on a free loopback
-// port, over a page root of the test's own, and requests through curl.
+// port, over a page root of the test's own, and requests through curl. Pages
+// run through FastCGI workers, or through CGI when TL_TEST_GATEWAY is "cgi".
 
 #include <sys/types.h>
 

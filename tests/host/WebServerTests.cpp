@@ -1,5 +1,7 @@
 // Pages behind a real web server: scripts/serve.sh starts lighttpd with a
-// pool of tlscript FastCGI workers, and curl asks for the pages of web/.
+// pool of tlscript FastCGI workers (or CGI, see WebServer.h), and curl asks
+// for the pages of web/. The WebServer cases run through both; the WebWorker
+// cases are of the workers alone.
 
 #include "tests/host/WebServer.h"
 #include "tests/support/HostProcess.h"
@@ -271,10 +273,21 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
   }
 }
 
+// Runs inStatement as the administrator does, from the command line over
+// the store of inServer.
+void Administer(const WebServer& inServer, const std::string& inStatement)
+{
+  const std::string thePage = tltest::MakeTempFolder("admin") + "/change.js";
+  std::ofstream(thePage) << "var settings = Server.CreateObject('TLUtilities4.Settings');\n" << inStatement << ";\n";
+  tltest::RunResult theRun =
+    tltest::RunProgram({TL_BUILD_DIR "/bin/tlscript", thePage}, {"TESSALINE_HOME=" + inServer.Home()});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
+}
+
 // One FastCGI worker answers page after page: each in a context of its own
 // (a global of one page is gone for the next), each reading the preferences
 // anew (the administrator's change shows on the next page).
-TEST(WebServer, AWorkerAnswersEachPageAfreshAndReadsPreferencesAtEachUse)
+TEST(WebWorker, AnswersEachPageAfreshAndReadsPreferencesAtEachUse)
 {
   WebServer theServer(PageRootCopy(), {"TL_WORKERS=1"});
   ASSERT_TRUE(theServer.Started());
@@ -287,18 +300,48 @@ TEST(WebServer, AWorkerAnswersEachPageAfreshAndReadsPreferencesAtEachUse)
     EXPECT_EQ(theAnswer.mBody, "kept");
   }
 
-  const std::string theChange = tltest::MakeTempFolder("admin") + "/change.js";
-  const auto theSetMaxSize = [&](const std::string& inSize) {
-    std::ofstream(theChange) << "Server.CreateObject('TLUtilities4.Settings').MaxSize = " << inSize << ";";
-    tltest::RunResult theRun =
-      tltest::RunProgram({TL_BUILD_DIR "/bin/tlscript", theChange}, {"TESSALINE_HOME=" + theServer.Home()});
-    ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
-  };
-  theSetMaxSize("1234");
+  Administer(theServer, "settings.MaxSize = 1234");
   EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "1234") << theServer.ErrorLog();
-  theSetMaxSize("4321");
+  Administer(theServer, "settings.MaxSize = 4321");
   EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "4321");
   EXPECT_EQ(theServer.Workers(), theWorkers) << "the same worker answered every page";
+}
+
+// QuickTime stays loaded from page to page of a worker, and is unloaded at
+// the release after the period's: each page's Gestalt object is a user
+// acquired and released once. With QuickTime no longer to be loaded, the
+// pages still see the one loaded before until that unload.
+TEST(WebWorker, QuickTimeOutlivesAPageUntilItsUnloadPeriod)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=" TL_QUICKTIME_STANDIN});
+  ASSERT_TRUE(theServer.Started());
+  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 2");
+
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << theServer.ErrorLog();
+  Administer(theServer, "settings.QTLoad = false");
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "loaded by the first page";
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "the third release unloads";
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0");
+  Administer(theServer, "settings.QTLoad = true");
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0");
+}
+
+// A QuickTime that cannot be loaded is reported once by each worker, however
+// many of its pages try again.
+TEST(WebWorker, ReportsOncePerProcess)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=/nonexistent/quicktime.so"});
+  ASSERT_TRUE(theServer.Started());
+  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 0");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0") << theServer.ErrorLog();
+
+  const std::string theEvents = tltest::ReadFile(theServer.Home() + "/events.log");
+  std::size_t theReports = 0;
+  for (std::size_t theAt = theEvents.find("Unable to access QuickTime"); theAt != std::string::npos;
+       theAt = theEvents.find("Unable to access QuickTime", theAt + 1))
+    ++theReports;
+  EXPECT_EQ(theReports, 1u) << theEvents;
 }
 
 // The workers of theServer once there are inCount of them again (within 10 s).
@@ -327,7 +370,7 @@ pid_t BusyWorker(const WebServer& inServer)
 // half-way through a page ends too. The other worker answers the next
 // requests meanwhile, and lighttpd starts a new worker in place of the one
 // that ended.
-TEST(WebServer, AWorkerThatEndsIsReplaced)
+TEST(WebWorker, ThatEndsIsReplaced)
 {
   WebServer theServer(PageRootCopy(), {"TL_WORKERS=2", "TESSALINE_PAGE_TIMEOUT=2"});
   ASSERT_TRUE(theServer.Started());

@@ -102,7 +102,7 @@ bool PageResponse::SendOnce(const std::string& inHead, std::string_view inBody)
   mSent = true;
   std::string theHead = inHead + "Content-Length: " + std::to_string(inBody.size()) + "\r\n\r\n";
   if (mOutput)
-    mWriteFailed = !mOutput(theHead) || !mOutput(inBody);
+    mWriteFailed = !mOutput(theHead, inBody);
   else
     mWriteFailed = !WriteAll(STDOUT_FILENO, theHead) || !WriteAll(STDOUT_FILENO, inBody);
   return true;

@@ -22,8 +22,9 @@
 
 class PageResponse {
 public:
-  // Writes all of its bytes; false when it could not.
-  using Output = std::function<bool(std::string_view)>;
+  // Writes all the bytes of the head and the body, and completes the answer;
+  // false when it could not.
+  using Output = std::function<bool(std::string_view inHead, std::string_view inBody)>;
 
   // Where Send and SendError write in place of standard output.
   void SetOutput(Output inOutput) { mOutput = std::move(inOutput); }

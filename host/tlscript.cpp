@@ -43,7 +43,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -139,13 +138,10 @@ int RunCommandLine(const std::string& inPage, const std::vector<std::string>& in
 }
 
 // How a request reaches its page and the answer its server: standard input
-// and output under CGI (every member empty), the request's streams under
-// FastCGI.
+// and output under CGI (both empty), the request's streams under FastCGI.
 struct Gateway {
   PageRequest::Input mInput;
   PageResponse::Output mOutput;
-  // Completes an answer sent when the page ran out of time, before the process ends.
-  std::function<void()> mFinish;
 };
 
 int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
@@ -186,21 +182,15 @@ int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
     const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
     LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
-    if (!theResponse.SendError("503 Service Unavailable", theMessage))
-      return;
-    if (inGateway.mFinish)
-      inGateway.mFinish();
-    _exit(1);
+    if (theResponse.SendError("503 Service Unavailable", theMessage))
+      _exit(1);
   });
   PageContext thePage{theRequest, theResponse, theRoot};
+  ScriptHost theHost(thePage);
   std::string theError;
-  int theStatus = 0;
-  {
-    ScriptHost theHost(thePage);
-    theStatus = theHost.Run(inPage, theSource, {}, theError);
-  }
-  if (theStatus != 0)
+  if (theHost.Run(inPage, theSource, {}, theError) != 0)
     return theFail("500 Internal Server Error", theError);
+  // The answer is out before the heap goes, with every object of the page.
   return theResponse.Send() ? 0 : 1;
 }
 
@@ -246,15 +236,17 @@ int RunFastCgi()
       [&](char* outData, std::size_t inSize) {
         return static_cast<std::size_t>(std::max(0, FCGX_GetStr(outData, static_cast<int>(inSize), theRequest.in)));
       },
-      [&](std::string_view inBytes) {
-        return FCGX_PutStr(inBytes.data(), static_cast<int>(inBytes.size()), theRequest.out) ==
-               static_cast<int>(inBytes.size());
-      },
-      [&] { FCGX_Finish_r(&theRequest); }};
+      [&](std::string_view inHead, std::string_view inBody) {
+        const bool theWritten = FCGX_PutStr(inHead.data(), static_cast<int>(inHead.size()), theRequest.out) ==
+                                  static_cast<int>(inHead.size()) &&
+                                FCGX_PutStr(inBody.data(), static_cast<int>(inBody.size()), theRequest.out) ==
+                                  static_cast<int>(inBody.size());
+        FCGX_Finish_r(&theRequest);
+        return theWritten;
+      }};
   while (FCGX_Accept_r(&theRequest) >= 0) {
     theEnvironment.Present(theRequest.envp);
     RunCgi(Environment("SCRIPT_FILENAME"), theGateway);
-    FCGX_Finish_r(&theRequest);
   }
   return 0;
 }

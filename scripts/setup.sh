@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project builds, tests and benchmarks with
 # (lighttpd, curl and chromium for the pages served through scripts/serve.sh,
-# man-db for the manual pages' test), the PAM service the impersonation code
+# man-db for the manual pages' test, python3-cairo for bench/gdi's peer,
+# linux-perf and valgrind to profile), the PAM service the impersonation code
 # logs users on through, and the decimal-comma locale the locale tests switch
 # to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
@@ -19,6 +20,7 @@ packages=(
   passwd login locales
   lighttpd curl chromium
   man-db
+  python3-cairo linux-perf valgrind
 )
 # scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime
 # (clang 16: clang 14 cannot compile the graphics library's automation classes

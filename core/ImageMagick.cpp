@@ -407,9 +407,10 @@ void MagickReader::Dispose()
 void MagickReader::ReadFile(const char* inPath, const char* inName)
 {
   TL_ASSERT_TEXT(inPath, "inFile");
+  // A read that keeps no pixels, or one frame's, looks at a part of the file.
   MappedFileSource theFile;
   if (inPath)
-    (void)theFile.Open(inPath);
+    (void)theFile.Open(inPath, mRead != MagickRead::kPixels || mFrame > 0);
   ReadBlob(theFile.GetView(), theFile.GetLength(), inName && *inName ? inName : inPath);
 }
 

@@ -129,7 +129,9 @@ public:
   // (GIFFrames.h); other coders skip the frames before it themselves or
   // decode and drop them.
   void SetFrame(LONG inFrame) { mFrame = std::max<LONG>(inFrame, 0); }
-  // Decodes the file's bytes; inName (else the path) labels the errors.
+  // Decodes the file's bytes; inName (else the path) labels the errors. A
+  // read without pixels, or of one frame, maps the file whatever its size
+  // (MappedFileSource.h).
   void ReadFile(const char* inPath, const char* inName);
   // Decodes the block, read in place. Errors: "No image data provided" for
   // no bytes; "Unable to detect image type" when no format knows them;

@@ -298,12 +298,13 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
       theReader.ReadFile(mPath.c_str(), theName);
   };
   const LONG theFrame = std::max<LONG>(mParams->Image, 1);
-  // The attributes of every frame first, so that no pixels are decoded
-  // beyond the limit; a size that the header declares counts where
-  // ImageMagick refused it. Then the frame asked for alone.
+  // The attributes of the frame asked for first, so that no pixels are
+  // decoded beyond the limit; a size that the header declares counts where
+  // ImageMagick refused it. Then that frame's pixels alone.
   theReader.SetPing(true);
+  theReader.SetFrame(theFrame);
   theRead();
-  const Image* thePinged = theReader.GetError() ? nullptr : theReader.GetImage(theFrame);
+  const Image* thePinged = theReader.GetError() ? nullptr : theReader.GetImage(1);
   if (std::max(FrameArea(thePinged), theReader.GetDeclaredArea()) > inLimit) {
     AddLimitMessage();
     return;
@@ -313,7 +314,7 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
       TL_ASSERT(thePinged);
       return;
     }
-    if (theReader.GetArea() == 0 || Area(MagickImageBounds(thePinged)) == 0)
+    if (Area(MagickImageBounds(thePinged)) == 0)
       return;
     theReader.Dispose();
     theReader.SetFrame(theFrame);

@@ -73,6 +73,7 @@ peak() {
   /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1 | awk '{ printf "%.1f", $1 / 1024 }'
 }
 
+echo "== load average $(cut -d' ' -f1-3 /proc/loadavg); $(date -u '+%Y-%m-%d %H:%M UTC')"
 empty=$(median "$build/bin/tlscript" "$work/empty.js")
 echo "== Graphic.SetFile from a page against identify -ping, median of $runs whole processes"
 printf '%-22s %9s %9s %7s %8s %12s %14s\n' file ours identify ratio "net ratio" "ours MiB" "identify MiB"
@@ -101,3 +102,4 @@ for file in shapes.gif frames.gif; do
     "$(median /usr/bin/convert "$work/$file[299]" "$work/frame.png" | awk '{ print $1 * 1000 }')" \
     "$(peak /usr/bin/convert "$work/$file[299]" "$work/frame.png")"
 done
+echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

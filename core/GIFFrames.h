@@ -9,7 +9,10 @@
 //
 // Blocks are walked as a reader that only pings walks them: extensions and
 // image data by their sub-blocks, a stray byte between blocks skipped, the
-// trailer ending the walk.
+// trailer ending the walk. (ImageMagick's decoder reads a frame's data only
+// up to its LZW end code and reads on from there: in a file whose LZW data
+// ends before its sub-blocks do, which no encoder writes, it may see other
+// frames than this walk does.)
 
 #include "platform/base/WinTypes.h"
 

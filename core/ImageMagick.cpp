@@ -471,9 +471,14 @@ Image* MagickReader::Decode(const void* inData, std::size_t inLength, const std:
       return MagickImagePtr(ReadStream(theInfo.get(), DropRows, mException.get()));
     };
     const bool theAttributes = mRead == MagickRead::kAttributes;
-    theImages = theRead(!theAttributes || !IsOneOf(kPSDNames, inFormat));
-    if (theAttributes && theImages && IsOneOf(kTIFFNames, inFormat) &&
-        !AddTIFFAlpha(theImages.get(), inData, inLength)) {
+    const bool thePing = !theAttributes || !IsOneOf(kPSDNames, inFormat);
+    theImages = theRead(thePing);
+    // A ping that fails where a decode may not (a GIF whose LZW data ends
+    // before its sub-blocks do), or that cannot tell a TIFF's alpha, gives
+    // way to a decode.
+    const bool thePingFailed = thePing && (mException->severity >= ErrorException || !theImages);
+    if (theAttributes && (thePingFailed || (IsOneOf(kTIFFNames, inFormat) &&
+                                            !AddTIFFAlpha(theImages.get(), inData, inLength)))) {
       ClearException();
       theImages = theRead(false);
     }

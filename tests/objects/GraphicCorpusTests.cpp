@@ -192,6 +192,31 @@ TEST_F(GraphicCorpus, DescribesWithoutPixelsWhatADecodeDescribes)
   EXPECT_GE(theDescribed, 40u);
 }
 
+// A GIF whose first frame's LZW data ends inside its first sub-block, the
+// next "sub-block" claiming 255 bytes that are not there: the decoder reads
+// on from the end of the LZW data and finds a second frame, a ping walks the
+// sub-blocks and fails. The description is the decode's.
+TEST(MagickInfoReader, DescribesAGIFWhosePingFailsAsItsDecodeReadsIt)
+{
+  const graphictest::Bytes theGIF = graphictest::Join({
+      {'G', 'I', 'F', '8', '9', 'a', 0x08, 0x24, 0x08, 0x00, 0x00, 0x00, 0x00},  // 9224 x 8, no colour table
+      graphictest::Bytes(30, 0),  // stray bytes, skipped
+      {0xA0, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00},
+      {',', 0, 0, 0, 0, 4, 0, 4, 0, 0x00},                // frame 1: 4 x 4 at 0,0
+      {0x02, 0x04, 0x84, 0x8F, 0x09, 0xF6},               // code size 2, one 4-byte sub-block
+      {0xFF},                                             // a sub-block of 255 bytes, cut short
+      {'!', 0xF9, 0x04, 0, 0, 0, 0, 0x00},                // a graphic control extension
+      {',', 4, 0, 4, 0, 4, 0, 4, 0, 0x80, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},  // frame 2 at 4,4, 2 colours
+      {0x02, 0x04, 0x84, 0x8F, 0x09, 0x05, 0x00, ';'},
+  });
+  MagickInfoReader theDecoded(MagickRead::kPixels);
+  theDecoded.SetData(theGIF.data(), static_cast<LONG>(theGIF.size()), "lzw.gif");
+  ASSERT_EQ(theDecoded.GetCount(), 2) << (theDecoded.GetError() ? theDecoded.GetError() : "");
+  MagickInfoReader theDescribed(false);
+  theDescribed.SetData(theGIF.data(), static_cast<LONG>(theGIF.size()), "lzw.gif");
+  EXPECT_EQ(Described(theDescribed), Described(theDecoded));
+}
+
 // Files that ImageMagick writes where a describe runs, in a child whose
 // pixel cache may hold 4 MiB in memory: a decode's cache goes to disk there.
 // (A PSD is decoded, its layers through the pixel cache.)

@@ -144,19 +144,7 @@ std::string DescribedFile(MagickRead inRead, const std::string& inPath, bool inF
   return theReader.GetError() ? std::string("error ") + theReader.GetError() : Described(theReader);
 }
 
-class GraphicCorpus : public testing::Test {
-protected:
-  void SetUp() override
-  {
-    const ServerModule& theModule = Tessaline4Module();
-    ASSERT_EQ(RegisterServerClass(*theModule.FindClass(kGraphicClass), theModule.Library(),
-                                  ThreadingModel::kNeutralSynchronized, "/nowhere/libTessaline4.so"),
-              S_OK);
-    ASSERT_EQ(ComObject<Graphic>::Create(nullptr, mGraphic), S_OK);
-  }
-
-  ObjectPtr<Graphic> mGraphic;
-};
+using GraphicCorpus = graphictest::GraphicFixture;
 
 TEST_F(GraphicCorpus, DescribesWithoutPixelsWhatADecodeDescribes)
 {

@@ -120,17 +120,8 @@ std::string OurIdentifyTerms(IGraphic* inGraphic)
   return theText;
 }
 
-class GraphicTest : public testing::Test {
+class GraphicTest : public graphictest::GraphicFixture {
 protected:
-  void SetUp() override
-  {
-    const ServerModule& theModule = Tessaline4Module();
-    ASSERT_EQ(RegisterServerClass(*theModule.FindClass(kGraphicClass), theModule.Library(),
-                                  ThreadingModel::kNeutralSynchronized, "/nowhere/libTessaline4.so"),
-              S_OK);
-    ASSERT_EQ(ComObject<Graphic>::Create(nullptr, mGraphic), S_OK);
-  }
-
   HRESULT SetFile(const std::string& inPath)
   {
     Variant thePath(inPath);
@@ -154,8 +145,6 @@ protected:
     IGraphic* theGraphic = mGraphic.Get();
     return Shown(theGraphic, &IGraphic::get_ReadImages) + " " + Shown(theGraphic, &IGraphic::get_ReadIPTC);
   }
-
-  ObjectPtr<Graphic> mGraphic;
 };
 
 TEST_F(GraphicTest, DescribesEachFormatAsImageMagickReadsIt)

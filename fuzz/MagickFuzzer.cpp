@@ -111,12 +111,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
     MagickInfoReader theDecoded(MagickRead::kPixels);
     theDecoded.SetData(inData, static_cast<LONG>(inSize), "fuzz");
     TL_FUZZ_CHECK(Records(theDescription) == Records(theDecoded));
+    // Some damaged files decode to other pixels each time (libjpeg leaves
+    // what it cannot decode as it found it): only a frame that a second
+    // whole read gives again is held to.
+    MagickReader theAgain;
+    theAgain.ReadBlob(inData, inSize, "fuzz");
     for (LONG i = 1; i <= std::min(theCount, kMaxFramesAlone); ++i) {
       MagickReader theAlone;
       theAlone.SetFrame(i);
       theAlone.ReadBlob(inData, inSize, "fuzz");
       TL_FUZZ_CHECK(theAlone.GetImageCount() == 1);
-      TL_FUZZ_CHECK(FrameBytes(theAlone.GetImage(1)) == FrameBytes(theReader.GetImage(i)));
+      const std::string theWhole = FrameBytes(theReader.GetImage(i));
+      if (theWhole == FrameBytes(theAgain.GetImage(i)))
+        TL_FUZZ_CHECK(FrameBytes(theAlone.GetImage(1)) == theWhole);
     }
   }
 

@@ -105,11 +105,14 @@ protected:
 
 // What a read keeps. kPixels decodes every pixel into ImageMagick's pixel
 // cache. kPing asks the coders for attributes only (sizes, resolution,
-// profiles): most skip the pixel data, and none keeps pixels. kAttributes
-// gives the attributes a decode gives, keeping no pixels: the coders' ping
-// where it gives the same, a decode whose rows are dropped as they come for
-// TIFF (whose ping misses alpha) and PSD (whose ping misses the profiles and
-// the layers' alpha). Images read without pixels are marked pinged.
+// profiles), through a pixel cache that keeps no row: most skip the pixel
+// data. kAttributes gives the attributes a decode gives, keeping no pixels:
+// the coders' ping, with a TIFF's alpha (which its ping misses) taken from
+// its directories (TIFFDirectories.h); a decode whose rows are dropped as
+// they come for PSD (whose ping misses the profiles and the layers' alpha;
+// its layers still take pixel caches), for a TIFF whose directories do not
+// tell, and where the ping fails. Images read without pixels are marked
+// pinged.
 enum class MagickRead { kPixels, kPing, kAttributes };
 
 class MagickReader : public MagickBase {

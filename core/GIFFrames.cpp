@@ -1,7 +1,8 @@
 #include "core/GIFFrames.h"
 
+#include <strings.h>
+
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -35,7 +36,8 @@ std::size_t SkipSubBlocks(const BYTE* inData, std::size_t inLength, std::size_t 
 
 std::vector<BYTE> CutGIFFrame(const BYTE* inData, std::size_t inLength, LONG inFrame)
 {
-  if (!inData || inLength < kHeader || std::memcmp(inData, "GIF", 3) != 0 || inFrame < 1)
+  // "GIF" in any case, as ImageMagick's reader takes it.
+  if (!inData || inLength < kHeader || strncasecmp(reinterpret_cast<const char*>(inData), "GIF", 3) != 0 || inFrame < 1)
     return {};
   const std::size_t theHeader = kHeader + ColourTable(inData[10]);
   if (theHeader > inLength)

@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -344,6 +347,71 @@ TEST_F(Shapes, OpenGLPatternsRepeatTheirPowerOfTwoCorner)
     for (LONG y = 0; y < 100; ++y)
       for (LONG x = 0; x < 200; ++x)
         ASSERT_EQ(theCanvas.mPixels[y * 200 + x], GetPixel(DC(*thePattern.Get()), x % 64, y % 32)) << x << "," << y;
+  }
+}
+
+// Cairo's coverage (0..255) of the polygon of inPoints (x, y, x, y ...) on a
+// canvas of inWidth x inHeight, antialiased as Cairo fills by default, row by row.
+std::vector<int> CairoCoverage(LONG inWidth, LONG inHeight, const std::vector<int>& inPoints)
+{
+  std::string theArguments;
+  for (const int theNumber : inPoints)
+    theArguments += std::to_string(theNumber) + " ";
+  const tltest::RunResult theRun = tltest::RunProgram(
+    {"/usr/bin/python3", "-c",
+     "import cairo, sys\n"
+     "w, h, p = int(sys.argv[1]), int(sys.argv[2]), [int(v) for v in sys.argv[3].split()]\n"
+     "s = cairo.ImageSurface(cairo.FORMAT_A8, w, h)\n"
+     "c = cairo.Context(s)\n"
+     "c.move_to(p[0], p[1])\n"
+     "for i in range(2, len(p), 2): c.line_to(p[i], p[i + 1])\n"
+     "c.close_path()\n"
+     "c.fill()\n"
+     "s.flush()\n"
+     "d = s.get_data()\n"
+     "print(' '.join(str(d[y * s.get_stride() + x]) for y in range(h) for x in range(w)))\n",
+     std::to_string(inWidth), std::to_string(inHeight), theArguments});
+  EXPECT_EQ(theRun.mStatus, 0) << theRun.mErr;
+  std::vector<int> theCoverage;
+  std::istringstream theStream(theRun.mOut);
+  for (int theValue = 0; theStream >> theValue;)
+    theCoverage.push_back(theValue);
+  EXPECT_EQ(theCoverage.size(), static_cast<std::size_t>(inWidth * inHeight));
+  return theCoverage;
+}
+
+// A filled polygon through OpenGL has antialiased edges, as Cairo fills it:
+// every pixel's coverage within 1/8 of Cairo's, and along a 30-degree edge at
+// least 8 distinct levels between none and full.
+TEST_F(Shapes, OpenGLFillsAreAntialiasedAsCairoFillsThem)
+{
+  const std::vector<std::vector<int>> kPolygons = {
+    {10, 10, 107, 66, 10, 66},  // the long edge at 30 degrees (56 / 97 = tan 29.999)
+    {100, 5, 112, 39, 148, 39, 119, 61, 130, 95, 100, 74, 70, 95, 81, 61, 52, 39, 88, 39},  // a star
+  };
+  for (const std::vector<int>& thePolygon : kPolygons) {
+    std::string thePoints;
+    for (const int theNumber : thePolygon)
+      thePoints += (thePoints.empty() ? "" : ",") + std::to_string(theNumber);
+    SCOPED_TRACE(thePoints);
+    Erase();
+    ASSERT_EQ(Shape("poly", "op=paint paintcolor=#000000 opengl=true points=" + thePoints), "0,0,0,0");
+    const Picture theOurs = Snapshot();
+    const std::vector<int> theCairo = CairoCoverage(200, 100, thePolygon);
+    ASSERT_EQ(theCairo.size(), theOurs.mPixels.size());
+    std::set<int> theLevels;
+    for (std::size_t i = 0; i < theCairo.size(); ++i) {
+      const COLORREF thePixel = theOurs.mPixels[i];
+      ASSERT_TRUE(GetRValue(thePixel) == GetGValue(thePixel) && GetGValue(thePixel) == GetBValue(thePixel))
+        << std::hex << thePixel;
+      const int theCoverage = 255 - GetRValue(thePixel);
+      EXPECT_LE(std::abs(theCoverage - theCairo[i]), 255 / 8)
+        << "pixel " << i % 200 << "," << i / 200 << ": ours " << theCoverage << ", Cairo's " << theCairo[i];
+      const LONG y = static_cast<LONG>(i / 200);
+      if (theCoverage > 0 && theCoverage < 255 && y > 11 && y < 64)
+        theLevels.insert(theCoverage);
+    }
+    EXPECT_GE(theLevels.size(), 8u);
   }
 }
 

@@ -9,6 +9,8 @@
 #include "platform/wgl/Wgl.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -137,6 +139,13 @@ RECT DrawnBox(double inLeft, double inTop, double inRight, double inBottom, doub
   return theResult;
 }
 
+// The side of the viewport over inSide pixels of the box: the power of two
+// not below it.
+GLsizei ViewportSide(LONG inSide)
+{
+  return static_cast<GLsizei>(std::bit_ceil(static_cast<std::uint32_t>(inSide)));
+}
+
 // A new display list of one glBegin of inPrimitive over inVertices.
 template <typename V>
 GLuint MakeList(GLenum inPrimitive, const std::vector<V>& inVertices)
@@ -221,10 +230,15 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
     FaultUndo theRelease;
     theRelease.Enter([](void*) { wglMakeCurrent(nullptr, nullptr); }, nullptr);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glViewport(0, 0, mBox.right - mBox.left, mBox.bottom - mBox.top);
+    // A viewport of powers of two from the box's top-left pixel (reaching past
+    // the buffer where the box is smaller) makes window coordinates exact
+    // offsets from that pixel, so a shape gets the same pixels wherever its
+    // box lies on whatever canvas.
+    glViewport(0, 0, ViewportSide(mBox.right - mBox.left), ViewportSide(mBox.bottom - mBox.top));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(mBox.left, mBox.right, mBox.top, mBox.bottom, -1, 1);
+    glOrtho(0, ViewportSide(mBox.right - mBox.left), 0, ViewportSide(mBox.bottom - mBox.top), -1, 1);
+    glTranslated(-mBox.left, -mBox.top, 0);
     glMultMatrixd(theMatrix);
     glShadeModel(GL_FLAT);
     DrawGLShape(mParams->DrawOperation, mParams->Shape, thePlace);
@@ -397,9 +411,12 @@ void DrawGLPoly::PaintCoverage(const std::vector<Vertex>& inTriangles, GLuint in
   glLoadIdentity();
   glOrtho(0, 1, 0, 1, -1, 1);
   glBegin(GL_QUADS);
-  for (const auto& [s, t] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
-    glTexCoord2d(s, t);
-    glVertex2d(s, t);
+  // The viewport may reach past the box, and the texture is the box.
+  const double theS = ViewportSide(theWidth) / static_cast<double>(theWidth),
+               theT = ViewportSide(theHeight) / static_cast<double>(theHeight);
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
+    glTexCoord2d(x * theS, y * theT);
+    glVertex2d(x, y);
   }
   glEnd();
   glPopMatrix();

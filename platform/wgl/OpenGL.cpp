@@ -109,6 +109,7 @@ const OSMesaCalls* LoadOSMesa()
   X(void, glTexGeni, (GLenum coord, GLenum pname, GLint param), (coord, pname, param)) \
   X(void, glTexImage2D, (GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border, GLenum format, GLenum type, const GLvoid* pixels), (target, level, internalFormat, width, height, border, format, type, pixels)) \
   X(void, glTexParameteri, (GLenum target, GLenum pname, GLint param), (target, pname, param)) \
+  X(void, glTranslated, (GLdouble x, GLdouble y, GLdouble z), (x, y, z)) \
   X(void, glVertex2d, (GLdouble x, GLdouble y), (x, y)) \
   X(void, glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* ptr), (size, type, stride, ptr)) \
   X(void, glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), (x, y, width, height)) \

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -413,6 +414,74 @@ TEST_F(Shapes, OpenGLFillsAreAntialiasedAsCairoFillsThem)
     }
     EXPECT_GE(theLevels.size(), 8u);
   }
+}
+
+// Every pixel of a 32-bit canvas as it lies in memory, alpha included.
+std::vector<std::uint32_t> Words(HDC inDC, LONG& outWidth)
+{
+  DIBSECTION theSection{};
+  EXPECT_EQ(GetObjectA(GetCurrentObject(inDC, OBJ_BITMAP), sizeof theSection, &theSection),
+            static_cast<int>(sizeof theSection));
+  outWidth = theSection.dsBm.bmWidth;
+  std::vector<std::uint32_t> theWords(static_cast<std::size_t>(outWidth) * theSection.dsBm.bmHeight);
+  for (LONG y = 0; y < theSection.dsBm.bmHeight; ++y)
+    std::memcpy(theWords.data() + static_cast<std::size_t>(y) * outWidth,
+                static_cast<const BYTE*>(theSection.dsBm.bmBits) + y * theSection.dsBm.bmWidthBytes,
+                static_cast<std::size_t>(outWidth) * 4);
+  return theWords;
+}
+
+// Through OpenGL a shape touches the pixels of its own box alone: in the
+// corner of a large canvas every pixel outside that corner keeps its bytes,
+// and the corner takes the bytes the same shapes give on a canvas of just the
+// corner's size, all of which is drawn on. (The vertices lie on the grid of
+// half pixels: OpenGL holds coordinates in single precision, so a vertex
+// between them, such as an oval's, lies a little apart at 1440 and at 0.)
+TEST_F(Shapes, OpenGLDrawsOnTheShapesBoxAlone)
+{
+  ObjectPtr<Canvas> thePattern = MakeCanvas(8, 4);
+  Paint(*thePattern.Get(), "0,0,3,2", "#C08020");
+  Paint(*thePattern.Get(), "3,1,8,4", "#2040E0");
+  LONG thePatternImage = 0;
+  ASSERT_EQ(thePattern->get_Image(&thePatternImage), S_OK);
+  constexpr LONG kLeft = 1440, kTop = 1080, kWidth = 160, kHeight = 120;  // multiples of the pattern's sides
+  const auto theShapes = [](LONG inX, LONG inY) {
+    const auto thePoints = [&](std::vector<int> inCoordinates) {
+      std::string theText;
+      for (std::size_t i = 0; i < inCoordinates.size(); ++i)
+        theText += (i ? "," : "") + std::to_string(inCoordinates[i] + (i % 2 ? inY : inX));
+      return theText;
+    };
+    const auto theRect = [&](int l, int t, int r, int b) { return thePoints({l, t, r, b}); };
+    return std::vector<std::pair<std::string, std::string>>{
+      {"poly", "op=both pensize=3 pencolor=#C02040 paintcolor=#30A050 points=" +
+                 thePoints({80, 20, 92, 54, 128, 54, 99, 76, 110, 100, 80, 89, 50, 100, 61, 76, 32, 54, 68, 54})},
+      {"rect", "op=both pensize=2 pencolor=#000000 paintcolor=pattern rect=" + theRect(25, 30, 95, 90)},
+      {"poly", "op=draw pensize=5 pencolor=0x10,0x20,0xF0,0x90 points=" + thePoints({60, 25, 135, 40, 110, 95})},
+      {"line", "op=draw pensize=1 pencolor=#FF00FF points=" + thePoints({22, 98, 140, 21})},
+    };
+  };
+  std::vector<std::uint32_t> theResults[2], theBackground;
+  LONG theWidths[2] = {};
+  for (const bool theLarge : {false, true}) {
+    ObjectPtr<Canvas> theCanvas = theLarge ? MakeCanvas(1600, 1200) : MakeCanvas(kWidth, kHeight);
+    ASSERT_EQ(theCanvas->put_Pattern(thePatternImage), S_OK);
+    ASSERT_EQ(Shape(*theCanvas.Get(), "rect", "op=paint paintcolor=pattern").find("error"), std::string::npos);
+    if (theLarge)
+      theBackground = Words(DC(*theCanvas.Get()), theWidths[1]);
+    for (const auto& [theShape, theParams] : theShapes(theLarge ? kLeft : 0, theLarge ? kTop : 0))
+      ASSERT_EQ(Shape(*theCanvas.Get(), theShape, theParams + " opengl=true").find("error"), std::string::npos)
+        << theParams;
+    theResults[theLarge] = Words(DC(*theCanvas.Get()), theWidths[theLarge]);
+  }
+  ASSERT_NE(theResults[0], std::vector<std::uint32_t>(theResults[0].size(), theResults[0][0])) << "something drawn";
+  for (LONG y = 0; y < 1200; ++y)
+    for (LONG x = 0; x < 1600; ++x) {
+      const bool theCorner = x >= kLeft && y >= kTop;
+      const std::uint32_t theExpected = theCorner ? theResults[0][(y - kTop) * kWidth + (x - kLeft)]
+                                                  : theBackground[static_cast<std::size_t>(y) * 1600 + x];
+      ASSERT_EQ(theResults[1][static_cast<std::size_t>(y) * 1600 + x], theExpected) << "pixel " << x << "," << y;
+    }
 }
 
 // What TextArea measures, TextLength counts, and where the alignments put

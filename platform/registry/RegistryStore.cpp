@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <new>
@@ -49,6 +50,7 @@ struct Connection {
   sqlite3* mDatabase = nullptr;
   bool mInherited = false;  // this process is a child forked after it was opened
   std::string mHome;        // the home whose database it is open on
+  std::string mNamedAs;     // the TESSALINE_HOME it was opened under, when that named a folder from the root
   bool mReady = false;      // the schema is known to be there
   // The statements kept with it that are not in use, by SQL text; the
   // capacity of each list covers every statement of its text, so a statement
@@ -195,10 +197,22 @@ void MapVersion(Connection& ioConnection)
 // Makes gConnection the open, ready connection of this process on the current
 // home's database. The home is named at every work but looked at and made only
 // when it differs from the connection's.
+// An absolute TESSALINE_HOME names the same folder while it keeps its text,
+// so only another text has the home chosen again.
+bool IsHomeStill(const Connection& inConnection)
+{
+  const char* theNamed = std::getenv("TESSALINE_HOME");
+  if (theNamed != nullptr && theNamed[0] == '/' && inConnection.mNamedAs == theNamed)
+    return true;
+  return inConnection.mHome == NameTessalineHome();
+}
+
 LONG Open(Connection& ioConnection)
 {
-  if (ioConnection.mDatabase == nullptr || ioConnection.mInherited || ioConnection.mHome != NameTessalineHome()) {
+  if (ioConnection.mDatabase == nullptr || ioConnection.mInherited || !IsHomeStill(ioConnection)) {
     Close(ioConnection);
+    const char* theNamed = std::getenv("TESSALINE_HOME");
+    const std::string theNamedAs = theNamed != nullptr && theNamed[0] == '/' ? theNamed : "";
     std::string theHome;
     if (DWORD theError = GetTessalineHome(theHome); theError != ERROR_SUCCESS)
       return static_cast<LONG>(theError);
@@ -216,6 +230,7 @@ LONG Open(Connection& ioConnection)
     sqlite3_busy_timeout(theDatabase, kBusyTimeoutMs);
     ioConnection.mDatabase = theDatabase;
     ioConnection.mHome = std::move(theHome);
+    ioConnection.mNamedAs = theNamedAs;
     struct stat theInfo {};
     if (stat(ioConnection.mHome.c_str(), &theInfo) != 0)
       return static_cast<LONG>(WinErrorFromErrno(errno));

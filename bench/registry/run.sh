@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The price of one operation: a page (shapes.js) looping 1000 DrawShape calls
+# of a 2 x 2 rectangle through tlscript, net of the same page's empty loop,
+# for this tree's build beside a peer build (by default the commit this
+# branch starts from on main, built in build-bench-peer/). Prints microseconds
+# per call (the median of 5 runs of 10 rounds of 1000) and system calls per
+# call (strace -c -f of one run of 1000 calls, net of the empty loop's run),
+# and the ratios peer / ours (above 1: we are cheaper).
+# Usage: bench/registry/run.sh [peer build folder]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+ours=$root/build-bench
+peer=${1:-$root/build-bench-peer}
+page=$root/bench/registry/shapes.js
+
+build() {
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$2" --target Tessaline4 tlscript tlregsvr >/dev/null
+}
+build "$root" "$ours"
+if [ ! -x "$peer/bin/tlscript" ]; then
+  source=$(mktemp -d)
+  git -C "$root" archive "$(git -C "$root" merge-base HEAD main)" | tar -x -C "$source"
+  build "$source" "$peer"
+  rm -rf "$source"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# One store per build, with the build's library registered in it.
+home() {
+  mkdir -p "$work/$1"
+  TESSALINE_HOME=$work/$1 "$2/bin/tlregsvr" "$2/lib/libTessaline4.so" >/dev/null
+}
+home ours "$ours"
+home peer "$peer"
+
+# Microseconds per call: median over 5 runs of the loop's milliseconds for
+# 10 x 1000 calls, net of the empty loop's.
+micros() {
+  local build=$1 store=$2 mode=$3
+  for run in 1 2 3 4 5; do
+    TESSALINE_HOME=$work/$store "$build/bin/tlscript" "$page" 1000 10 "$mode"
+  done | sort -n | sed -n 3p
+}
+# System calls of a whole run of 1000 calls.
+syscalls() {
+  local build=$1 store=$2 mode=$3
+  TESSALINE_HOME=$work/$store strace -f -c -o "$work/strace" "$build/bin/tlscript" "$page" 1000 1 "$mode" >/dev/null
+  awk '$NF == "total" { print $(NF-2) }' "$work/strace"
+}
+
+report() {
+  local build=$1 store=$2
+  local drawn empty calls_drawn calls_empty
+  drawn=$(micros "$build" "$store" draw)
+  empty=$(micros "$build" "$store" empty)
+  calls_drawn=$(syscalls "$build" "$store" draw)
+  calls_empty=$(syscalls "$build" "$store" empty)
+  echo "$drawn $empty $calls_drawn $calls_empty" |
+    awk '{ printf "%.2f %.2f", ($1 - $2) * 1000 / 10000, ($3 - $4) / 1000 }'
+}
+
+read -r ours_us ours_calls <<<"$(report "$ours" ours)"
+read -r peer_us peer_calls <<<"$(report "$peer" peer)"
+printf 'DrawShape 2 x 2, ours: %s us and %s system calls per call\n' "$ours_us" "$ours_calls"
+printf 'DrawShape 2 x 2, peer: %s us and %s system calls per call\n' "$peer_us" "$peer_calls"
+echo "$ours_us $peer_us $ours_calls $peer_calls" |
+  awk '{ printf "ratio peer / ours: %.2f in time, %.2f in system calls\n", $2 / $1, ($3 > 0 ? $4 / $3 : 0) }'

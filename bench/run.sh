@@ -25,4 +25,7 @@ echo "== exporting a canvas as GIF and JPEG against convert, libvips and cjpeg"
 "$build/bin/tl_bench_export"
 echo
 "$root/bench/main-road/run.sh" "$build"
+echo
+echo "== the price of one small DrawShape against the commit this branch starts from"
+"$root/bench/registry/run.sh" "$build"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

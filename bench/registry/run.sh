@@ -6,12 +6,12 @@
 # per call (the median of 5 runs of 10 rounds of 1000) and system calls per
 # call (strace -c -f of one run of 1000 calls, net of the empty loop's run),
 # and the ratios peer / ours (above 1: we are cheaper).
-# Usage: bench/registry/run.sh [peer build folder]
+# Usage: bench/registry/run.sh [build folder] [peer build folder]
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
-ours=$root/build-bench
-peer=${1:-$root/build-bench-peer}
+ours=${1:-$root/build-bench}
+peer=${2:-$root/build-bench-peer}
 page=$root/bench/registry/shapes.js
 
 build() {
@@ -45,6 +45,17 @@ micros() {
     TESSALINE_HOME=$work/$store "$build/bin/tlscript" "$page" 1000 10 "$mode"
   done | sort -n | sed -n 3p
 }
+# Processor microseconds (user and system) per call: the median over 3 runs
+# of 50 x 1000 calls, net of the empty loop's, as GNU time counts them (in
+# hundredths of a second), which a loaded machine sways less than the clock.
+cpu() {
+  local build=$1 store=$2 mode=$3
+  for run in 1 2 3; do
+    TESSALINE_HOME=$work/$store /usr/bin/time -f '%U %S' -o "$work/time" \
+      "$build/bin/tlscript" "$page" 1000 50 "$mode" >/dev/null
+    awk '{ print ($1 + $2) * 1000 }' "$work/time"
+  done | sort -n | sed -n 2p
+}
 # System calls of a whole run of 1000 calls.
 syscalls() {
   local build=$1 store=$2 mode=$3
@@ -54,18 +65,24 @@ syscalls() {
 
 report() {
   local build=$1 store=$2
-  local drawn empty calls_drawn calls_empty
+  local drawn empty cpu_drawn cpu_empty calls_drawn calls_empty
   drawn=$(micros "$build" "$store" draw)
   empty=$(micros "$build" "$store" empty)
+  cpu_drawn=$(cpu "$build" "$store" draw)
+  cpu_empty=$(cpu "$build" "$store" empty)
   calls_drawn=$(syscalls "$build" "$store" draw)
   calls_empty=$(syscalls "$build" "$store" empty)
-  echo "$drawn $empty $calls_drawn $calls_empty" |
-    awk '{ printf "%.2f %.2f", ($1 - $2) * 1000 / 10000, ($3 - $4) / 1000 }'
+  echo "$drawn $empty $cpu_drawn $cpu_empty $calls_drawn $calls_empty" |
+    awk '{ printf "%.2f %.2f %.2f", ($1 - $2) * 1000 / 10000, ($3 - $4) * 1000 / 50000, ($5 - $6) / 1000 }'
 }
 
-read -r ours_us ours_calls <<<"$(report "$ours" ours)"
-read -r peer_us peer_calls <<<"$(report "$peer" peer)"
-printf 'DrawShape 2 x 2, ours: %s us and %s system calls per call\n' "$ours_us" "$ours_calls"
-printf 'DrawShape 2 x 2, peer: %s us and %s system calls per call\n' "$peer_us" "$peer_calls"
-echo "$ours_us $peer_us $ours_calls $peer_calls" |
-  awk '{ printf "ratio peer / ours: %.2f in time, %.2f in system calls\n", $2 / $1, ($3 > 0 ? $4 / $3 : 0) }'
+read -r ours_us ours_cpu ours_calls <<<"$(report "$ours" ours)"
+read -r peer_us peer_cpu peer_calls <<<"$(report "$peer" peer)"
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'DrawShape 2 x 2, ours: %s us (%s us of processor) and %s system calls per call\n' \
+  "$ours_us" "$ours_cpu" "$ours_calls"
+printf 'DrawShape 2 x 2, peer: %s us (%s us of processor) and %s system calls per call\n' \
+  "$peer_us" "$peer_cpu" "$peer_calls"
+echo "$ours_us $peer_us $ours_cpu $peer_cpu $ours_calls $peer_calls" |
+  awk '{ printf "ratio peer / ours: %.2f in time, %.2f in processor time, %.2f in system calls\n",
+         $2 / $1, $4 / $3, ($5 > 0 ? $6 / $5 : 0) }'

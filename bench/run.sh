@@ -27,4 +27,6 @@ echo
 "$root/bench/main-road/run.sh" "$build"
 echo
 "$root/bench/describe/run.sh" "$build"
+echo "== the price of one small DrawShape against an earlier commit"
+"$root/bench/registry/run.sh" "$build"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

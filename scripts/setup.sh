@@ -15,7 +15,7 @@ packages=(
   libsqlite3-dev duktape-dev libpam0g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev zlib1g-dev
   imagemagick graphicsmagick libvips-tools libjpeg-turbo-progs time
-  exiv2 giflib-tools python3-cairo
+  exiv2 giflib-tools python3-cairo strace
   fonts-dejavu-core fonts-liberation2
   passwd login locales
   lighttpd curl chromium

@@ -12,6 +12,7 @@ pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(OSMESA REQUIRED IMPORTED_TARGET osmesa)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
+pkg_check_modules(FCGI REQUIRED IMPORTED_TARGET fcgi)
 pkg_check_modules(PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
 # zlib comes with MagickCore, and is called through it (MagickLibrary.h): its header only.
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)

@@ -51,7 +51,7 @@ std::string TooLarge(unsigned long long inSize)
 }
 
 // The form body, or the reason it cannot be had.
-std::string ReadFormBody(std::string& outError)
+std::string ReadFormBody(const PageRequest::Input& inInput, std::string& outError)
 {
   unsigned long long theSize = 0;
   if (!ContentLength(theSize)) {
@@ -63,7 +63,9 @@ std::string ReadFormBody(std::string& outError)
     return {};
   }
   std::string theBody(static_cast<std::size_t>(theSize), '\0');
-  if (std::fread(theBody.data(), 1, theBody.size(), stdin) != theBody.size()) {
+  const std::size_t theRead = inInput ? inInput(theBody.data(), theBody.size())
+                                      : std::fread(theBody.data(), 1, theBody.size(), stdin);
+  if (theRead != theBody.size()) {
     outError = "the form ended before its " + std::to_string(theSize) + " bytes";
     return {};
   }
@@ -72,10 +74,11 @@ std::string ReadFormBody(std::string& outError)
 
 }  // namespace
 
-PageRequest PageRequest::FromCgi()
+PageRequest PageRequest::FromCgi(Input inInput)
 {
   PageRequest theRequest;
   theRequest.mCgi = true;
+  theRequest.mInput = std::move(inInput);
   theRequest.mQuery = FormFields::Parse(Environment("QUERY_STRING"));
   return theRequest;
 }
@@ -94,7 +97,7 @@ bool PageRequest::Form(std::string_view inName, std::optional<std::string>& outV
   if (!mFormRead) {
     mFormRead = true;
     if (mCgi && IsFormPost())
-      mForm = FormFields::Parse(ReadFormBody(mFormError));
+      mForm = FormFields::Parse(ReadFormBody(mInput, mFormError));
   }
   outError = mFormError;
   outValue = mForm.Get(inName);

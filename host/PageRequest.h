@@ -3,8 +3,9 @@
 // Request.ServerVariables.
 //
 // Under CGI the query string is QUERY_STRING and the form is the body of a
-// POST sent as application/x-www-form-urlencoded, read from standard input on
-// the first Request.Form (CONTENT_LENGTH bytes, at most kMaxFormBytes); the
+// POST sent as application/x-www-form-urlencoded, read from standard input
+// (under FastCGI, the request's input) on the first Request.Form
+// (CONTENT_LENGTH bytes, at most kMaxFormBytes); the
 // server variables are the CGI meta-variables (GATEWAY_INTERFACE,
 // REQUEST_METHOD, QUERY_STRING, REMOTE_ADDR ..., and HTTP_* for the request's
 // headers), found without regard to case; other variables of the process
@@ -14,6 +15,7 @@
 
 #include "host/FormFields.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +24,12 @@ class PageRequest {
 public:
   static constexpr std::size_t kMaxFormBytes = 1 << 20;
 
-  static PageRequest FromCgi();
+  // Reads up to inSize bytes to outData; answers how many it read.
+  using Input = std::function<std::size_t(char* outData, std::size_t inSize)>;
+
+  // The request of the process environment; its form from inInput, or from
+  // standard input when it is empty.
+  static PageRequest FromCgi(Input inInput = {});
   static PageRequest FromArguments(const std::vector<std::string>& inArguments);
 
   std::optional<std::string> QueryString(std::string_view inName) const { return mQuery.Get(inName); }
@@ -35,6 +42,7 @@ public:
 
 private:
   bool mCgi = false;
+  Input mInput;
   FormFields mQuery;
   bool mFormRead = false;
   std::string mFormError;

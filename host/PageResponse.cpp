@@ -101,7 +101,10 @@ bool PageResponse::SendOnce(const std::string& inHead, std::string_view inBody)
     return false;
   mSent = true;
   std::string theHead = inHead + "Content-Length: " + std::to_string(inBody.size()) + "\r\n\r\n";
-  mWriteFailed = !WriteAll(STDOUT_FILENO, theHead) || !WriteAll(STDOUT_FILENO, inBody);
+  if (mOutput)
+    mWriteFailed = !mOutput(theHead) || !mOutput(inBody);
+  else
+    mWriteFailed = !WriteAll(STDOUT_FILENO, theHead) || !WriteAll(STDOUT_FILENO, inBody);
   return true;
 }
 

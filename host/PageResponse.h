@@ -2,9 +2,10 @@
 // What a page answers: status, headers and body.
 //
 // The whole body is kept until the page ends, so a page that fails half-way
-// answers its error, never a partial page. Under CGI it is then sent after
-// the headers (a CGI "Status:" line, Content-Type, the added headers, a blank
-// line); on the command line the host writes it out (ScriptHost.h).
+// answers its error, never a partial page. Under CGI and FastCGI it is then
+// sent after the headers (a CGI "Status:" line, Content-Type, the added
+// headers, a blank line) to standard output or the output SetOutput names; on
+// the command line the host writes it out (ScriptHost.h).
 //
 // Send and SendError may be called from another thread than the page's (the
 // time limit's): the first of them sends, every later one does nothing. The
@@ -12,6 +13,7 @@
 // host's own) or a status that would split the response.
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -20,6 +22,12 @@
 
 class PageResponse {
 public:
+  // Writes all of its bytes; false when it could not.
+  using Output = std::function<bool(std::string_view)>;
+
+  // Where Send and SendError write in place of standard output.
+  void SetOutput(Output inOutput) { mOutput = std::move(inOutput); }
+
   // Each answers an empty text, or the reason the value is refused (and
   // keeps the value it had): a status must be three digits, a blank and a
   // reason; names are HTTP tokens; no value may hold CR, LF or NUL.
@@ -50,6 +58,7 @@ private:
   std::string mContentType = "text/html; charset=utf-8";
   std::vector<std::pair<std::string, std::string>> mHeaders;
   std::string mBody;
+  Output mOutput;
   std::mutex mSendLock;
   bool mSent = false;
   bool mWriteFailed = false;

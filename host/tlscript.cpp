@@ -17,6 +17,15 @@
 // larger than the page may read. Error answers are HTML pages that show the
 // error in a <pre> block. Each 500 and 503 is also an error event of the
 // source "tlscript" in the event log.
+//
+// Started by a FastCGI server (its listening socket as standard input), or
+// with --fastcgi, tlscript is a worker that answers one request after
+// another, each as under CGI: the request's variables are the process
+// environment while its page runs (beside the worker's own, which the
+// request's override), and each page runs in a script context of its own that
+// is gone, with every object the page made, when the page ends. A page past
+// its time limit is answered 503 and the worker then ends, for the server to
+// start another.
 
 #include "host/PageRequest.h"
 #include "host/PageResponse.h"
@@ -26,11 +35,15 @@
 #include "platform/base/TessalineHome.h"
 #include "platform/eventlog/EventLog.h"
 
+#include <fcgiapp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -41,13 +54,14 @@ constexpr long kDefaultTimeoutSeconds = 60;
 
 constexpr const char* kUsage =
   "usage: tlscript page.js [arguments...]\n"
-  "       tlscript --help | --version\n";
+  "       tlscript --fastcgi | --help | --version\n";
 constexpr const char* kHelp =
   "Runs a JavaScript page with the page-scripting host. Its name=value\n"
   "arguments are its query string; all of them are in args. The page's output\n"
   "goes to standard output when it runs to its end; a failing page writes its\n"
   "error to standard error. Run through CGI, the page answers the request.\n"
   "\n"
+  "  --fastcgi  answer the requests of a FastCGI server on standard input\n"
   "  --help     show this text and exit\n"
   "  --version  show the version of Tessaline and exit\n"
   "\n"
@@ -124,9 +138,20 @@ int RunCommandLine(const std::string& inPage, const std::vector<std::string>& in
   return theHost.Run(inPage, theSource, inArguments);
 }
 
-int RunCgi(const std::string& inPage)
+// How a request reaches its page and the answer its server: standard input
+// and output under CGI (every member empty), the request's streams under
+// FastCGI.
+struct Gateway {
+  PageRequest::Input mInput;
+  PageResponse::Output mOutput;
+  // Completes an answer sent when the page ran out of time, before the process ends.
+  std::function<void()> mFinish;
+};
+
+int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
 {
   PageResponse theResponse;
+  theResponse.SetOutput(inGateway.mOutput);
   const std::string theRequestUri = Environment("REQUEST_URI").empty() ? inPage : Environment("REQUEST_URI");
   auto theFail = [&](const std::string& inStatus, const std::string& inMessage) {
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), inMessage.c_str());
@@ -151,7 +176,7 @@ int RunCgi(const std::string& inPage)
   const long theTimeout = PageTimeout();
   if (theTimeout == 0)
     return theFail("500 Internal Server Error", "TESSALINE_PAGE_TIMEOUT is not a number of seconds from 1 to 86400");
-  PageRequest theRequest = PageRequest::FromCgi();
+  PageRequest theRequest = PageRequest::FromCgi(inGateway.mInput);
   if (std::string theRefusal = theRequest.FormRefusal(); !theRefusal.empty())
     return theFail("413 Content Too Large", theRefusal);
 
@@ -161,8 +186,11 @@ int RunCgi(const std::string& inPage)
     const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
     LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
-    if (theResponse.SendError("503 Service Unavailable", theMessage))
-      _exit(1);
+    if (!theResponse.SendError("503 Service Unavailable", theMessage))
+      return;
+    if (inGateway.mFinish)
+      inGateway.mFinish();
+    _exit(1);
   });
   PageContext thePage{theRequest, theResponse, theRoot};
   std::string theError;
@@ -176,13 +204,69 @@ int RunCgi(const std::string& inPage)
   return theResponse.Send() ? 0 : 1;
 }
 
+// Makes the process environment the request's variables, then the worker's
+// own. The texts are kept here, so that nothing of one request stays behind
+// for the next, however many requests the worker answers.
+class RequestEnvironment {
+public:
+  RequestEnvironment()
+  {
+    for (char** theEntry = environ; *theEntry; ++theEntry)
+      mWorker.emplace_back(*theEntry);
+  }
+
+  void Present(char** inRequest)
+  {
+    mTexts.clear();
+    for (char** theEntry = inRequest; *theEntry; ++theEntry)
+      mTexts.emplace_back(*theEntry);
+    mTexts.insert(mTexts.end(), mWorker.begin(), mWorker.end());
+    mEntries.clear();
+    for (std::string& theText : mTexts)
+      mEntries.push_back(theText.data());
+    mEntries.push_back(nullptr);
+    environ = mEntries.data();
+  }
+
+private:
+  std::vector<std::string> mWorker;
+  std::vector<std::string> mTexts;
+  std::vector<char*> mEntries;
+};
+
+int RunFastCgi()
+{
+  FCGX_Request theRequest;
+  if (FCGX_Init() != 0 || FCGX_InitRequest(&theRequest, STDIN_FILENO, 0) != 0) {
+    std::fprintf(stderr, "tlscript: cannot answer FastCGI requests\n");
+    return 2;
+  }
+  RequestEnvironment theEnvironment;
+  const Gateway theGateway{
+      [&](char* outData, std::size_t inSize) {
+        return static_cast<std::size_t>(std::max(0, FCGX_GetStr(outData, static_cast<int>(inSize), theRequest.in)));
+      },
+      [&](std::string_view inBytes) {
+        return FCGX_PutStr(inBytes.data(), static_cast<int>(inBytes.size()), theRequest.out) ==
+               static_cast<int>(inBytes.size());
+      },
+      [&] { FCGX_Finish_r(&theRequest); }};
+  while (FCGX_Accept_r(&theRequest) >= 0) {
+    theEnvironment.Present(theRequest.envp);
+    RunCgi(Environment("SCRIPT_FILENAME"), theGateway);
+    FCGX_Finish_r(&theRequest);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+  const bool theFastCgi = (argc == 2 && std::strcmp(argv[1], "--fastcgi") == 0) || (argc == 1 && !FCGX_IsCGI());
   const bool theCgi = !Environment("GATEWAY_INTERFACE").empty();
   std::string thePage = argc >= 2 ? argv[1] : theCgi ? Environment("SCRIPT_FILENAME") : "";
-  if (!theCgi && thePage == "--help") {
+  if (!theFastCgi && !theCgi && thePage == "--help") {
     std::printf("%s\n%s", kUsage, kHelp);
     return 0;
   }
@@ -190,12 +274,14 @@ int main(int argc, char** argv)
     std::printf("tlscript %s\n", TL_VERSION);
     return 0;
   }
-  if (thePage.empty() || (!theCgi && thePage[0] == '-')) {
+  if (!theFastCgi && (thePage.empty() || (!theCgi && thePage[0] == '-'))) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   if (std::string theWarning = GetTessalineHomeWarning(); !theWarning.empty())
     std::fprintf(stderr, "tlscript: %s\n", theWarning.c_str());
+  if (theFastCgi)
+    return RunFastCgi();
   if (theCgi)
     return RunCgi(thePage);
   return RunCommandLine(thePage, std::vector<std::string>(argv + 2, argv + argc));

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Serves pages through lighttpd, with tlscript as the CGI handler of the
-# server pages (named *.sjs); every other file, browser JavaScript (*.js)
-# included, is served as it stands with its type from /etc/mime.types:
-#   scripts/serve.sh [PORT]    http://127.0.0.1:PORT/ (default 8080) until Ctrl-C
+# Serves pages through lighttpd, with a pool of tlscript FastCGI workers (one
+# page at a time each) as the handler of the server pages (named *.sjs), or
+# with tlscript as their CGI handler (a process per page); every other file,
+# browser JavaScript (*.js) included, is served as it stands with its type
+# from /etc/mime.types:
+#   scripts/serve.sh [PORT]        http://127.0.0.1:PORT/ (default 8080) until Ctrl-C
+#   scripts/serve.sh --cgi [PORT]  the same through CGI
+# lighttpd starts a new worker in place of one that ended (a page past its
+# time limit ends its worker).
 # It registers both servers in a store of its own (TESSALINE_HOME), writes the
 # web server's configuration beside that store, and runs lighttpd in the
 # foreground on the loopback address only.
@@ -25,12 +30,24 @@
 #   TESSALINE_PAGE_TIMEOUT  a page's time limit in seconds (default 60)
 #   TESSALINE_FILE_ROOTS    folders, ':'-separated, that pages may reach files
 #                           below beside the document root (default none)
+#   TESSALINE_QUICKTIME     passed on to the pages when it is set
+#   TL_WORKERS              the number of FastCGI workers (default 4)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+gateway=fastcgi
+if [ "${1:-}" = "--cgi" ]; then
+  gateway=cgi
+  shift
+fi
 port="${1:-8080}"
-if ! [[ "$port" =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
-  echo "usage: scripts/serve.sh [PORT]  (PORT from 1 to 65535)" >&2
+workers="${TL_WORKERS:-4}"
+if ! [[ "$port" =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ] || [ $# -gt 1 ]; then
+  echo "usage: scripts/serve.sh [--cgi] [PORT]  (PORT from 1 to 65535)" >&2
+  exit 2
+fi
+if ! [[ "$workers" =~ ^[0-9]+$ ]] || [ "$workers" -lt 1 ] || [ "$workers" -gt 256 ]; then
+  echo "serve: TL_WORKERS must be a number from 1 to 256" >&2
   exit 2
 fi
 
@@ -44,7 +61,7 @@ build="$(realpath "$TL_BUILD")"
 serve="${TL_SERVE_DIR:-$build/serve}"
 root="$(realpath "${TL_PAGE_ROOT:-examples/web}")"
 timeout="${TESSALINE_PAGE_TIMEOUT:-60}"
-mkdir -p "$serve/home"
+mkdir -p "$serve/home" "$serve/sockets"
 serve="$(realpath "$serve")"
 
 # The gallery's sample pictures, made once (deterministic plasma fractals).
@@ -75,9 +92,10 @@ if [ "$(id -u)" -eq 0 ]; then
   chown -R root:"$group" "$TESSALINE_HOME"
   chmod 2770 "$TESSALINE_HOME" "$TESSALINE_HOME/logs"
   find "$TESSALINE_HOME" -maxdepth 2 -type f \( -name 'events.log*' -o -path '*/logs/*' \) -exec chmod 0660 {} +
-  # lighttpd opens its error log after it has become the user.
+  # lighttpd opens its error log and the workers' sockets after it has become the user.
   touch "$serve/error.log"
-  chown "$user:$group" "$serve/error.log"
+  mkdir -p "$serve/sockets"
+  chown "$user:$group" "$serve/error.log" "$serve/sockets"
 fi
 for server in libTessaline4.so libTLUtilities4.so; do
   "$build/bin/tlregsvr" "$build/lib/$server" >/dev/null
@@ -90,9 +108,35 @@ quote() {
   printf '"%s"' "${text//\"/\\\"}"
 }
 
+# The pages' variables, as lighttpd's "name" => "value" pairs.
+variables="  \"TESSALINE_HOME\" => $(quote "$TESSALINE_HOME"),
+  \"TESSALINE_PAGE_ROOT\" => $(quote "$root"),
+  \"TESSALINE_PAGE_TIMEOUT\" => $(quote "$timeout"),"
+for name in TESSALINE_FILE_ROOTS TESSALINE_QUICKTIME; do
+  [ -z "${!name+set}" ] || variables+="
+  \"$name\" => $(quote "${!name}"),"
+done
+
+if [ "$gateway" = cgi ]; then
+  handler="server.modules += (\"mod_cgi\")
+cgi.assign = (\".sjs\" => $(quote "$build/bin/tlscript"))"
+else
+  # A worker takes one request at a time; its socket is lighttpd's own.
+  handler="server.modules += (\"mod_fastcgi\")
+fastcgi.server = (\".sjs\" => ((
+  \"bin-path\" => $(quote "$build/bin/tlscript --fastcgi"),
+  \"socket\" => $(quote "$serve/sockets/tlscript"),
+  \"max-procs\" => $workers,
+  \"bin-copy-environment\" => (\"PATH\"),
+  \"bin-environment\" => (
+$variables
+  ),
+)))"
+fi
+
 cat >"$serve/lighttpd.conf" <<CONF
 # Written by scripts/serve.sh.
-server.modules = ("mod_setenv", "mod_cgi")
+server.modules = ("mod_setenv")
 server.bind = "127.0.0.1"
 server.port = $port
 server.document-root = $(quote "$root")
@@ -102,14 +146,11 @@ $( [ -z "$user" ] || printf 'server.username = %s\nserver.groupname = %s\n' "$(q
 index-file.names = ("index.html")
 include_shell "/usr/share/lighttpd/create-mime.conf.pl"
 # Server pages run through tlscript; nothing else below the root is a program.
-cgi.assign = (".sjs" => $(quote "$build/bin/tlscript"))
+$handler
 setenv.add-environment = (
-  "TESSALINE_HOME" => $(quote "$TESSALINE_HOME"),
-  "TESSALINE_PAGE_ROOT" => $(quote "$root"),
-  "TESSALINE_PAGE_TIMEOUT" => $(quote "$timeout"),
-$( [ -z "${TESSALINE_FILE_ROOTS+set}" ] || printf '  "TESSALINE_FILE_ROOTS" => %s,\n' "$(quote "$TESSALINE_FILE_ROOTS")")
+$variables
 )
 CONF
 
-echo "serve: http://127.0.0.1:$port/ (pages in $root, run as ${user:-$(id -un)}; store and logs in $serve)"
+echo "serve: http://127.0.0.1:$port/ through $gateway (pages in $root, run as ${user:-$(id -un)}; store and logs in $serve)"
 exec lighttpd -D -f "$serve/lighttpd.conf"

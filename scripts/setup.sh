@@ -18,7 +18,7 @@ packages=(
   exiv2 giflib-tools python3-cairo strace
   fonts-dejavu-core fonts-liberation2
   passwd login locales
-  lighttpd curl chromium
+  lighttpd libfcgi-dev wrk curl chromium
   man-db
   python3-cairo linux-perf valgrind
 )

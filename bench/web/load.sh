@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The thumbnail page under load: 8 clients x 200 requests through lighttpd
-# (scripts/serve.sh on 127.0.0.1 only), beside the same 1,600 pages run as
+# (scripts/serve.sh --cgi on 127.0.0.1 only), beside the same 1,600 pages run as
 # tlscript processes, 8 at a time. Every answer must be a JPEG 200 pixels
 # wide; the script fails on the first that is not.
 #   bench/web/load.sh [build folder] [port]   (build/ and 18080 by default)
@@ -14,7 +14,7 @@ total=$((clients * per_client))
 work=$(mktemp -d)
 page="thumbnail.sjs?file=harbour.jpg&w=200"
 
-TL_BUILD="$build" TL_SERVE_DIR="$work/serve" "$root/scripts/serve.sh" "$port" >"$work/serve.log" 2>&1 &
+TL_BUILD="$build" TL_SERVE_DIR="$work/serve" "$root/scripts/serve.sh" --cgi "$port" >"$work/serve.log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do

@@ -12,7 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -79,11 +81,16 @@ WebServer::WebServer(const std::string& inRoot, const std::vector<std::string>& 
   theEnvironment.push_back("TL_PAGE_ROOT=" + inRoot);
   theEnvironment.insert(theEnvironment.end(), inExtra.begin(), inExtra.end());
   std::vector<std::string> theArguments{TL_SERVE_SCRIPT, std::to_string(thePort)};
+  if (const char* theGateway = std::getenv("TL_TEST_GATEWAY"); theGateway && std::string(theGateway) == "cgi")
+    theArguments.insert(theArguments.begin() + 1, "--cgi");
   std::vector<char*> theEnvp;
   for (std::string& theText : theEnvironment)
     theEnvp.push_back(theText.data());
   theEnvp.push_back(nullptr);
-  std::vector<char*> theArgv{theArguments[0].data(), theArguments[1].data(), nullptr};
+  std::vector<char*> theArgv;
+  for (std::string& theText : theArguments)
+    theArgv.push_back(theText.data());
+  theArgv.push_back(nullptr);
 
   posix_spawn_file_actions_t theActions;
   posix_spawn_file_actions_init(&theActions);
@@ -125,6 +132,17 @@ std::string WebServer::Url(const std::string& inPath) const
 std::string WebServer::ErrorLog() const
 {
   return ReadFile(mFolder + "/serve/error.log");
+}
+
+std::vector<pid_t> WebServer::Workers() const
+{
+  std::istringstream theChildren(
+    ReadFile("/proc/" + std::to_string(mServer) + "/task/" + std::to_string(mServer) + "/children"));
+  std::vector<pid_t> theWorkers;
+  for (pid_t theChild = 0; theChildren >> theChild;)
+    theWorkers.push_back(theChild);
+  std::sort(theWorkers.begin(), theWorkers.end());
+  return theWorkers;
 }
 
 HttpAnswer WebServer::Get(const std::string& inPath) const

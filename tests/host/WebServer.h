@@ -1,6 +1,7 @@
 #pragma once
 // The web server of the host's tests: scripts/serve.sh on a free loopback
-// port, over a page root of the test's own, and requests through curl.
+// port, over a page root of the test's own, and requests through curl. Pages
+// run through FastCGI workers, or through CGI when TL_TEST_GATEWAY is "cgi".
 
 #include <sys/types.h>
 
@@ -34,6 +35,10 @@ public:
   // The server's store: its events.log and logs.
   std::string Home() const { return mFolder + "/serve/home"; }
   std::string ErrorLog() const;
+
+  // The processes the web server started and that run now (its FastCGI
+  // workers), in the order of their ids.
+  std::vector<pid_t> Workers() const;
 
   // GET inPath, or POST inForm as application/x-www-form-urlencoded.
   HttpAnswer Get(const std::string& inPath) const;

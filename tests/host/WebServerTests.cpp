@@ -1,18 +1,26 @@
-// Pages behind a real web server: scripts/serve.sh starts lighttpd with
-// tlscript as its CGI handler, and curl asks for the pages of web/.
+// Pages behind a real web server: scripts/serve.sh starts lighttpd with a
+// pool of tlscript FastCGI workers (or CGI, see WebServer.h), and curl asks
+// for the pages of web/. The WebServer cases run through both; the WebWorker
+// cases are of the workers alone.
 
 #include "tests/host/WebServer.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -263,6 +271,138 @@ TEST(WebServer, LineBreaksInHeadersAreRefused)
     EXPECT_EQ(theAnswer.Header("x-caption"), "(none)");
     EXPECT_NE(theAnswer.mBody.find("holds a carriage return, line feed or NUL"), std::string::npos) << theAnswer.mBody;
   }
+}
+
+// Runs inStatement as the administrator does, from the command line over
+// the store of inServer.
+void Administer(const WebServer& inServer, const std::string& inStatement)
+{
+  const std::string thePage = tltest::MakeTempFolder("admin") + "/change.js";
+  std::ofstream(thePage) << "var settings = Server.CreateObject('TLUtilities4.Settings');\n" << inStatement << ";\n";
+  tltest::RunResult theRun =
+    tltest::RunProgram({TL_BUILD_DIR "/bin/tlscript", thePage}, {"TESSALINE_HOME=" + inServer.Home()});
+  ASSERT_EQ(theRun.mStatus, 0) << theRun.mErr;
+}
+
+// One FastCGI worker answers page after page: each in a context of its own
+// (a global of one page is gone for the next), each reading the preferences
+// anew (the administrator's change shows on the next page).
+TEST(WebWorker, AnswersEachPageAfreshAndReadsPreferencesAtEachUse)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1"});
+  ASSERT_TRUE(theServer.Started());
+  const std::vector<pid_t> theWorkers = theServer.Workers();
+  ASSERT_EQ(theWorkers.size(), 1u) << "the pool is the configuration's";
+
+  for (int i = 0; i < 3; ++i) {
+    HttpAnswer theAnswer = theServer.Get("/keep.sjs");
+    EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+    EXPECT_EQ(theAnswer.mBody, "kept");
+  }
+
+  Administer(theServer, "settings.MaxSize = 1234");
+  EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "1234") << theServer.ErrorLog();
+  Administer(theServer, "settings.MaxSize = 4321");
+  EXPECT_EQ(theServer.Get("/max-size.sjs").mBody, "4321");
+  EXPECT_EQ(theServer.Workers(), theWorkers) << "the same worker answered every page";
+}
+
+// QuickTime stays loaded from page to page of a worker, and is unloaded at
+// the release after the period's: each page's Gestalt object is a user
+// acquired and released once. With QuickTime no longer to be loaded, the
+// pages still see the one loaded before until that unload.
+TEST(WebWorker, QuickTimeOutlivesAPageUntilItsUnloadPeriod)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=" TL_QUICKTIME_STANDIN});
+  ASSERT_TRUE(theServer.Started());
+  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 2");
+
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << theServer.ErrorLog();
+  Administer(theServer, "settings.QTLoad = false");
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "loaded by the first page";
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "the third release unloads";
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0");
+  Administer(theServer, "settings.QTLoad = true");
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0");
+}
+
+// A QuickTime that cannot be loaded is reported once by each worker, however
+// many of its pages try again.
+TEST(WebWorker, ReportsOncePerProcess)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=/nonexistent/quicktime.so"});
+  ASSERT_TRUE(theServer.Started());
+  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 0");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0") << theServer.ErrorLog();
+
+  const std::string theEvents = tltest::ReadFile(theServer.Home() + "/events.log");
+  std::size_t theReports = 0;
+  for (std::size_t theAt = theEvents.find("Unable to access QuickTime"); theAt != std::string::npos;
+       theAt = theEvents.find("Unable to access QuickTime", theAt + 1))
+    ++theReports;
+  EXPECT_EQ(theReports, 1u) << theEvents;
+}
+
+// The workers of theServer once there are inCount of them again (within 10 s).
+std::vector<pid_t> PoolOf(const WebServer& inServer, std::size_t inCount)
+{
+  std::vector<pid_t> theWorkers = inServer.Workers();
+  for (int i = 0; i < 200 && theWorkers.size() != inCount; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    theWorkers = inServer.Workers();
+  }
+  return theWorkers;
+}
+
+// The worker that runs a page now (its state is "running"); 0 when none does.
+pid_t BusyWorker(const WebServer& inServer)
+{
+  for (pid_t theWorker : inServer.Workers()) {
+    const std::string theStat = tltest::ReadFile("/proc/" + std::to_string(theWorker) + "/stat");
+    if (theStat.find(") R ") != std::string::npos)
+      return theWorker;
+  }
+  return 0;
+}
+
+// A worker whose page runs out of time answers 503 and ends; a worker killed
+// half-way through a page ends too. The other worker answers the next
+// requests meanwhile, and lighttpd starts a new worker in place of the one
+// that ended.
+TEST(WebWorker, ThatEndsIsReplaced)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=2", "TESSALINE_PAGE_TIMEOUT=2"});
+  ASSERT_TRUE(theServer.Started());
+  const std::vector<pid_t> theFirst = PoolOf(theServer, 2);
+  ASSERT_EQ(theFirst.size(), 2u);
+
+  EXPECT_EQ(theServer.Get("/slow.sjs").mStatus, 503);
+  for (int i = 0; i < 3; ++i) {
+    HttpAnswer theAnswer = theServer.Get("/echo.sjs?name=next");
+    EXPECT_EQ(theAnswer.mStatus, 200) << theServer.ErrorLog();
+    EXPECT_EQ(theAnswer.mBody.substr(0, 10), "name=next\n");
+  }
+  const std::vector<pid_t> theSecond = PoolOf(theServer, 2);
+  ASSERT_EQ(theSecond.size(), 2u);
+  EXPECT_NE(theSecond, theFirst);
+
+  std::future<HttpAnswer> theKilled = std::async(std::launch::async, [&] { return theServer.Get("/slow.sjs"); });
+  pid_t theBusy = 0;
+  for (int i = 0; i < 100 && theBusy == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    theBusy = BusyWorker(theServer);
+  }
+  ASSERT_NE(theBusy, 0);
+  ASSERT_EQ(kill(theBusy, SIGKILL), 0);
+  HttpAnswer theAnswer = theKilled.get();
+  EXPECT_GE(theAnswer.mStatus, 500) << "no answer of the killed page's";
+  EXPECT_EQ(theAnswer.mBody.find("partial body"), std::string::npos);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(theServer.Get("/echo.sjs?name=after").mStatus, 200) << theServer.ErrorLog();
+  const std::vector<pid_t> theThird = PoolOf(theServer, 2);
+  EXPECT_EQ(theThird.size(), 2u);
+  EXPECT_EQ(std::count(theThird.begin(), theThird.end(), theBusy), 0);
 }
 
 }  // namespace

@@ -25,4 +25,8 @@ echo "== exporting a canvas as GIF and JPEG against convert, libvips and cjpeg"
 "$build/bin/tl_bench_export"
 echo
 "$root/bench/main-road/run.sh" "$build"
+echo
+"$root/bench/describe/run.sh" "$build"
+echo "== the price of one small DrawShape against an earlier commit"
+"$root/bench/registry/run.sh" "$build"
 echo "== load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -4,11 +4,13 @@
 #include "core/ColorSpace.h"
 #include "core/EventLog.h"
 #include "core/FileUtilities.h"
+#include "core/GIFFrames.h"
 #include "core/IPTCUtils.h"
 #include "core/MagickLibrary.h"
 #include "core/MappedFileSource.h"
 #include "core/PNGChunks.h"
 #include "core/SystemUtilities.h"
+#include "core/TIFFDirectories.h"
 #include "core/Utilities.h"
 #include "platform/base/WinError.h"
 #include "platform/kernel/Modules.h"
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -140,6 +143,36 @@ std::string DetectFormat(const void* inData, std::size_t inLength)
     return GetMagicName(theMagic);
   char theFormat[MaxTextExtent] = "";
   return GetImageMagick(theBytes, theLength, theFormat) ? theFormat : "";
+}
+
+// The formats whose coders' ping leaves out what their decode gives: TIFF
+// alpha (which its directories tell), PSD the profiles and the layers' alpha.
+constexpr std::array<std::string_view, 4> kTIFFNames = {"TIFF", "TIFF64", "TIF", "PTIF"};
+constexpr std::array<std::string_view, 2> kPSDNames = {"PSD", "PSB"};
+
+template <std::size_t N>
+bool IsOneOf(const std::array<std::string_view, N>& inNames, const std::string& inName)
+{
+  return std::find(inNames.begin(), inNames.end(), inName) != inNames.end();
+}
+
+// Gives the pinged pages of a TIFF file the alpha that a decode gives them;
+// false when the file's directories do not tell it for every page.
+bool AddTIFFAlpha(Image* ioImages, const void* inData, std::size_t inLength)
+{
+  const TIFFPages thePages = ReadTIFFPages(static_cast<const BYTE*>(inData), inLength);
+  if (thePages.mLayers || thePages.mAlpha.size() != GetImageListLength(ioImages))
+    return false;
+  std::size_t i = 0;
+  for (Image* theImage = ioImages; theImage; theImage = GetNextImageInList(theImage))
+    theImage->matte = thePages.mAlpha[i++] ? MagickTrue : MagickFalse;
+  return true;
+}
+
+// Drops the rows a read without pixels hands over.
+std::size_t DropRows(const Image*, const void*, const std::size_t inColumns)
+{
+  return inColumns;
 }
 
 bool HasEmptyImage(const Image* inImages)
@@ -365,7 +398,8 @@ const char* MagickReader::GetError()
 void MagickReader::Dispose()
 {
   mImages.reset();
-  mPing = false;
+  mRead = MagickRead::kPixels;
+  mFrame = 0;
   mDeclaredArea = 0;
   ClearException();
 }
@@ -373,9 +407,10 @@ void MagickReader::Dispose()
 void MagickReader::ReadFile(const char* inPath, const char* inName)
 {
   TL_ASSERT_TEXT(inPath, "inFile");
+  // A read that keeps no pixels, or one frame's, looks at a part of the file.
   MappedFileSource theFile;
   if (inPath)
-    (void)theFile.Open(inPath);
+    (void)theFile.Open(inPath, mRead != MagickRead::kPixels || mFrame > 0);
   ReadBlob(theFile.GetView(), theFile.GetLength(), inName && *inName ? inName : inPath);
 }
 
@@ -393,10 +428,7 @@ void MagickReader::ReadBlob(const void* inData, std::size_t inLength, const char
   const bool theKnown =
     !theFormat.empty() && std::find(kRefusedFormats.begin(), kRefusedFormats.end(), theFormat) == kRefusedFormats.end();
   if (theKnown && Admits(inData, inLength, theName)) {
-    MagickImageInfoPtr theInfo(CloneImageInfo(nullptr));
-    theInfo->ping = mPing ? MagickTrue : MagickFalse;
-    CopyMagickString(theInfo->magick, theFormat.c_str(), MaxTextExtent);
-    mImages.reset(BlobToImage(theInfo.get(), inData, inLength, mException.get()));
+    mImages.reset(Decode(inData, inLength, theFormat));
     if (HasEmptyImage(mImages.get()))
       mImages.reset();
     ReadPSDResolution(mImages.get());
@@ -406,6 +438,58 @@ void MagickReader::ReadBlob(const void* inData, std::size_t inLength, const char
     ThrowException(mException.get(), CorruptImageError, ("Unable to decode " + theFormat + " image").c_str(), theName);
   if (!mImages && !GetError())
     ThrowException(mException.get(), BlobWarning, "Unable to detect image type", theName);
+}
+
+Image* MagickReader::Decode(const void* inData, std::size_t inLength, const std::string& inFormat)
+{
+  MagickImageInfoPtr theInfo(CloneImageInfo(nullptr));
+  CopyMagickString(theInfo->magick, inFormat.c_str(), MaxTextExtent);
+  std::vector<BYTE> theCut;
+  const bool theCutFrame = mFrame > 0 && inFormat == "GIF";
+  if (theCutFrame) {
+    theCut = CutGIFFrame(static_cast<const BYTE*>(inData), inLength, mFrame);
+    if (theCut.empty())
+      return nullptr;
+    inData = theCut.data();
+    inLength = theCut.size();
+  } else if (mFrame > 0) {
+    // As ImageMagick reads a "[scene]" suffix: the coder may skip the frames
+    // before it and stop after it.
+    theInfo->scene = static_cast<std::size_t>(mFrame - 1);
+    theInfo->number_scenes = 1;
+  }
+  MagickImagePtr theImages;
+  if (mRead == MagickRead::kPixels) {
+    theImages.reset(BlobToImage(theInfo.get(), inData, inLength, mException.get()));
+  } else {
+    // What BlobToImage does for a coder that reads memory, through a pixel
+    // cache that keeps no row: a ping, or a decode whose rows are dropped.
+    SetImageInfoBlob(theInfo.get(), inData, inLength);
+    CopyMagickString(theInfo->filename, (inFormat + ":").c_str(), MaxTextExtent);
+    const auto theRead = [&](bool inPing) {
+      theInfo->ping = inPing ? MagickTrue : MagickFalse;
+      return MagickImagePtr(ReadStream(theInfo.get(), DropRows, mException.get()));
+    };
+    const bool theAttributes = mRead == MagickRead::kAttributes;
+    const bool thePing = !theAttributes || !IsOneOf(kPSDNames, inFormat);
+    theImages = theRead(thePing);
+    // A ping that fails where a decode may not (a GIF whose LZW data ends
+    // before its sub-blocks do), or that cannot tell a TIFF's alpha, gives
+    // way to a decode.
+    const bool thePingFailed = thePing && (mException->severity >= ErrorException || !theImages);
+    if (theAttributes && (thePingFailed || (IsOneOf(kTIFFNames, inFormat) &&
+                                            !AddTIFFAlpha(theImages.get(), inData, inLength)))) {
+      ClearException();
+      theImages = theRead(false);
+    }
+    for (Image* theImage = theImages.get(); theImage; theImage = GetNextImageInList(theImage))
+      theImage->ping = MagickTrue;
+  }
+  if (mFrame == 0 || theCutFrame || !theImages)
+    return theImages.release();
+  // The frame alone, its pixels shared with the list's.
+  const Image* theFrame = GetImageFromList(theImages.get(), mFrame - 1);
+  return theFrame ? CloneImage(theFrame, 0, 0, MagickTrue, mException.get()) : nullptr;
 }
 
 bool MagickReader::Admits(const void* inData, std::size_t inLength, const char* inName)
@@ -471,7 +555,7 @@ void MagickInfoReader::Reset()
 void MagickInfoReader::SetFile(const char* inPath)
 {
   Reset();
-  mReader.SetPing(mAttributesOnly);
+  mReader.SetRead(mRead);
   mReader.ReadFile(inPath, nullptr);
   FillRecords();
 }
@@ -479,7 +563,7 @@ void MagickInfoReader::SetFile(const char* inPath)
 void MagickInfoReader::SetData(const void* inData, LONG inLength, const char* inName)
 {
   Reset();
-  mReader.SetPing(mAttributesOnly);
+  mReader.SetRead(mRead);
   mReader.ReadBlob(inData, inLength > 0 ? static_cast<std::size_t>(inLength) : 0, inName);
   FillRecords();
 }
@@ -706,11 +790,11 @@ RECT MagickImagePageRect(const Image* inImage)
   return theRect;
 }
 
-RECT MagickImageToPageRect(const Image* inImage, RECT inRect)
+RECT MagickImageToPageRect(const Image* inImage, RECT inRect, LONG inFrame)
 {
   if (!inImage)
     return inRect;
-  if (inImage->previous)
+  if (inFrame > 1 || (inFrame == 0 && inImage->previous))
     inRect = OffsetRectBy(inRect, ClampToLong(-LONGLONG{inImage->page.x}), ClampToLong(-LONGLONG{inImage->page.y}));
   if (const double theRatio = PixelAspectRatio(inImage); theRatio != 1.0) {
     inRect.left = TruncToLong(inRect.left / theRatio);

@@ -60,6 +60,7 @@
 
 #include <magick/MagickCore.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -102,17 +103,38 @@ protected:
   MagickExceptionPtr mException;
 };
 
+// What a read keeps. kPixels decodes every pixel into ImageMagick's pixel
+// cache. kPing asks the coders for attributes only (sizes, resolution,
+// profiles), through a pixel cache that keeps no row: most skip the pixel
+// data. kAttributes gives the attributes a decode gives, keeping no pixels:
+// the coders' ping, with a TIFF's alpha (which its ping misses) taken from
+// its directories (TIFFDirectories.h); a decode whose rows are dropped as
+// they come for PSD (whose ping misses the profiles and the layers' alpha;
+// its layers still take pixel caches), for a TIFF whose directories do not
+// tell, and where the ping fails. Images read without pixels are marked
+// pinged.
+enum class MagickRead { kPixels, kPing, kAttributes };
+
 class MagickReader : public MagickBase {
 public:
   // Also a warning when no image came of the read (but never severity 315).
   const char* GetError() override;
 
-  // Forgets the images, the ping flag and the exceptions.
+  // Forgets the images, the reading, the frame and the exceptions.
   void Dispose();
   // Reads attributes only (sizes, resolution, profiles; no pixels).
-  void SetPing(bool inPing) { mPing = inPing; }
-  bool GetPing() const { return mPing; }
-  // Decodes the file's bytes; inName (else the path) labels the errors.
+  void SetPing(bool inPing) { mRead = inPing ? MagickRead::kPing : MagickRead::kPixels; }
+  bool GetPing() const { return mRead == MagickRead::kPing; }
+  void SetRead(MagickRead inRead) { mRead = inRead; }
+  // Reads frame inFrame (from 1) of a file of several alone: the list then
+  // holds that frame, or nothing when the file has fewer. 0: every frame.
+  // A GIF frame is cut out of the file before ImageMagick sees it
+  // (GIFFrames.h); other coders skip the frames before it themselves or
+  // decode and drop them.
+  void SetFrame(LONG inFrame) { mFrame = std::max<LONG>(inFrame, 0); }
+  // Decodes the file's bytes; inName (else the path) labels the errors. A
+  // read without pixels, or of one frame, maps the file whatever its size
+  // (MappedFileSource.h).
   void ReadFile(const char* inPath, const char* inName);
   // Decodes the block, read in place. Errors: "No image data provided" for
   // no bytes; "Unable to detect image type" when no format knows them;
@@ -140,8 +162,13 @@ private:
   // ImageMagick must not see.
   bool Admits(const void* inData, std::size_t inLength, const char* inName);
 
+  // The images of the bytes as mRead and mFrame ask, null when ImageMagick
+  // gives none.
+  Image* Decode(const void* inData, std::size_t inLength, const std::string& inFormat);
+
   MagickImagePtr mImages;
-  bool mPing = false;
+  MagickRead mRead = MagickRead::kPixels;
+  LONG mFrame = 0;
   LONGLONG mDeclaredArea = 0;
 };
 
@@ -149,8 +176,11 @@ private:
 // name and its IPTC block (the "8bim" profile, Photoshop's image resources).
 class MagickInfoReader : public MagickBase, public ImageInfoSource {
 public:
-  // With inAttributesOnly the input is pinged, not decoded.
-  explicit MagickInfoReader(bool inAttributesOnly) : mAttributesOnly(inAttributesOnly) {}
+  // With inAttributesOnly the input is pinged; else described as a decode
+  // describes it, without keeping pixels (MagickRead::kAttributes).
+  explicit MagickInfoReader(bool inAttributesOnly)
+      : mRead(inAttributesOnly ? MagickRead::kPing : MagickRead::kAttributes) {}
+  explicit MagickInfoReader(MagickRead inRead) : mRead(inRead) {}
 
   // The error of the last read.
   const char* GetError() override;
@@ -165,7 +195,7 @@ public:
 private:
   void FillRecords();
 
-  bool mAttributesOnly;
+  MagickRead mRead;
   MagickReader mReader;
   std::string mFormatName;
 };
@@ -220,9 +250,10 @@ RECT MagickImageBounds(const Image* inImage);
 // stretched by the pixel aspect ratio (y / x resolution) when that is not 1.
 RECT MagickImagePageRect(const Image* inImage);
 // A rectangle of the page in the image's own coordinates: the page offset is
-// taken off for images after the first of a list, and the aspect ratio
-// taken out of left and right.
-RECT MagickImageToPageRect(const Image* inImage, RECT inRect);
+// taken off for images after the first of their file, and the aspect ratio
+// taken out of left and right. inFrame is the image's number in its file
+// (from 1); 0: its place in its list.
+RECT MagickImageToPageRect(const Image* inImage, RECT inRect, LONG inFrame = 0);
 // For a PSD list with image resources (its "8bim" profile): the resolution
 // of resource 1005, in pixels per inch, into every image of the list.
 void ReadPSDResolution(Image* ioImages);

@@ -79,9 +79,11 @@ void* MagickEntry(const char* inName)
   X(void, MagickCoreGenesis, (const char* a, const MagickBooleanType b), (a, b)) \
   X(PixelPacket*, QueueCacheViewAuthenticPixels, (CacheView* a, const ssize_t b, const ssize_t c, const size_t d, \
                                                   const size_t e, ExceptionInfo* f), (a, b, c, d, e, f)) \
+  X(Image*, ReadStream, (const ImageInfo* a, StreamHandler b, ExceptionInfo* c), (a, b, c)) \
   X(void*, RelinquishMagickMemory, (void* a), (a)) \
   X(ErrorHandler, SetErrorHandler, (ErrorHandler a), (a)) \
   X(FatalErrorHandler, SetFatalErrorHandler, (FatalErrorHandler a), (a)) \
+  X(void, SetImageInfoBlob, (ImageInfo* a, const void* b, const size_t c), (a, b, c)) \
   X(MagickBooleanType, SetImageExtent, (Image* a, const size_t b, const size_t c), (a, b, c)) \
   X(WarningHandler, SetWarningHandler, (WarningHandler a), (a)) \
   X(MagickBooleanType, SyncCacheViewAuthenticPixels, (CacheView* a, ExceptionInfo* b), (a, b)) \

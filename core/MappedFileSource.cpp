@@ -44,17 +44,17 @@ bool MappedFileSource::Fail(const char* inText)
   return true;
 }
 
-bool MappedFileSource::Open(const char* inPath)
+bool MappedFileSource::Open(const char* inPath, bool inMapAlways)
 {
   Close();
   mError.clear();
   HANDLE theFile = OpenForReading(inPath);
   if (!IsValid(theFile))
     return Fail("Unable to read file");
-  return MapHandle(theFile);
+  return MapHandle(theFile, inMapAlways);
 }
 
-bool MappedFileSource::MapHandle(HANDLE inFile)
+bool MappedFileSource::MapHandle(HANDLE inFile, bool inMapAlways)
 {
   Close();
   mFile = inFile;
@@ -73,7 +73,7 @@ bool MappedFileSource::MapHandle(HANDLE inFile)
   if (theSize == 0)
     return Fail("File is empty");
 
-  if (theSize <= kReadInLimit) {
+  if (theSize <= kReadInLimit && !inMapAlways) {
     try {
       mBuffer.resize(theSize);
     } catch (const std::bad_alloc&) {

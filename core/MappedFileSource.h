@@ -30,13 +30,15 @@ public:
 
   // Opens inPath and reads it as the source's block. False on success; true
   // when it failed, with the error text set ("Unable to read file", or one of
-  // MapHandle's).
-  bool Open(const char* inPath);
+  // MapHandle's). With inMapAlways a file of any size is mapped: for a reader
+  // that looks at a small part of a large file (a header), which reading the
+  // whole file in would cost more than the reading itself.
+  bool Open(const char* inPath, bool inMapAlways = false);
   // The same for a file handle opened for reading, which the source takes
   // over. Error texts: "File handle invalid", "Unable to get file size",
   // "File is empty", "Unable to read file", "Unable to create file mapping",
   // "Unable to map view of file".
-  bool MapHandle(HANDLE inFile);
+  bool MapHandle(HANDLE inFile, bool inMapAlways = false);
   // Lets go of the file and its bytes; the source becomes empty.
   void Close();
   // The file's bytes; null when nothing is open.

@@ -31,6 +31,14 @@ LONGLONG Area(const RECT& inRect)
   return LONGLONG{RectWidth(inRect)} * RectHeight(inRect);
 }
 
+// What a frame weighs against the limit: its pixels, or the page up to its
+// right and bottom edges when that is more (an empty canvas grows to it).
+LONGLONG FrameArea(const Image* inImage)
+{
+  const RECT thePage = MagickImagePageRect(inImage);
+  return std::max(LONGLONG{thePage.right} * thePage.bottom, Area(MagickImageBounds(inImage)));
+}
+
 RGBColor ToRGBColor(const ColorValue& inColor)
 {
   return RGBColor{inColor.mRed, inColor.mGreen, inColor.mBlue};
@@ -289,36 +297,44 @@ void DrawGraphic::DrawWithMagick(Bitmap& inWorld, LONGLONG inLimit)
     else
       theReader.ReadFile(mPath.c_str(), theName);
   };
-  // The attributes first, so that no pixels are decoded beyond the limit;
-  // a size that the header declares counts where ImageMagick refused it.
+  const LONG theFrame = std::max<LONG>(mParams->Image, 1);
+  // The attributes of the frame asked for first, so that no pixels are
+  // decoded beyond the limit; a size that the header declares counts where
+  // ImageMagick refused it. Then that frame's pixels alone.
   theReader.SetPing(true);
+  theReader.SetFrame(theFrame);
   theRead();
-  if (std::max(theReader.GetArea(), theReader.GetDeclaredArea()) > inLimit) {
+  const Image* thePinged = theReader.GetError() ? nullptr : theReader.GetImage(1);
+  if (std::max(FrameArea(thePinged), theReader.GetDeclaredArea()) > inLimit) {
     AddLimitMessage();
     return;
   }
   if (!theReader.GetError()) {
-    if (theReader.GetImageCount() == 0 || theReader.GetArea() == 0)
+    if (!thePinged) {
+      TL_ASSERT(thePinged);
+      return;
+    }
+    if (Area(MagickImageBounds(thePinged)) == 0)
       return;
     theReader.Dispose();
-    theReader.SetPing(false);
+    theReader.SetFrame(theFrame);
     theRead();
   }
   if (!theReader.GetError()) {
-    const Image* theImage = theReader.GetImage(mParams->Image);
+    const Image* theImage = theReader.GetImage(1);
     TL_ASSERT(theImage);
     if (!theImage)
       return;
-    const RECT thePage = MagickImagePageRect(theImage);
-    if (LONGLONG{thePage.right} * thePage.bottom > inLimit || Area(MagickImageBounds(theImage)) > inLimit) {
+    if (FrameArea(theImage) > inLimit) {
       AddLimitMessage();
       return;
     }
+    const RECT thePage = MagickImagePageRect(theImage);
     PrepareCanvas(inWorld, thePage.right, thePage.bottom, inLimit);
     if (!mError->HasError()) {
       const RECT thePlacement = mParams->GetPlacement(thePage, inWorld.GetBounds());
       mRect = PlacedRect(thePlacement);
-      const RECT theSource = MagickImageToPageRect(theImage, mParams->GetSourceRect(thePage));
+      const RECT theSource = MagickImageToPageRect(theImage, mParams->GetSourceRect(thePage), theFrame);
       const Transform theTransform = mParams->GetDestTransform(thePlacement, theSource);
       const bool theKernel = UseIPLTransform(theSource);
       Bitmap theTemp;

@@ -7,9 +7,8 @@ Tessellator::Tessellator() : mTess(gluNewTess())
   TL_ASSERT(mTess);
   if (!mTess)
     return;
-  gluTessCallback(mTess, GLU_TESS_BEGIN, reinterpret_cast<_GLUfuncptr>(&Begin));
-  gluTessCallback(mTess, GLU_TESS_VERTEX, reinterpret_cast<_GLUfuncptr>(&Vertex));
-  gluTessCallback(mTess, GLU_TESS_END, reinterpret_cast<_GLUfuncptr>(&End));
+  gluTessCallback(mTess, GLU_TESS_VERTEX_DATA, reinterpret_cast<_GLUfuncptr>(&Vertex));
+  gluTessCallback(mTess, GLU_TESS_EDGE_FLAG, reinterpret_cast<_GLUfuncptr>(&EdgeFlag));
   gluTessCallback(mTess, GLU_TESS_ERROR, reinterpret_cast<_GLUfuncptr>(&Failure));
   gluTessCallback(mTess, GLU_TESS_COMBINE_DATA, reinterpret_cast<_GLUfuncptr>(&Combine));
   gluTessProperty(mTess, GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_ODD);
@@ -21,10 +20,11 @@ Tessellator::~Tessellator()
     gluDeleteTess(mTess);
 }
 
-void Tessellator::Draw(const std::vector<POINT>& inPoints)
+std::vector<TessVertex> Tessellator::Triangles(const std::vector<POINT>& inPoints)
 {
+  mTriangles.clear();
   if (!mTess)
-    return;
+    return mTriangles;
   mPoints.clear();
   for (const POINT& thePoint : inPoints)
     mPoints.push_back(TessVertex{GLdouble(thePoint.x), GLdouble(thePoint.y), 0});
@@ -34,22 +34,17 @@ void Tessellator::Draw(const std::vector<POINT>& inPoints)
     gluTessVertex(mTess, &theVertex.mX, &theVertex);
   gluTessEndContour(mTess);
   gluTessEndPolygon(mTess);
+  // A failure midway may leave a triangle unfinished.
+  mTriangles.resize(mTriangles.size() / 3 * 3);
+  return mTriangles;
 }
 
-void Tessellator::Begin(GLenum inType)
+void Tessellator::Vertex(void* inVertex, void* inOwner)
 {
-  glBegin(inType);
+  static_cast<Tessellator*>(inOwner)->mTriangles.push_back(*static_cast<const TessVertex*>(inVertex));
 }
 
-void Tessellator::Vertex(void* inVertex)
-{
-  glVertex3dv(&static_cast<const TessVertex*>(inVertex)->mX);
-}
-
-void Tessellator::End()
-{
-  glEnd();
-}
+void Tessellator::EdgeFlag(GLboolean) {}
 
 void Tessellator::Failure(GLenum)
 {

@@ -1,10 +1,7 @@
 #pragma once
 // One polygon contour cut into triangles by the GLU tessellator, by the odd
-// winding rule, and drawn (glBegin, glVertex3d, glEnd) into whatever is being
-// built: between glNewList and glEndList, the display list. The vertex
-// records of the contour, and those the tessellator makes where edges cross,
-// live as long as the object, which must outlive glEndList. A tessellation
-// error is reported as an assertion; the polygon may then be incomplete.
+// winding rule. A tessellation error is reported as an assertion; the
+// polygon may then be incomplete.
 
 #include "platform/base/WinTypes.h"
 
@@ -27,13 +24,14 @@ public:
   Tessellator(const Tessellator&) = delete;
   Tessellator& operator=(const Tessellator&) = delete;
 
-  // The polygon of inPoints, in order, as one contour.
-  void Draw(const std::vector<POINT>& inPoints);
+  // The polygon of inPoints, in order, as one contour: the corners of its
+  // triangles, three by three.
+  std::vector<TessVertex> Triangles(const std::vector<POINT>& inPoints);
 
 private:
-  static void GLAPIENTRY Begin(GLenum inType);
-  static void GLAPIENTRY Vertex(void* inVertex);
-  static void GLAPIENTRY End();
+  static void GLAPIENTRY Vertex(void* inVertex, void* inOwner);
+  // Asked for, so that the tessellator makes separate triangles only.
+  static void GLAPIENTRY EdgeFlag(GLboolean inFlag);
   static void GLAPIENTRY Failure(GLenum inError);
   // A record at the crossing, owned by the Tessellator in inOwner.
   static void GLAPIENTRY Combine(GLdouble inCoordinates[3], void* inNeighbours[4], GLfloat inWeights[4],
@@ -42,4 +40,5 @@ private:
   GLUtesselator* mTess;
   std::vector<TessVertex> mPoints;
   std::deque<TessVertex> mCreated;  // addresses stay put as it grows
+  std::vector<TessVertex> mTriangles;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project builds, tests and benchmarks with
 # (lighttpd, curl and chromium for the pages served through scripts/serve.sh,
-# man-db for the manual pages' test), the PAM service the impersonation code
+# man-db for the manual pages' test, python3-cairo for bench/gdi's peer,
+# linux-perf and valgrind to profile), the PAM service the impersonation code
 # logs users on through, and the decimal-comma locale the locale tests switch
 # to; with --fuzz also clang.
 # Idempotent: quiet when everything is already present.
@@ -14,11 +15,12 @@ packages=(
   libsqlite3-dev duktape-dev libpam0g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev zlib1g-dev
   imagemagick graphicsmagick libvips-tools libjpeg-turbo-progs time
-  exiv2 giflib-tools
+  exiv2 giflib-tools python3-cairo strace
   fonts-dejavu-core fonts-liberation2
   passwd login locales
   lighttpd libfcgi-dev wrk curl chromium
   man-db
+  python3-cairo linux-perf valgrind
 )
 # scripts/fuzz.sh asks for the fuzz targets' compiler and its libFuzzer runtime
 # (clang 16: clang 14 cannot compile the graphics library's automation classes

@@ -112,6 +112,10 @@ HANDLE CreateFileA(LPCSTR inFileName, DWORD inDesiredAccess, DWORD, LPSECURITY_A
       return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
     if (theErrno == ENXIO || theErrno == ELOOP)
       return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    // A disposition that creates misses only a folder on the way, even when
+    // another process has made it since.
+    if (theErrno == ENOENT && inCreationDisposition != OPEN_EXISTING && inCreationDisposition != TRUNCATE_EXISTING)
+      return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     return Fail(PathError(theErrno, inFileName), INVALID_HANDLE_VALUE);
   }
 

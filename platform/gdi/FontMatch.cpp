@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 namespace tlgdi {
 
@@ -28,21 +31,59 @@ struct PatternDeleter {
 };
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
 
-}  // namespace
+// What fontconfig is asked: the face name, weight, italic flag and the
+// charset whose language it asks for.
+using Request = std::tuple<std::string, LONG, bool, BYTE>;
 
-std::shared_ptr<const FontMatch> FontMatch::Find(const LOGFONTA& inFont)
+// The matches of the requests asked before: a canvas makes a new font for
+// every text and shape, mostly of the few descriptions a page uses, and
+// fontconfig answers a request alike each time it is asked. Forgotten once
+// it holds kMaxMatches.
+class MatchCache {
+public:
+  static constexpr std::size_t kMaxMatches = 256;
+
+  static MatchCache& Get()
+  {
+    static MatchCache theCache;
+    return theCache;
+  }
+
+  bool Find(const Request& inRequest, std::shared_ptr<const FontMatch>& outMatch)
+  {
+    std::lock_guard theGuard(mLock);
+    const auto theFound = mMatches.find(inRequest);
+    if (theFound == mMatches.end())
+      return false;
+    outMatch = theFound->second;
+    return true;
+  }
+
+  void Store(const Request& inRequest, const std::shared_ptr<const FontMatch>& inMatch)
+  {
+    std::lock_guard theGuard(mLock);
+    if (mMatches.size() >= kMaxMatches)
+      mMatches.clear();
+    mMatches.emplace(inRequest, inMatch);
+  }
+
+private:
+  std::mutex mLock;  // guards mMatches only
+  std::map<Request, std::shared_ptr<const FontMatch>> mMatches;
+};
+
+std::shared_ptr<const FontMatch> Match(const Request& inRequest)
 {
+  const auto& [theFamily, theWeight, theItalic, theCharSet] = inRequest;
   PatternPtr thePattern(FcPatternCreate());
   if (!thePattern)
     return nullptr;
-  const std::string theFamily(inFont.lfFaceName, strnlen(inFont.lfFaceName, LF_FACESIZE));
   if (!theFamily.empty())
     FcPatternAddString(thePattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(theFamily.c_str()));
-  const LONG theWeight = inFont.lfWeight > 0 ? std::min<LONG>(inFont.lfWeight, 1000) : FW_NORMAL;
   FcPatternAddInteger(thePattern.get(), FC_WEIGHT, FcWeightFromOpenType(theWeight));
-  FcPatternAddInteger(thePattern.get(), FC_SLANT, inFont.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddInteger(thePattern.get(), FC_SLANT, theItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(thePattern.get(), FC_SCALABLE, FcTrue);
-  if (const char* theLanguage = FontCatalog::Language(inFont.lfCharSet))
+  if (const char* theLanguage = FontCatalog::Language(theCharSet))
     FcPatternAddString(thePattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>(theLanguage));
   FcConfigSubstitute(nullptr, thePattern.get(), FcMatchPattern);
   FcDefaultSubstitute(thePattern.get());
@@ -94,6 +135,22 @@ std::shared_ptr<const FontMatch> FontMatch::Find(const LOGFONTA& inFont)
   f.mBox[2] = double(theFace->bbox.xMax);
   f.mBox[3] = double(theFace->bbox.yMax);
   return theFont;
+}
+
+}  // namespace
+
+std::shared_ptr<const FontMatch> FontMatch::Find(const LOGFONTA& inFont)
+{
+  const Request theRequest{std::string(inFont.lfFaceName, strnlen(inFont.lfFaceName, LF_FACESIZE)),
+                           inFont.lfWeight > 0 ? std::min<LONG>(inFont.lfWeight, 1000) : FW_NORMAL,
+                           inFont.lfItalic != 0, inFont.lfCharSet};
+  std::shared_ptr<const FontMatch> theMatch;
+  if (MatchCache::Get().Find(theRequest, theMatch))
+    return theMatch;
+  theMatch = Match(theRequest);
+  if (theMatch)
+    MatchCache::Get().Store(theRequest, theMatch);
+  return theMatch;
 }
 
 double FontMatch::PixelsPerEm(LONG inHeight) const

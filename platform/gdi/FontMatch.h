@@ -7,7 +7,9 @@
 // FontCatalog); fontconfig's best match always answers, so an unknown name
 // gives its usual fallback. When the match has no face of the weight or slant
 // asked for, fontconfig says so (embolden, a slanting matrix) and glyphs are
-// emboldened or slanted here.
+// emboldened or slanted here. Matches are kept for the process by what
+// fontconfig is asked (face name, weight, slant, charset), so the many fonts
+// of one description a canvas makes are matched once.
 //
 // Scaling. A negative lfHeight is the em in logical units; a positive one the
 // cell height (ascent + descent), 0 a cell of kDefaultCell. Ascent and

@@ -67,6 +67,12 @@ private:
   bool ForEachTile(const Box& inBounds, F&& inDraw);
 
   bool Inside(std::int32_t inX, std::int32_t inY) const;
+  // Readies KeptRow for the inCount columns from inLeft: without turn or
+  // shear in the clip, which of them it keeps is worked out once.
+  void KeepColumns(std::int32_t inLeft, std::int32_t inTop, int inCount);
+  // One flag a pixel (1: kept) for inCount pixels of row inY from inLeft,
+  // which lie in the columns KeepColumns readied; null without a clip.
+  const std::uint8_t* KeptRow(std::int32_t inY, std::int32_t inLeft, int inCount);
   // Writes whole pixels from inSource where the mask covers them.
   void Put(const CoverageMask& inMask, const BrushObject& inSource);
 
@@ -78,6 +84,9 @@ private:
   std::vector<std::uint32_t> mPixels;
   std::vector<std::int32_t> mColumns;
   std::vector<const std::uint8_t*> mRows;
+  std::int32_t mKeptLeft = 0;
+  std::vector<std::uint8_t> mKeptColumns;  // empty: every pixel asks Inside
+  std::vector<std::uint8_t> mKept;
 };
 
 }  // namespace tlgdi

@@ -41,6 +41,8 @@ public:
   int BitCount() const { return mBitCount; }
   bool IsIndexed() const { return mBitCount <= 8; }
   bool HasBitFields() const { return mBitFields; }
+  // 32 bits whose word is the common form itself (B, G, R, A in memory).
+  bool IsNativeWord() const { return mNativeWord; }
   DWORD RedMask() const { return mRed.mMask; }
   DWORD GreenMask() const { return mGreen.mMask; }
   DWORD BlueMask() const { return mBlue.mMask; }

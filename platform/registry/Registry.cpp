@@ -161,6 +161,28 @@ LONG Resolve(sqlite3* inDatabase, std::int64_t inBase, const std::vector<std::st
   return ERROR_SUCCESS;
 }
 
+// Resolve as a kept read: asked again of the database only after a write to
+// the store. The question is the base key and the path, the answer the id.
+LONG ResolveKept(std::int64_t inBase, const std::vector<std::string>& inNames, std::int64_t& outId)
+{
+  std::string theQuestion = "key " + std::to_string(inBase);
+  for (const std::string& theName : inNames)
+    theQuestion.append("\\").append(theName);
+  std::string theAnswer;
+  LONG theResult = RegistryStore::ReadKept(
+    theQuestion,
+    [&](sqlite3* inDatabase, std::string& outAnswer) {
+      std::int64_t theId = 0;
+      LONG theFound = Resolve(inDatabase, inBase, inNames, theId);
+      outAnswer.assign(reinterpret_cast<const char*>(&theId), sizeof theId);
+      return theFound;
+    },
+    theAnswer);
+  if (theResult == ERROR_SUCCESS)
+    std::memcpy(&outId, theAnswer.data(), sizeof outId);
+  return theResult;
+}
+
 // Removes the values and subkeys of inId and, when inWithKey, the key itself.
 void DeleteTree(sqlite3* inDatabase, std::int64_t inId, bool inWithKey)
 {
@@ -214,8 +236,7 @@ LONG RegOpenKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inOptions, REGSAM inAccess
   if (LONG theError = FindSubKeyPath(inKey, inSubKey, theBase, theNames); theError != ERROR_SUCCESS)
     return theError;
   std::int64_t theId = 0;
-  LONG theResult =
-    RegistryStore::Read([&](sqlite3* inDatabase) { return Resolve(inDatabase, theBase.mId, theNames, theId); });
+  LONG theResult = ResolveKept(theBase.mId, theNames, theId);
   if (theResult == ERROR_SUCCESS)
     *outKey = AddKey(theId, inAccess);
   return theResult;
@@ -235,8 +256,7 @@ LONG RegCreateKeyExA(HKEY inKey, LPCSTR inSubKey, DWORD inReserved, LPSTR inClas
   // An existing key is opened without taking the write lock.
   std::int64_t theId = 0;
   DWORD theDisposition = REG_OPENED_EXISTING_KEY;
-  LONG theResult =
-    RegistryStore::Read([&](sqlite3* inDatabase) { return Resolve(inDatabase, theBase.mId, theNames, theId); });
+  LONG theResult = ResolveKept(theBase.mId, theNames, theId);
   if (theResult == ERROR_FILE_NOT_FOUND) {
     if (!Allows(theBase, KEY_CREATE_SUB_KEY))
       return ERROR_ACCESS_DENIED;
@@ -286,19 +306,25 @@ LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWOR
   if (LONG theError = FindValueKey(inKey, KEY_QUERY_VALUE, inValueName, theKey); theError != ERROR_SUCCESS)
     return theError;
 
-  DWORD theType = REG_NONE;
-  std::string theData;
-  LONG theResult = RegistryStore::Read([&](sqlite3* inDatabase) -> LONG {
-    RegistryStatement theQuery(inDatabase, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
-    theQuery.Bind(1, theKey.mId).BindText(2, ValueName(inValueName));
-    if (!theQuery.Step())
-      return KeyExists(inDatabase, theKey.mId) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    theType = static_cast<DWORD>(theQuery.Int64(0));
-    theData = theQuery.Blob(1);
-    return ERROR_SUCCESS;
-  });
+  // The answer: the type's four bytes, then the data.
+  std::string theAnswer;
+  LONG theResult = RegistryStore::ReadKept(
+    "value " + std::to_string(theKey.mId) + "\\" + std::string(ValueName(inValueName)),
+    [&](sqlite3* inDatabase, std::string& outAnswer) -> LONG {
+      RegistryStatement theQuery(inDatabase, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
+      theQuery.Bind(1, theKey.mId).BindText(2, ValueName(inValueName));
+      if (!theQuery.Step())
+        return KeyExists(inDatabase, theKey.mId) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+      const DWORD theType = static_cast<DWORD>(theQuery.Int64(0));
+      outAnswer.assign(reinterpret_cast<const char*>(&theType), sizeof theType).append(theQuery.Blob(1));
+      return ERROR_SUCCESS;
+    },
+    theAnswer);
   if (theResult != ERROR_SUCCESS)
     return theResult;
+  DWORD theType = REG_NONE;
+  std::memcpy(&theType, theAnswer.data(), sizeof theType);
+  const std::string_view theData = std::string_view(theAnswer).substr(sizeof theType);
 
   if (outType != nullptr)
     *outType = theType;

@@ -2,9 +2,12 @@
 // The registry: HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT kept in one SQLite
 // database, <TESSALINE_HOME>/registry.db.
 //
-// Key and value names compare without regard to case. Every read goes to the
-// database (nothing is cached), every write is its own immediate transaction
-// with a busy time-out, so several processes share the store safely. Functions
+// Key and value names compare without regard to case. Every read sees the
+// latest write of every process: opening a key and querying a value answer
+// what they read last only while the store's change counter shows no write
+// since, else they ask the database. Every write is its own immediate
+// transaction with a busy time-out, so several processes share the store
+// safely. Functions
 // answer Windows error codes (ERROR_SUCCESS on success) as RegXxx does.
 //
 // Keys: an HKEY is a number in a table, never an address; a closed or forged

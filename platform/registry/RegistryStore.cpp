@@ -3,6 +3,7 @@
 #include "platform/base/LastError.h"
 #include "platform/base/TessalineHome.h"
 #include "platform/base/WinError.h"
+#include "platform/registry/RegistryVersion.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -13,9 +14,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -23,6 +28,7 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr int kBusyAttempts = 12;
 constexpr mode_t kDatabaseMode = 0640;
 constexpr std::int64_t kSchemaVersion = 1;
+constexpr std::size_t kMaxKeptAnswers = 4096;
 
 constexpr const char* kSchema =
   "CREATE TABLE IF NOT EXISTS keys("
@@ -44,11 +50,17 @@ struct Connection {
   sqlite3* mDatabase = nullptr;
   bool mInherited = false;  // this process is a child forked after it was opened
   std::string mHome;        // the home whose database it is open on
+  std::string mNamedAs;     // the TESSALINE_HOME it was opened under, when that named a folder from the root
   bool mReady = false;      // the schema is known to be there
   // The statements kept with it that are not in use, by SQL text; the
   // capacity of each list covers every statement of its text, so a statement
   // goes back without allocating.
   std::map<std::string, std::vector<sqlite3_stmt*>, std::less<>> mIdle;
+  uid_t mStoreOwner = 0;     // the home folder's owner
+  RegistryVersion mVersion;  // the store's change counter, when mapped
+  // The answers of kept reads, good while the counter stays at mKeptAt.
+  std::optional<std::uint64_t> mKeptAt;
+  std::unordered_map<std::string, std::pair<LONG, std::string>> mKept;
 };
 
 std::mutex gLock;
@@ -163,13 +175,44 @@ void PrepareSchema(sqlite3* inDatabase)
   }
 }
 
+bool IsStoreWriter(const Connection& inConnection)
+{
+  const uid_t theUser = static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1)));
+  return theUser == 0 || theUser == inConnection.mStoreOwner;
+}
+
+// Maps the change counter as the calling thread may: for writing when it may
+// write the store, else (or when that fails) for reading. A counter that
+// cannot be mapped leaves every read to the database.
+void MapVersion(Connection& ioConnection)
+{
+  ioConnection.mKeptAt.reset();
+  ioConnection.mKept.clear();
+  if (IsStoreWriter(ioConnection) &&
+      ioConnection.mVersion.Map(ioConnection.mHome, ioConnection.mStoreOwner, true) == ERROR_SUCCESS)
+    return;
+  static_cast<void>(ioConnection.mVersion.Map(ioConnection.mHome, ioConnection.mStoreOwner, false));
+}
+
 // Makes gConnection the open, ready connection of this process on the current
 // home's database. The home is named at every work but looked at and made only
 // when it differs from the connection's.
+// An absolute TESSALINE_HOME names the same folder while it keeps its text,
+// so only another text has the home chosen again.
+bool IsHomeStill(const Connection& inConnection)
+{
+  const char* theNamed = std::getenv("TESSALINE_HOME");
+  if (theNamed != nullptr && theNamed[0] == '/' && inConnection.mNamedAs == theNamed)
+    return true;
+  return inConnection.mHome == NameTessalineHome();
+}
+
 LONG Open(Connection& ioConnection)
 {
-  if (ioConnection.mDatabase == nullptr || ioConnection.mInherited || ioConnection.mHome != NameTessalineHome()) {
+  if (ioConnection.mDatabase == nullptr || ioConnection.mInherited || !IsHomeStill(ioConnection)) {
     Close(ioConnection);
+    const char* theNamed = std::getenv("TESSALINE_HOME");
+    const std::string theNamedAs = theNamed != nullptr && theNamed[0] == '/' ? theNamed : "";
     std::string theHome;
     if (DWORD theError = GetTessalineHome(theHome); theError != ERROR_SUCCESS)
       return static_cast<LONG>(theError);
@@ -187,6 +230,12 @@ LONG Open(Connection& ioConnection)
     sqlite3_busy_timeout(theDatabase, kBusyTimeoutMs);
     ioConnection.mDatabase = theDatabase;
     ioConnection.mHome = std::move(theHome);
+    ioConnection.mNamedAs = theNamedAs;
+    struct stat theInfo {};
+    if (stat(ioConnection.mHome.c_str(), &theInfo) != 0)
+      return static_cast<LONG>(WinErrorFromErrno(errno));
+    ioConnection.mStoreOwner = theInfo.st_uid;
+    MapVersion(ioConnection);
   }
   if (!ioConnection.mReady) {
     PrepareSchema(ioConnection.mDatabase);
@@ -200,13 +249,40 @@ LONG Open(Connection& ioConnection)
 // whatever the database file's mode would let through. The thread's own
 // file-system user decides, so an impersonating thread writes as the user it
 // impersonates.
-LONG MayWrite(const Connection& inConnection)
+// A write is refused too when its readers could not learn of it: when the
+// change counter cannot be written.
+LONG MayWrite(Connection& ioConnection)
 {
   struct stat theHome {};
-  if (stat(inConnection.mHome.c_str(), &theHome) != 0)
+  if (stat(ioConnection.mHome.c_str(), &theHome) != 0)
     return static_cast<LONG>(WinErrorFromErrno(errno));
-  const uid_t theUser = static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1)));
-  return theUser == 0 || theUser == theHome.st_uid ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+  ioConnection.mStoreOwner = theHome.st_uid;
+  if (!IsStoreWriter(ioConnection))
+    return ERROR_ACCESS_DENIED;
+  if (ioConnection.mVersion.IsWritable())
+    return ERROR_SUCCESS;
+  ioConnection.mKeptAt.reset();
+  ioConnection.mKept.clear();
+  return ioConnection.mVersion.Map(ioConnection.mHome, ioConnection.mStoreOwner, true);
+}
+
+// A kept read's answer, when the counter shows the store unchanged since it
+// was read. Looks at the counter before the read asks the database, so an
+// answer is kept only under the count read before it: a write that commits
+// meanwhile moves the counter past it.
+const std::pair<LONG, std::string>* FindKept(Connection& ioConnection, const std::string& inQuestion)
+{
+  if (!ioConnection.mVersion.IsMapped())
+    static_cast<void>(ioConnection.mVersion.Map(ioConnection.mHome, ioConnection.mStoreOwner, false));
+  std::optional<std::uint64_t> theCount = ioConnection.mVersion.Trusted();
+  if (theCount != ioConnection.mKeptAt || ioConnection.mKept.size() >= kMaxKeptAnswers) {
+    ioConnection.mKept.clear();
+    ioConnection.mKeptAt = theCount;
+  }
+  if (!theCount)
+    return nullptr;
+  auto theKept = ioConnection.mKept.find(inQuestion);
+  return theKept != ioConnection.mKept.end() ? &theKept->second : nullptr;
 }
 
 // A write takes the write lock at once; a read takes the shared lock once for
@@ -229,17 +305,49 @@ LONG RunInTransaction(sqlite3* inDatabase, const RegistryWork& inWork, bool inWr
   }
 }
 
-LONG Run(const RegistryWork& inWork, bool inWrite)
+// Moves the change counter on when it goes: after a write's transaction,
+// however it ended.
+struct BumpAtEnd {
+  const RegistryVersion& mVersion;
+  ~BumpAtEnd() { mVersion.Bump(); }
+};
+
+// A read whose answer may be kept: the question it answers and where its work
+// puts the answer.
+struct KeptRead {
+  const std::string& mQuestion;
+  std::string& mAnswer;
+};
+
+LONG RunOnce(const RegistryWork& inWork, bool inWrite, const KeptRead* inKept)
+{
+  if (LONG theError = Open(gConnection); theError != ERROR_SUCCESS)
+    return theError;
+  if (inWrite) {
+    if (LONG theError = MayWrite(gConnection); theError != ERROR_SUCCESS)
+      return theError;
+    BumpAtEnd theBump{gConnection.mVersion};
+    return RunInTransaction(gConnection.mDatabase, inWork, true);
+  }
+  if (inKept == nullptr)
+    return RunInTransaction(gConnection.mDatabase, inWork, false);
+  if (const std::pair<LONG, std::string>* theKept = FindKept(gConnection, inKept->mQuestion)) {
+    inKept->mAnswer = theKept->second;
+    return theKept->first;
+  }
+  const LONG theResult = RunInTransaction(gConnection.mDatabase, inWork, false);
+  if (gConnection.mKeptAt)
+    gConnection.mKept.try_emplace(inKept->mQuestion, theResult, inKept->mAnswer);
+  return theResult;
+}
+
+LONG Run(const RegistryWork& inWork, bool inWrite, const KeptRead* inKept = nullptr)
 {
   InstallForkHandlers();
   std::lock_guard theGuard(gLock);
   for (int theAttempt = 1;; ++theAttempt) {
     try {
-      if (LONG theError = Open(gConnection); theError != ERROR_SUCCESS)
-        return theError;
-      if (LONG theError = inWrite ? MayWrite(gConnection) : ERROR_SUCCESS; theError != ERROR_SUCCESS)
-        return theError;
-      return RunInTransaction(gConnection.mDatabase, inWork, inWrite);
+      return RunOnce(inWork, inWrite, inKept);
     } catch (const RegistryStoreFailure& inFailure) {
       int thePrimary = inFailure.mCode & 0xFF;
       if ((thePrimary == SQLITE_BUSY || thePrimary == SQLITE_LOCKED) && theAttempt < kBusyAttempts)
@@ -342,6 +450,17 @@ std::string RegistryStatement::Blob(int inColumn) const
 LONG RegistryStore::Read(const RegistryWork& inWork)
 {
   return Run(inWork, false);
+}
+
+LONG RegistryStore::ReadKept(const std::string& inQuestion, const RegistryQuery& inQuery, std::string& outAnswer)
+{
+  const KeptRead theKept{inQuestion, outAnswer};
+  return Run(
+    [&](sqlite3* inDatabase) {
+      outAnswer.clear();
+      return inQuery(inDatabase, outAnswer);
+    },
+    false, &theKept);
 }
 
 LONG RegistryStore::Write(const RegistryWork& inWork)

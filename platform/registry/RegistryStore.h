@@ -18,7 +18,10 @@
 // database is run again from the start, so callers never see a busy database
 // unless it stays locked for about a minute (ERROR_BUSY). A write by a thread
 // whose file-system user is neither root nor the home folder's owner is
-// refused before it begins (ERROR_ACCESS_DENIED). A reader who may not write
+// refused before it begins (ERROR_ACCESS_DENIED), and so is one that cannot
+// write the store's change counter (RegistryVersion), which every write moves
+// on after its transaction, so that kept reads (ReadKept) answer again only
+// while no process has written since. A reader who may not write
 // the database cannot roll back the journal of a writer that died: it gets
 // an error, never the half-written pages.
 
@@ -77,11 +80,19 @@ private:
 // A piece of registry work on the connection: answers ERROR_SUCCESS or a
 // Windows error; may throw RegistryStoreFailure.
 using RegistryWork = std::function<LONG(sqlite3*)>;
+// A read that gives its answer as bytes (and its result).
+using RegistryQuery = std::function<LONG(sqlite3*, std::string&)>;
 
 class RegistryStore {
 public:
   // Runs inWork outside any explicit transaction.
   [[nodiscard]] static LONG Read(const RegistryWork& inWork);
+  // Runs inQuery as Read does, unless the store's change counter shows no
+  // write since this connection last ran a query of the same question
+  // inQuestion: then answers that query's result and bytes again, with no
+  // look at the database. Without a trusted counter every call reads.
+  [[nodiscard]] static LONG ReadKept(const std::string& inQuestion, const RegistryQuery& inQuery,
+                                     std::string& outAnswer);
   // Runs inWork inside BEGIN IMMEDIATE ... COMMIT; a work that answers an error
   // is rolled back.
   [[nodiscard]] static LONG Write(const RegistryWork& inWork);

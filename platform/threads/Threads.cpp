@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -172,9 +173,20 @@ HANDLE GetCurrentProcess()
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 }
 
+// The id is asked of the system once per process (every operation asks for
+// it): a forked child forgets the parent's.
 DWORD GetCurrentProcessId()
 {
-  return static_cast<DWORD>(getpid());
+  static std::atomic<pid_t> gProcessId{0};
+  static std::once_flag gForkHandlerInstalled;
+  pid_t theId = gProcessId.load(std::memory_order_relaxed);
+  if (theId == 0) {
+    std::call_once(gForkHandlerInstalled,
+                   [] { pthread_atfork(nullptr, nullptr, [] { gProcessId.store(0, std::memory_order_relaxed); }); });
+    theId = getpid();
+    gProcessId.store(theId, std::memory_order_relaxed);
+  }
+  return static_cast<DWORD>(theId);
 }
 
 HANDLE OpenProcess(DWORD inDesiredAccess, BOOL, DWORD inProcessId)

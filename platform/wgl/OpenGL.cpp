@@ -61,17 +61,23 @@ const OSMesaCalls* LoadOSMesa()
 #define TL_GL_ENTRIES(X) \
   X(void, glBegin, (GLenum mode), (mode)) \
   X(void, glBindTexture, (GLenum target, GLuint texture), (target, texture)) \
+  X(void, glBlendColor, (GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha), (red, green, blue, alpha)) \
   X(void, glBlendFunc, (GLenum sfactor, GLenum dfactor), (sfactor, dfactor)) \
   X(void, glCallList, (GLuint list), (list)) \
   X(void, glClear, (GLbitfield mask), (mask)) \
+  X(void, glClearColor, (GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha), (red, green, blue, alpha)) \
   X(void, glColor4d, (GLdouble red, GLdouble green, GLdouble blue, GLdouble alpha), (red, green, blue, alpha)) \
   X(void, glColorMask, (GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha), (red, green, blue, alpha)) \
+  X(void, glCopyTexImage2D, (GLenum target, GLint level, GLenum internalformat, GLint x, GLint y, GLsizei width, GLsizei height, GLint border), (target, level, internalformat, x, y, width, height, border)) \
   X(void, glDeleteLists, (GLuint list, GLsizei range), (list, range)) \
   X(void, glDeleteTextures, (GLsizei n, const GLuint* textures), (n, textures)) \
   X(void, glDepthMask, (GLboolean flag), (flag)) \
   X(void, glDisable, (GLenum cap), (cap)) \
+  X(void, glDisableClientState, (GLenum cap), (cap)) \
+  X(void, glDrawArrays, (GLenum mode, GLint first, GLsizei count), (mode, first, count)) \
   X(void, glDrawPixels, (GLsizei width, GLsizei height, GLenum format, GLenum type, const GLvoid* pixels), (width, height, format, type, pixels)) \
   X(void, glEnable, (GLenum cap), (cap)) \
+  X(void, glEnableClientState, (GLenum cap), (cap)) \
   X(void, glEnd, (void), ()) \
   X(void, glEndList, (void), ()) \
   X(void, glFinish, (void), ()) \
@@ -92,16 +98,20 @@ const OSMesaCalls* LoadOSMesa()
   X(void, glPointSize, (GLfloat size), (size)) \
   X(void, glPopAttrib, (void), ()) \
   X(void, glPopClientAttrib, (void), ()) \
+  X(void, glPopMatrix, (void), ()) \
   X(void, glPushAttrib, (GLbitfield mask), (mask)) \
   X(void, glPushClientAttrib, (GLbitfield mask), (mask)) \
+  X(void, glPushMatrix, (void), ()) \
   X(void, glShadeModel, (GLenum mode), (mode)) \
+  X(void, glTexCoord2d, (GLdouble s, GLdouble t), (s, t)) \
   X(void, glTexEnvi, (GLenum target, GLenum pname, GLint param), (target, pname, param)) \
   X(void, glTexGendv, (GLenum coord, GLenum pname, const GLdouble* params), (coord, pname, params)) \
   X(void, glTexGeni, (GLenum coord, GLenum pname, GLint param), (coord, pname, param)) \
   X(void, glTexImage2D, (GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border, GLenum format, GLenum type, const GLvoid* pixels), (target, level, internalFormat, width, height, border, format, type, pixels)) \
   X(void, glTexParameteri, (GLenum target, GLenum pname, GLint param), (target, pname, param)) \
+  X(void, glTranslated, (GLdouble x, GLdouble y, GLdouble z), (x, y, z)) \
   X(void, glVertex2d, (GLdouble x, GLdouble y), (x, y)) \
-  X(void, glVertex3dv, (const GLdouble* v), (v)) \
+  X(void, glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* ptr), (size, type, stride, ptr)) \
   X(void, glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), (x, y, width, height)) \
   X(void, glWindowPos2i, (GLint x, GLint y), (x, y))
 

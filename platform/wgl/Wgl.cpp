@@ -93,12 +93,22 @@ PIXELFORMATDESCRIPTOR DescriptorOf(int inFormat)
 struct GLContext {
   OSMesaContext mMesa = nullptr;
   int mFormat = 0;
-  // While current: the thread, the device context and the scratch pixels.
+  // While current: the thread, the device context, the size of its DIB, the
+  // rectangle of it that OpenGL draws on and the scratch pixels of that
+  // rectangle.
   std::thread::id mThread;
   HDC mDC = nullptr;
-  std::vector<BYTE> mScratch;
   LONG mWidth = 0;
   LONG mHeight = 0;
+  RECT mRect{};
+  std::vector<BYTE> mScratch;
+
+  std::size_t RowBytes() const { return static_cast<std::size_t>(mRect.right - mRect.left) * 4; }
+  BYTE* ScratchRow(LONG inY) { return mScratch.data() + static_cast<std::size_t>(inY) * RowBytes(); }
+  BYTE* CanvasRow(const Canvas& inCanvas, LONG inY) const
+  {
+    return inCanvas.Row(mRect.top + inY) + static_cast<std::size_t>(mRect.left) * 4;
+  }
 
   ~GLContext()
   {
@@ -119,17 +129,16 @@ std::shared_ptr<GLContext> FindContext(HGLRC inContext)
   return theFound == gContexts.end() ? nullptr : theFound->second;
 }
 
-// Copies the scratch pixels back into the DIB the context was made current
-// on, when that DIB is still there and of the same size.
-void CopyBack(const GLContext& inContext)
+// Copies the scratch pixels back into the rectangle of the DIB the context
+// was made current on, when that DIB is still there and of the same size.
+void CopyBack(GLContext& ioContext)
 {
   Canvas theCanvas;
-  if (!CanvasOfDC(inContext.mDC, theCanvas) || theCanvas.mWidth != inContext.mWidth ||
-      theCanvas.mHeight != inContext.mHeight)
+  if (!CanvasOfDC(ioContext.mDC, theCanvas) || theCanvas.mWidth != ioContext.mWidth ||
+      theCanvas.mHeight != ioContext.mHeight)
     return;
-  const std::size_t theRowBytes = static_cast<std::size_t>(inContext.mWidth) * 4;
-  for (LONG y = 0; y < theCanvas.mHeight; ++y)
-    std::memcpy(theCanvas.Row(y), inContext.mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theRowBytes);
+  for (LONG y = 0; y < ioContext.mRect.bottom - ioContext.mRect.top; ++y)
+    std::memcpy(ioContext.CanvasRow(theCanvas, y), ioContext.ScratchRow(y), ioContext.RowBytes());
 }
 
 // Writes the scratch pixels into the framebuffer of the context just made
@@ -153,7 +162,8 @@ void SeedFramebuffer(const GLContext& inContext)
   glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
   glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
   glWindowPos2i(0, 0);
-  glDrawPixels(inContext.mWidth, inContext.mHeight, GL_BGRA, GL_UNSIGNED_BYTE, inContext.mScratch.data());
+  glDrawPixels(inContext.mRect.right - inContext.mRect.left, inContext.mRect.bottom - inContext.mRect.top, GL_BGRA,
+               GL_UNSIGNED_BYTE, inContext.mScratch.data());
   glClear(GL_DEPTH_BUFFER_BIT);
   glPopClientAttrib();
   glPopAttrib();
@@ -282,6 +292,14 @@ BOOL wglDeleteContext(HGLRC inContext)
 
 BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
 {
+  Canvas theCanvas;
+  if (inContext && CanvasOfDC(inDC, theCanvas))
+    return wglMakeCurrentRect(inDC, inContext, RECT{0, 0, theCanvas.mWidth, theCanvas.mHeight});
+  return wglMakeCurrentRect(inDC, inContext, RECT{});
+}
+
+BOOL wglMakeCurrentRect(HDC inDC, HGLRC inContext, const RECT& inRect)
+{
   gCurrent.Release();
   if (!inContext)
     return TRUE;
@@ -293,24 +311,28 @@ BOOL wglMakeCurrent(HDC inDC, HGLRC inContext)
   Canvas theCanvas;
   if (GetPixelFormat(inDC) != theContext->mFormat || !CanvasOfDC(inDC, theCanvas))
     return Fail(ERROR_INVALID_PIXEL_FORMAT, FALSE);
+  if (inRect.left < 0 || inRect.top < 0 || inRect.right > theCanvas.mWidth || inRect.bottom > theCanvas.mHeight ||
+      inRect.left >= inRect.right || inRect.top >= inRect.bottom)
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
   {
     std::lock_guard theGuard(gLock);
     if (theContext->mThread != std::thread::id())
       return Fail(ERROR_BUSY, FALSE);
     theContext->mThread = std::this_thread::get_id();
   }
-  const std::size_t theRowBytes = static_cast<std::size_t>(theCanvas.mWidth) * 4;
+  theContext->mRect = inRect;
+  const LONG theWidth = inRect.right - inRect.left, theHeight = inRect.bottom - inRect.top;
   try {
-    theContext->mScratch.resize(theRowBytes * static_cast<std::size_t>(theCanvas.mHeight));
+    theContext->mScratch.resize(theContext->RowBytes() * static_cast<std::size_t>(theHeight));
   } catch (const std::bad_alloc&) {
     std::lock_guard theGuard(gLock);
     theContext->mThread = std::thread::id();
     return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
-  for (LONG y = 0; y < theCanvas.mHeight; ++y)
-    std::memcpy(theContext->mScratch.data() + static_cast<std::size_t>(y) * theRowBytes, theCanvas.Row(y), theRowBytes);
-  if (!LoadOSMesa()->mMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE,
-                                  theCanvas.mWidth, theCanvas.mHeight)) {
+  for (LONG y = 0; y < theHeight; ++y)
+    std::memcpy(theContext->ScratchRow(y), theContext->CanvasRow(theCanvas, y), theContext->RowBytes());
+  if (!LoadOSMesa()->mMakeCurrent(theContext->mMesa, theContext->mScratch.data(), GL_UNSIGNED_BYTE, theWidth,
+                                  theHeight)) {
     theContext->mScratch = std::vector<BYTE>();
     std::lock_guard theGuard(gLock);
     theContext->mThread = std::thread::id();

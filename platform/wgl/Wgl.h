@@ -14,11 +14,17 @@
 // finishes the drawing (glFinish) and copies the buffer back into that same
 // DIB, all four bytes of each pixel. So GDI drawing made before and after
 // survives; GDI drawing made while the context is current is overwritten.
+// wglMakeCurrentRect does the same for one rectangle of the DIB: the buffer
+// is that rectangle alone, so making current and releasing cost what the
+// rectangle holds, whatever the size of the DIB, and the pixels outside it
+// are never touched.
 //
 // Rows. Row y of the canvas (counted from the top, as GDI counts) is row y
 // of OpenGL's window coordinates (counted from y = 0 upward), whichever way
 // the DIB's rows lie in memory. With glOrtho(0, width, 0, height, -1, 1) a
 // vertex at canvas (x, y) therefore lands on the pixel GDI calls (x, y).
+// Over a rectangle, window (x, y) is canvas (left + x, top + y): glOrtho(left,
+// right, top, bottom, -1, 1) puts canvas (x, y) on that same pixel.
 //
 // Pixels are B, G, R, A in memory, as everywhere else. The GL entry points
 // are this library's own (OpenGL.h); include <GL/gl.h> to call them. The
@@ -83,5 +89,8 @@ BOOL wglDeleteContext(HGLRC inContext);
 // then ignored). Otherwise inDC must have the context's pixel format and
 // a 32-bit DIB selected.
 BOOL wglMakeCurrent(HDC inDC, HGLRC inContext);
+// wglMakeCurrent over the rectangle inRect of the DIB only (see above), which
+// must be non-empty and inside the DIB (else ERROR_INVALID_PARAMETER).
+BOOL wglMakeCurrentRect(HDC inDC, HGLRC inContext, const RECT& inRect);
 HGLRC wglGetCurrentContext();
 HDC wglGetCurrentDC();

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+#include <set>
 
 namespace {
 
@@ -118,6 +120,32 @@ TEST(Reference, ListsEveryPreference)
   ASSERT_FALSE(theSection.empty());
   for (const Preference& thePreference : kPreferences)
     EXPECT_NE(theSection.find("| " + Code(thePreference.mName) + " |"), std::string::npos) << thePreference.mName;
+}
+
+// Every variable of the environment the programs and libraries read: the
+// names the sources hand to getenv, or quote as TESSALINE_ names.
+std::set<std::string> VariablesOfTheSources()
+{
+  const std::regex theRead("getenv\\(\"([A-Z_]+)\"\\)|\"(TESSALINE_[A-Z_]+)\"");
+  std::set<std::string> theNames;
+  for (const char* theFolder : {"core", "kernels", "objects", "platform", "host", "settings-component", "settings-program"}) {
+    for (const auto& theEntry : std::filesystem::recursive_directory_iterator(std::string(TL_SOURCE_DIR) + "/" + theFolder)) {
+      const std::string theSource = tltest::ReadFile(theEntry.path().string());
+      for (std::sregex_iterator it(theSource.begin(), theSource.end(), theRead), theEnd; it != theEnd; ++it)
+        theNames.insert((*it)[1].matched ? (*it)[1] : (*it)[2]);
+    }
+  }
+  return theNames;
+}
+
+TEST(Reference, ListsEveryEnvironmentVariable)
+{
+  const std::set<std::string> theNames = VariablesOfTheSources();
+  EXPECT_TRUE(theNames.count("TESSALINE_HOME") && theNames.count("TESSALINE_PAGE_ROOT"));
+  const std::string theSection = Section("## ", "Environment variables");
+  ASSERT_FALSE(theSection.empty());
+  for (const std::string& theName : theNames)
+    EXPECT_NE(theSection.find(Code(theName)), std::string::npos) << theName;
 }
 
 }  // namespace

@@ -356,6 +356,73 @@ TEST(DrawGraphic, DecodesALargeJpegSmallUnderTheLimitAndRefusesItWhole)
   EXPECT_EQ(Draw(theFull, theJpeg, "").mError, "");
 }
 
+// A GIF of inCount copies of the one frame of inGIF, the last one moved to
+// inLastAt on the page.
+Bytes RepeatedFrame(const Bytes& inGIF, int inCount, POINT inLastAt)
+{
+  const std::size_t theHeader = 13 + (inGIF[10] & 0x80 ? std::size_t{3} << ((inGIF[10] & 7) + 1) : 0);
+  std::size_t theDescriptor = theHeader;
+  while (inGIF[theDescriptor] == '!') {  // label, then sub-blocks up to an empty one
+    theDescriptor += 2;
+    while (inGIF[theDescriptor] != 0)
+      theDescriptor += 1 + inGIF[theDescriptor];
+    ++theDescriptor;
+  }
+  const Bytes theBlocks(inGIF.begin() + static_cast<std::ptrdiff_t>(theHeader), inGIF.end() - 1);  // no trailer
+  Bytes theFile(inGIF.begin(), inGIF.begin() + static_cast<std::ptrdiff_t>(theHeader));
+  for (int i = 0; i < inCount; ++i)
+    theFile.insert(theFile.end(), theBlocks.begin(), theBlocks.end());
+  const std::size_t theLast = theFile.size() - theBlocks.size() + (theDescriptor - theHeader);
+  theFile[theLast + 1] = static_cast<BYTE>(inLastAt.x);
+  theFile[theLast + 2] = static_cast<BYTE>(inLastAt.x >> 8);
+  theFile[theLast + 3] = static_cast<BYTE>(inLastAt.y);
+  theFile[theLast + 4] = static_cast<BYTE>(inLastAt.y >> 8);
+  theFile.push_back(';');
+  return theFile;
+}
+
+// Frame 300 of 300 frames of 1000 x 1000 on a 1500 x 1500 page: decoded
+// alone, where every frame decoded would take some 2.4 GB. MaxSize counts
+// the frame drawn, not the first.
+TEST(DrawGraphic, DrawsTheFrameAskedForAloneAndLimitsItsSize)
+{
+  MagickFormatList theStart;
+  MagickImagePtr theFrame(AcquireImage(nullptr));
+  ASSERT_TRUE(SetImageExtent(theFrame.get(), 1000, 1000));
+  QueryColorDatabase("#ff8000", &theFrame->background_color, &theFrame->exception);
+  SetImageBackgroundColor(theFrame.get());
+  theFrame->page = RectangleInfo{1500, 1500, 0, 0};
+  MagickExceptionPtr theException(AcquireExceptionInfo());
+  std::unique_ptr<ImageInfo, MagickRelease<DestroyImageInfo>> theInfo(CloneImageInfo(nullptr));
+  std::strcpy(theInfo->magick, "GIF");
+  std::size_t theLength = 0;
+  unsigned char* theBlob = ImageToBlob(theInfo.get(), theFrame.get(), &theLength, theException.get());
+  ASSERT_TRUE(theBlob);
+  const Bytes theOne(theBlob, theBlob + theLength);
+  RelinquishMagickMemory(theBlob);
+  const Bytes theFrames = RepeatedFrame(theOne, 300, {500, 500});
+
+  for (LONG theIndex : {LONG{300}, LONG{150}}) {
+    SCOPED_TRACE(theIndex);
+    Bitmap theWorld;
+    const Outcome theOutcome = Draw(theWorld, theFrames, "image=" + std::to_string(theIndex));
+    EXPECT_EQ(theOutcome.mError, "");
+    EXPECT_EQ(theOutcome.mRect, theIndex == 300 ? "500,500,1500,1500" : "0,0,1000,1000");
+    EXPECT_EQ(Text(At(theWorld, 999, 999)), "255,128,0");
+    if (theIndex == 300) {
+      EXPECT_EQ(Text(At(theWorld, 1499, 1499)), "255,128,0");
+      EXPECT_NE(Text(At(theWorld, 499, 499)), "255,128,0");
+    }
+  }
+
+  // A second frame that reaches past the limit of 2000 x 2000.
+  Bitmap theWorld;
+  MakeCanvas(theWorld, 40, 30, 32);
+  const Bytes theLarge = RepeatedFrame(theOne, 2, {1500, 1500});
+  EXPECT_EQ(Draw(theWorld, theLarge, "image=2").mError.substr(0, 30), "Image is bigger than the maxim");
+  EXPECT_EQ(Draw(theWorld, theLarge, "image=1").mError, "");
+}
+
 TEST(DrawGraphic, WordsEveryFailureAndLeavesTheCanvasAsItWas)
 {
   const Bytes theJpeg = Jpeg({});

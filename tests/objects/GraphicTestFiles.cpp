@@ -1,6 +1,8 @@
 #include "tests/objects/GraphicTestFiles.h"
 
 #include "core/Utilities.h"
+#include "objects/ClassTable.h"
+#include "platform/automation/Registration.h"
 #include "platform/automation/ErrorInfo.h"
 #include "tests/platform/JpegTestImages.h"
 #include "tests/support/HostProcess.h"
@@ -103,6 +105,15 @@ std::string ErrorInfoText()
   theInfo->GetDescription(theDescription.Receive());
   theInfo->GetSource(theSource.Receive());
   return theDescription.ToUtf8() + " / " + theSource.ToUtf8();
+}
+
+void GraphicFixture::SetUp()
+{
+  const ServerModule& theModule = Tessaline4Module();
+  ASSERT_EQ(RegisterServerClass(*theModule.FindClass(kGraphicClass), theModule.Library(),
+                                ThreadingModel::kNeutralSynchronized, "/nowhere/libTessaline4.so"),
+            S_OK);
+  ASSERT_EQ(ComObject<Graphic>::Create(nullptr, mGraphic), S_OK);
 }
 
 }  // namespace graphictest

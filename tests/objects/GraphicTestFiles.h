@@ -3,8 +3,11 @@
 // Photoshop image resources built byte by byte, a JPEG that carries them in
 // its APP13 segment, and files that ImageMagick's convert makes.
 
+#include "objects/Graphic.h"
 #include "platform/automation/Variant.h"
 #include "platform/base/WinTypes.h"
+
+#include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
@@ -44,5 +47,13 @@ std::string WriteFile(const Bytes& inBytes, const std::string& inName);
 Variant ByteArray(const Bytes& inBytes);
 // The description and source of the thread's error info, "(none)" without.
 std::string ErrorInfoText();
+
+// A new Graphic, its class registered as the library registers it.
+class GraphicFixture : public testing::Test {
+protected:
+  void SetUp() override;
+
+  ObjectPtr<Graphic> mGraphic;
+};
 
 }  // namespace graphictest

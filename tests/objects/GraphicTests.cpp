@@ -120,17 +120,8 @@ std::string OurIdentifyTerms(IGraphic* inGraphic)
   return theText;
 }
 
-class GraphicTest : public testing::Test {
+class GraphicTest : public graphictest::GraphicFixture {
 protected:
-  void SetUp() override
-  {
-    const ServerModule& theModule = Tessaline4Module();
-    ASSERT_EQ(RegisterServerClass(*theModule.FindClass(kGraphicClass), theModule.Library(),
-                                  ThreadingModel::kNeutralSynchronized, "/nowhere/libTessaline4.so"),
-              S_OK);
-    ASSERT_EQ(ComObject<Graphic>::Create(nullptr, mGraphic), S_OK);
-  }
-
   HRESULT SetFile(const std::string& inPath)
   {
     Variant thePath(inPath);
@@ -154,8 +145,6 @@ protected:
     IGraphic* theGraphic = mGraphic.Get();
     return Shown(theGraphic, &IGraphic::get_ReadImages) + " " + Shown(theGraphic, &IGraphic::get_ReadIPTC);
   }
-
-  ObjectPtr<Graphic> mGraphic;
 };
 
 TEST_F(GraphicTest, DescribesEachFormatAsImageMagickReadsIt)
@@ -248,8 +237,11 @@ TEST_F(GraphicTest, InputNoReaderTakesIsNoErrorAndLeavesItEmpty)
 }
 
 // The flags read as booleans and take words and numbers; a text that does
-// not parse changes nothing. With both off, ImageMagick only pings: a PNG
-// whose pixel data is spoilt is then described from its header.
+// not parse changes nothing. With both off, ImageMagick only pings: a PSD
+// cut inside its pixel data is then described from its header. By default a
+// PSD is decoded (its ping misses profiles and alpha), and the cut one is
+// refused; a PNG is pinged either way, so one whose pixel data is spoilt is
+// described from its header.
 TEST_F(GraphicTest, FlagsParseAsBooleansAndBothOffReadsAttributesOnly)
 {
   EXPECT_EQ(Flags(), "true false");
@@ -271,11 +263,22 @@ TEST_F(GraphicTest, FlagsParseAsBooleansAndBothOffReadsAttributesOnly)
   const auto theData = std::search(theSpoilt.begin(), theSpoilt.end(), std::begin("IDAT"), std::end("IDAT") - 1);
   ASSERT_NE(theData, theSpoilt.end());
   std::fill(theData + 4, theSpoilt.end() - 12, BYTE{0});
+  Bytes theCut = graphictest::ReadBytes(
+      graphictest::ConvertFile({"-size", "40x30", "gradient:red-blue", "-compress", "RLE"}, "cut.psd"));
+  ASSERT_GT(theCut.size(), 3000u);
+  theCut.resize(3000);
+  const std::string thePNG = "\"PNG\" 1 true | \"2\" 72 \"RGB\" false \"0,0,12,8\" \"12\" \"8\"";
   ASSERT_EQ(SetData(theSpoilt, "png"), S_OK);
+  EXPECT_EQ(Description(mGraphic.Get()), thePNG) << "by default";
+  ASSERT_EQ(SetData(theCut, "psd"), S_OK);
   EXPECT_EQ(Description(mGraphic.Get()), "\"\" 0 false") << "decoded";
   ASSERT_EQ(Put(&IGraphic::put_ReadImages, "0"), S_OK);
   ASSERT_EQ(SetData(theSpoilt, "png"), S_OK);
-  EXPECT_EQ(Description(mGraphic.Get()), "\"PNG\" 1 true | \"2\" 72 \"RGB\" false \"0,0,12,8\" \"12\" \"8\"")
+  EXPECT_EQ(Description(mGraphic.Get()), thePNG) << "pinged";
+  ASSERT_EQ(SetData(theCut, "psd"), S_OK);
+  EXPECT_EQ(Description(mGraphic.Get()),
+            "\"PSD\" 2 true | \"millions\" 72 \"RGB\" false \"0,0,40,30\" \"40\" \"30\" | \"millions\" 72 \"RGB\" "
+            "false \"0,0,40,30\" \"40\" \"30\"")
       << "pinged";
 }
 

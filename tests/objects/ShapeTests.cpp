@@ -12,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -345,6 +349,139 @@ TEST_F(Shapes, OpenGLPatternsRepeatTheirPowerOfTwoCorner)
       for (LONG x = 0; x < 200; ++x)
         ASSERT_EQ(theCanvas.mPixels[y * 200 + x], GetPixel(DC(*thePattern.Get()), x % 64, y % 32)) << x << "," << y;
   }
+}
+
+// Cairo's coverage (0..255) of the polygon of inPoints (x, y, x, y ...) on a
+// canvas of inWidth x inHeight, antialiased as Cairo fills by default, row by row.
+std::vector<int> CairoCoverage(LONG inWidth, LONG inHeight, const std::vector<int>& inPoints)
+{
+  std::string theArguments;
+  for (const int theNumber : inPoints)
+    theArguments += std::to_string(theNumber) + " ";
+  const tltest::RunResult theRun = tltest::RunProgram(
+    {"/usr/bin/python3", "-c",
+     "import cairo, sys\n"
+     "w, h, p = int(sys.argv[1]), int(sys.argv[2]), [int(v) for v in sys.argv[3].split()]\n"
+     "s = cairo.ImageSurface(cairo.FORMAT_A8, w, h)\n"
+     "c = cairo.Context(s)\n"
+     "c.move_to(p[0], p[1])\n"
+     "for i in range(2, len(p), 2): c.line_to(p[i], p[i + 1])\n"
+     "c.close_path()\n"
+     "c.fill()\n"
+     "s.flush()\n"
+     "d = s.get_data()\n"
+     "print(' '.join(str(d[y * s.get_stride() + x]) for y in range(h) for x in range(w)))\n",
+     std::to_string(inWidth), std::to_string(inHeight), theArguments});
+  EXPECT_EQ(theRun.mStatus, 0) << theRun.mErr;
+  std::vector<int> theCoverage;
+  std::istringstream theStream(theRun.mOut);
+  for (int theValue = 0; theStream >> theValue;)
+    theCoverage.push_back(theValue);
+  EXPECT_EQ(theCoverage.size(), static_cast<std::size_t>(inWidth * inHeight));
+  return theCoverage;
+}
+
+// A filled polygon through OpenGL has antialiased edges, as Cairo fills it:
+// every pixel's coverage within 1/8 of Cairo's, and along a 30-degree edge at
+// least 8 distinct levels between none and full.
+TEST_F(Shapes, OpenGLFillsAreAntialiasedAsCairoFillsThem)
+{
+  const std::vector<std::vector<int>> kPolygons = {
+    {10, 10, 107, 66, 10, 66},  // the long edge at 30 degrees (56 / 97 = tan 29.999)
+    {100, 5, 112, 39, 148, 39, 119, 61, 130, 95, 100, 74, 70, 95, 81, 61, 52, 39, 88, 39},  // a star
+  };
+  for (const std::vector<int>& thePolygon : kPolygons) {
+    std::string thePoints;
+    for (const int theNumber : thePolygon)
+      thePoints += (thePoints.empty() ? "" : ",") + std::to_string(theNumber);
+    SCOPED_TRACE(thePoints);
+    Erase();
+    ASSERT_EQ(Shape("poly", "op=paint paintcolor=#000000 opengl=true points=" + thePoints), "0,0,0,0");
+    const Picture theOurs = Snapshot();
+    const std::vector<int> theCairo = CairoCoverage(200, 100, thePolygon);
+    ASSERT_EQ(theCairo.size(), theOurs.mPixels.size());
+    std::set<int> theLevels;
+    for (std::size_t i = 0; i < theCairo.size(); ++i) {
+      const COLORREF thePixel = theOurs.mPixels[i];
+      ASSERT_TRUE(GetRValue(thePixel) == GetGValue(thePixel) && GetGValue(thePixel) == GetBValue(thePixel))
+        << std::hex << thePixel;
+      const int theCoverage = 255 - GetRValue(thePixel);
+      EXPECT_LE(std::abs(theCoverage - theCairo[i]), 255 / 8)
+        << "pixel " << i % 200 << "," << i / 200 << ": ours " << theCoverage << ", Cairo's " << theCairo[i];
+      const LONG y = static_cast<LONG>(i / 200);
+      if (theCoverage > 0 && theCoverage < 255 && y > 11 && y < 64)
+        theLevels.insert(theCoverage);
+    }
+    EXPECT_GE(theLevels.size(), 8u);
+  }
+}
+
+// Every pixel of a 32-bit canvas as it lies in memory, alpha included.
+std::vector<std::uint32_t> Words(HDC inDC, LONG& outWidth)
+{
+  DIBSECTION theSection{};
+  EXPECT_EQ(GetObjectA(GetCurrentObject(inDC, OBJ_BITMAP), sizeof theSection, &theSection),
+            static_cast<int>(sizeof theSection));
+  outWidth = theSection.dsBm.bmWidth;
+  std::vector<std::uint32_t> theWords(static_cast<std::size_t>(outWidth) * theSection.dsBm.bmHeight);
+  for (LONG y = 0; y < theSection.dsBm.bmHeight; ++y)
+    std::memcpy(theWords.data() + static_cast<std::size_t>(y) * outWidth,
+                static_cast<const BYTE*>(theSection.dsBm.bmBits) + y * theSection.dsBm.bmWidthBytes,
+                static_cast<std::size_t>(outWidth) * 4);
+  return theWords;
+}
+
+// Through OpenGL a shape touches the pixels of its own box alone: in the
+// corner of a large canvas every pixel outside that corner keeps its bytes,
+// and the corner takes the bytes the same shapes give on a canvas of just the
+// corner's size, all of which is drawn on. (The vertices lie on the grid of
+// half pixels: OpenGL holds coordinates in single precision, so a vertex
+// between them, such as an oval's, lies a little apart at 1440 and at 0.)
+TEST_F(Shapes, OpenGLDrawsOnTheShapesBoxAlone)
+{
+  ObjectPtr<Canvas> thePattern = MakeCanvas(8, 4);
+  Paint(*thePattern.Get(), "0,0,3,2", "#C08020");
+  Paint(*thePattern.Get(), "3,1,8,4", "#2040E0");
+  LONG thePatternImage = 0;
+  ASSERT_EQ(thePattern->get_Image(&thePatternImage), S_OK);
+  constexpr LONG kLeft = 1440, kTop = 1080, kWidth = 160, kHeight = 120;  // multiples of the pattern's sides
+  const auto theShapes = [](LONG inX, LONG inY) {
+    const auto thePoints = [&](std::vector<int> inCoordinates) {
+      std::string theText;
+      for (std::size_t i = 0; i < inCoordinates.size(); ++i)
+        theText += (i ? "," : "") + std::to_string(inCoordinates[i] + (i % 2 ? inY : inX));
+      return theText;
+    };
+    const auto theRect = [&](int l, int t, int r, int b) { return thePoints({l, t, r, b}); };
+    return std::vector<std::pair<std::string, std::string>>{
+      {"poly", "op=both pensize=3 pencolor=#C02040 paintcolor=#30A050 points=" +
+                 thePoints({80, 20, 92, 54, 128, 54, 99, 76, 110, 100, 80, 89, 50, 100, 61, 76, 32, 54, 68, 54})},
+      {"rect", "op=both pensize=2 pencolor=#000000 paintcolor=pattern rect=" + theRect(25, 30, 95, 90)},
+      {"poly", "op=draw pensize=5 pencolor=0x10,0x20,0xF0,0x90 points=" + thePoints({60, 25, 135, 40, 110, 95})},
+      {"line", "op=draw pensize=1 pencolor=#FF00FF points=" + thePoints({22, 98, 140, 21})},
+    };
+  };
+  std::vector<std::uint32_t> theResults[2], theBackground;
+  LONG theWidths[2] = {};
+  for (const bool theLarge : {false, true}) {
+    ObjectPtr<Canvas> theCanvas = theLarge ? MakeCanvas(1600, 1200) : MakeCanvas(kWidth, kHeight);
+    ASSERT_EQ(theCanvas->put_Pattern(thePatternImage), S_OK);
+    ASSERT_EQ(Shape(*theCanvas.Get(), "rect", "op=paint paintcolor=pattern").find("error"), std::string::npos);
+    if (theLarge)
+      theBackground = Words(DC(*theCanvas.Get()), theWidths[1]);
+    for (const auto& [theShape, theParams] : theShapes(theLarge ? kLeft : 0, theLarge ? kTop : 0))
+      ASSERT_EQ(Shape(*theCanvas.Get(), theShape, theParams + " opengl=true").find("error"), std::string::npos)
+        << theParams;
+    theResults[theLarge] = Words(DC(*theCanvas.Get()), theWidths[theLarge]);
+  }
+  ASSERT_NE(theResults[0], std::vector<std::uint32_t>(theResults[0].size(), theResults[0][0])) << "something drawn";
+  for (LONG y = 0; y < 1200; ++y)
+    for (LONG x = 0; x < 1600; ++x) {
+      const bool theCorner = x >= kLeft && y >= kTop;
+      const std::uint32_t theExpected = theCorner ? theResults[0][(y - kTop) * kWidth + (x - kLeft)]
+                                                  : theBackground[static_cast<std::size_t>(y) * 1600 + x];
+      ASSERT_EQ(theResults[1][static_cast<std::size_t>(y) * 1600 + x], theExpected) << "pixel " << x << "," << y;
+    }
 }
 
 // What TextArea measures, TextLength counts, and where the alignments put

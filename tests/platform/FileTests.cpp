@@ -174,7 +174,7 @@ TEST(Files, DanglingLinksEndEveryDispositionAtOnce)
     {CREATE_NEW, "not-new", ERROR_FILE_EXISTS, false},
     {OPEN_EXISTING, "not-open", ERROR_FILE_NOT_FOUND, false},
     {TRUNCATE_EXISTING, "not-truncated", ERROR_FILE_NOT_FOUND, false},
-    {CREATE_ALWAYS, "missing/folder", ERROR_FILE_NOT_FOUND, false},
+    {CREATE_ALWAYS, "missing/folder", ERROR_PATH_NOT_FOUND, false},
   };
   int theNumber = 0;
   for (const Case& theCase : kCases) {

@@ -3,10 +3,12 @@
 #include "platform/kernel/Modules.h"
 #include "platform/mutex/NamedMutexes.h"
 #include "platform/threads/Threads.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -70,6 +72,21 @@ TEST(Threads, SmallAndOddStacksEachReturnTheirOwnCode)
     EXPECT_TRUE(GetExitCodeThread(theThread, &theCode) && CloseHandle(theThread));
     EXPECT_EQ(theCode, theStack);
   }
+}
+
+// The id is kept after the first call: a forked child, and its own child,
+// still answer their own.
+TEST(Threads, EachForkedProcessAnswersItsOwnId)
+{
+  ASSERT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([] {
+    if (GetCurrentProcessId() != static_cast<DWORD>(getpid()))
+      return 1;
+    return tltest::Succeeded(tltest::RunInChild([] { return GetCurrentProcessId() == static_cast<DWORD>(getpid()) ? 0 : 1; }))
+             ? 0
+             : 2;
+  })));
+  EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
 }
 
 TEST(Handles, ForgedStaleAndMistypedHandlesAreInvalid)

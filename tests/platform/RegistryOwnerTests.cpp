@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -180,6 +181,44 @@ TEST_F(SharedStore, AReaderNeverSeesAHalfWrittenStore)
   EXPECT_FALSE(fs::exists(theDatabase + "-journal"));
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kKey, "filler1"), "!" + std::to_string(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(tltest::Succeeded(AsMember([] { return Read(HKEY_LOCAL_MACHINE, kKey, "Probe") == "old" ? 0 : 1; })));
+}
+
+// A member's connection answers again what it read last only while nobody
+// has written: the owner's write, made while the member waits between two
+// reads, is what the member's very next read answers. The member, who cannot
+// write the change counter, makes nothing in the store.
+TEST_F(SharedStore, AMembersNextReadSeesTheOwnersWrite)
+{
+  int theReady[2];
+  int theGo[2];
+  ASSERT_EQ(pipe(theReady), 0);
+  ASSERT_EQ(pipe(theGo), 0);
+  tltest::ChildResult theMember;
+  std::thread theWaiter([&] {
+    theMember = AsMember([&] {
+      for (int theRead = 0; theRead < 3; ++theRead)
+        if (Read(HKEY_LOCAL_MACHINE, kKey, "Probe") != "old")
+          return 1;
+      char theByte = 0;
+      if (write(theReady[1], &theByte, 1) != 1 || read(theGo[0], &theByte, 1) != 1)
+        return 2;
+      return Read(HKEY_LOCAL_MACHINE, kKey, "Probe") == "new" ? 0 : 3;
+    });
+    close(theReady[1]);  // a member that ended early wakes the owner
+  });
+  char theByte = 0;
+  EXPECT_EQ(read(theReady[0], &theByte, 1), 1);
+  EXPECT_EQ(Write(HKEY_LOCAL_MACHINE, kKey, "Probe", "new"), ERROR_SUCCESS);
+  EXPECT_EQ(write(theGo[1], &theByte, 1), 1);
+  theWaiter.join();
+  for (int theEnd : {theReady[0], theGo[0], theGo[1]})
+    close(theEnd);
+  EXPECT_TRUE(tltest::Succeeded(theMember));
+  struct stat theInfo {};
+  ASSERT_EQ(stat((mHome + "/registry.version").c_str(), &theInfo), 0);
+  EXPECT_EQ(theInfo.st_mode & 07777, 0640u);
+  EXPECT_EQ(theInfo.st_gid, mUser.mExtraGid);
+  EXPECT_EQ(MembersFiles(), std::vector<std::string>{});
 }
 
 }  // namespace

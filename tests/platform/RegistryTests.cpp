@@ -10,12 +10,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -552,4 +554,117 @@ TEST(RegistryKeptStatements, ANewHomeGetsItsOwnConnection)
   EXPECT_TRUE(std::filesystem::exists(theSecond + "/registry.db")) << "the new home is made with its database";
   ASSERT_EQ(setenv("TESSALINE_HOME", tltest::TestHome().c_str(), 1), 0);
   EXPECT_EQ(Text(theKey, "Where"), "first");
+}
+
+namespace {
+
+const std::string kCounterName = "/registry.version";
+
+// The store's change counter as its file holds it, or nothing when there is
+// no such file of 8 bytes.
+std::optional<std::uint64_t> Counter(const std::string& inHome)
+{
+  std::string theBytes = tltest::ReadFile(inHome + kCounterName);
+  if (theBytes.size() != sizeof(std::uint64_t))
+    return std::nullopt;
+  std::uint64_t theValue = 0;
+  std::memcpy(&theValue, theBytes.data(), sizeof theValue);
+  return theValue;
+}
+
+// Opening, querying and closing: the road of every preference read.
+std::string OpenAndRead(LPCSTR inPath, LPCSTR inName)
+{
+  Key theKey;
+  if (LONG theError = RegOpenKeyExA(HKEY_LOCAL_MACHINE, inPath, 0, KEY_READ, &theKey); theError != ERROR_SUCCESS)
+    return "!" + std::to_string(theError);
+  return Text(theKey, inName);
+}
+
+}  // namespace
+
+// Every write, by this process or another, moves the counter after its
+// commit; reads leave it alone. The file is made as the database is: the
+// store's group reads it, nobody else may write it.
+TEST(RegistryChangeCounter, EveryWriteMovesItAndOnlyTheOwnerMayWriteIt)
+{
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  const std::string theHome = tltest::TestHome();
+  struct stat theInfo {};
+  ASSERT_EQ(stat((theHome + kCounterName).c_str(), &theInfo), 0) << "the counter is made beside the database";
+  EXPECT_EQ(theInfo.st_mode & 0777, 0640u);
+  std::optional<std::uint64_t> theBefore = Counter(theHome);
+  ASSERT_TRUE(theBefore.has_value());
+  ASSERT_EQ(SetString(theKey, "Value", "1"), ERROR_SUCCESS);
+  std::optional<std::uint64_t> theAfterOwn = Counter(theHome);
+  ASSERT_TRUE(theAfterOwn.has_value());
+  EXPECT_GT(*theAfterOwn, *theBefore);
+  EXPECT_EQ(Text(theKey, "Value"), "1");
+  EXPECT_EQ(OpenAndRead(kTestKey, "Missing"), "!2");
+  EXPECT_EQ(Counter(theHome), theAfterOwn) << "reads do not move it";
+  EXPECT_TRUE(tltest::Succeeded(tltest::RunInChild([&] { return SetString(theKey, "Value", "2") == ERROR_SUCCESS ? 0 : 1; })));
+  std::optional<std::uint64_t> theAfterChild = Counter(theHome);
+  ASSERT_TRUE(theAfterChild.has_value());
+  EXPECT_GT(*theAfterChild, *theAfterOwn);
+  EXPECT_EQ(RegDeleteValueA(theKey, "Missing"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Text(theKey, "Value"), "2");
+}
+
+// A kept connection may answer from what it read last, but never after
+// another process changed the store: each round, a child changes a value,
+// deletes one key and makes another, and the parent's very next reads (no
+// wait) see all of it, also through handles it opened before.
+TEST(RegistryChangeCounter, AnotherProcessesWritesAreSeenByTheVeryNextRead)
+{
+  const std::string theBase = std::string(kTestKey) + "\\Rounds";
+  for (int theRound = 0; theRound < 20; ++theRound) {
+    SCOPED_TRACE("round " + std::to_string(theRound));
+    const std::string theOld = theBase + "\\Key" + std::to_string(theRound);
+    const std::string theNew = theBase + "\\Key" + std::to_string(theRound + 1);
+    Key theKey;
+    ASSERT_EQ(Create(theOld.c_str(), &theKey), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(theKey, "Value", "before"), ERROR_SUCCESS);
+    for (int theRead = 0; theRead < 3; ++theRead) {
+      ASSERT_EQ(OpenAndRead(theOld.c_str(), "Value"), "before");
+      ASSERT_EQ(OpenAndRead(theNew.c_str(), "Value"), "!2");
+      ASSERT_EQ(Text(theKey, "Value"), "before");
+    }
+    ASSERT_TRUE(tltest::Succeeded(tltest::RunInChild([&]() -> int {
+      Key theMade;
+      if (SetString(theKey, "Value", "after") != ERROR_SUCCESS || Create(theNew.c_str(), &theMade) != ERROR_SUCCESS ||
+          SetString(theMade, "Value", "made") != ERROR_SUCCESS)
+        return 1;
+      return RegDeleteTreeA(HKEY_LOCAL_MACHINE, theOld.c_str()) == ERROR_SUCCESS ? 0 : 2;
+    })));
+    EXPECT_EQ(Text(theKey, "Value"), "!" + std::to_string(ERROR_KEY_DELETED));
+    EXPECT_EQ(OpenAndRead(theOld.c_str(), "Value"), "!2");
+    EXPECT_EQ(OpenAndRead(theNew.c_str(), "Value"), "made");
+  }
+}
+
+// A counter that others than the store's owner may write proves nothing: a
+// connection on such a store asks the database every time, so rewinding the
+// counter after a write does not bring the old value back.
+TEST(RegistryChangeCounter, ACounterOthersMayWriteIsNotTrusted)
+{
+  const std::string theHome = tltest::MakeTempFolder("open-counter");
+  {
+    std::ofstream theFile(theHome + kCounterName, std::ios::binary);
+    theFile << std::string(sizeof(std::uint64_t), '\0');
+  }
+  ASSERT_EQ(chmod((theHome + kCounterName).c_str(), 0666), 0);
+  struct HomeBack {
+    ~HomeBack() { setenv("TESSALINE_HOME", tltest::TestHome().c_str(), 1); }
+  } theHomeBack;
+  ASSERT_EQ(setenv("TESSALINE_HOME", theHome.c_str(), 1), 0);
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Value", "before"), ERROR_SUCCESS);
+  ASSERT_EQ(OpenAndRead(kTestKey, "Value"), "before");
+  ASSERT_EQ(OpenAndRead(kTestKey, "Value"), "before");
+  const std::string theRewound = tltest::ReadFile(theHome + kCounterName);
+  ASSERT_TRUE(tltest::Succeeded(tltest::RunInChild([&] { return SetString(theKey, "Value", "after") == ERROR_SUCCESS ? 0 : 1; })));
+  std::fstream(theHome + kCounterName, std::ios::in | std::ios::out | std::ios::binary) << theRewound;
+  EXPECT_EQ(OpenAndRead(kTestKey, "Value"), "after");
 }

@@ -130,6 +130,46 @@ TEST(Wgl, RectangleLandsWhereGDIWouldPutIt)
   }
 }
 
+// Over a rectangle, only its pixels are seeded and copied back: OpenGL
+// drawing over the whole canvas changes nothing outside it, canvas (x, y) is
+// still pixel (x, y) through glOrtho over the rectangle, and GDI's pixels
+// inside it survive where OpenGL draws nothing.
+TEST(Wgl, ARectangleAloneIsSeededAndCopiedBack)
+{
+  for (bool theTopDown : {true, false}) {
+    SCOPED_TRACE(theTopDown ? "top-down DIB" : "bottom-up DIB");
+    constexpr LONG kWidth = 40, kHeight = 30;
+    Dib theDib(LayoutNamed("32"), kWidth, theTopDown ? -kHeight : kHeight);
+    for (LONG y = 0; y < kHeight; ++y)
+      for (LONG x = 0; x < kWidth; ++x)
+        theDib.Put(x, y, 0x01000000u * static_cast<std::uint32_t>(x + y) + 0x00010203u * static_cast<std::uint32_t>(x ^ y));
+    HGLRC theContext = MakeContext(theDib.DC());
+    ASSERT_NE(theContext, nullptr);
+    for (const RECT& theWrong : {RECT{0, 0, 0, 10}, RECT{5, 5, 5, 6}, RECT{-1, 0, 10, 10}, RECT{0, 0, 41, 10},
+                                 RECT{0, 20, 10, 31}, RECT{10, 10, 5, 20}}) {
+      EXPECT_FALSE(wglMakeCurrentRect(theDib.DC(), theContext, theWrong));
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    const RECT theRect{10, 5, 30, 20};
+    ASSERT_TRUE(wglMakeCurrentRect(theDib.DC(), theContext, theRect));
+    glViewport(0, 0, theRect.right - theRect.left, theRect.bottom - theRect.top);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(theRect.left, theRect.right, theRect.top, theRect.bottom, -1, 1);
+    glColor4ub(255, 0, 0, 255);
+    glRecti(0, 0, kWidth, 12);  // down to row 11, across the whole width
+    ASSERT_TRUE(wglMakeCurrent(nullptr, nullptr));
+    for (LONG y = 0; y < kHeight; ++y)
+      for (LONG x = 0; x < kWidth; ++x) {
+        const bool theRed = x >= 10 && x < 30 && y >= 5 && y < 12;
+        const std::uint32_t theBefore =
+          0x01000000u * static_cast<std::uint32_t>(x + y) + 0x00010203u * static_cast<std::uint32_t>(x ^ y);
+        ASSERT_EQ(theDib.Word(x, y), theRed ? kRed : theBefore) << "pixel (" << x << ", " << y << ")";
+      }
+    EXPECT_TRUE(wglDeleteContext(theContext));
+  }
+}
+
 TEST(Wgl, AContextIsCurrentOnOneThreadAtATime)
 {
   Dib theDib(LayoutNamed("32"), 8, -8);

@@ -31,6 +31,12 @@ medians() {
   echo "$(cut -d' ' -f1 <<<"$runs" | sort -n | sed -n 3p) $(cut -d' ' -f2 <<<"$runs" | sort -n | sed -n 3p)"
 }
 
+# A command's medians as "best ms (mean ms)".
+alone() {
+  read -r best mean <<<"$(medians "$@")"
+  echo "$best ms (mean $mean)"
+}
+
 line() {  # work, ours (best mean), theirs (best mean), peer
   read -r ob om <<<"$2"
   read -r tb tm <<<"$3"
@@ -46,10 +52,10 @@ echo "== $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average $
 stars=$(medians "$build/bin/tlscript" "$page" stars 1000 5)
 line stars "$stars" "$(medians "$python" "$cairo" stars 1000 5)" "pycairo, antialiased"
 line stars "$stars" "$(medians "$python" "$cairo" stars 1000 5 aliased)" "pycairo, not antialiased"
-echo "stars, every call outside the canvas: $(medians "$build/bin/tlscript" "$page" stars 1000 5 outside) ms"
+echo "stars, every call outside the canvas: $(alone "$build/bin/tlscript" "$page" stars 1000 5 outside)"
 line paragraphs "$(medians "$build/bin/tlscript" "$page" paragraphs 50 20)" \
   "$(medians "$python" "$cairo" paragraphs 50 20)" "pycairo"
-echo "paragraphs, every call outside the canvas: $(medians "$build/bin/tlscript" "$page" paragraphs 50 20 outside) ms"
+echo "paragraphs, every call outside the canvas: $(alone "$build/bin/tlscript" "$page" paragraphs 50 20 outside)"
 echo
 echo "== in-process: the GDI calls of the same work against Cairo (ratio Cairo / ours: above 1, we are faster)"
 "$build/bin/tl_bench_gdi" work

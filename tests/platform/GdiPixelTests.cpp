@@ -8,6 +8,7 @@
 // the hashes again. A faster road that changes one byte fails here.
 
 #include "platform/gdi/Gdi.h"
+#include "tests/platform/GdiSelection.h"
 #include "tests/platform/GdiTestDibs.h"
 
 #include <gtest/gtest.h>
@@ -36,23 +37,7 @@ private:
   std::uint32_t mSeed = 2024;
 };
 
-// Selects an object for the scope and deletes it afterwards.
-class Use {
-public:
-  Use(HDC inDC, HGDIOBJ inObject) : mDC(inDC), mObject(inObject), mOld(SelectObject(inDC, inObject)) {}
-  ~Use()
-  {
-    SelectObject(mDC, mOld);
-    DeleteObject(mObject);
-  }
-  Use(const Use&) = delete;
-  Use& operator=(const Use&) = delete;
-
-private:
-  HDC mDC;
-  HGDIOBJ mObject;
-  HGDIOBJ mOld;
-};
+using gditest::Use;
 
 COLORREF Colour(Seeded& ioSeed)
 {

@@ -1,4 +1,5 @@
 #include "platform/gdi/Gdi.h"
+#include "tests/platform/GdiSelection.h"
 #include "tests/platform/GdiTestDibs.h"
 #include "tests/platform/GdiTestPng.h"
 
@@ -13,22 +14,6 @@
 using namespace gditest;
 
 namespace {
-
-// Selects an object for the scope and deletes it afterwards.
-class Use {
-public:
-  Use(HDC inDC, HGDIOBJ inObject) : mDC(inDC), mObject(inObject), mOld(SelectObject(inDC, inObject)) {}
-  ~Use()
-  {
-    SelectObject(mDC, mOld);
-    DeleteObject(mObject);
-  }
-
-private:
-  HDC mDC;
-  HGDIOBJ mObject;
-  HGDIOBJ mOld;
-};
 
 HFONT Font(LONG inHeight, LONG inEscapement, LONG inWeight, BYTE inItalic, BYTE inUnderline, BYTE inStrikeOut,
            const char* inFace)

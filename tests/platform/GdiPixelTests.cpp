@@ -37,8 +37,6 @@ private:
   std::uint32_t mSeed = 2024;
 };
 
-using gditest::Use;
-
 COLORREF Colour(Seeded& ioSeed)
 {
   return RGB(ioSeed.Next(256), ioSeed.Next(256), ioSeed.Next(256));

@@ -144,7 +144,7 @@ struct Gateway {
   PageResponse::Output mOutput;
 };
 
-int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
+int RunCgi(const std::string& inPage, PageTimer& inTimer, const Gateway& inGateway = {})
 {
   PageResponse theResponse;
   theResponse.SetOutput(inGateway.mOutput);
@@ -177,14 +177,19 @@ int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
     return theFail("413 Content Too Large", theRefusal);
 
   // Ends the process unless the page's own answer went out first (then the
-  // page ended just at its limit, and the event stands for that).
-  PageTimer theTimer(std::chrono::seconds(theTimeout), [&] {
+  // page ended just at its limit, and the event stands for that). The limit
+  // holds until the page's heap is gone.
+  inTimer.Arm(std::chrono::seconds(theTimeout), [&] {
     const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
     LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
     if (theResponse.SendError("503 Service Unavailable", theMessage))
       _exit(1);
   });
+  struct Disarm {
+    PageTimer& mTimer;
+    ~Disarm() { mTimer.Disarm(); }
+  } theDisarm{inTimer};
   PageContext thePage{theRequest, theResponse, theRoot};
   ScriptHost theHost(thePage);
   std::string theError;
@@ -232,6 +237,7 @@ int RunFastCgi()
     return 2;
   }
   RequestEnvironment theEnvironment;
+  PageTimer theTimer;
   const Gateway theGateway{
       [&](char* outData, std::size_t inSize) {
         return static_cast<std::size_t>(std::max(0, FCGX_GetStr(outData, static_cast<int>(inSize), theRequest.in)));
@@ -246,7 +252,7 @@ int RunFastCgi()
       }};
   while (FCGX_Accept_r(&theRequest) >= 0) {
     theEnvironment.Present(theRequest.envp);
-    RunCgi(Environment("SCRIPT_FILENAME"), theGateway);
+    RunCgi(Environment("SCRIPT_FILENAME"), theTimer, theGateway);
   }
   return 0;
 }
@@ -274,7 +280,9 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tlscript: %s\n", theWarning.c_str());
   if (theFastCgi)
     return RunFastCgi();
-  if (theCgi)
-    return RunCgi(thePage);
+  if (theCgi) {
+    PageTimer theTimer;
+    return RunCgi(thePage, theTimer);
+  }
   return RunCommandLine(thePage, std::vector<std::string>(argv + 2, argv + argc));
 }

@@ -31,6 +31,7 @@
 #include "host/PageResponse.h"
 #include "host/PageRoot.h"
 #include "host/PageTimer.h"
+#include "host/ScriptHeap.h"
 #include "host/ScriptHost.h"
 #include "platform/base/TessalineHome.h"
 #include "platform/eventlog/EventLog.h"
@@ -144,7 +145,8 @@ struct Gateway {
   PageResponse::Output mOutput;
 };
 
-int RunCgi(const std::string& inPage, PageTimer& inTimer, const Gateway& inGateway = {})
+// A worker runs its pages on one heap (inHeap); a CGI page has a heap of its own.
+int RunCgi(const std::string& inPage, PageTimer& inTimer, ScriptHeap* inHeap = nullptr, const Gateway& inGateway = {})
 {
   PageResponse theResponse;
   theResponse.SetOutput(inGateway.mOutput);
@@ -191,7 +193,7 @@ int RunCgi(const std::string& inPage, PageTimer& inTimer, const Gateway& inGatew
     ~Disarm() { mTimer.Disarm(); }
   } theDisarm{inTimer};
   PageContext thePage{theRequest, theResponse, theRoot};
-  ScriptHost theHost(thePage);
+  ScriptHost theHost = inHeap ? ScriptHost(*inHeap, thePage) : ScriptHost(thePage);
   std::string theError;
   if (theHost.Run(inPage, theSource, {}, theError) != 0)
     return theFail("500 Internal Server Error", theError);
@@ -238,6 +240,7 @@ int RunFastCgi()
   }
   RequestEnvironment theEnvironment;
   PageTimer theTimer;
+  ScriptHeap theHeap;
   const Gateway theGateway{
       [&](char* outData, std::size_t inSize) {
         return static_cast<std::size_t>(std::max(0, FCGX_GetStr(outData, static_cast<int>(inSize), theRequest.in)));
@@ -252,7 +255,7 @@ int RunFastCgi()
       }};
   while (FCGX_Accept_r(&theRequest) >= 0) {
     theEnvironment.Present(theRequest.envp);
-    RunCgi(Environment("SCRIPT_FILENAME"), theTimer, theGateway);
+    RunCgi(Environment("SCRIPT_FILENAME"), theTimer, &theHeap, theGateway);
   }
   return 0;
 }

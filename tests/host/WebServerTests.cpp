@@ -326,6 +326,20 @@ TEST(WebWorker, QuickTimeOutlivesAPageUntilItsUnloadPeriod)
   EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0");
 }
 
+// What a page keeps to its end, however its objects hold one another, is
+// released when it ends: its Gestalt object's release, the first since
+// QuickTime was loaded, unloads QuickTime before the next page.
+TEST(WebWorker, ReleasesWhatAPageKeepsWhenItEnds)
+{
+  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=" TL_QUICKTIME_STANDIN});
+  ASSERT_TRUE(theServer.Started());
+  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 0");
+
+  EXPECT_EQ(theServer.Get("/quicktime-kept.sjs").mBody, "6.0.0") << theServer.ErrorLog();
+  Administer(theServer, "settings.QTLoad = false");
+  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0") << "the page before kept its Gestalt object";
+}
+
 // A QuickTime that cannot be loaded is reported once by each worker, however
 // many of its pages try again.
 TEST(WebWorker, ReportsOncePerProcess)

@@ -6,22 +6,15 @@
 #include "host/PageResponse.h"
 #include "host/PageRoot.h"
 #include "host/ScriptEnumerator.h"
+#include "host/ScriptHeap.h"
 #include "host/ValueBridge.h"
 #include "platform/automation/Activation.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
 namespace {
-
-void FatalError(void*, const char* inMessage)
-{
-  std::fprintf(stderr, "tlscript: fatal error: %s\n", inMessage ? inMessage : "unknown");
-  std::fflush(stdout);
-  std::_Exit(1);
-}
 
 const char* const kPageKey = "PageContext";
 
@@ -266,7 +259,7 @@ duk_ret_t DescribeError(duk_context* inContext, void*)
 
 }  // namespace
 
-struct ScriptHost::Heap {
+struct ScriptHost::State {
   // The page of the host made without one.
   struct CommandLinePage {
     PageRequest mRequest = PageRequest::FromArguments({});
@@ -275,30 +268,43 @@ struct ScriptHost::Heap {
     PageContext mContext{mRequest, mResponse, mRoot};
   };
 
-  duk_context* mContext = nullptr;
+  std::unique_ptr<ScriptHeap> mOwnHeap;  // null on a heap of pages
+  ScriptHeap* mHeap = nullptr;
+  duk_context* mContext = nullptr;  // the heap's own, or on a heap of pages the page's thread
   PageContext* mPage = nullptr;
   std::unique_ptr<CommandLinePage> mOwnPage;
 };
 
-ScriptHost::ScriptHost() : mHeap(new Heap)
+ScriptHost::ScriptHost() : mState(new State)
 {
-  mHeap->mOwnPage = std::make_unique<Heap::CommandLinePage>();
-  Install(mHeap->mOwnPage->mContext);
+  mState->mOwnPage = std::make_unique<State::CommandLinePage>();
+  mState->mOwnHeap = std::make_unique<ScriptHeap>();
+  mState->mHeap = mState->mOwnHeap.get();
+  Install(mState->mOwnPage->mContext);
 }
 
-ScriptHost::ScriptHost(PageContext& inPage) : mHeap(new Heap)
+ScriptHost::ScriptHost(PageContext& inPage) : mState(new State)
 {
+  mState->mOwnHeap = std::make_unique<ScriptHeap>();
+  mState->mHeap = mState->mOwnHeap.get();
+  Install(inPage);
+}
+
+ScriptHost::ScriptHost(ScriptHeap& inHeap, PageContext& inPage) : mState(new State)
+{
+  mState->mHeap = &inHeap;
   Install(inPage);
 }
 
 void ScriptHost::Install(PageContext& inPage)
 {
-  mHeap->mContext = duk_create_heap(nullptr, nullptr, nullptr, nullptr, FatalError);
-  if (!mHeap->mContext)
-    FatalError(nullptr, "cannot make the script heap");
-  mHeap->mPage = &inPage;
-  duk_context* theContext = mHeap->mContext;
-  InstallDispatchProxies(theContext);
+  duk_context* theContext = mState->mHeap->Context();
+  if (!mState->mOwnHeap) {
+    duk_push_thread_new_globalenv(theContext);
+    theContext = duk_get_context(theContext, -1);
+  }
+  mState->mContext = theContext;
+  mState->mPage = &inPage;
   InstallEnumerator(theContext);
 
   duk_push_global_stash(theContext);
@@ -328,15 +334,21 @@ void ScriptHost::Install(PageContext& inPage)
 
 ScriptHost::~ScriptHost()
 {
-  // Runs the finalizers: every object the page still holds is released.
-  duk_destroy_heap(mHeap->mContext);
-  delete mHeap;
+  // Every object the page still holds is released: the finalizers run when
+  // the host's own heap goes, or, on a heap of pages, when the collection
+  // finds the page's thread gone (its objects hold one another in cycles).
+  if (!mState->mOwnHeap) {
+    duk_context* theHeap = mState->mHeap->Context();
+    duk_pop(theHeap);
+    duk_gc(theHeap, 0);
+  }
+  delete mState;
 }
 
 int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
                     const std::vector<std::string>& inArguments, std::string& outError)
 {
-  duk_context* theContext = mHeap->mContext;
+  duk_context* theContext = mState->mContext;
   duk_push_array(theContext);
   for (std::size_t i = 0; i < inArguments.size(); ++i) {
     PushJsString(theContext, inArguments[i]);
@@ -359,7 +371,6 @@ int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
     outError = theMessage ? JsToUtf8(std::string_view(theMessage, theLength)) : "tlscript: error";
   }
   duk_pop(theContext);
-  duk_gc(theContext, 0);
   return theFailed ? 1 : 0;
 }
 
@@ -371,7 +382,7 @@ int ScriptHost::Run(const std::string& inPagePath, const std::string& inSource,
     std::fprintf(stderr, "%s\n", theError.c_str());
     return 1;
   }
-  const PageResponse& theResponse = mHeap->mPage->mResponse;
+  const PageResponse& theResponse = mState->mPage->mResponse;
   const std::string& theBody = theResponse.Body();
   if (theResponse.IsError()) {
     const std::string theName = inPagePath.substr(inPagePath.rfind('/') + 1);

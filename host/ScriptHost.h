@@ -29,6 +29,7 @@
 class PageRequest;
 class PageResponse;
 class PageRoot;
+class ScriptHeap;
 
 // What the page's Request, Response and Server objects stand on; outlives the host.
 struct PageContext {
@@ -41,7 +42,10 @@ class ScriptHost {
 public:
   // A page of the command line: no query string, the current folder as page root.
   ScriptHost();
+  // A page in a heap of its own.
   explicit ScriptHost(PageContext& inPage);
+  // A page on a heap of pages, the only one there while the host lives.
+  ScriptHost(ScriptHeap& inHeap, PageContext& inPage);
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
   // Releases every object the page still holds.
@@ -57,6 +61,6 @@ public:
 private:
   void Install(PageContext& inPage);
 
-  struct Heap;
-  Heap* mHeap;
+  struct State;
+  State* mState;
 };

@@ -31,6 +31,7 @@
 #include "host/PageResponse.h"
 #include "host/PageRoot.h"
 #include "host/PageTimer.h"
+#include "host/ScriptHeap.h"
 #include "host/ScriptHost.h"
 #include "platform/base/TessalineHome.h"
 #include "platform/eventlog/EventLog.h"
@@ -144,7 +145,8 @@ struct Gateway {
   PageResponse::Output mOutput;
 };
 
-int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
+// A worker runs its pages on one heap (inHeap); a CGI page has a heap of its own.
+int RunCgi(const std::string& inPage, PageTimer& inTimer, ScriptHeap* inHeap = nullptr, const Gateway& inGateway = {})
 {
   PageResponse theResponse;
   theResponse.SetOutput(inGateway.mOutput);
@@ -177,16 +179,21 @@ int RunCgi(const std::string& inPage, const Gateway& inGateway = {})
     return theFail("413 Content Too Large", theRefusal);
 
   // Ends the process unless the page's own answer went out first (then the
-  // page ended just at its limit, and the event stands for that).
-  PageTimer theTimer(std::chrono::seconds(theTimeout), [&] {
+  // page ended just at its limit, and the event stands for that). The limit
+  // holds until the page's heap is gone.
+  inTimer.Arm(std::chrono::seconds(theTimeout), [&] {
     const std::string theMessage = "the page took longer than " + std::to_string(theTimeout) + " seconds";
     std::fprintf(stderr, "tlscript: %s: %s\n", theRequestUri.c_str(), theMessage.c_str());
     LogPageEvent("503 Service Unavailable for " + theRequestUri + ": " + theMessage);
     if (theResponse.SendError("503 Service Unavailable", theMessage))
       _exit(1);
   });
+  struct Disarm {
+    PageTimer& mTimer;
+    ~Disarm() { mTimer.Disarm(); }
+  } theDisarm{inTimer};
   PageContext thePage{theRequest, theResponse, theRoot};
-  ScriptHost theHost(thePage);
+  ScriptHost theHost = inHeap ? ScriptHost(*inHeap, thePage) : ScriptHost(thePage);
   std::string theError;
   if (theHost.Run(inPage, theSource, {}, theError) != 0)
     return theFail("500 Internal Server Error", theError);
@@ -232,6 +239,8 @@ int RunFastCgi()
     return 2;
   }
   RequestEnvironment theEnvironment;
+  PageTimer theTimer;
+  ScriptHeap theHeap;
   const Gateway theGateway{
       [&](char* outData, std::size_t inSize) {
         return static_cast<std::size_t>(std::max(0, FCGX_GetStr(outData, static_cast<int>(inSize), theRequest.in)));
@@ -246,7 +255,7 @@ int RunFastCgi()
       }};
   while (FCGX_Accept_r(&theRequest) >= 0) {
     theEnvironment.Present(theRequest.envp);
-    RunCgi(Environment("SCRIPT_FILENAME"), theGateway);
+    RunCgi(Environment("SCRIPT_FILENAME"), theTimer, &theHeap, theGateway);
   }
   return 0;
 }
@@ -274,7 +283,9 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tlscript: %s\n", theWarning.c_str());
   if (theFastCgi)
     return RunFastCgi();
-  if (theCgi)
-    return RunCgi(thePage);
+  if (theCgi) {
+    PageTimer theTimer;
+    return RunCgi(thePage, theTimer);
+  }
   return RunCommandLine(thePage, std::vector<std::string>(argv + 2, argv + argc));
 }

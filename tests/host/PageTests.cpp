@@ -4,12 +4,16 @@
 #include "host/FormFields.h"
 #include "host/PageResponse.h"
 #include "host/PageRoot.h"
+#include "host/PageTimer.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <future>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -112,6 +116,33 @@ TEST(PageResponse, RefusesWhatWouldSplitTheResponse)
   EXPECT_EQ(theResponse.Status(), "201 Created") << "a refused value keeps the one before";
   EXPECT_EQ(theResponse.ContentType(), "image/gif");
   EXPECT_EQ(HtmlEscaped("<a href=\"x\">'&'</a>"), "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
+}
+
+// One timer serves page after page: the limit of a page that was disarmed
+// never ends the next one, and the next page's own limit still does.
+TEST(PageTimer, FiresForTheArmedPageOnly)
+{
+  using namespace std::chrono_literals;
+  PageTimer theTimer;
+  std::atomic<int> theCalls = 0;
+  theTimer.Arm(100ms, [&] { ++theCalls; });
+  std::this_thread::sleep_for(20ms);
+  theTimer.Disarm();
+  theTimer.Arm(60s, [&] { ++theCalls; });
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(theCalls, 0) << "the first page's limit ended the second";
+  theTimer.Disarm();
+
+  std::promise<void> theFired;
+  theTimer.Arm(50ms, [&] { theFired.set_value(); });
+  EXPECT_EQ(theFired.get_future().wait_for(10s), std::future_status::ready);
+  theTimer.Disarm();
+  std::this_thread::sleep_for(100ms);
+  theTimer.Arm(50ms, [&] { ++theCalls; });
+  for (int i = 0; i < 200 && theCalls == 0; ++i)
+    std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(theCalls, 1) << "a timer that slept without a page wakes for the next";
+  theTimer.Disarm();
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <future>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -311,19 +312,42 @@ TEST(WebWorker, AnswersEachPageAfreshAndReadsPreferencesAtEachUse)
 // the release after the period's: each page's Gestalt object is a user
 // acquired and released once. With QuickTime no longer to be loaded, the
 // pages still see the one loaded before until that unload.
+// One worker over the QuickTime stand-in, unloading it at the release after
+// inPeriod releases.
+std::unique_ptr<WebServer> QuickTimeWorker(int inPeriod)
+{
+  auto theServer = std::make_unique<WebServer>(
+    PageRootCopy(), std::vector<std::string>{"TL_WORKERS=1", "TESSALINE_QUICKTIME=" TL_QUICKTIME_STANDIN});
+  if (theServer->Started())
+    Administer(*theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = " + std::to_string(inPeriod));
+  return theServer;
+}
+
 TEST(WebWorker, QuickTimeOutlivesAPageUntilItsUnloadPeriod)
 {
-  WebServer theServer(PageRootCopy(), {"TL_WORKERS=1", "TESSALINE_QUICKTIME=" TL_QUICKTIME_STANDIN});
-  ASSERT_TRUE(theServer.Started());
-  Administer(theServer, "settings.QTUnload = true; settings.QTUnloadPeriod = 2");
+  const std::unique_ptr<WebServer> theServer = QuickTimeWorker(2);
+  ASSERT_TRUE(theServer->Started());
 
-  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << theServer.ErrorLog();
-  Administer(theServer, "settings.QTLoad = false");
-  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "loaded by the first page";
-  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0") << "the third release unloads";
-  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "0.0.0");
-  Administer(theServer, "settings.QTLoad = true");
-  EXPECT_EQ(theServer.Get("/quicktime.sjs").mBody, "6.0.0");
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "6.0.0") << theServer->ErrorLog();
+  Administer(*theServer, "settings.QTLoad = false");
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "6.0.0") << "loaded by the first page";
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "6.0.0") << "the third release unloads";
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "0.0.0");
+  Administer(*theServer, "settings.QTLoad = true");
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "6.0.0");
+}
+
+// What a page keeps to its end, however its objects hold one another, is
+// released when it ends: its Gestalt object's release, the first since
+// QuickTime was loaded, unloads QuickTime before the next page.
+TEST(WebWorker, ReleasesWhatAPageKeepsWhenItEnds)
+{
+  const std::unique_ptr<WebServer> theServer = QuickTimeWorker(0);
+  ASSERT_TRUE(theServer->Started());
+
+  EXPECT_EQ(theServer->Get("/quicktime-kept.sjs").mBody, "6.0.0") << theServer->ErrorLog();
+  Administer(*theServer, "settings.QTLoad = false");
+  EXPECT_EQ(theServer->Get("/quicktime.sjs").mBody, "0.0.0") << "the page before kept its Gestalt object";
 }
 
 // A QuickTime that cannot be loaded is reported once by each worker, however

@@ -223,7 +223,7 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
 
   if (!theContext) {
     mError->AddMessage("Unable to initialise OpenGL.");
-  } else if (!wglMakeCurrentRect(theDC, theContext, mBox)) {
+  } else if (!wglMakeCurrentRect(theDC, theContext, mBox) || !KeepBoxAlpha(inWorld)) {
     mError->AddMessage("Unable to make OpenGL current.");
   } else {
     // A fault while drawing must not leave the context current on this thread.
@@ -243,7 +243,6 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
     glShadeModel(GL_FLAT);
     DrawGLShape(mParams->DrawOperation, mParams->Shape, thePlace);
     glPopAttrib();
-    glFlush();
     mError->mOpenGLCode = static_cast<LONG>(glGetError());
     theRelease.Leave();
     wglMakeCurrent(nullptr, nullptr);
@@ -252,6 +251,25 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
     mError->mWindowsCode = theStatus;
   mError->AddContext("Unable to draw shape");
   return 0;
+}
+
+bool DrawGLPoly::KeepBoxAlpha(Bitmap& inWorld)
+{
+  mBoxAlpha.clear();
+  if (mParams->DrawOperation != 2 && mParams->DrawOperation != 3)
+    return true;
+  LockedPixels thePixels;
+  if (!inWorld.LockPixels(thePixels)) {
+    wglMakeCurrent(nullptr, nullptr);
+    return false;
+  }
+  for (LONG y = mBox.top; y < mBox.bottom; ++y) {
+    const BYTE* theRow = thePixels.mBase + static_cast<std::ptrdiff_t>(y) * thePixels.mRowBytes;
+    for (LONG x = mBox.left; x < mBox.right; ++x)
+      mBoxAlpha.push_back(theRow[4 * x + 3]);
+  }
+  inWorld.UnlockPixels();
+  return true;
 }
 
 void DrawGLPoly::DrawGLShape(LONG inMode, LONG inShape, const RECT& inRect)
@@ -327,14 +345,12 @@ void DrawGLPoly::PaintList(const std::vector<Vertex>& inTriangles)
 {
   if (!mParams->PaintColor.IsPattern()) {
     PaintCoverage(inTriangles, 0, 0, 0);
-    glFlush();
     return;
   }
   LONG theWidth = 0, theHeight = 0;
   GLuint theTexture = MakePatternTexture(theWidth, theHeight);
   if (theTexture)
     PaintCoverage(inTriangles, theTexture, theWidth, theHeight);
-  glFlush();
   glDeleteTextures(1, &theTexture);
 }
 
@@ -370,7 +386,11 @@ void DrawGLPoly::PaintCoverage(const std::vector<Vertex>& inTriangles, GLuint in
   glBindTexture(GL_TEXTURE_2D, theAlpha);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, 0, 0, theWidth, theHeight, 0);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, theWidth, theHeight, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mBoxAlpha.data());
+  glPopClientAttrib();
   glDisable(GL_TEXTURE_2D);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glClearColor(0, 0, 0, 0);

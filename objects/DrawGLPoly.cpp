@@ -105,6 +105,13 @@ bool InverseMap(const XFORM& inTransform, double inX, double inY, double& outX, 
   return std::isfinite(outX) && std::isfinite(outY);
 }
 
+// Whether inTransform only moves the plane by whole pixels.
+bool MovesByWholePixels(const XFORM& inTransform)
+{
+  return inTransform.eM11 == 1 && inTransform.eM12 == 0 && inTransform.eM21 == 0 && inTransform.eM22 == 1 &&
+         std::trunc(inTransform.eDx) == inTransform.eDx && std::trunc(inTransform.eDy) == inTransform.eDy;
+}
+
 // The pixels of inBounds that a shape whose vertices lie in inExtent (shape
 // coordinates) can touch: the extent mapped by inTransform, widened by half a
 // pen (lines and points are the pen wide on the canvas) and by the
@@ -206,7 +213,11 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
   XFormToMatrix(mTransform, theMatrix);
   // Where the shape's vertices lie: its points, or its rectangle (with the
   // corners of a round rectangle, which may reach past it), and the pen's
-  // half-widths beside them.
+  // half-widths beside them. A solid fill of whole-pixel vertices (a
+  // rectangle or a polygon, moved by whole pixels alone) has exact window
+  // coordinates wherever its box lies, so its box is that of its vertices;
+  // any other shape keeps the reach of the pen and of the corners whatever
+  // the shape, since moving its box would move the rounding of its pixels.
   RECT theExtent = thePlace;
   if (mParams->Shape == 3 || mParams->Shape == 6) {
     constexpr LONG kMost = std::numeric_limits<LONG>::max(), kLeast = std::numeric_limits<LONG>::min();
@@ -215,9 +226,13 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
       theExtent = RECT{std::min(theExtent.left, thePoint.x), std::min(theExtent.top, thePoint.y),
                        std::max(theExtent.right, thePoint.x), std::max(theExtent.bottom, thePoint.y)};
   }
-  const double thePen = mParams->PenSize;
-  const double theReach = std::abs(thePen) + std::abs(static_cast<double>(mParams->CornerSize.x)) +
-                          std::abs(static_cast<double>(mParams->CornerSize.y));
+  const bool theExact = mParams->DrawOperation == 2 && !mParams->PaintColor.IsPattern() &&
+                        (mParams->Shape == 1 || mParams->Shape == 3 || mParams->Shape == 6) &&
+                        MovesByWholePixels(mTransform);
+  const double thePen = theExact ? 0 : mParams->PenSize;
+  const double theReach = theExact ? 0
+                                   : std::abs(thePen) + std::abs(static_cast<double>(mParams->CornerSize.x)) +
+                                       std::abs(static_cast<double>(mParams->CornerSize.y));
   mBox = DrawnBox(theExtent.left - theReach, theExtent.top - theReach, theExtent.right + theReach,
                   theExtent.bottom + theReach, thePen, mTransform, theBounds);
 

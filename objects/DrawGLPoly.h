@@ -6,8 +6,9 @@
 //
 // The context is current on the calling thread for the length of the run,
 // over the pixels the shape can touch only (its bounding box, widened by the
-// pen and the antialiased fringe), so that a call costs what its shape
-// covers, whatever the size of the canvas. Canvas coordinates are OpenGL's
+// antialiased fringe and, but for a solid fill of whole-pixel vertices, by
+// the pen and the corner sizes), so that a call costs what its shape covers,
+// whatever the size of the canvas. Canvas coordinates are OpenGL's
 // (glOrtho over that box, y counted from the top as GDI counts), through the
 // record's transform of the shape rectangle onto itself.
 //

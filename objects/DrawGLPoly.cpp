@@ -105,6 +105,13 @@ bool InverseMap(const XFORM& inTransform, double inX, double inY, double& outX, 
   return std::isfinite(outX) && std::isfinite(outY);
 }
 
+// Whether inTransform only moves the plane by whole pixels.
+bool MovesByWholePixels(const XFORM& inTransform)
+{
+  return inTransform.eM11 == 1 && inTransform.eM12 == 0 && inTransform.eM21 == 0 && inTransform.eM22 == 1 &&
+         std::trunc(inTransform.eDx) == inTransform.eDx && std::trunc(inTransform.eDy) == inTransform.eDy;
+}
+
 // The pixels of inBounds that a shape whose vertices lie in inExtent (shape
 // coordinates) can touch: the extent mapped by inTransform, widened by half a
 // pen (lines and points are the pen wide on the canvas) and by the
@@ -206,7 +213,11 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
   XFormToMatrix(mTransform, theMatrix);
   // Where the shape's vertices lie: its points, or its rectangle (with the
   // corners of a round rectangle, which may reach past it), and the pen's
-  // half-widths beside them.
+  // half-widths beside them. A solid fill of whole-pixel vertices (a
+  // rectangle or a polygon, moved by whole pixels alone) has exact window
+  // coordinates wherever its box lies, so its box is that of its vertices;
+  // any other shape keeps the reach of the pen and of the corners whatever
+  // the shape, since moving its box would move the rounding of its pixels.
   RECT theExtent = thePlace;
   if (mParams->Shape == 3 || mParams->Shape == 6) {
     constexpr LONG kMost = std::numeric_limits<LONG>::max(), kLeast = std::numeric_limits<LONG>::min();
@@ -215,15 +226,19 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
       theExtent = RECT{std::min(theExtent.left, thePoint.x), std::min(theExtent.top, thePoint.y),
                        std::max(theExtent.right, thePoint.x), std::max(theExtent.bottom, thePoint.y)};
   }
-  const double thePen = mParams->PenSize;
-  const double theReach = std::abs(thePen) + std::abs(static_cast<double>(mParams->CornerSize.x)) +
-                          std::abs(static_cast<double>(mParams->CornerSize.y));
+  const bool theExact = mParams->DrawOperation == 2 && !mParams->PaintColor.IsPattern() &&
+                        (mParams->Shape == 1 || mParams->Shape == 3 || mParams->Shape == 6) &&
+                        MovesByWholePixels(mTransform);
+  const double thePen = theExact ? 0 : mParams->PenSize;
+  const double theReach = theExact ? 0
+                                   : std::abs(thePen) + std::abs(static_cast<double>(mParams->CornerSize.x)) +
+                                       std::abs(static_cast<double>(mParams->CornerSize.y));
   mBox = DrawnBox(theExtent.left - theReach, theExtent.top - theReach, theExtent.right + theReach,
                   theExtent.bottom + theReach, thePen, mTransform, theBounds);
 
   if (!theContext) {
     mError->AddMessage("Unable to initialise OpenGL.");
-  } else if (!wglMakeCurrentRect(theDC, theContext, mBox)) {
+  } else if (!wglMakeCurrentRect(theDC, theContext, mBox) || !KeepBoxAlpha(inWorld)) {
     mError->AddMessage("Unable to make OpenGL current.");
   } else {
     // A fault while drawing must not leave the context current on this thread.
@@ -243,7 +258,6 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
     glShadeModel(GL_FLAT);
     DrawGLShape(mParams->DrawOperation, mParams->Shape, thePlace);
     glPopAttrib();
-    glFlush();
     mError->mOpenGLCode = static_cast<LONG>(glGetError());
     theRelease.Leave();
     wglMakeCurrent(nullptr, nullptr);
@@ -252,6 +266,25 @@ LONG DrawGLPoly::DoIt(Bitmap& inWorld)
     mError->mWindowsCode = theStatus;
   mError->AddContext("Unable to draw shape");
   return 0;
+}
+
+bool DrawGLPoly::KeepBoxAlpha(Bitmap& inWorld)
+{
+  mBoxAlpha.clear();
+  if (mParams->DrawOperation != 2 && mParams->DrawOperation != 3)
+    return true;
+  LockedPixels thePixels;
+  if (!inWorld.LockPixels(thePixels)) {
+    wglMakeCurrent(nullptr, nullptr);
+    return false;
+  }
+  for (LONG y = mBox.top; y < mBox.bottom; ++y) {
+    const BYTE* theRow = thePixels.mBase + static_cast<std::ptrdiff_t>(y) * thePixels.mRowBytes;
+    for (LONG x = mBox.left; x < mBox.right; ++x)
+      mBoxAlpha.push_back(theRow[4 * x + 3]);
+  }
+  inWorld.UnlockPixels();
+  return true;
 }
 
 void DrawGLPoly::DrawGLShape(LONG inMode, LONG inShape, const RECT& inRect)
@@ -327,14 +360,12 @@ void DrawGLPoly::PaintList(const std::vector<Vertex>& inTriangles)
 {
   if (!mParams->PaintColor.IsPattern()) {
     PaintCoverage(inTriangles, 0, 0, 0);
-    glFlush();
     return;
   }
   LONG theWidth = 0, theHeight = 0;
   GLuint theTexture = MakePatternTexture(theWidth, theHeight);
   if (theTexture)
     PaintCoverage(inTriangles, theTexture, theWidth, theHeight);
-  glFlush();
   glDeleteTextures(1, &theTexture);
 }
 
@@ -370,7 +401,11 @@ void DrawGLPoly::PaintCoverage(const std::vector<Vertex>& inTriangles, GLuint in
   glBindTexture(GL_TEXTURE_2D, theAlpha);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, 0, 0, theWidth, theHeight, 0);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, theWidth, theHeight, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mBoxAlpha.data());
+  glPopClientAttrib();
   glDisable(GL_TEXTURE_2D);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glClearColor(0, 0, 0, 0);

@@ -6,15 +6,18 @@
 //
 // The context is current on the calling thread for the length of the run,
 // over the pixels the shape can touch only (its bounding box, widened by the
-// pen and the antialiased fringe), so that a call costs what its shape
-// covers, whatever the size of the canvas. Canvas coordinates are OpenGL's
+// antialiased fringe and, but for a solid fill of whole-pixel vertices, by
+// the pen and the corner sizes), so that a call costs what its shape covers,
+// whatever the size of the canvas. Canvas coordinates are OpenGL's
 // (glOrtho over that box, y counted from the top as GDI counts), through the
 // record's transform of the shape rectangle onto itself.
 //
 // A fill is antialiased by its coverage of each pixel, sampled at
 // kFillSamples points spread over the pixel: the fill is drawn once for each
 // point, moved by it, adding up the coverage in the alpha channel (the
-// canvas's alpha is kept aside in a texture meanwhile); then the paint goes
+// canvas's alpha is kept aside in a texture meanwhile, read from the canvas's
+// own pixels, so that OpenGL renders a call's drawing in one go, when the
+// context is released); then the paint goes
 // through that coverage (pixel = paint x coverage + canvas x (1 - coverage),
 // all four channels, so a fully covered pixel takes the paint, alpha
 // included). An outline is a list of lines the pen wide and one of points the
@@ -51,6 +54,10 @@ private:
     double mY;
   };
 
+  // The canvas's alpha over mBox into mBoxAlpha, row by row from the top,
+  // when the shape is filled; releases the context and answers false when
+  // the pixels cannot be read.
+  bool KeepBoxAlpha(Bitmap& inWorld);
   void DrawGLShape(LONG inMode, LONG inShape, const RECT& inRect);
   void PaintList(const std::vector<Vertex>& inTriangles);
   void StrokeList(GLuint inList);
@@ -74,4 +81,5 @@ private:
   // shape's coordinates onto the canvas.
   RECT mBox{};
   XFORM mTransform{};
+  std::vector<GLubyte> mBoxAlpha;
 };

@@ -6,7 +6,9 @@
 # process costs, and for ours loading OSMesa and compiling its first
 # shaders), medians of TL_BENCH_RUNS (5) runs; then the ratio. Last, the cost
 # of one star (net of the one-star page, over 1000) on canvases of 256^2,
-# 1024^2 and 2048^2, and the ratio 2048^2 / 256^2.
+# 1024^2 and 2048^2, and the ratio 2048^2 / 256^2. First, the floor:
+# tl_bench_gl_floor, what a star costs through OSMesa with nothing of ours
+# around it, with llvmpipe's rasteriser threads and without (LP_NUM_THREADS=0).
 #   bench/gl/run.sh [build folder]   (build-bench/ by default)
 set -euo pipefail
 export LC_ALL=C
@@ -16,7 +18,7 @@ build=${1:-$root/build-bench}
 runs=${TL_BENCH_RUNS:-5}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target Tessaline4 tlscript tlregsvr >/dev/null
+cmake --build "$build" --target Tessaline4 tlscript tlregsvr tl_bench_gl_floor >/dev/null
 
 export TESSALINE_HOME=$(mktemp -d)
 trap 'rm -rf "$TESSALINE_HOME"' EXIT
@@ -35,6 +37,10 @@ median() {
 }
 ours() { "$build/bin/tlscript" "$root/bench/gl/stars.js" "$@"; }
 theirs() { /usr/bin/python3 "$root/bench/gl/stars.py" "$@"; }
+
+echo "== the floor: one star through OSMesa alone, 1000 calls, best of 5 rounds"
+printf 'threads as llvmpipe picks: '; "$build/bin/tl_bench_gl_floor"
+printf 'LP_NUM_THREADS=0:          '; LP_NUM_THREADS=0 "$build/bin/tl_bench_gl_floor"
 
 echo "== 1000 antialiased stars on 1024 x 1024, medians of $runs whole processes, net of one star"
 declare -A net

@@ -6,6 +6,7 @@
 #include "platform/base/Utf8.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -449,19 +450,37 @@ bool ParseCharset(std::string_view inText, LONG& outCharset)
 
 // ---- Formatters
 
+void AppendDecimal(std::string& ioText, LONGLONG inValue)
+{
+  char theDigits[24];
+  ioText.append(theDigits, std::to_chars(theDigits, theDigits + sizeof theDigits, inValue).ptr);
+}
+
 std::string FormatLong(LONG inValue)
 {
-  return FormatC("%d", inValue);
+  std::string theText;
+  AppendDecimal(theText, inValue);
+  return theText;
 }
 
 std::string FormatRect(const RECT& inRect)
 {
-  return FormatC("%d,%d,%d,%d", inRect.left, inRect.top, inRect.right, inRect.bottom);
+  std::string theText;
+  for (LONG theSide : {inRect.left, inRect.top, inRect.right, inRect.bottom}) {
+    if (!theText.empty())
+      theText += ',';
+    AppendDecimal(theText, theSide);
+  }
+  return theText;
 }
 
 std::string FormatPoint(const POINT& inPoint)
 {
-  return FormatC("%d,%d", inPoint.x, inPoint.y);
+  std::string theText;
+  AppendDecimal(theText, inPoint.x);
+  theText += ',';
+  AppendDecimal(theText, inPoint.y);
+  return theText;
 }
 
 std::string FormatColor(const ColorValue& inColor)

@@ -254,6 +254,8 @@ TEST(Utilities, ParsesListsRectanglesPointsAndStyles)
     EXPECT_TRUE(ParseRect(theGood, theRect)) << theGood;
     EXPECT_EQ(FormatRect(theRect), theWanted) << theGood;
   }
+  EXPECT_EQ(FormatRect({-2147483647 - 1, -1, 0, 2147483647}), "-2147483648,-1,0,2147483647");
+  EXPECT_EQ(FormatLong(-2147483647 - 1), "-2147483648");
   for (const char* theBad : {"1,2,3", "1,2,3,4,5", "1,2,,3,4", "", "1,2,3,4,5,6", "a,b,c,d"}) {
     RECT theRect{};
     EXPECT_FALSE(ParseRect(theBad, theRect)) << theBad;

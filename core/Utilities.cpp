@@ -585,9 +585,9 @@ void ReplaceChar(std::string& ioText, char inFrom, char inTo)
 std::string ShowNul(std::string_view inText)
 {
   std::string theShown;
-  for (char theChar : inText)
-    theShown += theChar == '\0' ? std::string_view("\\0") : std::string_view(&theChar, 1);
-  return theShown;
+  for (std::size_t theNul; (theNul = inText.find('\0')) != std::string_view::npos; inText.remove_prefix(theNul + 1))
+    theShown.append(inText.substr(0, theNul)).append("\\0");
+  return theShown.append(inText);
 }
 
 LONG PStrToCStr(char* outCstr, const BYTE* inPstr)

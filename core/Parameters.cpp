@@ -280,9 +280,8 @@ void Parameters::HandleParameter(const char* inName, const char* inValue)
 
 void Parameters::ApplyParameter(const char* inName, const char* inValue)
 {
-  const std::string_view theName(inName);
   for (const KeywordSetter& theKeyword : kKeywords) {
-    if (EqualsIgnoringCase(theKeyword.mName, theName)) {
+    if (EqualsIgnoringCase(theKeyword.mName, inName)) {
       if (!theKeyword.mSet(*this, inValue))
         SetError(kBadValue, inName, "=", inValue);
       return;

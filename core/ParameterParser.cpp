@@ -59,6 +59,10 @@ LONG ParameterParser::Parse(std::string_view inText)
 ParameterParser::Ranges ParameterParser::FindValueRanges(std::string_view inText, std::string_view inName)
 {
   Ranges theRanges;
+  // A name is read from its own letters (a quote inside a token stays in it):
+  // a text without them names it nowhere.
+  if (!ContainsIgnoringCase(inText, inName))
+    return theRanges;
   Cursor theCursor{inText, 0};
   std::string theName;
   std::string theValue;

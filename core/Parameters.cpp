@@ -156,6 +156,7 @@ bool ApplyPoints(Parameters& ioParams, std::string_view inValue)
   if (!ParseFloatPoints(inValue, ioParams.Points, Parameters::kMaxPoints))
     return false;
   ioParams.RoundedPoints.clear();
+  ioParams.RoundedPoints.reserve(ioParams.Points.size());
   for (const FloatPoint& thePoint : ioParams.Points)
     ioParams.RoundedPoints.push_back({RoundToLong(thePoint.x), RoundToLong(thePoint.y)});
   return true;

@@ -35,16 +35,13 @@ std::string PreferenceKey()
 
 LONG GetPrefLong(const char* inName, LONG inDefault)
 {
-  DWORD theSlot = static_cast<DWORD>(inDefault);
-  RegistryKey theKey;
-  if (theKey.Open(HKEY_LOCAL_MACHINE, kPreferenceKey, KEY_READ) == ERROR_SUCCESS) {
-    // Little-endian bytes over the default: a short value replaces the low bytes.
-    std::array<BYTE, 4> theBytes = DwordBytes(theSlot);
-    DWORD theSize = theBytes.size();
-    RegQueryValueExA(theKey.Get(), inName, nullptr, nullptr, theBytes.data(), &theSize);
-    theSlot = DWORD{theBytes[0]} | DWORD{theBytes[1]} << 8 | DWORD{theBytes[2]} << 16 | DWORD{theBytes[3]} << 24;
-  }
-  return static_cast<LONG>(theSlot);
+  // Little-endian bytes over the default: a short value replaces the low bytes.
+  std::array<BYTE, 4> theBytes = DwordBytes(static_cast<DWORD>(inDefault));
+  DWORD theSize = theBytes.size();
+  RegGetValueA(HKEY_LOCAL_MACHINE, kPreferenceKey, inName, RRF_RT_ANY | RRF_NOEXPAND, nullptr, theBytes.data(),
+               &theSize);
+  return static_cast<LONG>(DWORD{theBytes[0]} | DWORD{theBytes[1]} << 8 | DWORD{theBytes[2]} << 16 |
+                           DWORD{theBytes[3]} << 24);
 }
 
 LONG SetPrefLong(const char* inName, LONG inValue)

@@ -6,6 +6,7 @@
 #include "platform/base/Utf8.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -222,8 +223,18 @@ bool ParseFloat(std::string_view inText, float& outValue)
 {
   // Half a unit in the last place above the largest float: what rounds to it.
   constexpr double kLimit = 3.4028235677973366e38;
+  const std::string_view theText = SkipSpace(inText);
   double theWide = 0;
-  if (ScanDouble(SkipSpace(inText), theWide).mStatus != ScanStatus::kOk || !(std::abs(theWide) < kLimit))
+  // A whole number (points, sizes) converts as strtod would, correctly
+  // rounded, without the copy of the text: unless a fraction or an exponent
+  // follows, or it is -0, whose sign an integer cannot keep.
+  std::int64_t theWhole = 0;
+  const ScanOutcome theInteger = ScanInteger(theText, 10, theWhole);
+  const bool theMore = theInteger.mUsed < theText.size() &&
+                       (theText[theInteger.mUsed] == '.' || ToLowerAscii(theText[theInteger.mUsed]) == 'e');
+  if (theInteger.mStatus == ScanStatus::kOk && !theMore && (theWhole != 0 || theText[0] != '-'))
+    theWide = static_cast<double>(theWhole);
+  else if (ScanDouble(theText, theWide).mStatus != ScanStatus::kOk || !(std::abs(theWide) < kLimit))
     return false;
   float theVal = static_cast<float>(theWide);
   TL_ASSERT(theVal != FLT_MIN);
@@ -264,6 +275,7 @@ bool ParseFloatPoints(std::string_view inText, std::vector<FloatPoint>& outPoint
     if (!(theValue > -32768.0f && theValue < 32767.0f))
       return false;
   outPoints.clear();
+  outPoints.reserve(theValues.size() / 2);
   for (std::size_t i = 0; i < theValues.size(); i += 2)
     outPoints.push_back({theValues[i], theValues[i + 1]});
   return true;
@@ -449,19 +461,37 @@ bool ParseCharset(std::string_view inText, LONG& outCharset)
 
 // ---- Formatters
 
+void AppendDecimal(std::string& ioText, LONGLONG inValue)
+{
+  char theDigits[24];
+  ioText.append(theDigits, std::to_chars(theDigits, theDigits + sizeof theDigits, inValue).ptr);
+}
+
 std::string FormatLong(LONG inValue)
 {
-  return FormatC("%d", inValue);
+  std::string theText;
+  AppendDecimal(theText, inValue);
+  return theText;
 }
 
 std::string FormatRect(const RECT& inRect)
 {
-  return FormatC("%d,%d,%d,%d", inRect.left, inRect.top, inRect.right, inRect.bottom);
+  std::string theText;
+  for (LONG theSide : {inRect.left, inRect.top, inRect.right, inRect.bottom}) {
+    if (!theText.empty())
+      theText += ',';
+    AppendDecimal(theText, theSide);
+  }
+  return theText;
 }
 
 std::string FormatPoint(const POINT& inPoint)
 {
-  return FormatC("%d,%d", inPoint.x, inPoint.y);
+  std::string theText;
+  AppendDecimal(theText, inPoint.x);
+  theText += ',';
+  AppendDecimal(theText, inPoint.y);
+  return theText;
 }
 
 std::string FormatColor(const ColorValue& inColor)
@@ -566,9 +596,9 @@ void ReplaceChar(std::string& ioText, char inFrom, char inTo)
 std::string ShowNul(std::string_view inText)
 {
   std::string theShown;
-  for (char theChar : inText)
-    theShown += theChar == '\0' ? std::string_view("\\0") : std::string_view(&theChar, 1);
-  return theShown;
+  for (std::size_t theNul; (theNul = inText.find('\0')) != std::string_view::npos; inText.remove_prefix(theNul + 1))
+    theShown.append(inText.substr(0, theNul)).append("\\0");
+  return theShown.append(inText);
 }
 
 LONG PStrToCStr(char* outCstr, const BYTE* inPstr)

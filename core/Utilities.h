@@ -99,6 +99,9 @@ bool ParseCharset(std::string_view inText, LONG& outCharset);
 
 // ---- Formatters. A value without a wording gives the empty text.
 
+// Appends the decimal digits of inValue, after a '-' when it is negative,
+// whatever the locale.
+void AppendDecimal(std::string& ioText, LONGLONG inValue);
 std::string FormatLong(LONG inValue);
 std::string FormatRect(const RECT& inRect);
 std::string FormatPoint(const POINT& inPoint);

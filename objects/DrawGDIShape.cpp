@@ -232,6 +232,9 @@ bool DrawGDIShape::SetupGDI(Bitmap& inWorld)
   mTextColorSet = true;
   mOldBkMode = SetBkMode(mHDC, TRANSPARENT);
 
+  // Only text needs a font: a shape's path is drawn with the pen and brush.
+  if (mParams->Shape != kTextShape)
+    return true;
   TL_ASSERT_TEXT(mParams->Font.size() < 32, "_tcslen(mParams->Font) < 32");
   std::string theFace;
   PickInstalledFont(mParams->Charset, mParams->Font, theFace);

@@ -8,12 +8,10 @@
 #include "core/Utilities.h"
 #include "platform/automation/ComError.h"
 #include "platform/base/LastError.h"
-#include "platform/base/Numbers.h"
 
 #include <cxxabi.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <exception>
 
 namespace {
@@ -33,6 +31,21 @@ std::string HideRanges(std::string_view inText, const ParameterParser::Ranges& i
   }
   theShown.append(inText.substr(theNext));
   return theShown;
+}
+
+// "Width=64 Height=64 Depth=32 Buffer=5": what every operation's description
+// tells of its canvas.
+std::string CanvasFigures(Bitmap& inWorld)
+{
+  std::string theText = "Width=";
+  AppendDecimal(theText, inWorld.GetWidth());
+  theText += " Height=";
+  AppendDecimal(theText, inWorld.GetHeight());
+  theText += " Depth=";
+  AppendDecimal(theText, inWorld.GetDepth());
+  theText += " Buffer=";
+  AppendDecimal(theText, HandleToNumber(inWorld.GetHBITMAP()));
+  return theText;
 }
 
 }  // namespace
@@ -112,10 +125,7 @@ void Operation::RunGuarded(Bitmap& inWorld, CanvasLog* inLog)
 {
   // A fault in the work skips this frame: nothing it owns may live across
   // the work.
-  AddLogParam("Canvas", FormatC("Width=%" PRId32 " Height=%" PRId32 " Depth=%" PRId32 " Buffer=%" PRIu32,
-                                inWorld.GetWidth(), inWorld.GetHeight(), inWorld.GetDepth(),
-                                HandleToNumber(inWorld.GetHBITMAP()))
-                            .c_str());
+  AddLogParam("Canvas", CanvasFigures(inWorld).c_str());
   mError->AddContext(mDescription);
   if (!mParams) {
     mError->mWindowsCode = ERROR_NOT_ENOUGH_MEMORY;

@@ -2,6 +2,7 @@
 
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -52,6 +53,11 @@ struct RecoveryPoint {
   explicit RecoveryPoint(FaultTranslator inTranslator)
       : mOuter(tRecovery), mTranslatorBefore(tTranslator), mUndoMark(tUndoSerial), mExceptions(TheExceptionsInFlight())
   {
+    // The signal mask is read by the outermost point only (see Faults.h).
+    if (mOuter)
+      mMask = mOuter->mMask;
+    else
+      pthread_sigmask(SIG_BLOCK, nullptr, &mMask);
     tRecovery = this;
     tTranslator = inTranslator;
   }
@@ -68,6 +74,7 @@ struct RecoveryPoint {
   const FaultTranslator mTranslatorBefore;
   const unsigned long mUndoMark;  // undo entries entered later belong to the guarded call
   const ExceptionsInFlight mExceptions;
+  sigset_t mMask;                 // the thread's signal mask at the outermost guarded call
   std::exception_ptr mFault;      // the translator's exception, set before the jump
 };
 
@@ -268,6 +275,9 @@ void JumpToRecoveryPoint(FaultTranslator inTranslator, const FaultRecord& inFaul
     return;
   tTranslator = nullptr;  // a fault while giving back takes the default course
   FaultUndoList::UndoSince(thePoint.mUndoMark);
+  // The jump may leave a handler of another signal that the fault
+  // interrupted, which blocked that signal.
+  pthread_sigmask(SIG_SETMASK, &thePoint.mMask, nullptr);
   siglongjmp(thePoint.mJump, 1);
 }
 
@@ -314,9 +324,8 @@ void RunGuarded(FaultTranslator inTranslator, void (*inBody)(void*), void* inCon
 {
   PrepareThread();
   RecoveryPoint thePoint(inTranslator);
-  // The signal mask is saved too: the jump may leave a handler of another
-  // signal that the fault interrupted.
-  if (sigsetjmp(thePoint.mJump, 1) == 0) {
+  // The jump puts the signal mask back itself (see JumpToRecoveryPoint).
+  if (sigsetjmp(thePoint.mJump, 0) == 0) {
     inBody(inContext);
     return;
   }

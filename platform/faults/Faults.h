@@ -18,7 +18,12 @@
 // impersonation keeps a FaultUndo entry while it holds (FaultSafeLock for a
 // plain mutex), and the handler runs the entries taken since the recovery
 // point, newest first. The translator slot and the C++ runtime's record of
-// exceptions being handled go back to what they were at the recovery point.
+// exceptions being handled go back to what they were at the recovery point,
+// and the thread's signal mask to what it was at the outermost guarded call
+// (a fault inside the handler of another signal leaves that handler, which
+// blocked its signal). The mask is read once, by the outermost call: guarded
+// calls are never made from signal handlers, and code that changes the mask
+// under a guard makes no guarded call until it has put the mask back.
 // Guarded calls nest; the innermost gets the fault, and a try block inside
 // its body does not see it.
 //

@@ -200,6 +200,42 @@ bool IsStringType(DWORD inType)
   return inType == REG_SZ || inType == REG_EXPAND_SZ;
 }
 
+// The value inName of the key inId as a kept read's answer: the type's four
+// bytes, then the data.
+LONG ReadValue(sqlite3* inDatabase, std::int64_t inId, std::string_view inName, std::string& outAnswer)
+{
+  RegistryStatement theQuery(inDatabase, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
+  theQuery.Bind(1, inId).BindText(2, inName);
+  if (!theQuery.Step())
+    return KeyExists(inDatabase, inId) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+  const DWORD theType = static_cast<DWORD>(theQuery.Int64(0));
+  outAnswer.assign(reinterpret_cast<const char*>(&theType), sizeof theType).append(theQuery.Blob(1));
+  return ERROR_SUCCESS;
+}
+
+// The type and data of ReadValue's answer into the caller's places: the size
+// alone without a buffer, ERROR_MORE_DATA with the buffer untouched when it is
+// too small.
+LONG HandOverValue(const std::string& inAnswer, LPDWORD outType, LPBYTE outData, LPDWORD ioSize)
+{
+  DWORD theType = REG_NONE;
+  std::memcpy(&theType, inAnswer.data(), sizeof theType);
+  const std::string_view theData = std::string_view(inAnswer).substr(sizeof theType);
+  if (outType != nullptr)
+    *outType = theType;
+  if (ioSize == nullptr)
+    return ERROR_SUCCESS;
+  DWORD theSize = static_cast<DWORD>(theData.size());
+  if (outData != nullptr && theSize > *ioSize) {
+    *ioSize = theSize;
+    return ERROR_MORE_DATA;
+  }
+  if (outData != nullptr)
+    std::memcpy(outData, theData.data(), theSize);
+  *ioSize = theSize;
+  return ERROR_SUCCESS;
+}
+
 // The open key inKey with the right inRight.
 LONG FindKeyAllowing(HKEY inKey, REGSAM inRight, OpenKey& outKey)
 {
@@ -305,40 +341,48 @@ LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWOR
   OpenKey theKey;
   if (LONG theError = FindValueKey(inKey, KEY_QUERY_VALUE, inValueName, theKey); theError != ERROR_SUCCESS)
     return theError;
-
-  // The answer: the type's four bytes, then the data.
   std::string theAnswer;
   LONG theResult = RegistryStore::ReadKept(
     "value " + std::to_string(theKey.mId) + "\\" + std::string(ValueName(inValueName)),
-    [&](sqlite3* inDatabase, std::string& outAnswer) -> LONG {
-      RegistryStatement theQuery(inDatabase, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
-      theQuery.Bind(1, theKey.mId).BindText(2, ValueName(inValueName));
-      if (!theQuery.Step())
-        return KeyExists(inDatabase, theKey.mId) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-      const DWORD theType = static_cast<DWORD>(theQuery.Int64(0));
-      outAnswer.assign(reinterpret_cast<const char*>(&theType), sizeof theType).append(theQuery.Blob(1));
-      return ERROR_SUCCESS;
+    [&](sqlite3* inDatabase, std::string& outAnswer) {
+      return ReadValue(inDatabase, theKey.mId, ValueName(inValueName), outAnswer);
     },
     theAnswer);
   if (theResult != ERROR_SUCCESS)
     return theResult;
-  DWORD theType = REG_NONE;
-  std::memcpy(&theType, theAnswer.data(), sizeof theType);
-  const std::string_view theData = std::string_view(theAnswer).substr(sizeof theType);
+  return HandOverValue(theAnswer, outType, outData, ioSize);
+}
 
-  if (outType != nullptr)
-    *outType = theType;
-  if (ioSize == nullptr)
-    return ERROR_SUCCESS;
-  DWORD theSize = static_cast<DWORD>(theData.size());
-  if (outData != nullptr && theSize > *ioSize) {
-    *ioSize = theSize;
-    return ERROR_MORE_DATA;
-  }
-  if (outData != nullptr)
-    std::memcpy(outData, theData.data(), theSize);
-  *ioSize = theSize;
-  return ERROR_SUCCESS;
+LONG RegGetValueA(HKEY inKey, LPCSTR inSubKey, LPCSTR inValueName, DWORD inFlags, LPDWORD outType, void* outData,
+                  LPDWORD ioSize)
+{
+  if (inFlags != (RRF_RT_ANY | RRF_NOEXPAND) || (outData != nullptr && ioSize == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  const bool theKeyItself = inSubKey == nullptr || inSubKey[0] == '\0';
+  OpenKey theBase;
+  if (LONG theError = FindValueKey(inKey, theKeyItself ? KEY_QUERY_VALUE : 0, inValueName, theBase);
+      theError != ERROR_SUCCESS)
+    return theError;
+  // One kept read for the key and the value; the path is split only when the
+  // database is asked (a bad path's answer is kept as any other).
+  std::string theQuestion = "get " + std::to_string(theBase.mId) + "\\";
+  theQuestion.append(theKeyItself ? "" : inSubKey).append(1, '\0').append(ValueName(inValueName));
+  std::string theAnswer;
+  LONG theResult = RegistryStore::ReadKept(
+    theQuestion,
+    [&](sqlite3* inDatabase, std::string& outAnswer) {
+      std::vector<std::string> theNames;
+      std::int64_t theId = 0;
+      if (LONG theError = SplitPath(inSubKey, theNames); theError != ERROR_SUCCESS)
+        return theError;
+      if (LONG theError = Resolve(inDatabase, theBase.mId, theNames, theId); theError != ERROR_SUCCESS)
+        return theError;
+      return ReadValue(inDatabase, theId, ValueName(inValueName), outAnswer);
+    },
+    theAnswer);
+  if (theResult != ERROR_SUCCESS)
+    return theResult;
+  return HandOverValue(theAnswer, outType, static_cast<LPBYTE>(outData), ioSize);
 }
 
 LONG RegSetValueExA(HKEY inKey, LPCSTR inValueName, DWORD inReserved, DWORD inType, const BYTE* inData,

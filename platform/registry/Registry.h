@@ -41,6 +41,9 @@ constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
 
+constexpr DWORD RRF_RT_ANY = 0x0000FFFF;
+constexpr DWORD RRF_NOEXPAND = 0x10000000;
+
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
@@ -63,6 +66,12 @@ LONG RegCloseKey(HKEY inKey);
 // Strings are stored and answered with their terminating NUL.
 LONG RegQueryValueExA(HKEY inKey, LPCSTR inValueName, LPDWORD inReserved, LPDWORD outType, LPBYTE outData,
                       LPDWORD ioSize);
+// The value inValueName of the subkey inSubKey of inKey (null or empty: of
+// inKey itself, which then needs KEY_QUERY_VALUE), answered as
+// RegQueryValueExA answers it on the opened subkey, in one kept read. Only
+// the flags RRF_RT_ANY | RRF_NOEXPAND: any type, as stored.
+LONG RegGetValueA(HKEY inKey, LPCSTR inSubKey, LPCSTR inValueName, DWORD inFlags, LPDWORD outType, void* outData,
+                  LPDWORD ioSize);
 // Types REG_SZ, REG_EXPAND_SZ (a NUL is added when the data lacks one),
 // REG_BINARY and REG_DWORD (exactly 4 bytes); others answer
 // ERROR_INVALID_PARAMETER.

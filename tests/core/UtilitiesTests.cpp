@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cfloat>
 #include <clocale>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,8 @@ TEST(Utilities, ParsesNumbersWith32BitSemantics)
     {"abc", false, 0},    {"nan", false, 0},         {"inf", false, 0},  {"-infinity", false, 0},
     {"0x10", true, 0.0f}, {"1e39", false, 0},        {"-1e39", false, 0}, {"3.4028234e38", true, 3.4028234e38f},
     {"1e-50", true, 0.0f}, {"", false, 0},
+    {"12,5", true, 12.0f}, {"3.", true, 3.0f},       {"7E1", true, 70.0f}, {"-16777217", true, -16777216.0f},
+    {"9007199254740993", true, 9007199254740992.0f}, {"99999999999999999999", true, static_cast<float>(1e20)},
   };
   for (const FloatCase& theCase : kFloats) {
     float theValue = 0;
@@ -228,6 +231,9 @@ TEST(Utilities, ParsesNumbersWith32BitSemantics)
       EXPECT_EQ(theValue, theCase.mValue) << theCase.mText;
     }
   }
+  float theZero = 1;
+  EXPECT_TRUE(ParseFloat("-0", theZero));
+  EXPECT_TRUE(theZero == 0 && std::signbit(theZero)) << "minus zero keeps its sign";
   // FLT_MIN itself is read, and reported.
   tltest::EventWatcher theWatcher;
   float theSmallest = 0;
@@ -254,6 +260,8 @@ TEST(Utilities, ParsesListsRectanglesPointsAndStyles)
     EXPECT_TRUE(ParseRect(theGood, theRect)) << theGood;
     EXPECT_EQ(FormatRect(theRect), theWanted) << theGood;
   }
+  EXPECT_EQ(FormatRect({-2147483647 - 1, -1, 0, 2147483647}), "-2147483648,-1,0,2147483647");
+  EXPECT_EQ(FormatLong(-2147483647 - 1), "-2147483648");
   for (const char* theBad : {"1,2,3", "1,2,3,4,5", "1,2,,3,4", "", "1,2,3,4,5,6", "a,b,c,d"}) {
     RECT theRect{};
     EXPECT_FALSE(ParseRect(theBad, theRect)) << theBad;

@@ -378,6 +378,62 @@ TEST(Faults, AGuardedCallGetsItsFaultWithTheThreadAsItWasAtItsStart)
   EXPECT_FALSE(theOutsideUndone) << "a hold taken outside the guarded calls is still held";
 }
 
+// A fault inside the handler of another signal jumps out of that handler,
+// which had blocked its signal: the guarded call gives the thread back the
+// mask it began with, what was blocked before it still blocked. The cases
+// change the signal actions: they run in children.
+TEST(Faults, AFaultInAnotherSignalsHandlerGivesTheThreadItsSignalMaskBack)
+{
+  struct Case {
+    const char* mWhat;
+    void (*mBody)();
+  };
+  const Case kCases[] = {
+    {"one guarded call", [] { GuardedCall(ThrowFromFirst, [] { raise(SIGUSR1); }); }},
+    {"the inner of two guarded calls",
+     [] {
+       GuardedCall(ThrowFromSecond, [] {
+         try {
+           GuardedCall(ThrowFromFirst, [] { raise(SIGUSR1); });
+         } catch (const TestFault&) {
+           sigset_t theMask;
+           pthread_sigmask(SIG_BLOCK, nullptr, &theMask);
+           if (sigismember(&theMask, SIGUSR1))
+             _exit(12);
+           throw;
+         }
+       });
+     }},
+  };
+  for (const Case& theCase : kCases) {
+    tltest::ChildResult theResult = tltest::RunInChild([&] {
+      NoCoreDumps();
+      sigset_t theBlocked;
+      sigemptyset(&theBlocked);
+      sigaddset(&theBlocked, SIGUSR2);
+      pthread_sigmask(SIG_BLOCK, &theBlocked, nullptr);
+      struct sigaction theAction{};
+      theAction.sa_handler = [](int) { ReadAt(kBadAddress); };
+      sigemptyset(&theAction.sa_mask);
+      sigaction(SIGUSR1, &theAction, nullptr);
+      int theTranslator = 0;
+      try {
+        theCase.mBody();
+      } catch (const TestFault& inFault) {
+        theTranslator = inFault.mTranslator;
+      }
+      if (theTranslator != 1)
+        return 10;
+      sigset_t theMask;
+      pthread_sigmask(SIG_BLOCK, nullptr, &theMask);
+      if (sigismember(&theMask, SIGUSR1))
+        return 11;
+      return sigismember(&theMask, SIGUSR2) ? 0 : 13;
+    });
+    EXPECT_TRUE(tltest::Succeeded(theResult)) << theCase.mWhat;
+  }
+}
+
 // Faults while exceptions are being handled in the skipped frames: none of
 // them is left behind as thrown or caught. The skipped exceptions leak: the
 // cases run in children.

@@ -209,6 +209,70 @@ TEST(Registry, ShortBuffersAnswerMoreDataAndStayUntouched)
   EXPECT_EQ(theName[0], 'x');
 }
 
+// A read by path answers what opening the subkey and querying it answers:
+// each case twice, so that the kept answer is checked too.
+TEST(Registry, AReadByPathAnswersAsOpeningAndQuerying)
+{
+  Key theKey;
+  ASSERT_EQ(Create(kTestKey, &theKey), ERROR_SUCCESS);
+  ASSERT_EQ(SetString(theKey, "Name", "Tessaline"), ERROR_SUCCESS);
+  ASSERT_EQ(SetBytes(theKey, "Bytes", {1, 2, 3}), ERROR_SUCCESS);
+  const std::string kMissing = std::string(kTestKey) + "\\Missing";
+  const std::string kBadPath = std::string(kTestKey) + "\\\\Double";
+  const std::string kOtherCase = "software\\QUILLBRIGHT\\Tessaline\\Tests\\";
+  struct Case {
+    std::string mPath;
+    const char* mName;
+    LONG mError;
+    DWORD mType;
+    std::vector<BYTE> mBytes;
+  };
+  const Case kCases[] = {
+    {kTestKey, "Name", ERROR_SUCCESS, REG_SZ, {'T', 'e', 's', 's', 'a', 'l', 'i', 'n', 'e', 0}},
+    {kOtherCase, "BYTES", ERROR_SUCCESS, REG_BINARY, {1, 2, 3}},
+    {kTestKey, "Missing", ERROR_FILE_NOT_FOUND, REG_NONE, {}},
+    {kMissing, "Name", ERROR_FILE_NOT_FOUND, REG_NONE, {}},
+    {kBadPath, "Name", ERROR_BAD_PATHNAME, REG_NONE, {}},
+  };
+  for (int theRound = 0; theRound < 2; ++theRound) {
+    for (const Case& theCase : kCases) {
+      SCOPED_TRACE(theCase.mPath + " " + theCase.mName + " round " + std::to_string(theRound));
+      DWORD theSize = 0;
+      DWORD theType = REG_NONE;
+      ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, theCase.mPath.c_str(), theCase.mName, RRF_RT_ANY | RRF_NOEXPAND,
+                             &theType, nullptr, &theSize),
+                theCase.mError);
+      if (theCase.mError != ERROR_SUCCESS)
+        continue;
+      EXPECT_EQ(theType, theCase.mType);
+      ASSERT_EQ(theSize, theCase.mBytes.size());
+      std::vector<BYTE> theBuffer(16, 0xAB);
+      DWORD theShort = theSize - 1;
+      EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, theCase.mPath.c_str(), theCase.mName, RRF_RT_ANY | RRF_NOEXPAND,
+                             nullptr, theBuffer.data(), &theShort),
+                ERROR_MORE_DATA);
+      EXPECT_EQ(theShort, theSize);
+      EXPECT_EQ(theBuffer, std::vector<BYTE>(16, 0xAB)) << "a short buffer stays untouched";
+      EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, theCase.mPath.c_str(), theCase.mName, RRF_RT_ANY | RRF_NOEXPAND,
+                             nullptr, theBuffer.data(), &theSize),
+                ERROR_SUCCESS);
+      theBuffer.resize(theSize);
+      EXPECT_EQ(theBuffer, theCase.mBytes);
+    }
+  }
+  // The key itself, through a handle: its access decides.
+  DWORD theSize = 0;
+  EXPECT_EQ(RegGetValueA(theKey, nullptr, "Name", RRF_RT_ANY | RRF_NOEXPAND, nullptr, nullptr, &theSize),
+            ERROR_SUCCESS);
+  EXPECT_EQ(theSize, 10u);
+  Key theWriteOnly;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_SET_VALUE, &theWriteOnly), ERROR_SUCCESS);
+  EXPECT_EQ(RegGetValueA(theWriteOnly, "", "Name", RRF_RT_ANY | RRF_NOEXPAND, nullptr, nullptr, &theSize),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kTestKey, "Name", RRF_RT_ANY, nullptr, nullptr, &theSize),
+            ERROR_INVALID_PARAMETER);
+}
+
 TEST(Registry, DeleteKeyRefusesSubkeysAndDeleteTreeRemovesThem)
 {
   Key theLeaf;
@@ -572,13 +636,25 @@ std::optional<std::uint64_t> Counter(const std::string& inHome)
   return theValue;
 }
 
-// Opening, querying and closing: the road of every preference read.
+// Opening, querying and closing.
 std::string OpenAndRead(LPCSTR inPath, LPCSTR inName)
 {
   Key theKey;
   if (LONG theError = RegOpenKeyExA(HKEY_LOCAL_MACHINE, inPath, 0, KEY_READ, &theKey); theError != ERROR_SUCCESS)
     return "!" + std::to_string(theError);
   return Text(theKey, inName);
+}
+
+// One read by path: the road of every preference read.
+std::string ReadByPath(LPCSTR inPath, LPCSTR inName)
+{
+  char theText[64] = {};
+  DWORD theSize = sizeof theText - 1;
+  if (LONG theError = RegGetValueA(HKEY_LOCAL_MACHINE, inPath, inName, RRF_RT_ANY | RRF_NOEXPAND, nullptr, theText,
+                                   &theSize);
+      theError != ERROR_SUCCESS)
+    return "!" + std::to_string(theError);
+  return theText;
 }
 
 }  // namespace
@@ -628,6 +704,8 @@ TEST(RegistryChangeCounter, AnotherProcessesWritesAreSeenByTheVeryNextRead)
     for (int theRead = 0; theRead < 3; ++theRead) {
       ASSERT_EQ(OpenAndRead(theOld.c_str(), "Value"), "before");
       ASSERT_EQ(OpenAndRead(theNew.c_str(), "Value"), "!2");
+      ASSERT_EQ(ReadByPath(theOld.c_str(), "Value"), "before");
+      ASSERT_EQ(ReadByPath(theNew.c_str(), "Value"), "!2");
       ASSERT_EQ(Text(theKey, "Value"), "before");
     }
     ASSERT_TRUE(tltest::Succeeded(tltest::RunInChild([&]() -> int {
@@ -637,6 +715,8 @@ TEST(RegistryChangeCounter, AnotherProcessesWritesAreSeenByTheVeryNextRead)
         return 1;
       return RegDeleteTreeA(HKEY_LOCAL_MACHINE, theOld.c_str()) == ERROR_SUCCESS ? 0 : 2;
     })));
+    EXPECT_EQ(ReadByPath(theOld.c_str(), "Value"), "!2");
+    EXPECT_EQ(ReadByPath(theNew.c_str(), "Value"), "made");
     EXPECT_EQ(Text(theKey, "Value"), "!" + std::to_string(ERROR_KEY_DELETED));
     EXPECT_EQ(OpenAndRead(theOld.c_str(), "Value"), "!2");
     EXPECT_EQ(OpenAndRead(theNew.c_str(), "Value"), "made");
@@ -663,8 +743,10 @@ TEST(RegistryChangeCounter, ACounterOthersMayWriteIsNotTrusted)
   ASSERT_EQ(SetString(theKey, "Value", "before"), ERROR_SUCCESS);
   ASSERT_EQ(OpenAndRead(kTestKey, "Value"), "before");
   ASSERT_EQ(OpenAndRead(kTestKey, "Value"), "before");
+  ASSERT_EQ(ReadByPath(kTestKey, "Value"), "before");
   const std::string theRewound = tltest::ReadFile(theHome + kCounterName);
   ASSERT_TRUE(tltest::Succeeded(tltest::RunInChild([&] { return SetString(theKey, "Value", "after") == ERROR_SUCCESS ? 0 : 1; })));
   std::fstream(theHome + kCounterName, std::ios::in | std::ios::out | std::ios::binary) << theRewound;
   EXPECT_EQ(OpenAndRead(kTestKey, "Value"), "after");
+  EXPECT_EQ(ReadByPath(kTestKey, "Value"), "after");
 }

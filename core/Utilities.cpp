@@ -223,18 +223,8 @@ bool ParseFloat(std::string_view inText, float& outValue)
 {
   // Half a unit in the last place above the largest float: what rounds to it.
   constexpr double kLimit = 3.4028235677973366e38;
-  const std::string_view theText = SkipSpace(inText);
   double theWide = 0;
-  // A whole number (points, sizes) converts as strtod would, correctly
-  // rounded, without the copy of the text: unless a fraction or an exponent
-  // follows, or it is -0, whose sign an integer cannot keep.
-  std::int64_t theWhole = 0;
-  const ScanOutcome theInteger = ScanInteger(theText, 10, theWhole);
-  const bool theMore = theInteger.mUsed < theText.size() &&
-                       (theText[theInteger.mUsed] == '.' || ToLowerAscii(theText[theInteger.mUsed]) == 'e');
-  if (theInteger.mStatus == ScanStatus::kOk && !theMore && (theWhole != 0 || theText[0] != '-'))
-    theWide = static_cast<double>(theWhole);
-  else if (ScanDouble(theText, theWide).mStatus != ScanStatus::kOk || !(std::abs(theWide) < kLimit))
+  if (ScanDouble(SkipSpace(inText), theWide).mStatus != ScanStatus::kOk || !(std::abs(theWide) < kLimit))
     return false;
   float theVal = static_cast<float>(theWide);
   TL_ASSERT(theVal != FLT_MIN);

@@ -269,8 +269,8 @@ struct ScriptHost::State {
   };
 
   std::unique_ptr<ScriptHeap> mOwnHeap;  // null on a heap of pages
-  ScriptHeap* mHeap = nullptr;
-  duk_context* mContext = nullptr;  // the heap's own, or on a heap of pages the page's thread
+  duk_context* mPages = nullptr;         // the heap of pages' own context, or null
+  duk_context* mContext = nullptr;       // the own heap's, or the page's thread on the heap of pages
   PageContext* mPage = nullptr;
   std::unique_ptr<CommandLinePage> mOwnPage;
 };
@@ -278,30 +278,24 @@ struct ScriptHost::State {
 ScriptHost::ScriptHost() : mState(new State)
 {
   mState->mOwnPage = std::make_unique<State::CommandLinePage>();
-  mState->mOwnHeap = std::make_unique<ScriptHeap>();
-  mState->mHeap = mState->mOwnHeap.get();
-  Install(mState->mOwnPage->mContext);
+  Install(mState->mOwnPage->mContext, nullptr);
 }
 
-ScriptHost::ScriptHost(PageContext& inPage) : mState(new State)
+ScriptHost::ScriptHost(PageContext& inPage, ScriptHeap* inPages) : mState(new State)
 {
-  mState->mOwnHeap = std::make_unique<ScriptHeap>();
-  mState->mHeap = mState->mOwnHeap.get();
-  Install(inPage);
+  Install(inPage, inPages);
 }
 
-ScriptHost::ScriptHost(ScriptHeap& inHeap, PageContext& inPage) : mState(new State)
+void ScriptHost::Install(PageContext& inPage, ScriptHeap* inPages)
 {
-  mState->mHeap = &inHeap;
-  Install(inPage);
-}
-
-void ScriptHost::Install(PageContext& inPage)
-{
-  duk_context* theContext = mState->mHeap->Context();
-  if (!mState->mOwnHeap) {
-    duk_push_thread_new_globalenv(theContext);
-    theContext = duk_get_context(theContext, -1);
+  duk_context* theContext = nullptr;
+  if (inPages) {
+    mState->mPages = inPages->Context();
+    duk_push_thread_new_globalenv(mState->mPages);
+    theContext = duk_get_context(mState->mPages, -1);
+  } else {
+    mState->mOwnHeap = std::make_unique<ScriptHeap>();
+    theContext = mState->mOwnHeap->Context();
   }
   mState->mContext = theContext;
   mState->mPage = &inPage;
@@ -337,10 +331,9 @@ ScriptHost::~ScriptHost()
   // Every object the page still holds is released: the finalizers run when
   // the host's own heap goes, or, on a heap of pages, when the collection
   // finds the page's thread gone (its objects hold one another in cycles).
-  if (!mState->mOwnHeap) {
-    duk_context* theHeap = mState->mHeap->Context();
-    duk_pop(theHeap);
-    duk_gc(theHeap, 0);
+  if (mState->mPages) {
+    duk_pop(mState->mPages);
+    duk_gc(mState->mPages, 0);
   }
   delete mState;
 }

@@ -42,10 +42,9 @@ class ScriptHost {
 public:
   // A page of the command line: no query string, the current folder as page root.
   ScriptHost();
-  // A page in a heap of its own.
-  explicit ScriptHost(PageContext& inPage);
-  // A page on a heap of pages, the only one there while the host lives.
-  ScriptHost(ScriptHeap& inHeap, PageContext& inPage);
+  // A page in a heap of its own, or on inPages, a heap of pages (the only
+  // page there while the host lives).
+  explicit ScriptHost(PageContext& inPage, ScriptHeap* inPages = nullptr);
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
   // Releases every object the page still holds.
@@ -59,7 +58,7 @@ public:
   int Run(const std::string& inPagePath, const std::string& inSource, const std::vector<std::string>& inArguments);
 
 private:
-  void Install(PageContext& inPage);
+  void Install(PageContext& inPage, ScriptHeap* inPages);
 
   struct State;
   State* mState;

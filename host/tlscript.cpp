@@ -193,7 +193,7 @@ int RunCgi(const std::string& inPage, PageTimer& inTimer, ScriptHeap* inHeap = n
     ~Disarm() { mTimer.Disarm(); }
   } theDisarm{inTimer};
   PageContext thePage{theRequest, theResponse, theRoot};
-  ScriptHost theHost = inHeap ? ScriptHost(*inHeap, thePage) : ScriptHost(thePage);
+  ScriptHost theHost(thePage, inHeap);
   std::string theError;
   if (theHost.Run(inPage, theSource, {}, theError) != 0)
     return theFail("500 Internal Server Error", theError);

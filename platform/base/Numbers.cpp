@@ -40,6 +40,7 @@ ScanOutcome ScanDouble(std::string_view inText, double& outValue)
     ++theAt;
   std::size_t theIntegerStart = theAt;
   theAt = SkipDigits(inText, theAt);
+  const std::size_t theIntegerEnd = theAt;
   std::size_t theDigits = theAt - theIntegerStart;
   if (theAt < inText.size() && inText[theAt] == '.') {
     std::size_t theFractionStart = theAt + 1;
@@ -59,6 +60,16 @@ ScanOutcome ScanDouble(std::string_view inText, double& outValue)
       theAt = theExponentEnd;
   }
 
+  // A whole number of at most 15 digits is exact as a double: no copy of the
+  // text, no strtod_l (points and sizes are such numbers). A minus sign
+  // applied to 0 keeps its sign, as strtod_l's -0 does.
+  if (theAt == theIntegerEnd && theDigits <= 15) {
+    double theWhole = 0;
+    for (std::size_t i = theIntegerStart; i < theIntegerEnd; ++i)
+      theWhole = theWhole * 10 + (inText[i] - '0');
+    outValue = theIntegerStart > 0 && inText[0] == '-' ? -theWhole : theWhole;
+    return {ScanStatus::kOk, theAt};
+  }
   // The grammar is checked; strtod_l does the correctly rounded conversion.
   std::string theNumber(inText.substr(0, theAt));
   errno = 0;
